@@ -21,9 +21,9 @@ def check(condition, message):
     return condition
 
 
-def sim(*args):
+def sim(*args, cwd=None):
     return subprocess.run([SIM] + [str(a) for a in args], capture_output=True, text=True,
-                          timeout=300)
+                          timeout=300, cwd=cwd)
 
 
 def report(done):
@@ -103,7 +103,8 @@ def test_bad_input_is_reported(tmp):
     run = sim("--random", numbers)
     check(run.returncode == 3 and "ran out" in run.stderr,
           "short random file: status %d, %r" % (run.returncode, run.stderr))
-    run = sim("--data", tmp)
+    # From an empty folder, so that no data is found relative to the working directory either.
+    run = sim("--data", tmp, cwd=tmp)
     check(run.returncode == 1 and "gametiles" in run.stderr,
           "missing data: status %d, %r" % (run.returncode, run.stderr))
 
