@@ -73,7 +73,7 @@ TEST_F(MacGuffinTest, WhenTakenBeamsRunBackAndItReappearsElsewhereWithAPowerUp) 
     EXPECT_EQ(frames, (std::vector<int>{3, 3, 2, 1}));
     EXPECT_TRUE(media->channels().empty());
 
-    random.push({0.75, 0.1});
+    random.push({0.75, 0.1, 0}); // the new spot, then the sound variant
     mg.update(1.0 / 16);
     EXPECT_EQ(mg.state, MacGuffin::STATE_ENTERING);
     EXPECT_EQ(mg.stateCooldown, 1);
