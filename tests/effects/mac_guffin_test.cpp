@@ -86,17 +86,6 @@ TEST_F(MacGuffinTest, WhenTakenBeamsRunBackAndItReappearsElsewhereWithAPowerUp) 
     EXPECT_DOUBLE_EQ(media->channels()[0].volume, 1.0);
 }
 
-TEST_F(MacGuffinTest, HitRestartsTheExitFromAnyState) {
-    MacGuffin mg;
-    mg.update(1.0 / 24);
-    mg.hit();
-    EXPECT_EQ(mg.state, MacGuffin::STATE_EXITING);
-    mg.update(1.0 / 16);
-    mg.hit();
-    EXPECT_EQ(mg.state, MacGuffin::STATE_EXITING);
-    EXPECT_EQ(mg.stateCooldown, 1);
-}
-
 TEST_F(MacGuffinTest, FlaresTwinkleOnEveryUpdateEvenWithoutTime) {
     MacGuffin mg;
     for (int i = 0; i < MacGuffinFlare::FRAMES_PER_FRAME; ++i)
