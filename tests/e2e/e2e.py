@@ -44,13 +44,17 @@ class Picture:
     def distinct_colours(self):
         return len({self.data[i:i + 3] for i in range(0, len(self.data), 3)})
 
-    def difference(self, other):
-        """Share of pixels that differ, 0 to 1."""
+    def difference(self, other, box=None):
+        """Share of pixels that differ, 0 to 1, within box (left, top, right, bottom)."""
         check((self.width, self.height) == (other.width, other.height), "captures differ in size")
-        n = self.width * self.height
-        changed = sum(1 for i in range(0, len(self.data), 3)
-                      if self.data[i:i + 3] != other.data[i:i + 3])
-        return changed / n
+        left, top, right, bottom = box or (0, 0, self.width, self.height)
+        changed = 0
+        for y in range(top, bottom):
+            start, end = (y * self.width + left) * 3, (y * self.width + right) * 3
+            a, b = self.data[start:end], other.data[start:end]
+            if a != b:
+                changed += sum(1 for i in range(0, len(a), 3) if a[i:i + 3] != b[i:i + 3])
+        return changed / ((right - left) * (bottom - top))
 
 
 def parse_ppm(raw):

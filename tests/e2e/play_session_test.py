@@ -8,6 +8,8 @@ from e2e import Failure, Game, SKY, check, log, main, not_silent
 
 TITLE_OPENS = 0.67   # s: the title opens in two thirds of a second
 TITLE_CLOSES = 2.0   # s: and closes in two
+PANEL_2 = (120, 275, 240, 320)  # the second player's panel in the display strip
+JOIN_BLINK = 120 / 140  # s: period of the join prompt's blink
 
 
 def session(display, executable):
@@ -29,8 +31,17 @@ def session(display, executable):
         check(opened > 0.2, "SPACE did not open the title (%.1f%% changed)" % (100 * opened))
         check(playing.count(SKY) > 1000, "the playfield shows no sky-blue background")
 
+        # Player 2's panel blinks its join prompt until someone plays there: see both phases.
+        prompts = []
+        for _ in range(4):
+            prompts.append(display.capture())
+            time.sleep(JOIN_BLINK / 3)
         game.key("ctrl+2")
         time.sleep(1.0)
+        joined = display.capture()
+        change = min(joined.difference(p, PANEL_2) for p in prompts)
+        log("player 2's panel after CTRL+2: %.1f%% changed" % (100 * change))
+        check(change > 0.02, "CTRL+2 did not bring a computer player into panel 2")
         frames = []
         for _ in range(4):
             frames.append(display.capture())
