@@ -150,6 +150,14 @@ TEST_P(AudioMusicTest, LoopsWithoutGapOrClickThroughTheMixer) {
     EXPECT_EQ(lag, loop) << "one pass is " << static_cast<long>(lag) - static_cast<long>(loop)
                          << " frames longer than the music";
 
+    // The music sits well under the effects, which reach -1 dBFS.
+    double peak = 0.0;
+    for (std::size_t i = 0; i < loop; ++i) {
+        peak = std::max(peak, std::fabs(capture.left[i]));
+    }
+    EXPECT_LT(20.0 * std::log10(peak), -5.0);
+    EXPECT_GT(20.0 * std::log10(peak), -8.0);
+
     // The second pass starts as the first did.
     double startDifference = 0.0;
     for (std::size_t i = 0; i < kSeamRadius; ++i) {
