@@ -57,7 +57,8 @@ Capture recordLooping(const std::filesystem::path& mp3, std::size_t frames) {
         ADD_FAILURE() << SDL_GetError();
         return capture;
     }
-    if (Mix_OpenAudio(kRate, AUDIO_S16LSB, 2, 2048) != 0) {
+    // As the game opens it: 44.1 kHz, 16-bit stereo, 1024-frame buffers.
+    if (Mix_OpenAudio(kRate, AUDIO_S16LSB, 2, 1024) != 0) {
         ADD_FAILURE() << Mix_GetError();
         SDL_Quit();
         return capture;
