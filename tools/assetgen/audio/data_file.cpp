@@ -17,6 +17,8 @@ std::string trim(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
+} // namespace
+
 std::vector<std::string> splitWords(const std::string& text) {
     std::vector<std::string> words;
     std::istringstream in(text);
@@ -26,8 +28,6 @@ std::vector<std::string> splitWords(const std::string& text) {
     }
     return words;
 }
-
-} // namespace
 
 DataFile DataFile::read(const std::filesystem::path& path) {
     std::ifstream in(path);

@@ -43,6 +43,9 @@ double numberValue(const DataSection& section, const std::string& key, double fa
 std::string textValue(const DataSection& section, const std::string& key,
                       const std::string& fallback);
 
+// The text split at white space.
+std::vector<std::string> splitWords(const std::string& text);
+
 // A decimal number, throwing std::runtime_error with the context on anything else.
 double parseNumber(const std::string& text, const std::string& context);
 

@@ -6,7 +6,6 @@
 #include "audio/wav_writer.h"
 
 #include <algorithm>
-#include <sstream>
 #include <stdexcept>
 
 namespace assetgen::audio {
@@ -33,21 +32,11 @@ Master readMaster(const DataFile& file) {
     return master;
 }
 
-std::vector<std::string> nameWords(const DataSection& section) {
-    std::istringstream in(section.name);
-    std::vector<std::string> words;
-    std::string word;
-    while (in >> word) {
-        words.push_back(word);
-    }
-    return words;
-}
-
 // The variant sections of one category, by number; a variant without a section is the
 // category's preset unchanged.
 const DataSection* findVariant(const DataFile& file, const std::string& stem, int n) {
     for (const DataSection* section : file.sectionsOfKind("variant")) {
-        const auto words = nameWords(*section);
+        const auto words = splitWords(section->name);
         if (words.size() == 3 && words[1] == stem && words[2] == std::to_string(n)) {
             return section;
         }
@@ -85,7 +74,7 @@ std::vector<EffectReport> generateEffects(const std::filesystem::path& presets,
     const Master master = readMaster(file);
     std::vector<EffectReport> reports;
     for (const DataSection* category : file.sectionsOfKind("category")) {
-        const auto words = nameWords(*category);
+        const auto words = splitWords(category->name);
         if (words.size() != 2) {
             throw std::runtime_error(presets.string() + ":" + std::to_string(category->line) +
                                      ": expected [category <stem>]");
