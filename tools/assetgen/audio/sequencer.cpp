@@ -17,6 +17,7 @@ constexpr double kKickPitchFallS = 0.035; // time constant of the fall
 constexpr double kKickLengthS = 0.28;
 constexpr double kSnareToneHz = 185.0;
 constexpr double kSnareLengthS = 0.16;
+constexpr double kSnareToneFallS = 0.03; // time constant of the snare's body
 constexpr double kSnareNoiseHighPassHz = 1200.0;
 constexpr double kSnareNoiseLowPassHz = 7000.0;
 constexpr double kHatLengthS = 0.045;
@@ -110,7 +111,7 @@ void renderDrum(char hit, double level, const VoiceSound& s, int rate, std::size
             v = std::sin(2.0 * std::numbers::pi * phase) * fall * fall;
         } else if (hit == 's') {
             phase += kSnareToneHz / rate;
-            const double tone = std::sin(2.0 * std::numbers::pi * phase) * std::exp(-t / 0.03);
+            const double tone = std::sin(2.0 * std::numbers::pi * phase) * std::exp(-t / kSnareToneFallS) * fall;
             double hiss = highPass.process(noise.next(), kSnareNoiseHighPassHz, rate);
             hiss = lowPass.process(hiss, kSnareNoiseLowPassHz, 0.0, rate);
             v = 0.5 * tone + 0.8 * hiss * fall * fall * fall;
