@@ -159,6 +159,10 @@ TEST_P(AudioMusicTest, LoopsWithoutGapOrClickThroughTheMixer) {
     EXPECT_LT(20.0 * std::log10(peak), -5.0);
     EXPECT_GT(20.0 * std::log10(peak), -8.0);
 
+    // Starting the track from silence does not click either.
+    EXPECT_LT(std::fabs(capture.left.front()), 0.005);
+    EXPECT_LT(std::fabs(capture.mono.front()), 0.005);
+
     // The second pass starts as the first did.
     double startDifference = 0.0;
     for (std::size_t i = 0; i < kSeamRadius; ++i) {
