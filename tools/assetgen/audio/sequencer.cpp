@@ -111,7 +111,8 @@ void renderDrum(char hit, double level, const VoiceSound& s, int rate, std::size
             v = std::sin(2.0 * std::numbers::pi * phase) * fall * fall;
         } else if (hit == 's') {
             phase += kSnareToneHz / rate;
-            const double tone = std::sin(2.0 * std::numbers::pi * phase) * std::exp(-t / kSnareToneFallS) * fall;
+            const double tone =
+                std::sin(2.0 * std::numbers::pi * phase) * std::exp(-t / kSnareToneFallS) * fall;
             double hiss = highPass.process(noise.next(), kSnareNoiseHighPassHz, rate);
             hiss = lowPass.process(hiss, kSnareNoiseLowPassHz, 0.0, rate);
             v = 0.5 * tone + 0.8 * hiss * fall * fall * fall;
