@@ -15,6 +15,7 @@ constexpr int kMidiA4 = 69;
 constexpr double kFrequencyA4 = 440.0;
 constexpr int kRest = -1;
 constexpr int kHold = -2;
+constexpr int kMaxRepeat = 1000; // a typo such as *1e9 must not eat the memory
 
 // One step of a pattern: a MIDI note, kRest or kHold; for drums the hit letters.
 struct Step {
@@ -112,6 +113,9 @@ void appendSongToken(const std::string& token,
     int transpose = 0;
     if (const auto star = name.find('*'); star != std::string::npos) {
         repeat = static_cast<int>(parseNumber(name.substr(star + 1), context));
+        if (repeat < 1 || repeat > kMaxRepeat) {
+            throw std::runtime_error(context + ": repeat count out of range in \"" + token + "\"");
+        }
         name = name.substr(0, star);
     }
     if (const auto caret = name.find('^'); caret != std::string::npos) {

@@ -163,26 +163,27 @@ std::vector<double> renderScore(const Score& score, int sampleRate) {
     }
 
     // A ping-pong echo over the send, fed back into itself; the second pass hears the echoes
-    // of the first, so the loop's start already carries the end's echoes.
+    // of the first, so the loop's start already carries the end's echoes. In place: once a
+    // frame's echo is known, its send slot becomes what the delay line carries on (the send
+    // plus the fed-back echo), and the echo joins the dry mix.
     const std::size_t delay = step * static_cast<std::size_t>(score.echoSteps);
-    std::vector<double> echoed(echoBuffer.size(), 0.0);
     for (std::size_t f = delay; f < dry.frames(); ++f) {
-        const double inL =
-            echoBuffer[(f - delay) * 2] + echoed[(f - delay) * 2] * score.echoFeedback;
-        const double inR =
-            echoBuffer[(f - delay) * 2 + 1] + echoed[(f - delay) * 2 + 1] * score.echoFeedback;
-        echoed[f * 2] = (1.0 - kEchoCrossFeed) * inL + kEchoCrossFeed * inR;
-        echoed[f * 2 + 1] = (1.0 - kEchoCrossFeed) * inR + kEchoCrossFeed * inL;
+        const double inL = echoBuffer[(f - delay) * 2];
+        const double inR = echoBuffer[(f - delay) * 2 + 1];
+        const double outL = (1.0 - kEchoCrossFeed) * inL + kEchoCrossFeed * inR;
+        const double outR = (1.0 - kEchoCrossFeed) * inR + kEchoCrossFeed * inL;
+        echoBuffer[f * 2] += outL * score.echoFeedback;
+        echoBuffer[f * 2 + 1] += outR * score.echoFeedback;
+        dryBuffer[f * 2] += outL;
+        dryBuffer[f * 2 + 1] += outR;
     }
 
     std::vector<double> loop(loopFrames * 2);
     HighPass dcLeft;
     HighPass dcRight;
     for (std::size_t f = 0; f < dry.frames(); ++f) {
-        const double left =
-            dcLeft.process(dryBuffer[f * 2] + echoed[f * 2], kDcBlockHz, sampleRate);
-        const double right =
-            dcRight.process(dryBuffer[f * 2 + 1] + echoed[f * 2 + 1], kDcBlockHz, sampleRate);
+        const double left = dcLeft.process(dryBuffer[f * 2], kDcBlockHz, sampleRate);
+        const double right = dcRight.process(dryBuffer[f * 2 + 1], kDcBlockHz, sampleRate);
         if (f >= loopFrames) {
             loop[(f - loopFrames) * 2] = left;
             loop[(f - loopFrames) * 2 + 1] = right;

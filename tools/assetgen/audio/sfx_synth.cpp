@@ -30,7 +30,11 @@ const std::map<std::string, Setter>& setters() {
                     const std::string& context) { p.wave = parseWave(text, context); }},
         {"seed",
          [](SfxPreset& p, const std::string& text, const std::string& context) {
-             p.seed = static_cast<std::uint32_t>(parseNumber(text, context));
+             const double seed = parseNumber(text, context);
+             if (seed < 0.0 || seed > 4294967295.0) {
+                 throw std::runtime_error(context + ": seed must fit 32 bits unsigned");
+             }
+             p.seed = static_cast<std::uint32_t>(seed);
          }},
         {"frequency", number(&SfxPreset::frequency)},
         {"min_frequency", number(&SfxPreset::minFrequency)},
