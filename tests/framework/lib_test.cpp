@@ -80,6 +80,16 @@ TEST_F(LibTest, ResetLetsAnotherProgramStart) {
     EXPECT_NO_THROW(openWindow());
 }
 
+TEST_F(LibTest, RecordsForAStageThatIsGoneReachNothing) {
+    openWindow();
+    Lib::reset();
+    MediaEvent quit;
+    quit.type = MediaEventType::QUIT;
+    media().send(quit);
+    media().poll();
+    EXPECT_FALSE(media().closed());
+}
+
 TEST(MediaSlot, EmptyInstallIsRefused) {
     EXPECT_THROW(media_install(nullptr), std::logic_error);
 }
