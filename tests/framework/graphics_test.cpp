@@ -41,16 +41,5 @@ TEST(GraphicsTest, DrawTilesAddsSmoothOnlyWhenAsked) {
     HeadlessMedia::install();
 }
 
-TEST(GraphicsTest, SheetWithoutABitmapStillDraws) {
-    Lib::reset();
-    HeadlessMedia::install();
-    Sprite sprite;
-    Tilesheet sheet(nullptr);
-    EXPECT_FALSE(sheet.bitmap().isLoaded());
-    EXPECT_EQ(sheet.bitmap().width(), 0);
-    const double tile[] = {1, 2, 0};
-    EXPECT_NO_THROW(sheet.drawTiles(sprite.graphics(), tile));
-}
-
 } // namespace
 } // namespace zindle::test

@@ -65,20 +65,6 @@ TEST_F(LibTest, RootClipMadeBeforeTheWindowJoinsTheStageWhenItOpens) {
     EXPECT_EQ(root.parent(), &Lib::stage());
 }
 
-TEST_F(LibTest, ExitClosesTheWindowAndTimeComesFromTheMediaClock) {
-    openWindow();
-    media().setTime(12.5);
-    EXPECT_EQ(Timer::stamp(), 12.5);
-    System::exit(0);
-    EXPECT_TRUE(media().closed());
-}
-
-TEST_F(LibTest, ResetLetsAnotherProgramStart) {
-    openWindow();
-    Lib::reset();
-    EXPECT_FALSE(Lib::hasStage());
-    EXPECT_NO_THROW(openWindow());
-}
 
 TEST_F(LibTest, RecordsForAStageThatIsGoneReachNothing) {
     openWindow();
@@ -88,10 +74,6 @@ TEST_F(LibTest, RecordsForAStageThatIsGoneReachNothing) {
     media().send(quit);
     media().poll();
     EXPECT_FALSE(media().closed());
-}
-
-TEST(MediaSlot, EmptyInstallIsRefused) {
-    EXPECT_THROW(media_install(nullptr), std::logic_error);
 }
 
 TEST(RandomSource, SeededDrawsRepeatAndStayBelowOne) {

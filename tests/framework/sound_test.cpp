@@ -63,16 +63,6 @@ TEST_F(SoundTest, ChannelStartedByACompletionListenerKeepsPlaying) {
     EXPECT_EQ(SoundChannel::mediaIncompleteList[0], next);
 }
 
-TEST_F(SoundTest, OnlyEffectsEndWhenEffectsAreCompleted) {
-    Sound sound(path_, false);
-    auto effect = sound.play();
-    auto music = sound.play(0, 1000000);
-    media().completeAllEffects();
-    media().poll();
-    EXPECT_EQ(effect->handle(), ChannelHandle::None);
-    EXPECT_NE(music->handle(), ChannelHandle::None);
-}
-
 TEST_F(SoundTest, TransformIsCopiedAndClampedBeforeTheMixer) {
     Sound sound(path_, false);
     auto plain = sound.play();
@@ -106,15 +96,6 @@ TEST_F(SoundTest, UnloadableFilesRaiseCouldNotLoad) {
             EXPECT_EQ(std::string(e.what()), "Could not load:" + path);
         }
     }
-}
-
-TEST_F(SoundTest, SoundWithoutAFilePlaysNothing) {
-    Sound nothing("", false);
-    EXPECT_EQ(nothing.play(), nullptr);
-    Sound loading(path_, false);
-    loading.mediaLoading = true;
-    EXPECT_EQ(loading.play(), nullptr);
-    EXPECT_TRUE(media().channels().empty());
 }
 
 } // namespace

@@ -34,15 +34,9 @@ protected:
     int enterFrames_ = 0;
 };
 
-TEST_F(StageTest, NewStageRunsAtOneHundredFramesUntilTold) {
-    Stage stage(media().stage(), 480, 320);
-    EXPECT_EQ(stage.frameRate(), 100);
-    EXPECT_DOUBLE_EQ(stage.mediaFramePeriod, 0.01);
-    stage.setFrameRate(0);
-    EXPECT_EQ(stage.mediaFramePeriod, 0);
-}
 
 TEST_F(StageTest, FirstPollRendersAtOnceAndAsksToWakeJustBeforeTheNextFrame) {
+    EXPECT_DOUBLE_EQ(Stage(media().stage(), 480, 320).mediaFramePeriod, 0.01);
     Stage& stage = openWindow(60);
     EXPECT_DOUBLE_EQ(stage.mediaFramePeriod, 0.016666666666666666);
     int& frames = countFrames();
@@ -97,14 +91,6 @@ TEST_F(StageTest, FrameRateZeroRendersOnlyOnRedraw) {
     EXPECT_EQ(media().frames().size(), 1u);
 }
 
-TEST_F(StageTest, ResizeRedrawsWithoutAFrameEvent) {
-    openWindow(0);
-    int& frames = countFrames();
-    send(MediaEventType::RESIZE);
-    EXPECT_EQ(frames, 0);
-    EXPECT_EQ(media().frames().size(), 1u);
-}
-
 TEST_F(StageTest, InactiveStageRendersNothingAndSleepsOnTheTimer) {
     openWindow(60);
     int& frames = countFrames();
@@ -152,42 +138,6 @@ TEST_F(StageTest, PlayingSoundWakesTheStageEveryFiftiethOfASecond) {
     SoundChannel::mediaDynamicSoundCount = 1;
     media().poll();
     EXPECT_EQ(media().requestedWake(), 0.001);
-}
-
-TEST_F(StageTest, RenderEventIsOwedOnlyOnceAfterInvalidate) {
-    Stage& stage = openWindow(0);
-    int renders = 0;
-    Lib::current().addEventListener(Event::RENDER, [&](Event&) { ++renders; });
-    stage.invalidate();
-    send(MediaEventType::REDRAW);
-    send(MediaEventType::REDRAW);
-    EXPECT_EQ(renders, 1);
-}
-
-TEST_F(StageTest, RenderRequestReplacesTheStagesOwnRender) {
-    Stage& stage = openWindow(60);
-    int& frames = countFrames();
-    int requests = 0;
-    stage.renderRequest = [&] { ++requests; };
-    media().setTime(5);
-    media().poll();
-    send(MediaEventType::RESIZE);
-    EXPECT_EQ(requests, 1);
-    EXPECT_EQ(frames, 0);
-    EXPECT_TRUE(media().frames().empty());
-}
-
-TEST_F(StageTest, SettersReachTheMediaLayer) {
-    Stage& stage = openWindow(60, 0x85E3FF);
-    EXPECT_EQ(media().background(), 0x85E3FFu);
-    stage.setDisplayState(StageDisplayState::FULL_SCREEN);
-    stage.setScaleMode(StageScaleMode::EXACT_FIT);
-    Mouse::hide();
-    EXPECT_EQ(media().displayState(), 1);
-    EXPECT_EQ(media().scaleMode(), 3);
-    EXPECT_FALSE(media().cursorShown());
-    Mouse::show();
-    EXPECT_TRUE(media().cursorShown());
 }
 
 } // namespace

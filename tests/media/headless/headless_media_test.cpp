@@ -156,14 +156,5 @@ TEST_F(HeadlessMediaTest, OnlyRealLookingAudioFilesLoad) {
     EXPECT_FALSE(load("reserved.mp3", {0xFF, 0xFF, 0xFF, 0xFF}));
 }
 
-TEST_F(HeadlessMediaTest, ErrorsAndFilesAreRecorded) {
-    media_show_error("Error", "boom");
-    EXPECT_EQ(media().errors(), (std::vector<std::string>{"Error: boom"}));
-    const auto path = writeFile("data.txt", {'a', 'b'});
-    EXPECT_EQ(media_byte_array_read_file(path), (std::vector<std::uint8_t>{'a', 'b'}));
-    EXPECT_FALSE(media_byte_array_read_file(path + ".missing"));
-    EXPECT_FALSE(media_byte_array_read_file(std::filesystem::path(path).parent_path().string()));
-}
-
 } // namespace
 } // namespace zindle::test
