@@ -65,7 +65,6 @@ TEST_F(LibTest, RootClipMadeBeforeTheWindowJoinsTheStageWhenItOpens) {
     EXPECT_EQ(root.parent(), &Lib::stage());
 }
 
-
 TEST_F(LibTest, RecordsForAStageThatIsGoneReachNothing) {
     openWindow();
     Lib::reset();
