@@ -8,10 +8,11 @@ ArtSources ArtSources::load(const std::filesystem::path& folder) {
     ArtSources src{
         folder, Palette::load(folder / "palette.txt"), PixelFont::load(folder / "font.txt"), {}};
     bool seen[kPlayers] = {};
-    // player N LIGHT BASE SHADE SUPERLIGHT SUPERBASE SUPERSHADE KEY
+    // player N LIGHT BASE SHADE SUPERLIGHT SUPERBASE SUPERSHADE START LEFT RIGHT
     for (const TextLine& line : readTextLines(folder / "players.txt")) {
-        if (line.words.size() != 9 || line.words[0] != "player") {
-            throw std::runtime_error(line.where + ": expected player N L B S SL SB SS KEY");
+        if (line.words.size() != 11 || line.words[0] != "player") {
+            throw std::runtime_error(line.where +
+                                     ": expected player N L B S SL SB SS START LEFT RIGHT");
         }
         const int n = std::stoi(line.words[1]);
         if (n < 1 || n > kPlayers || seen[n - 1]) {
@@ -33,6 +34,7 @@ ArtSources ArtSources::load(const std::filesystem::path& folder) {
         look.base = src.palette.colour(look.ramp['2'], line.where);
         look.shade = src.palette.colour(look.ramp['3'], line.where);
         look.startKey = line.words[8];
+        look.steerKeys = line.words[9] + " " + line.words[10];
     }
     for (bool s : seen) {
         if (!s) {

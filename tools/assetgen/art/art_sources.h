@@ -15,6 +15,7 @@ struct PlayerLook {
     SymbolSwap ramp;         // 1/2/3 to this player's light, base and shade symbols
     SymbolSwap superRamp;    // the same, brightened, for the invulnerable glow
     std::string startKey;    // the key named in the join prompt
+    std::string steerKeys;   // the left and right keys, shown on the panel
     Rgba light, base, shade; // the ramp's colours, for text and panel accents
 };
 

@@ -51,8 +51,10 @@ void Atlas::comment(const std::string& text) {
 }
 
 void Atlas::write(const std::filesystem::path& folder, const std::string& baseName) const {
-    // Shelf packing in a fixed order: height, then width, both descending, then name. The order
-    // depends only on the pictures, so the same sources always give the same atlas.
+    // Skyline packing in a fixed order: height, then width, both descending, then name. Each
+    // picture goes where it lands highest (leftmost among equals) on the outline of what is
+    // already placed. The order depends only on the pictures, so the same sources always give
+    // the same atlas.
     std::vector<std::size_t> order;
     std::map<std::string, std::size_t> byName;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
@@ -76,22 +78,29 @@ void Atlas::write(const std::filesystem::path& folder, const std::string& baseNa
     });
 
     std::vector<Placement> placed(entries_.size());
-    int shelfX = 0, shelfY = 0, shelfHeight = 0;
+    std::vector<int> skyline(static_cast<std::size_t>(width_), 0); // first free row per column
+    int height = 0;
     for (std::size_t i : order) {
         const Image& image = entries_[i].image;
         if (image.width() > width_) {
             throw std::runtime_error("tile wider than its atlas: " + entries_[i].name);
         }
-        if (shelfX + image.width() > width_) {
-            shelfY += shelfHeight + kGutter;
-            shelfX = 0;
-            shelfHeight = 0;
+        int bestX = 0, bestY = -1;
+        for (int x = 0; x + image.width() <= width_; ++x) {
+            const auto from = skyline.begin() + x;
+            const int y = *std::max_element(from, from + image.width());
+            if (bestY < 0 || y < bestY) {
+                bestX = x;
+                bestY = y;
+            }
         }
-        placed[i] = {shelfX, shelfY};
-        shelfX += image.width() + kGutter;
-        shelfHeight = std::max(shelfHeight, image.height());
+        placed[i] = {bestX, bestY};
+        const int end = std::min(width_, bestX + image.width() + kGutter);
+        for (int x = bestX; x < end; ++x) {
+            skyline[static_cast<std::size_t>(x)] = bestY + image.height() + kGutter;
+        }
+        height = std::max(height, bestY + image.height());
     }
-    const int height = shelfY + shelfHeight;
 
     Image atlas(width_, height);
     for (std::size_t i : order) {

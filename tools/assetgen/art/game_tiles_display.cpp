@@ -18,12 +18,20 @@ constexpr int kAccentInset = 6;  // px from the panel's sides to the stripe's en
 // Where the game draws the panel tiles, relative to the panel's left edge and the screen.
 constexpr int kNumberX = 12, kNumberY = 284;
 constexpr int kFigureX = 19, kFigureY = 296; // the crown's spot: the portrait wears it
-constexpr int kDigitLeft = 3; // px from the panel's left edge to the number's outline
+constexpr int kDigitLeft = 5; // px from the panel's left edge to the number's outline
 constexpr int kJoinX = 21, kJoinY = 284;
-constexpr int kJoinFirstLine = 9; // px below the strip's top
-constexpr int kJoinSecondLine = 21;
+constexpr int kJoinFirstLine = 8; // px below the strip's top
+constexpr int kJoinSecondLine = 19;
+
+constexpr int kKeyCapsCentre = 60; // px from the panel's left edge: its middle
+constexpr int kKeyCapsTop = 32;    // px below the strip's top
+constexpr int kKeyCapGap = 3;      // px between the two caps
+constexpr int kKeyCapPadding = 1;  // px around a cap's label
 
 constexpr char kStripBackground = 'k';
+constexpr char kKeyCapFace = 'N';
+constexpr char kKeyCapSide = 'p';
+constexpr char kKeyCapText = 'e';
 constexpr char kTextBright = 'w';
 constexpr char kTextDim = 'm';
 constexpr char kTextDimmer = 'D';
@@ -108,6 +116,23 @@ Image line(const ArtSources& src, const std::vector<std::pair<std::string, Rgba>
     return out;
 }
 
+// A key's name on a small raised cap.
+Image keyCap(const ArtSources& src, const std::string& key) {
+    const Image label = src.font.render(key, flat(src.colour(kKeyCapText), {}));
+    Image cap(label.width() + 2 * kKeyCapPadding, label.height() + 2 * kKeyCapPadding + 1,
+              src.colour(kKeyCapFace));
+    for (int x = 0; x < cap.width(); ++x) {
+        cap.set(x, cap.height() - 1, src.colour(kKeyCapSide));
+        cap.set(x, cap.height() - 2, src.colour(kKeyCapSide));
+    }
+    cap.set(0, 0, {});
+    cap.set(cap.width() - 1, 0, {});
+    cap.set(0, cap.height() - 1, {});
+    cap.set(cap.width() - 1, cap.height() - 1, {});
+    cap.stamp(label, kKeyCapPadding, kKeyCapPadding);
+    return cap;
+}
+
 } // namespace
 
 void addDisplay(Atlas& atlas, const ArtSources& src, const HeroFigures& heroes) {
@@ -129,6 +154,14 @@ void addDisplay(Atlas& atlas, const ArtSources& src, const HeroFigures& heroes) 
              ++x) {
             strip.set(x, kAccentRow, look.base);
         }
+        // The steering keys as two small key caps along the panel's foot, so a player can
+        // see which keys are theirs.
+        Image caps = keyCap(src, look.steerKeys.substr(0, look.steerKeys.find(' ')));
+        const Image right = keyCap(src, look.steerKeys.substr(look.steerKeys.find(' ') + 1));
+        const int capsWidth = caps.width() + kKeyCapGap + right.width();
+        const int capsLeft = v * kPanelWidth + kKeyCapsCentre - capsWidth / 2;
+        strip.stamp(caps, capsLeft, kKeyCapsTop);
+        strip.stamp(right, capsLeft + caps.width() + kKeyCapGap, kKeyCapsTop);
     }
     atlas.comment("The display strip, drawn at (0, 275)");
     atlas.add("UI", strip, 0, 0);
