@@ -3,6 +3,7 @@
 #include "art/art_sources.h"
 #include "art/atlas.h"
 
+#include <cmath>
 #include <stdexcept>
 
 namespace assetgen {
@@ -12,25 +13,40 @@ constexpr int kScreenWidth = 480;  // px; a horizontal beam crosses the whole sc
 constexpr int kScreenHeight = 320; // px; a vertical beam runs from top to bottom
 
 // The glow behind a scoring hero, FLARE_1 to FLARE_6: radius in px of each, growing with the
-// score. Each flare is three discs, faint outside to brighter inside.
-constexpr int kFlareRadii[] = {9, 11, 13, 15, 18, 21};
-constexpr char kFlareRings[] = {'z', 'X', 'Z'};         // outer, middle, inner
-constexpr double kFlareRingShare[] = {1.0, 0.78, 0.55}; // of the radius
+// score. Layers of translucent white, brighter towards the middle, with a warm core that the
+// figure mostly hides and a dithered rim that twinkles as the flare flickers between sizes.
+constexpr int kFlareRadii[] = {10, 12, 14, 16, 19, 22};
+constexpr char kFlareLayer = 'X';
+constexpr char kFlareCore = 'Z';
+constexpr char kFlareRim = 'V';
+constexpr double kFlareMiddleShare = 0.75; // of the radius: second white layer
+constexpr double kFlareCoreShare = 0.5;    // of the radius: the warm core
+constexpr double kFlareRimWidth = 2.0;     // px of dithered rim
 
 const char* const kTileFiles[] = {"clouds.txt", "items.txt", "particles.txt", "display.txt"};
 
 Image flare(int radius, const ArtSources& src) {
     const int size = radius * 2 + 1;
     Image image(size, size);
-    for (std::size_t ring = 0; ring < std::size(kFlareRings); ++ring) {
-        const double r = radius * kFlareRingShare[ring] + 0.5;
-        const Rgba colour = src.colour(kFlareRings[ring]);
-        for (int y = 0; y < size; ++y) {
-            for (int x = 0; x < size; ++x) {
-                const double dx = x - radius, dy = y - radius;
-                if (dx * dx + dy * dy <= r * r) {
-                    image.blend(x, y, colour);
+    const double outer = radius + 0.5;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const double d = std::hypot(x - radius, y - radius);
+            if (d > outer) {
+                continue;
+            }
+            if (d > outer - kFlareRimWidth) {
+                if ((x + y) % 2 == 0) {
+                    image.blend(x, y, src.colour(kFlareRim));
                 }
+                continue;
+            }
+            image.blend(x, y, src.colour(kFlareLayer));
+            if (d < radius * kFlareMiddleShare) {
+                image.blend(x, y, src.colour(kFlareLayer));
+            }
+            if (d < radius * kFlareCoreShare) {
+                image.blend(x, y, src.colour(kFlareCore));
             }
         }
     }

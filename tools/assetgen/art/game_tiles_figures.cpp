@@ -14,6 +14,14 @@ constexpr int kSuperPose = 3;    // drawn from the UP pose with a halo
 constexpr char kHaloInner = 'y'; // the ring right outside the figure's outline
 constexpr char kHaloOuter = 'Z'; // a fainter ring around that
 
+constexpr char kDigitInk = 'w';     // as the digits are drawn
+constexpr char kDigitOnLight = 'k'; // what they become on a light arrow
+constexpr double kLightArrowLuminance = 0.5;
+
+double luminance(Rgba c) {
+    return (0.299 * c.r + 0.587 * c.g + 0.114 * c.b) / 255.0;
+}
+
 const GridBlock& findBlock(const std::vector<GridBlock>& blocks, const std::string& keyword,
                            const std::string& name) {
     for (const GridBlock& b : blocks) {
@@ -92,7 +100,11 @@ void addArrows(Atlas& atlas, const ArtSources& src) {
     atlas.comment("Off-screen arrows: ARROW_Pn_DIRECTION, centred on the clamped hero position");
     for (int p = 0; p < kPlayers; ++p) {
         const PlayerLook& look = src.players[static_cast<std::size_t>(p)];
-        const Image digit = paint(findBlock(blocks, "digit", std::to_string(p + 1)), src.palette);
+        // Light digits on dark arrows, dark digits on light ones.
+        const bool lightArrow = luminance(look.base) > kLightArrowLuminance;
+        const Image digit =
+            paint(findBlock(blocks, "digit", std::to_string(p + 1)), src.palette,
+                  lightArrow ? SymbolSwap{{kDigitInk, kDigitOnLight}} : SymbolSwap{});
         for (const Direction& d : directions) {
             const GridBlock& drawn = d.diagonal ? diagonal : straight;
             const Image arrow = d.turn(paint(drawn, src.palette, look.ramp));
