@@ -90,7 +90,7 @@ void addPanelTile(Atlas& atlas, const std::string& name, const Image& canvas, in
 
 TextStyle flat(Rgba colour, Rgba outline) {
     TextStyle style;
-    style.top = style.bottom = colour;
+    style.bands = {colour};
     style.outline = outline;
     return style;
 }

@@ -43,6 +43,9 @@ int PixelFont::width(const std::string& text) const {
 }
 
 Image PixelFont::render(const std::string& text, const TextStyle& style) const {
+    if (style.bands.empty()) {
+        throw std::invalid_argument("text needs at least one ink colour");
+    }
     const int s = style.scale;
     Image ink(width(text) * s, height_ * s);
     int penX = 0;
@@ -54,7 +57,9 @@ Image PixelFont::render(const std::string& text, const TextStyle& style) const {
                 if (row[static_cast<std::size_t>(gx)] == '.') {
                     continue;
                 }
-                const Rgba colour = gy < style.splitRow ? style.top : style.bottom;
+                const Rgba colour =
+                    style.bands[static_cast<std::size_t>(gy) * style.bands.size() /
+                                static_cast<std::size_t>(height_)];
                 for (int py = 0; py < s; ++py) {
                     for (int px = 0; px < s; ++px) {
                         ink.set((penX + gx) * s + px, gy * s + py, colour);

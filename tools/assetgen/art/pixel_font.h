@@ -9,9 +9,9 @@ namespace assetgen {
 
 struct TextStyle {
     int scale = 1;    // each font pixel becomes scale x scale
-    Rgba top;         // ink colour on the glyphs' upper rows
-    Rgba bottom;      // ink colour on the lower rows (the same as top for flat text)
-    int splitRow = 3; // first glyph row (unscaled) that takes the bottom colour
+    // Ink colours from the glyphs' top to their foot, each over an equal share of the rows
+    // (one colour for flat text).
+    std::vector<Rgba> bands;
     Rgba outline;     // ring around the ink; alpha 0 for none
     int outlineWidth = 1;
     Rgba shadow; // the outlined text once more, shifted down; alpha 0 for none

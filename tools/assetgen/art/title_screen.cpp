@@ -36,19 +36,22 @@ int intArg(const TextLine& line, std::size_t i) {
     }
 }
 
-// text CENTREX TOP SCALE TOP BOTTOM OUTLINE SHADOW WORDS...: a line of the font, centred.
-// The symbols may be '.' for none (outline, shadow).
+// ... SCALE COLOURS OUTLINE SHADOW WORDS...: a line of the font. COLOURS is a run of palette
+// symbols, the ink from the glyphs' top to their foot; OUTLINE and SHADOW may be '.' for none.
 Image styledText(const TextLine& line, std::size_t first, const ArtSources& src) {
     TextStyle style;
     style.scale = intArg(line, first);
-    style.top = src.palette.colour(symbolArg(line, first + 1, src), line.where);
-    style.bottom = src.palette.colour(symbolArg(line, first + 2, src), line.where);
-    style.splitRow = 3;
-    style.outline = src.palette.colour(symbolArg(line, first + 3, src), line.where);
+    if (first + 1 >= line.words.size()) {
+        throw std::runtime_error(line.where + ": missing ink colours");
+    }
+    for (const char symbol : line.words[first + 1]) {
+        style.bands.push_back(src.palette.colour(symbol, line.where));
+    }
+    style.outline = src.palette.colour(symbolArg(line, first + 2, src), line.where);
     style.outlineWidth = std::max(1, style.scale / 2);
-    style.shadow = src.palette.colour(symbolArg(line, first + 4, src), line.where);
+    style.shadow = src.palette.colour(symbolArg(line, first + 3, src), line.where);
     style.shadowDepth = std::max(1, style.scale / 2);
-    return src.font.render(line.rest(first + 5), style);
+    return src.font.render(line.rest(first + 4), style);
 }
 
 struct Scene {
