@@ -14,7 +14,8 @@ ArtSources ArtSources::load(const std::filesystem::path& folder) {
             throw std::runtime_error(line.where +
                                      ": expected player N L B S SL SB SS START LEFT RIGHT");
         }
-        const int n = std::stoi(line.words[1]);
+        const std::string& number = line.words[1];
+        const int n = number.size() == 1 ? number[0] - '0' : 0;
         if (n < 1 || n > kPlayers || seen[n - 1]) {
             throw std::runtime_error(line.where + ": bad or repeated player number");
         }
