@@ -67,8 +67,8 @@ HeroFigures addHeroes(Atlas& atlas, const ArtSources& src) {
             const CentredImage& f =
                 figures.right[static_cast<std::size_t>(p)][static_cast<std::size_t>(pose)];
             const std::string stem = "PLAYER_" + std::to_string(p + 1) + "_" + kPoses[pose];
-            // Mirroring keeps the centre in the middle for even sizes: width - 1 - x maps the
-            // pixel left of the middle onto the one right of it.
+            // Pixel x lands on width - 1 - x, so the centre point, the corner between pixels
+            // centreX - 1 and centreX, lands on width - centreX.
             atlas.add(stem + "_LEFT", f.image.mirrored(), f.image.width() - f.centreX, f.centreY);
             atlas.add(stem + "_RIGHT", f.image, f.centreX, f.centreY);
         }

@@ -57,9 +57,8 @@ Image PixelFont::render(const std::string& text, const TextStyle& style) const {
                 if (row[static_cast<std::size_t>(gx)] == '.') {
                     continue;
                 }
-                const Rgba colour =
-                    style.bands[static_cast<std::size_t>(gy) * style.bands.size() /
-                                static_cast<std::size_t>(height_)];
+                const Rgba colour = style.bands[static_cast<std::size_t>(gy) * style.bands.size() /
+                                                static_cast<std::size_t>(height_)];
                 for (int py = 0; py < s; ++py) {
                     for (int px = 0; px < s; ++px) {
                         ink.set((penX + gx) * s + px, gy * s + py, colour);

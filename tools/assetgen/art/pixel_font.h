@@ -8,11 +8,11 @@
 namespace assetgen {
 
 struct TextStyle {
-    int scale = 1;    // each font pixel becomes scale x scale
+    int scale = 1; // each font pixel becomes scale x scale
     // Ink colours from the glyphs' top to their foot, each over an equal share of the rows
     // (one colour for flat text).
     std::vector<Rgba> bands;
-    Rgba outline;     // ring around the ink; alpha 0 for none
+    Rgba outline; // ring around the ink; alpha 0 for none
     int outlineWidth = 1;
     Rgba shadow; // the outlined text once more, shifted down; alpha 0 for none
     int shadowDepth = 1;
