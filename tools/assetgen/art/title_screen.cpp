@@ -4,15 +4,18 @@
 #include "art/art_sources.h"
 #include "art/atlas.h"
 
+#include <cmath>
 #include <map>
 #include <stdexcept>
 
 namespace assetgen {
 namespace {
 
-constexpr int kWidth = 480;    // px, the screen
-constexpr int kHeight = 320;   // px
-constexpr int kSplitRow = 183; // first row of the lower half; the halves slide 183 and 137 px
+constexpr int kWidth = 480;         // px, the screen
+constexpr int kHeight = 320;        // px
+constexpr int kSplitRow = 183;      // first row of the lower half; the halves slide 183 and 137 px
+constexpr int kRainbowBandStep = 3; // px between neighbouring bands, as in the game
+constexpr double kPi = 3.14159265358979323846;
 
 // Ordered dither thresholds (4x4 Bayer matrix, in sixteenths), for the sky gradients.
 constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
@@ -91,6 +94,24 @@ Scene compose(const ArtSources& src, const HeroFigures& heroes) {
             const Image big = it->second.scaled(intArg(line, 4));
             scene.title.blendStamp(big, intArg(line, 2) - big.width() / 2,
                                    intArg(line, 3) - big.height() / 2);
+        } else if (command == "rainbow") {
+            // rainbow CENTREX CENTREY RADIUS SCALE: the upper half of a ring of the game's
+            // rainbow bands, pink outermost, as a winner's ribbon lays them.
+            const int cx = intArg(line, 1), cy = intArg(line, 2), radius = intArg(line, 3);
+            const int scale = intArg(line, 4);
+            const char* const bands[] = {"RAINBOW_BLUE", "RAINBOW_GREEN", "RAINBOW_YELLOW",
+                                         "RAINBOW_ORANGE", "RAINBOW_PINK"};
+            for (int i = 0; i < 5; ++i) {
+                const Image band = sprites.at(bands[i]).scaled(scale);
+                const double r = radius + (i - 2) * kRainbowBandStep * scale;
+                const int steps = static_cast<int>(r * kPi / scale);
+                for (int k = 0; k <= steps; ++k) {
+                    const double a = kPi * k / steps;
+                    const int x = static_cast<int>(std::lround(cx - r * std::cos(a)));
+                    const int y = static_cast<int>(std::lround(cy - r * std::sin(a)));
+                    scene.title.stamp(band, x - band.width() / 2, y - band.height() / 2);
+                }
+            }
         } else if (command == "hero") {
             // hero PLAYER POSE(0 up, 1 float, 2 down, 3 super) LEFT|RIGHT CENTREX CENTREY SCALE
             const int player = intArg(line, 1), pose = intArg(line, 2);
