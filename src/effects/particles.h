@@ -1,0 +1,72 @@
+#pragma once
+// The particle kinds. Each lives in trails or sparkles of the Game and is owned there.
+#include "effects/trail_particle.h"
+
+#include <memory>
+#include <string>
+
+namespace zindle {
+
+class RainParticle : public TrailParticle {
+public:
+    RainParticle(double x, double y, double dx, double dy);
+    bool update(double dt, Game& game) override;
+    void draw(Tiler& tiler) const override;
+    double dy;
+    double dx;
+};
+
+class RainbowParticle : public TrailParticle {
+public:
+    // index -2..2 picks the band: blue, green, yellow, orange, pink.
+    RainbowParticle(int index, int x, int y, double lifeBase);
+    void draw(Tiler& tiler) const override;
+    std::string frame;
+};
+
+class AscendParticle : public TrailParticle {
+public:
+    AscendParticle(double x, double y, std::string frame);
+    bool update(double dt, Game& game) override;
+    void draw(Tiler& tiler) const override;
+    std::string frame;
+};
+
+class WinParticle : public TrailParticle {
+public:
+    WinParticle(double x, double y, double dx, double dy);
+    bool update(double dt, Game& game) override;
+    double dy;
+    double dx;
+    double rainbowCooldown = 0;
+    double sparkleCooldown = 0;
+};
+
+class MacGuffinDropParticle : public TrailParticle {
+public:
+    MacGuffinDropParticle(double x, double y, double dx, double dy);
+    bool update(double dt, Game& game) override;
+    void draw(Tiler& tiler) const override;
+    double dy;
+    double dx;
+};
+
+class HeroSparkle : public TrailParticle {
+public:
+    // Shares ownership of its owner, which may leave the game while the sparkle still lives.
+    explicit HeroSparkle(std::shared_ptr<const Entity> owner);
+    bool update(double dt, Game& game) override;
+    void draw(Tiler& tiler) const override;
+    std::shared_ptr<const Entity> owner;
+};
+
+class SimpleSparkle : public TrailParticle {
+public:
+    SimpleSparkle(double x, double y, double dx, double dy);
+    bool update(double dt, Game& game) override;
+    void draw(Tiler& tiler) const override;
+    double dx;
+    double dy;
+};
+
+} // namespace zindle

@@ -1,0 +1,16 @@
+#pragma once
+// The program's one source of uniform random numbers in [0, 1). Tests and tools seed it, or
+// replace it with a script of values.
+#include <cstdint>
+#include <functional>
+
+namespace zindle {
+
+// The next uniform number in [0, 1).
+double random();
+// Restarts the generator from seed (and drops any script).
+void seedRandom(std::uint64_t seed);
+// Takes the numbers from source instead of the generator; an empty function restores it.
+void setRandomSource(std::function<double()> source);
+
+} // namespace zindle

@@ -1,0 +1,35 @@
+#pragma once
+// A loaded sound that can be played any number of times at once.
+#include "framework/media.h"
+#include "framework/sound_transform.h"
+
+#include <memory>
+#include <string>
+
+namespace zindle {
+
+class SoundChannel;
+
+class Sound {
+public:
+    // Loads url; throws std::runtime_error "Could not load:" + url when it cannot.
+    // Music may be streamed instead of decoded whole.
+    Sound(const std::string& url, bool playAsMusic);
+    Sound(const Sound&) = delete;
+    Sound& operator=(const Sound&) = delete;
+
+    // loops is the number of repeats after the first play. Null when nothing can play.
+    std::shared_ptr<SoundChannel> play(double startTime = 0, int loops = 0,
+                                       const SoundTransform* transform = nullptr);
+
+    const std::string& url() const { return url_; }
+    SoundHandle handle() const { return mediaHandle; }
+
+    SoundHandle mediaHandle = SoundHandle::None;
+    bool mediaLoading = false;
+
+private:
+    std::string url_;
+};
+
+} // namespace zindle

@@ -1,0 +1,76 @@
+#pragma once
+// The display objects, drawing lists and tile sheets as a backend keeps them. Both backends
+// store the framework's drawing here and present a frame by walking it.
+#include "framework/media.h"
+
+#include <functional>
+#include <span>
+#include <unordered_map>
+#include <vector>
+
+namespace zindle {
+
+class DisplayTree {
+public:
+    struct Tile {
+        MediaRect rect;
+        MediaPoint centre; // from the rectangle's top-left corner
+    };
+    // One media_gfx_draw_tiles call: (x, y, id) triples over one atlas.
+    struct Batch {
+        BitmapHandle atlas;
+        SheetHandle sheet;
+        bool smooth;
+        int flags;
+        std::vector<double> data;
+    };
+
+    // A root container for a stage; its number is the stage's handle.
+    StageHandle createRoot();
+    ObjectHandle createContainer();
+    // Appends child to parent's children, taking it from any earlier parent.
+    void addChild(ObjectHandle parent, ObjectHandle child);
+    GraphicsHandle graphicsOf(ObjectHandle object);
+    void clear(GraphicsHandle graphics);
+    void beginBitmapFill(GraphicsHandle graphics, BitmapHandle bitmap, bool smooth);
+    // Copies data; a trailing incomplete triple is ignored.
+    void drawTiles(GraphicsHandle graphics, SheetHandle sheet, std::span<const double> data,
+                   int flags);
+
+    SheetHandle createSheet(BitmapHandle bitmap);
+    void addRect(SheetHandle sheet, const MediaRect& rect, const MediaPoint& centre);
+    BitmapHandle sheetBitmap(SheetHandle sheet) const;
+    // Empty for an unknown sheet.
+    std::span<const Tile> sheetTiles(SheetHandle sheet) const;
+
+    // Visits every batch under root in drawing order: an object's own list, then its children
+    // in order. Unknown handles are skipped.
+    void forEachBatch(ObjectHandle root, const std::function<void(const Batch&)>& visit) const;
+
+private:
+    struct Node {
+        std::vector<ObjectHandle> children;
+        ObjectHandle parent = ObjectHandle::None;
+        GraphicsHandle graphics = GraphicsHandle::None;
+    };
+    struct List {
+        std::vector<Batch> batches;
+        BitmapHandle fill = BitmapHandle::None;
+        bool smooth = false;
+    };
+    struct Sheet {
+        BitmapHandle bitmap;
+        std::vector<Tile> tiles;
+    };
+    void visit(ObjectHandle object, const std::function<void(const Batch&)>& visitor,
+               int depth) const;
+
+    std::uint32_t nextObject_ = 1;
+    std::uint32_t nextGraphics_ = 1;
+    std::uint32_t nextSheet_ = 1;
+    std::unordered_map<std::uint32_t, Node> nodes_;
+    std::unordered_map<std::uint32_t, List> lists_;
+    std::unordered_map<std::uint32_t, Sheet> sheets_;
+};
+
+} // namespace zindle

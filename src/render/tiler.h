@@ -1,0 +1,46 @@
+#pragma once
+// One atlas with its tile list: named tiles requested during a frame are collected and handed
+// to the media layer as one batch.
+#include "framework/tilesheet.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace zindle {
+
+class Graphics;
+
+// Lets frames be searched with a string_view, so drawing a tile builds no string.
+struct TileNameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const noexcept {
+        return std::hash<std::string_view>{}(name);
+    }
+};
+
+class Tiler {
+public:
+    // Loads name + ".png" and name + ".txt" through the catalogue. Throws std::runtime_error
+    // naming the file when the atlas image or the tile list is missing or unreadable.
+    explicit Tiler(const std::string& name);
+    Tiler(const Tiler&) = delete;
+    Tiler& operator=(const Tiler&) = delete;
+
+    void beginDraw();
+    // Unknown names draw nothing.
+    void drawTile(std::string_view name, double x, double y);
+    void endDraw(Graphics& graphics);
+
+    std::unique_ptr<Tilesheet> tilesheet;
+    std::vector<double> tileBuffer;
+    std::unordered_map<std::string, int, TileNameHash, std::equal_to<>> frames;
+    std::vector<std::string> keys;
+    double scrollX = 0;
+    double scrollY = 0;
+};
+
+} // namespace zindle
