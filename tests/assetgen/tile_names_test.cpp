@@ -1,13 +1,16 @@
 // The committed atlases: every tile the game asks for is there once, inside its image, and the
 // tiles whose size or placement the game relies on have it.
 #include "common/png_io.h"
+#include "render/tile_list.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -151,6 +154,18 @@ TEST_F(AtlasTest, EveryRectangleLiesInsideItsImageAndShowsSomething) {
             EXPECT_LE(t.y + t.h, image->height()) << t.name;
             EXPECT_TRUE(visible(*image, t)) << t.name << " is empty";
         }
+    }
+}
+
+TEST_F(AtlasTest, TheGamesOwnReaderAcceptsEveryLine) {
+    const std::string dir = ZINDLE_ASSETS_DIR;
+    for (const auto& [file, image, count] : {std::tuple{"/gametiles.txt", &gameImage, game.size()},
+                                             std::tuple{"/title.txt", &titleImage, title.size()}}) {
+        std::ifstream in(dir + file, std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        const zindle::TileList list = zindle::readTileList(text, image->width(), image->height());
+        EXPECT_TRUE(list.warnings.empty()) << file << ": " << list.warnings.front();
+        EXPECT_EQ(list.tiles.size(), count) << file;
     }
 }
 
