@@ -1,6 +1,6 @@
 """Runs zindle-sim and checks its report against limits.
 
-usage: sim_check.py ZINDLE_SIM [--max-wall S] [--min-wins N] [--min-catches N]
+usage: sim_check.py ZINDLE_SIM [--max-wall S] [--max-cpu S] [--min-wins N] [--min-catches N]
                     [--max-rss-kb K] [--max-growth-kb K] [--max-particles N]
                     -- SIM_ARGS..."""
 
@@ -14,15 +14,18 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("sim")
     parser.add_argument("--max-wall", type=float)
+    parser.add_argument("--max-cpu", type=float,
+                        help="limit on processor seconds (wall time on a busy machine is longer)")
     parser.add_argument("--min-wins", type=int, default=0)
     parser.add_argument("--min-catches", type=int, default=0)
     parser.add_argument("--max-rss-kb", type=int)
     parser.add_argument("--max-particles", type=int)
     parser.add_argument("--max-growth-kb", type=int,
                         help="limit on resident memory gained from half-way to the end")
-    parser.add_argument("rest", nargs=argparse.REMAINDER)
-    args = parser.parse_args()
-    sim_args = args.rest[1:] if args.rest[:1] == ["--"] else args.rest
+    argv = sys.argv[1:]
+    split = argv.index("--") if "--" in argv else len(argv)
+    args = parser.parse_args(argv[:split])
+    sim_args = argv[split + 1:]
 
     done = subprocess.run([args.sim] + sim_args, capture_output=True, text=True)
     sys.stderr.write(done.stderr)
@@ -38,6 +41,9 @@ def main():
     if args.max_wall is not None and report["wallSeconds"] > args.max_wall:
         problems.append("took %.1f s of wall time (limit %.1f)" % (report["wallSeconds"],
                                                                   args.max_wall))
+    if args.max_cpu is not None and report["cpuSeconds"] > args.max_cpu:
+        problems.append("used %.1f s of processor time (limit %.1f)" % (report["cpuSeconds"],
+                                                                       args.max_cpu))
     if report["wins"] < args.min_wins:
         problems.append("%d wins (at least %d expected)" % (report["wins"], args.min_wins))
     if report["catches"] < args.min_catches:

@@ -10,7 +10,7 @@ import sys
 import tempfile
 
 SIM, SHOT, DATA = sys.argv[1], sys.argv[2], sys.argv[3]
-VOLATILE = ("wallSeconds", "stepsPerWallSecond", "peakRssKb", "rssKbHalfway", "rssKbEnd")
+VOLATILE = ("wallSeconds", "cpuSeconds", "stepsPerWallSecond", "peakRssKb", "rssKbHalfway", "rssKbEnd")
 failures = []
 
 

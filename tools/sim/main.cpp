@@ -36,6 +36,7 @@ std::string report(const RunStats& stats, bool closed, double wallSeconds, Memor
         .number("gameSeconds", static_cast<double>(stats.frames) / kFrameRate)
         .boolean("closed", closed)
         .number("wallSeconds", wallSeconds)
+        .number("cpuSeconds", cpuSeconds())
         .number("stepsPerWallSecond",
                 wallSeconds > 0 ? static_cast<double>(stats.steps) / wallSeconds : 0)
         .integer("catches", stats.catches)

@@ -72,6 +72,15 @@ long peakRssKb() {
     return usage.ru_maxrss; // KiB on Linux
 }
 
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 long currentRssKb() {
     std::ifstream statm("/proc/self/statm");
     long size = 0, resident = 0;

@@ -76,6 +76,8 @@ std::filesystem::path locateDataRoot();
 // Peak and current resident set size of this process, in KiB.
 long peakRssKb();
 long currentRssKb();
+// Processor time used by this process so far (user and system), in seconds.
+double cpuSeconds();
 
 class Simulation {
 public:
