@@ -145,11 +145,13 @@ class Game:
             time.sleep(0.1)
         raise Failure("no window named '%s' within %d s" % (WINDOW_TITLE, timeout))
 
-    def xdotool(self, *args):
-        subprocess.run(["xdotool"] + list(args), env=self.display.env(), check=True, timeout=10)
+    def xdotool(self, *args, check=True):
+        subprocess.run(["xdotool"] + list(args), env=self.display.env(), check=check, timeout=10,
+                       stderr=None if check else subprocess.DEVNULL)
 
-    def key(self, name):
-        self.xdotool("key", "--window", self.window, name)
+    def key(self, name, check=True):
+        """Sends a key; with check False a window that has just gone is no error."""
+        self.xdotool("key", "--window", self.window, name, check=check)
 
     def window_name(self):
         return subprocess.run(["xdotool", "getwindowname", self.window], env=self.display.env(),
@@ -190,6 +192,18 @@ class Game:
             self.proc.wait()
         self.log.close()
         shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def wait_for(probe, timeout, interval=0.1):
+    """Calls probe until it returns something true or timeout seconds pass; returns the last
+    result. Waiting on what the screen shows, rather than sleeping a fixed time, keeps the
+    tests steady on a busy machine."""
+    deadline = time.time() + timeout
+    while True:
+        result = probe()
+        if result or time.time() >= deadline:
+            return result
+        time.sleep(interval)
 
 
 def not_silent(samples):
