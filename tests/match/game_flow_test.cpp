@@ -135,6 +135,8 @@ TEST_F(GameFlowTest, ControlWithAComputerKeyHandsTheSlotToTheComputerUntilPresse
     step();
     ASSERT_EQ(game->heroes.size(), 1u);
     EXPECT_EQ(game->heroes[0]->player, 2);
+    EXPECT_EQ(game->titleAlpha, 1); // the title counted no heroes before the spawn
+    step();
     EXPECT_LT(game->titleAlpha, 1);
 
     step(250);

@@ -3,6 +3,7 @@
 // service initialised afresh, random numbers seeded, helpers to step, draw and read back the
 // tiles and sounds a test asserts on.
 #include "actors/hero.h"
+#include "framework/display_object.h"
 #include "match/game.h"
 #include "media/headless/headless_media.h"
 
@@ -16,7 +17,6 @@
 
 namespace zindle {
 
-class Sprite;
 
 namespace test {
 
