@@ -82,7 +82,9 @@ RandomScript& GameFixture::scriptRandom(std::vector<double> values, double fallb
     return *script_;
 }
 
-std::shared_ptr<Hero> GameFixture::makeHero(int player) { return std::make_shared<Hero>(player); }
+std::shared_ptr<Hero> GameFixture::makeHero(int player) {
+    return std::make_shared<Hero>(player);
+}
 
 Hero& GameFixture::addHero(int player) {
     game->heroes.push_back(makeHero(player));
@@ -96,9 +98,13 @@ void GameFixture::step(int n) {
     }
 }
 
-void GameFixture::drawFrame() { game->draw(canvas->graphics()); }
+void GameFixture::drawFrame() {
+    game->draw(canvas->graphics());
+}
 
-std::vector<NamedTile> GameFixture::gameTiles() const { return bufferedTiles(Game::tiler.get()); }
+std::vector<NamedTile> GameFixture::gameTiles() const {
+    return bufferedTiles(Game::tiler.get());
+}
 
 std::vector<NamedTile> GameFixture::titleTiles() const {
     return bufferedTiles(Game::titleTiler.get());
@@ -138,6 +144,8 @@ std::string GameFixture::lastMusic() const {
     return "";
 }
 
-void GameFixture::clearSounds() { media->clearChannels(); }
+void GameFixture::clearSounds() {
+    media->clearChannels();
+}
 
 } // namespace zindle::test

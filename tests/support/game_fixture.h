@@ -2,7 +2,10 @@
 // A board on the headless media layer over the small fixture files in tests/data/game: every
 // service initialised afresh, random numbers seeded, helpers to step, draw and read back the
 // tiles and sounds a test asserts on.
+#include "actors/cloud.h"
 #include "actors/hero.h"
+#include "effects/mac_guffin.h"
+#include "effects/trail_particle.h"
 #include "framework/display_object.h"
 #include "match/game.h"
 #include "media/headless/headless_media.h"
@@ -16,7 +19,6 @@
 #include <vector>
 
 namespace zindle {
-
 
 namespace test {
 
