@@ -85,22 +85,19 @@ TEST_F(GameDrawTest, OneCatchFromWinningAllFivePipsBlinkInAWave) {
     EXPECT_EQ(off[1].x, 54);
 }
 
-TEST_F(GameDrawTest, TheFullyShownTitleBlinksItsStartPrompt) {
+TEST_F(GameDrawTest, TheTitleBlinksItsStartPromptAndSlidesItsHalvesApartAsItOpens) {
     drawFrame();
     auto tiles = titleTiles();
     ASSERT_EQ(tiles.size(), 2u);
     EXPECT_EQ(tiles[0].name, "TITLE");
     EXPECT_EQ(tiles[1].name, "START_BRIGHT");
-
     game->boardTime = 1; // frac(95 / 120) > 0.5
     drawFrame();
     EXPECT_EQ(titleTiles()[1].name, "START_DARK");
-}
 
-TEST_F(GameDrawTest, TheOpeningTitleSlidesItsHalvesApart) {
     game->titleAlpha = 0.5;
     drawFrame();
-    const auto tiles = titleTiles();
+    tiles = titleTiles();
     ASSERT_EQ(tiles.size(), 4u);
     const char* names[] = {"TITLE_UPPER", "UPPER_BORDER", "TITLE_LOWER", "LOWER_BORDER"};
     const double ys[] = {-91.5, -91.5, 68.5, 68.5};
@@ -118,6 +115,12 @@ TEST_F(GameDrawTest, TheOpeningTitleSlidesItsHalvesApart) {
 
 TEST_F(GameDrawTest, ShakeJoltsThePlayfieldButNotTheDisplay) {
     game->update(0.001); // clouds to their resting points
+    auto& unshaken = scriptRandom({0.9});
+    drawFrame();
+    EXPECT_EQ(unshaken.drawn(), 1u); // one number a frame, shake or not
+    EXPECT_EQ(Game::tiler->scrollY, 0);
+    EXPECT_DOUBLE_EQ(gameTiles()[0].y, game->clouds[0]->y);
+
     game->shake = 1;
     scriptRandom({0.0});
     drawFrame();
@@ -131,15 +134,6 @@ TEST_F(GameDrawTest, ShakeJoltsThePlayfieldButNotTheDisplay) {
     EXPECT_EQ(strip[0].x, 0);
     EXPECT_EQ(strip[0].y, 275);
     EXPECT_EQ(tilesNamed(tiles, "PLAYER_JOIN_LIGHT_1")[0].y, 284);
-}
-
-TEST_F(GameDrawTest, EveryFrameDrawsOneNumberForTheShakeEvenWithoutShake) {
-    game->update(0.001);
-    auto& script = scriptRandom({0.9});
-    drawFrame();
-    EXPECT_EQ(script.drawn(), 1u);
-    EXPECT_EQ(Game::tiler->scrollY, 0);
-    EXPECT_DOUBLE_EQ(gameTiles()[0].y, game->clouds[0]->y);
 }
 
 } // namespace

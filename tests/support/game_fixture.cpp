@@ -91,6 +91,15 @@ Hero& GameFixture::addHero(int player) {
     return *game->heroes.back();
 }
 
+Hero& GameFixture::placeHero(int player, double x, double y) {
+    Hero& hero = addHero(player);
+    hero.x = x;
+    hero.y = y;
+    hero.dy = 0;
+    hero.invulnerable = false;
+    return hero;
+}
+
 void GameFixture::step(int n) {
     for (int i = 0; i < n; ++i) {
         Input::update(kStep);

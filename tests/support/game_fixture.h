@@ -35,10 +35,8 @@ struct NamedTile {
 class RandomScript {
 public:
     explicit RandomScript(std::vector<double> values = {}, double fallback = 0.5);
-    void push(double value) { values_.push_back(value); }
     double next();
     std::size_t drawn() const { return drawn_; }
-    std::size_t left() const { return values_.size(); }
 
 private:
     std::deque<double> values_;
@@ -58,6 +56,8 @@ protected:
     std::shared_ptr<Hero> makeHero(int player);
     // A hero appended to the game's list.
     Hero& addHero(int player);
+    // A hero appended to the game's list, standing still where put and open to contact.
+    Hero& placeHero(int player, double x, double y);
 
     // n board steps of 1/300 s, each preceded by the input step as Main runs it.
     void step(int n = 1);
