@@ -3,6 +3,7 @@
 
 #include "framework/assets.h"
 #include "framework/display_object.h"
+#include "framework/graphics.h"
 #include "framework/lib.h"
 #include "media/headless/headless_media.h"
 #include "support/asset_folder.h"
