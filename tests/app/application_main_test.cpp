@@ -21,7 +21,7 @@ protected:
         SoundChannel::reset();
         Assets::reset();
         folder = std::make_unique<test::AssetFolder>();
-        folder->writeAllEffects();
+        folder->writeStartUpData();
     }
     void TearDown() override {
         Main::reset();

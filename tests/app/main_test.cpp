@@ -50,7 +50,7 @@ protected:
         SoundChannel::reset();
         Assets::reset();
         folder = std::make_unique<test::AssetFolder>();
-        folder->writeAllEffects();
+        folder->writeStartUpData();
         media->setTime(kStart);
         Lib::create([] { Main::main(); }, 480, 320, 60.0, 0x85E3FF, Lib::HARDWARE, "test");
         ASSERT_NE(Main::instance, nullptr);

@@ -85,4 +85,14 @@ void AssetFolder::writeAllEffects() const {
             writeWav("assets/" + std::string(effect.stem) + std::to_string(n) + ".wav");
 }
 
+void AssetFolder::writeStartUpData() const {
+    writeAllEffects();
+    for (const char* atlas : {"assets/gametiles", "assets/title"}) {
+        copyTestData("atlas_64x32.png", std::string(atlas) + ".png");
+        write(std::string(atlas) + ".txt", "# no tiles\n");
+    }
+    writeWav("assets/Orbwright-Velvetdusk-08Brightloop(featuringQuietharbor).mp3");
+    writeWav("assets/Orbwright-Velvetdusk-16TakeThisOne.mp3");
+}
+
 } // namespace zindle::test

@@ -24,6 +24,9 @@ public:
     void copyTestData(const std::string& dataFile, const std::string& relative) const;
     // All 35 sound effects of the catalogue.
     void writeAllEffects() const;
+    // Everything the game loads at start-up: the effects, both atlases (small images with
+    // empty tile lists) and both music tracks (as short wavs).
+    void writeStartUpData() const;
 
 private:
     std::filesystem::path root_;
