@@ -92,6 +92,7 @@ bool SdlAudio::openDevice() {
     for (auto& ends : gEnds)
         ends.store(0);
     starts_.assign(kMixerChannels, 0);
+    startOrder_.assign(kMixerChannels, 0);
     Mix_ChannelFinished(&onChannelFinished);
     return true;
 }
@@ -130,11 +131,13 @@ int SdlAudio::freeMixerChannel() {
     if (free >= 0)
         return free;
     // Every channel busy: the oldest sound gives way, as a new effect matters more to the
-    // player than the tail of an old one. The halt reports the old sound's end.
-    const int oldest = Mix_GroupOldest(-1);
-    if (oldest >= 0)
-        Mix_HaltChannel(oldest);
-    return oldest;
+    // player than the tail of an old one. Age is counted in plays, not in the mixer's
+    // milliseconds, which cannot tell apart the sounds of one burst. The halt reports the old
+    // sound's end.
+    const auto oldest = std::min_element(startOrder_.begin(), startOrder_.end());
+    const int mixer = static_cast<int>(oldest - startOrder_.begin());
+    Mix_HaltChannel(mixer);
+    return mixer;
 }
 
 void SdlAudio::apply(int mixer, const MediaTransform& transform) {
@@ -178,6 +181,7 @@ ChannelHandle SdlAudio::play(SoundHandle handle, int loops, const MediaTransform
             return ChannelHandle::None;
         channel.mixer = mixer;
         channel.playNumber = ++starts_[static_cast<std::size_t>(mixer)];
+        startOrder_[static_cast<std::size_t>(mixer)] = ++effectPlays_;
     }
     const auto id = nextChannel_++;
     channels_.emplace(id, channel);

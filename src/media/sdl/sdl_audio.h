@@ -78,6 +78,9 @@ private:
     // Plays started on each mixer channel; the audio thread counts the ends (see .cpp).
     std::vector<std::uint32_t> starts_;
     std::uint32_t musicPlays_ = 0;
+    // When each mixer channel last started, counted in effect plays.
+    std::vector<std::uint64_t> startOrder_;
+    std::uint64_t effectPlays_ = 0;
 };
 
 } // namespace zindle

@@ -8,12 +8,14 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <array>
 #include <fstream>
-#include <iterator>
 
 namespace zindle {
 
 namespace {
+constexpr std::size_t kReadChunk = 64 * 1024; // bytes read at a time
+
 std::uint32_t raw(auto handle) {
     return static_cast<std::uint32_t>(handle);
 }
@@ -81,9 +83,12 @@ std::optional<std::vector<std::uint8_t>> SdlMedia::byteArrayReadFile(const std::
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;
-    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                    std::istreambuf_iterator<char>()};
-    // A directory opens but cannot be read: that is a failure, not an empty file.
+    std::vector<std::uint8_t> bytes;
+    std::array<char, kReadChunk> chunk;
+    // Read through the stream, not its buffer: a read error (a directory opens, but cannot be
+    // read) then sets badbit rather than throwing, and is a failure, not an empty file.
+    while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0)
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + in.gcount());
     if (in.bad())
         return std::nullopt;
     return bytes;
