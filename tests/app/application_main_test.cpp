@@ -4,10 +4,13 @@
 #include "framework/assets.h"
 #include "framework/lib.h"
 #include "framework/sound_channel.h"
+#include "match/game.h"
 #include "media/headless/headless_media.h"
 #include "support/asset_folder.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace zindle {
 namespace {
@@ -25,6 +28,7 @@ protected:
     }
     void TearDown() override {
         Main::reset();
+        Game::reset();
         Lib::reset();
         SoundChannel::reset();
         Assets::reset();
@@ -46,7 +50,7 @@ TEST_F(ApplicationMainTest, OpensTheWindowAndPutsMainOnTheStage) {
     EXPECT_EQ(media->package()[3], "1.0.0");
     EXPECT_EQ(Lib::stage().frameRate(), 60.0);
     EXPECT_NE(Main::instance, nullptr);
-    EXPECT_NE(Main::board, nullptr);
+    EXPECT_NE(dynamic_cast<Game*>(Main::board.get()), nullptr);
     EXPECT_TRUE(media->errors().empty());
 }
 
@@ -59,6 +63,17 @@ TEST_F(ApplicationMainTest, AnErrorDuringStartUpIsShownAndFails) {
     EXPECT_EQ(media->errors()[0].rfind("Error: Lib.create called multiple times", 0), 0u)
         << media->errors()[0];
     EXPECT_NE(err.find("Lib.create called multiple times"), std::string::npos) << err;
+}
+
+TEST_F(ApplicationMainTest, AMissingAtlasStopsStartUpNamingTheFile) {
+    std::filesystem::remove(folder->path("assets/gametiles.png"));
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(ApplicationMain::run(), 1);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(media->errors().size(), 1u);
+    EXPECT_NE(media->errors()[0].find("assets/gametiles.png"), std::string::npos)
+        << media->errors()[0];
+    EXPECT_NE(err.find("assets/gametiles.png"), std::string::npos) << err;
 }
 
 } // namespace

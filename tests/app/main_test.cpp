@@ -7,6 +7,7 @@
 #include "framework/lib.h"
 #include "framework/sound_channel.h"
 #include "input/input.h"
+#include "match/game.h"
 #include "media/headless/headless_media.h"
 #include "support/asset_folder.h"
 
@@ -38,6 +39,7 @@ protected:
     void SetUp() override { start(std::make_unique<HeadlessMedia>()); }
     void TearDown() override {
         Main::reset();
+        Game::reset();
         Lib::reset();
         SoundChannel::reset();
         Assets::reset();
