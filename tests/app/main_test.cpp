@@ -106,15 +106,6 @@ TEST_F(MainTest, FramesDriveTheBoardThroughTheStage) {
     EXPECT_EQ(board->lastDt, kStep);
 }
 
-TEST_F(MainTest, SixtyFramesASecondGiveThreeHundredSteps) {
-    for (int i = 1; i <= 60; ++i) {
-        media->setTime(kStart + i / 60.0);
-        frame();
-        ASSERT_NEAR(board->updates, 5 * i, 1) << "frame " << i;
-    }
-    EXPECT_EQ(board->draws, 60);
-}
-
 TEST_F(MainTest, ALateFrameDropsTheBacklogAfterThirtySteps) {
     media->setTime(kStart + 0.5);
     frame();

@@ -68,11 +68,6 @@ TEST(TileListTest, BrokenNumbersWarnPerFieldAndUseNoId) {
     EXPECT_EQ(list.tiles[0].centre.y, 6); // the eighth field is ignored
 }
 
-TEST(TileListTest, TwoBadFieldsGiveTwoWarningsThenOneSkip) {
-    const TileList list = readTileList("T a 2 3 b 5 6", kW, kH);
-    EXPECT_EQ(list.warnings.size(), 3u);
-}
-
 TEST(TileListTest, WindowsLineEndsReadTheSame) {
     const std::string unix = "A 0 0 8 8 4 4\n# c\nB 8 0 8 8 4 4\n";
     const std::string dos = "A 0 0 8 8 4 4\r\n# c\r\n\r\nB 8 0 8 8 4 4\r\n";
