@@ -25,12 +25,22 @@ Stage::Stage(StageHandle handle, int width, int height)
     active = true;
     pauseWhenDeactivated = true;
     renderRequest = nullptr;
+    self_ = std::make_shared<Stage*>(this);
     media_set_stage_handler(
-        handle, [this](MediaEvent& record) { mediaProcessStageEvent(record); }, width, height);
+        handle,
+        [self = self_](MediaEvent& record) {
+            if (*self != nullptr)
+                (*self)->mediaProcessStageEvent(record);
+        },
+        width, height);
     mediaLastRender = 0;
     mediaInvalid = false;
     setFrameRate(kInitialFrameRate);
     mediaJoyAxisData.clear();
+}
+
+Stage::~Stage() {
+    *self_ = nullptr;
 }
 
 void Stage::setFrameRate(double rate) {
