@@ -10,6 +10,7 @@
 #include "framework/lib.h"
 #include "framework/stage.h"
 #include "input/input.h"
+#include "match/game.h"
 #include "sound/beeper.h"
 #include "sound/music.h"
 
@@ -103,10 +104,9 @@ void Main::onAddedToStage(Event* e) {
     });
 
     // The clock starts after the screen's data has loaded, so loading time is not owed as steps.
-    // SCREEN: until the match lands, a plain Board; then Game::init() here and
-    // std::make_unique<Game>() below (include "match/game.h").
+    Game::init();
     nextUpdateTime = Timer::stamp();
-    board = std::make_unique<Board>();
+    board = std::make_unique<Game>();
 }
 
 void Main::update(Event& /*e*/) {

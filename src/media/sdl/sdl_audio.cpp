@@ -1,0 +1,243 @@
+#include "media/sdl/sdl_audio.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <iostream>
+
+namespace zindle {
+
+namespace {
+constexpr int kSampleRate = 44100;  // Hz
+constexpr int kBufferFrames = 1024; // sample frames per mixer callback: about 23 ms
+constexpr int kOutputChannels = 2;  // stereo, for the pan
+// A loop count this large means "forever" (the music passes 1 000 000); the mixer is given its
+// own forever rather than a count it might overflow.
+constexpr int kForeverLoops = 1'000'000;
+
+// Ends counted per mixer channel. The mixer reports an end from its audio thread (or from a
+// halt on ours), so the callback only counts; everything else happens on the event thread,
+// which compares these counts with the plays it started.
+std::array<std::atomic<std::uint32_t>, SdlAudio::kMixerChannels> gEnds;
+
+void onChannelFinished(int channel) {
+    if (channel >= 0 && channel < SdlAudio::kMixerChannels)
+        gEnds[static_cast<std::size_t>(channel)].fetch_add(1, std::memory_order_release);
+}
+
+std::uint32_t raw(auto handle) {
+    return static_cast<std::uint32_t>(handle);
+}
+} // namespace
+
+MediaTransform clampTransform(const MediaTransform& transform) {
+    MediaTransform out;
+    out.volume = std::isnan(transform.volume) ? 0 : std::clamp(transform.volume, 0.0, 1.0);
+    out.pan = std::isnan(transform.pan) ? 0 : std::clamp(transform.pan, -1.0, 1.0);
+    return out;
+}
+
+std::pair<std::uint8_t, std::uint8_t> panLevels(double pan) {
+    const double left = std::min(1.0, 1.0 - pan);
+    const double right = std::min(1.0, 1.0 + pan);
+    return {static_cast<std::uint8_t>(std::lround(255 * left)),
+            static_cast<std::uint8_t>(std::lround(255 * right))};
+}
+
+void SdlAudio::ChunkFree::operator()(Mix_Chunk* chunk) const {
+    Mix_FreeChunk(chunk);
+}
+
+void SdlAudio::MusicFree::operator()(Mix_Music* music) const {
+    Mix_FreeMusic(music);
+}
+
+SdlAudio::~SdlAudio() {
+    shutdown();
+}
+
+bool SdlAudio::ensureOpen() {
+    if (state_ == State::Closed)
+        state_ = openDevice() ? State::Open : State::Failed;
+    return state_ == State::Open;
+}
+
+bool SdlAudio::openDevice() {
+    auto tryOpen = [] {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+            return false;
+        if (Mix_OpenAudio(kSampleRate, MIX_DEFAULT_FORMAT, kOutputChannels, kBufferFrames) == 0)
+            return true;
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    };
+    if (!tryOpen()) {
+        // No sound card (a server, a container): the dummy driver consumes the mix in real time,
+        // so sounds still load and channels still end, and the game plays on silently.
+        const std::string why = SDL_GetError();
+        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        const bool opened = tryOpen();
+        SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+        if (!opened)
+            return false;
+        std::cout << "No audio device could be opened (" << why << "); playing on without sound."
+                  << std::endl;
+    }
+    Mix_Init(MIX_INIT_MP3 | MIX_INIT_OGG);
+    Mix_AllocateChannels(kMixerChannels);
+    for (auto& ends : gEnds)
+        ends.store(0);
+    starts_.assign(kMixerChannels, 0);
+    startOrder_.assign(kMixerChannels, 0);
+    Mix_ChannelFinished(&onChannelFinished);
+    return true;
+}
+
+void SdlAudio::shutdown() {
+    if (state_ == State::Open) {
+        Mix_HaltChannel(-1);
+        Mix_HaltMusic();
+        Mix_ChannelFinished(nullptr);
+        sounds_.clear();
+        Mix_CloseAudio();
+        Mix_Quit();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    sounds_.clear();
+    state_ = State::ShutDown;
+}
+
+SoundHandle SdlAudio::load(const std::string& path, bool music) {
+    if (!ensureOpen())
+        return SoundHandle::None;
+    Sound sound;
+    if (music)
+        sound.music.reset(Mix_LoadMUS(path.c_str()));
+    else
+        sound.chunk.reset(Mix_LoadWAV(path.c_str()));
+    if (!sound.music && !sound.chunk)
+        return SoundHandle::None;
+    const auto id = nextSound_++;
+    sounds_.emplace(id, std::move(sound));
+    return static_cast<SoundHandle>(id);
+}
+
+int SdlAudio::freeMixerChannel() {
+    const int free = Mix_GroupAvailable(-1);
+    if (free >= 0)
+        return free;
+    // Every channel busy: the oldest sound gives way, as a new effect matters more to the
+    // player than the tail of an old one. Age is counted in plays, not in the mixer's
+    // milliseconds, which cannot tell apart the sounds of one burst. The halt reports the old
+    // sound's end.
+    const auto oldest = std::min_element(startOrder_.begin(), startOrder_.end());
+    const int mixer = static_cast<int>(oldest - startOrder_.begin());
+    Mix_HaltChannel(mixer);
+    return mixer;
+}
+
+void SdlAudio::apply(int mixer, const MediaTransform& transform) {
+    const auto t = clampTransform(transform);
+    const int volume = static_cast<int>(std::lround(t.volume * MIX_MAX_VOLUME));
+    if (mixer == kMusic) {
+        Mix_VolumeMusic(volume);
+        return;
+    }
+    Mix_Volume(mixer, volume);
+    // The pan effect stays on a mixer channel until it is set again, so it is set on every
+    // play, centre included.
+    const auto [left, right] = panLevels(t.pan);
+    Mix_SetPanning(mixer, left, right);
+}
+
+ChannelHandle SdlAudio::play(SoundHandle handle, int loops, const MediaTransform* transform) {
+    if (state_ != State::Open)
+        return ChannelHandle::None;
+    auto found = sounds_.find(raw(handle));
+    if (found == sounds_.end())
+        return ChannelHandle::None;
+    const Sound& sound = found->second;
+    const MediaTransform t = transform ? *transform : MediaTransform{};
+    const int repeats = loops >= kForeverLoops ? -1 : std::max(loops, 0);
+
+    Channel channel{kMusic, 0};
+    if (sound.music) {
+        // Mix_PlayMusic counts plays, not repeats; -1 is forever.
+        const int plays = repeats < 0 ? -1 : repeats + 1;
+        apply(kMusic, t);
+        if (Mix_PlayMusic(sound.music.get(), plays) != 0)
+            return ChannelHandle::None;
+        channel.playNumber = ++musicPlays_;
+    } else {
+        const int mixer = freeMixerChannel();
+        if (mixer < 0)
+            return ChannelHandle::None;
+        apply(mixer, t);
+        if (Mix_PlayChannel(mixer, sound.chunk.get(), repeats) < 0)
+            return ChannelHandle::None;
+        channel.mixer = mixer;
+        channel.playNumber = ++starts_[static_cast<std::size_t>(mixer)];
+        startOrder_[static_cast<std::size_t>(mixer)] = ++effectPlays_;
+    }
+    const auto id = nextChannel_++;
+    channels_.emplace(id, channel);
+    return static_cast<ChannelHandle>(id);
+}
+
+bool SdlAudio::isComplete(ChannelHandle handle) {
+    auto found = channels_.find(raw(handle));
+    if (found == channels_.end())
+        return true;
+    // Forgotten once reported: an unknown handle is a complete one, and the table stays small.
+    if (ended(found->second)) {
+        channels_.erase(found);
+        return true;
+    }
+    return false;
+}
+
+bool SdlAudio::ended(const Channel& c) const {
+    if (c.stopped || state_ != State::Open)
+        return true;
+    if (c.mixer == kMusic)
+        return c.playNumber != musicPlays_ || Mix_PlayingMusic() == 0;
+    const auto m = static_cast<std::size_t>(c.mixer);
+    if (gEnds[m].load(std::memory_order_acquire) >= c.playNumber)
+        return true;
+    // The latest play on a channel that is idle has ended even if no end was reported (the
+    // mixer reports none for an empty chunk).
+    return starts_[m] == c.playNumber && Mix_Playing(c.mixer) == 0;
+}
+
+int SdlAudio::mixerChannelOf(ChannelHandle handle) const {
+    auto found = channels_.find(raw(handle));
+    if (found == channels_.end() || ended(found->second))
+        return -2;
+    return found->second.mixer;
+}
+
+void SdlAudio::stop(ChannelHandle handle) {
+    auto found = channels_.find(raw(handle));
+    if (found == channels_.end())
+        return;
+    if (!ended(found->second)) {
+        if (found->second.mixer == kMusic)
+            Mix_HaltMusic();
+        else
+            Mix_HaltChannel(found->second.mixer);
+    }
+    found->second.stopped = true;
+}
+
+void SdlAudio::setTransform(ChannelHandle handle, const MediaTransform& transform) {
+    auto found = channels_.find(raw(handle));
+    if (found == channels_.end() || ended(found->second))
+        return;
+    apply(found->second.mixer, transform);
+}
+
+} // namespace zindle

@@ -1,0 +1,86 @@
+#pragma once
+// Sounds on SDL2_mixer: effects decoded whole into chunks and played on the mixer's channels,
+// music streamed on its one music stream. Every started sound is a channel handle of its own, so
+// a mixer channel reused by a later sound never makes an earlier handle report the later
+// sound's state.
+#include "framework/media.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+struct Mix_Chunk;
+struct _Mix_Music;
+
+namespace zindle {
+
+// Volume clamped to [0, 1] and pan to [-1, 1]; NaN counts as 0.
+MediaTransform clampTransform(const MediaTransform& transform);
+// SDL_mixer's left and right levels (0 to 255) for a pan in [-1, 1]: the centre plays both
+// sides at full level, and a pan towards one side fades the other.
+std::pair<std::uint8_t, std::uint8_t> panLevels(double pan);
+
+class SdlAudio {
+public:
+    static constexpr int kMixerChannels = 32;
+
+    SdlAudio() = default;
+    SdlAudio(const SdlAudio&) = delete;
+    SdlAudio& operator=(const SdlAudio&) = delete;
+    ~SdlAudio();
+
+    // None when the file cannot be loaded or no audio output can be had at all.
+    SoundHandle load(const std::string& path, bool music);
+    // None for an unknown sound or when the mixer cannot start it.
+    ChannelHandle play(SoundHandle sound, int loops, const MediaTransform* transform);
+    void stop(ChannelHandle channel);
+    void setTransform(ChannelHandle channel, const MediaTransform& transform);
+    // True once the sound has ended or was stopped; the handle is forgotten from then on.
+    bool isComplete(ChannelHandle channel);
+    // -1 for music, -2 for an unknown or finished channel.
+    int mixerChannelOf(ChannelHandle channel) const;
+    // Halts everything, frees every sound and closes the device for good; from then on loads
+    // fail and every channel reports complete.
+    void shutdown();
+
+private:
+    struct ChunkFree {
+        void operator()(Mix_Chunk* chunk) const;
+    };
+    struct MusicFree {
+        void operator()(_Mix_Music* music) const;
+    };
+    struct Sound {
+        std::unique_ptr<Mix_Chunk, ChunkFree> chunk;
+        std::unique_ptr<_Mix_Music, MusicFree> music;
+    };
+    struct Channel {
+        int mixer;                // mixer channel, or kMusic
+        std::uint32_t playNumber; // which play on that mixer channel this is, from 1
+        bool stopped = false;
+    };
+    static constexpr int kMusic = -1;
+
+    bool ended(const Channel& channel) const;
+    bool ensureOpen();
+    bool openDevice();
+    int freeMixerChannel();
+    void apply(int mixer, const MediaTransform& transform);
+
+    enum class State { Closed, Open, Failed, ShutDown };
+    State state_ = State::Closed;
+    std::unordered_map<std::uint32_t, Sound> sounds_;
+    std::unordered_map<std::uint32_t, Channel> channels_;
+    std::uint32_t nextSound_ = 1;
+    std::uint32_t nextChannel_ = 1;
+    // Plays started on each mixer channel; the audio thread counts the ends (see .cpp).
+    std::vector<std::uint32_t> starts_;
+    std::uint32_t musicPlays_ = 0;
+    // When each mixer channel last started, counted in effect plays.
+    std::vector<std::uint64_t> startOrder_;
+    std::uint64_t effectPlays_ = 0;
+};
+
+} // namespace zindle

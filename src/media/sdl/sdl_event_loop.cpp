@@ -1,0 +1,161 @@
+// The event loop: it sleeps until the wake the stage asked for, hands every SDL event to the
+// stage as a native record, and sends a poll when the wake is due. The stage asks to be woken
+// about 5 ms before a frame and then, until the frame is due, again and again with a wake of zero
+// or less; such wakes are served after a short precise sleep, so the loop never spins.
+#include "media/sdl/sdl_media.h"
+
+#include "media/sdl/sdl_joysticks.h"
+#include "media/sdl/sdl_keys.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace zindle {
+
+namespace {
+// s: a wake of zero or less is served after this sleep. Well under a frame's 16.7 ms, so frames
+// start on time; long enough that the few polls before each frame cost nothing.
+constexpr double kShortestWake = 0.0003;
+// s: waits shorter than this are slept precisely; SDL waits for events in whole milliseconds.
+constexpr double kEventWaitGranularity = 0.001;
+// ms: the longest single wait for events (an idle stage may ask for years).
+constexpr int kLongestEventWait = 250;
+// s: the next poll after one the stage did not follow up with a wake of its own.
+constexpr double kFallbackWake = 0.02;
+
+MediaEvent record(int type, int code = 0, int value = 0, int id = 0) {
+    MediaEvent event;
+    event.type = type;
+    event.code = code;
+    event.value = value;
+    event.id = id;
+    return event;
+}
+} // namespace
+
+void SdlMedia::stageSetNextWake(StageHandle stage, double seconds) {
+    if (stage != stage_)
+        return;
+    // NaN counts as "at once".
+    wakeAt_ = timeStamp() + (seconds > kShortestWake ? seconds : kShortestWake);
+}
+
+void SdlMedia::runLoop() {
+    while (!closeRequested_) {
+        waitForWake();
+        if (closeRequested_)
+            break;
+        if (timeStamp() >= wakeAt_) {
+            wakeAt_ = timeStamp() + kFallbackWake;
+            deliver(record(MediaEventType::POLL));
+        }
+    }
+}
+
+void SdlMedia::waitForWake() {
+    const double remaining = wakeAt_ - timeStamp();
+    SDL_Event event;
+    bool got = false;
+    if (remaining >= kEventWaitGranularity) {
+        const double ms = std::min(std::floor(remaining * 1000), double{kLongestEventWait});
+        got = SDL_WaitEventTimeout(&event, static_cast<int>(ms)) == 1;
+    } else {
+        if (remaining > 0)
+            std::this_thread::sleep_for(std::chrono::duration<double>(remaining));
+        got = SDL_PollEvent(&event) == 1;
+    }
+    if (got) {
+        dispatch(event);
+        processPendingEvents();
+    }
+}
+
+void SdlMedia::processPendingEvents() {
+    SDL_Event event;
+    while (!closeRequested_ && SDL_PollEvent(&event) == 1)
+        dispatch(event);
+}
+
+void SdlMedia::deliver(MediaEvent event) {
+    if (handler_)
+        handler_(event);
+}
+
+void SdlMedia::dispatch(const SDL_Event& event) {
+    const int stageId = static_cast<int>(stage_);
+    switch (event.type) {
+    case SDL_QUIT:
+        if (handler_)
+            deliver(record(MediaEventType::QUIT));
+        else
+            close();
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        // Held keys repeat; those are dropped. The game acts on presses: a repeated ESC would
+        // leave a match and then quit from the title, and a repeated CTRL+digit would hand a
+        // player to the computer and straight back.
+        if (event.key.repeat != 0)
+            break;
+        const SDL_Keycode key = event.key.keysym.sym;
+        auto r =
+            record(event.type == SDL_KEYDOWN ? MediaEventType::KEY_DOWN : MediaEventType::KEY_UP,
+                   frameworkKeyCode(key), keyCharacter(key, event.key.keysym.mod), stageId);
+        r.flags = keyFlags(key, event.key.keysym.mod);
+        deliver(r);
+        break;
+    }
+    case SDL_WINDOWEVENT:
+        switch (event.window.event) {
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            deliver(record(MediaEventType::ACTIVATE));
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            deliver(record(MediaEventType::DEACTIVATE));
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
+            deliver(record(MediaEventType::REDRAW));
+            break;
+        default:
+            break;
+        }
+        break;
+    case SDL_JOYDEVICEADDED:
+        joysticks_->add(event.jdevice.which); // a device index
+        break;
+    case SDL_JOYDEVICEREMOVED:
+        joysticks_->remove(event.jdevice.which); // an instance id
+        break;
+    case SDL_JOYAXISMOTION:
+        if (auto number = joysticks_->numberOf(event.jaxis.which))
+            deliver(record(MediaEventType::JOY_AXIS, event.jaxis.axis, event.jaxis.value, *number));
+        break;
+    case SDL_JOYBUTTONDOWN:
+    case SDL_JOYBUTTONUP:
+        if (auto number = joysticks_->numberOf(event.jbutton.which))
+            deliver(record(event.type == SDL_JOYBUTTONDOWN ? MediaEventType::JOY_BUTTON_DOWN
+                                                           : MediaEventType::JOY_BUTTON_UP,
+                           event.jbutton.button, 0, *number));
+        break;
+    case SDL_JOYHATMOTION:
+        if (auto number = joysticks_->numberOf(event.jhat.which))
+            deliver(record(MediaEventType::JOY_HAT, event.jhat.hat, event.jhat.value, *number));
+        break;
+    case SDL_JOYBALLMOTION:
+        if (auto number = joysticks_->numberOf(event.jball.which)) {
+            auto r = record(MediaEventType::JOY_BALL, event.jball.ball, 0, *number);
+            r.x = event.jball.xrel;
+            r.y = event.jball.yrel;
+            deliver(r);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace zindle

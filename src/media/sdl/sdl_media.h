@@ -1,0 +1,148 @@
+#pragma once
+// The media layer on SDL2, SDL2_image and SDL2_mixer: what the real game runs on.
+// One window with its renderer, an event loop that paces itself by the wake the stage asks for,
+// joysticks numbered by a small stable device number, and sounds on the mixer's channels.
+// The display tree (containers, drawing lists, tile sheets) is the shared one; a render walks it
+// from the stage root into a texture of the logical size, which is then stretched to the window.
+#include "framework/media.h"
+#include "media/common/display_tree.h"
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+struct SDL_Surface;
+union SDL_Event;
+
+namespace zindle {
+
+class SdlAudio;
+class SdlJoysticks;
+
+// Frees SDL objects; lets the header name them without including SDL.
+struct SdlDeleter {
+    void operator()(SDL_Window* window) const;
+    void operator()(SDL_Renderer* renderer) const;
+    void operator()(SDL_Texture* texture) const;
+    void operator()(SDL_Surface* surface) const;
+};
+template <class T> using SdlPtr = std::unique_ptr<T, SdlDeleter>;
+
+class SdlMedia : public MediaBackend {
+public:
+    // Installs a fresh SDL backend (replacing any earlier one) and returns it.
+    static SdlMedia& install();
+
+    SdlMedia();
+    ~SdlMedia() override;
+
+    // --- For tests -----------------------------------------------------------------------------
+    // The last rendered picture at the logical size, row by row, as 0xAARRGGBB; empty when no
+    // window is open.
+    std::vector<std::uint32_t> readPixels();
+    // Hands every SDL event already queued to the stage handler, without waiting.
+    void processPendingEvents();
+    bool windowOpen() const { return window_ != nullptr; }
+    SDL_Window* sdlWindow() const { return window_.get(); }
+    // The mixer channel a sound channel plays on: -1 for music, -2 when unknown or ended.
+    int mixerChannelOf(ChannelHandle channel) const;
+    // The wake the loop is waiting for, in seconds of timeStamp().
+    double nextWakeAt() const { return wakeAt_; }
+
+    // --- MediaBackend --------------------------------------------------------------------------
+    void setPackage(const std::string& company, const std::string& file, const std::string& package,
+                    const std::string& version) override;
+    void createMainFrame(WindowReadyHandler onReady, int width, int height, unsigned flags,
+                         const std::string& title, BitmapHandle icon) override;
+    StageHandle getFrameStage(WindowHandle window) override;
+    void setStageHandler(StageHandle stage, StageEventHandler handler, int width,
+                         int height) override;
+    void stageSetNextWake(StageHandle stage, double seconds) override;
+    void renderStage(StageHandle stage) override;
+    double timeStamp() override;
+    void stageSetDisplayState(StageHandle stage, int state) override;
+    void stageSetScaleMode(StageHandle stage, int mode) override;
+    void stageShowCursor(StageHandle stage, bool show) override;
+    void displayObjectSetBg(ObjectHandle object, std::uint32_t rgb) override;
+    void close() override;
+    void showError(const std::string& caption, const std::string& text) override;
+
+    BitmapHandle bitmapDataLoad(const std::string& path, int flags) override;
+    int bitmapWidth(BitmapHandle bitmap) override;
+    int bitmapHeight(BitmapHandle bitmap) override;
+    std::optional<std::vector<std::uint8_t>> byteArrayReadFile(const std::string& path) override;
+
+    SheetHandle tilesheetCreate(BitmapHandle bitmap) override;
+    void tilesheetAddRect(SheetHandle sheet, const MediaRect& rect,
+                          const MediaPoint& centre) override;
+    ObjectHandle createDisplayObjectContainer() override;
+    void docAddChild(ObjectHandle parent, ObjectHandle child) override;
+    GraphicsHandle displayObjectGetGraphics(ObjectHandle object) override;
+    void gfxClear(GraphicsHandle graphics) override;
+    void gfxBeginBitmapFill(GraphicsHandle graphics, BitmapHandle bitmap, bool repeat,
+                            bool smooth) override;
+    void gfxDrawTiles(GraphicsHandle graphics, SheetHandle sheet, std::span<const double> data,
+                      int flags) override;
+
+    SoundHandle soundFromFile(const std::string& path, bool playAsMusic) override;
+    ChannelHandle soundChannelCreate(SoundHandle sound, double startTime, int loops,
+                                     const MediaTransform* transform) override;
+    void soundChannelStop(ChannelHandle channel) override;
+    void soundChannelSetTransform(ChannelHandle channel, const MediaTransform& transform) override;
+    bool soundChannelIsComplete(ChannelHandle channel) override;
+
+private:
+    struct Bitmap {
+        SdlPtr<SDL_Surface> surface; // ARGB8888
+        SdlPtr<SDL_Texture> texture; // made on first draw, for the current renderer
+    };
+
+    // Window and display (sdl_window.cpp)
+    void openWindow(int width, int height, const std::string& title, BitmapHandle icon);
+    void closeWindow();
+    void applyDisplayState();
+    void applyCursor();
+
+    // Event loop (sdl_event_loop.cpp)
+    void runLoop();
+    void waitForWake();
+    void dispatch(const SDL_Event& event);
+    void deliver(MediaEvent record);
+
+    // Rendering (sdl_render.cpp)
+    SDL_Texture* textureOf(BitmapHandle bitmap);
+    void drawBatch(const DisplayTree::Batch& batch);
+    void presentTarget();
+
+    SdlAudio& audio();
+
+    DisplayTree tree_;
+    std::unordered_map<std::uint32_t, Bitmap> bitmaps_;
+    std::uint32_t nextBitmap_ = 1;
+
+    SdlPtr<SDL_Window> window_;
+    SdlPtr<SDL_Renderer> renderer_;
+    SdlPtr<SDL_Texture> target_; // the picture at its logical size
+    bool videoStarted_ = false;
+    int logicalWidth_ = 0;
+    int logicalHeight_ = 0;
+    StageHandle stage_ = StageHandle::None;
+    StageEventHandler handler_;
+    std::uint32_t background_ = 0xFFFFFF;
+    int displayState_ = 0;
+    int scaleMode_ = 3;
+    bool cursorShown_ = true;
+
+    bool closeRequested_ = false;
+    double wakeAt_ = 0; // seconds of timeStamp() at which the stage wants its poll
+    std::uint64_t clockStart_ = 0;
+
+    std::unique_ptr<SdlJoysticks> joysticks_;
+    std::unique_ptr<SdlAudio> audio_;
+};
+
+} // namespace zindle

@@ -1,0 +1,136 @@
+// Presenting the display tree: every tile batch of every drawing list, walked from the stage
+// root, becomes one SDL_RenderGeometry call over its atlas, drawn into a texture of the logical
+// size; that picture is then placed in the window by the scale mode.
+#include "media/sdl/sdl_media.h"
+
+#include <SDL.h>
+
+#include <cmath>
+#include <vector>
+
+namespace zindle {
+
+namespace {
+constexpr int kNoScale = 1;
+constexpr int kNoBorder = 2;
+constexpr int kExactFit = 3;
+constexpr int kVerticesPerTile = 4;
+constexpr int kIndicesPerTile = 6;
+
+// Where the picture goes in a window of the given size.
+SDL_Rect placePicture(int mode, int pictureW, int pictureH, int windowW, int windowH) {
+    if (mode == kExactFit || pictureW <= 0 || pictureH <= 0)
+        return {0, 0, windowW, windowH};
+    double scale = 1;
+    const double sx = static_cast<double>(windowW) / pictureW;
+    const double sy = static_cast<double>(windowH) / pictureH;
+    if (mode == kNoBorder)
+        scale = std::max(sx, sy);
+    else if (mode != kNoScale)
+        scale = std::min(sx, sy); // show all
+    const int w = static_cast<int>(std::lround(pictureW * scale));
+    const int h = static_cast<int>(std::lround(pictureH * scale));
+    return {(windowW - w) / 2, (windowH - h) / 2, w, h};
+}
+} // namespace
+
+SDL_Texture* SdlMedia::textureOf(BitmapHandle handle) {
+    auto found = bitmaps_.find(static_cast<std::uint32_t>(handle));
+    if (found == bitmaps_.end() || !renderer_)
+        return nullptr;
+    Bitmap& bitmap = found->second;
+    if (!bitmap.texture) {
+        bitmap.texture.reset(SDL_CreateTextureFromSurface(renderer_.get(), bitmap.surface.get()));
+        if (!bitmap.texture)
+            return nullptr;
+        SDL_SetTextureBlendMode(bitmap.texture.get(), SDL_BLENDMODE_BLEND);
+        SDL_SetTextureScaleMode(bitmap.texture.get(), SDL_ScaleModeNearest);
+    }
+    return bitmap.texture.get();
+}
+
+void SdlMedia::drawBatch(const DisplayTree::Batch& batch) {
+    SDL_Texture* texture = textureOf(batch.atlas);
+    const auto tiles = tree_.sheetTiles(batch.sheet);
+    if (texture == nullptr || tiles.empty())
+        return;
+    int atlasW = 0;
+    int atlasH = 0;
+    SDL_QueryTexture(texture, nullptr, nullptr, &atlasW, &atlasH);
+    const float u = 1.0f / static_cast<float>(atlasW);
+    const float v = 1.0f / static_cast<float>(atlasH);
+    const SDL_Color white{255, 255, 255, 255};
+
+    std::vector<SDL_Vertex> vertices;
+    std::vector<int> indices;
+    vertices.reserve(batch.data.size() / 3 * kVerticesPerTile);
+    indices.reserve(batch.data.size() / 3 * kIndicesPerTile);
+    for (std::size_t i = 0; i + 2 < batch.data.size(); i += 3) {
+        const double id = batch.data[i + 2];
+        if (!(id >= 0 && id < static_cast<double>(tiles.size())))
+            continue;
+        const auto& tile = tiles[static_cast<std::size_t>(id)];
+        // Whole pixels: the picture has no finer grid, and a tile drawn across pixel boundaries
+        // would gain or lose a column depending on the renderer.
+        const auto left = static_cast<float>(std::round(batch.data[i] - tile.centre.x));
+        const auto top = static_cast<float>(std::round(batch.data[i + 1] - tile.centre.y));
+        const auto w = static_cast<float>(tile.rect.width);
+        const auto h = static_cast<float>(tile.rect.height);
+        const auto tx = static_cast<float>(tile.rect.x);
+        const auto ty = static_cast<float>(tile.rect.y);
+        if (!std::isfinite(left) || !std::isfinite(top))
+            continue;
+        const int base = static_cast<int>(vertices.size());
+        vertices.push_back({{left, top}, white, {tx * u, ty * v}});
+        vertices.push_back({{left + w, top}, white, {(tx + w) * u, ty * v}});
+        vertices.push_back({{left + w, top + h}, white, {(tx + w) * u, (ty + h) * v}});
+        vertices.push_back({{left, top + h}, white, {tx * u, (ty + h) * v}});
+        for (int corner : {0, 1, 2, 0, 2, 3})
+            indices.push_back(base + corner);
+    }
+    if (vertices.empty())
+        return;
+    SDL_RenderGeometry(renderer_.get(), texture, vertices.data(), static_cast<int>(vertices.size()),
+                       indices.data(), static_cast<int>(indices.size()));
+}
+
+void SdlMedia::renderStage(StageHandle stage) {
+    if (!renderer_ || stage != stage_)
+        return;
+    SDL_SetRenderTarget(renderer_.get(), target_.get());
+    SDL_SetRenderDrawColor(renderer_.get(), (background_ >> 16) & 0xFF, (background_ >> 8) & 0xFF,
+                           background_ & 0xFF, 255);
+    SDL_RenderClear(renderer_.get());
+    tree_.forEachBatch(stageObject(stage_),
+                       [this](const DisplayTree::Batch& batch) { drawBatch(batch); });
+    presentTarget();
+}
+
+void SdlMedia::presentTarget() {
+    SDL_SetRenderTarget(renderer_.get(), nullptr);
+    SDL_SetRenderDrawColor(renderer_.get(), 0, 0, 0, 255);
+    SDL_RenderClear(renderer_.get());
+    int windowW = 0;
+    int windowH = 0;
+    SDL_GetRendererOutputSize(renderer_.get(), &windowW, &windowH);
+    const SDL_Rect place =
+        placePicture(scaleMode_, logicalWidth_, logicalHeight_, windowW, windowH);
+    SDL_RenderCopy(renderer_.get(), target_.get(), nullptr, &place);
+    SDL_RenderPresent(renderer_.get());
+}
+
+std::vector<std::uint32_t> SdlMedia::readPixels() {
+    if (!renderer_)
+        return {};
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(logicalWidth_) *
+                                      static_cast<std::size_t>(logicalHeight_));
+    SDL_SetRenderTarget(renderer_.get(), target_.get());
+    const int ok = SDL_RenderReadPixels(renderer_.get(), nullptr, SDL_PIXELFORMAT_ARGB8888,
+                                        pixels.data(), logicalWidth_ * 4);
+    SDL_SetRenderTarget(renderer_.get(), nullptr);
+    if (ok != 0)
+        return {};
+    return pixels;
+}
+
+} // namespace zindle

@@ -1,0 +1,141 @@
+// The window, its renderer and the picture's logical size; display state, scale mode, cursor
+// and background; the stage that belongs to the window.
+#include "media/sdl/sdl_media.h"
+
+#include "media/sdl/sdl_audio.h"
+#include "media/sdl/sdl_joysticks.h"
+
+#include <SDL.h>
+
+#include <stdexcept>
+
+namespace zindle {
+
+namespace {
+// The one window's handle: there is never a second.
+constexpr auto kWindow = static_cast<WindowHandle>(1);
+constexpr int kFullScreen = 1;
+} // namespace
+
+void SdlMedia::createMainFrame(WindowReadyHandler onReady, int width, int height, unsigned,
+                               const std::string& title, BitmapHandle icon) {
+    if (window_)
+        throw std::logic_error("The window is already open");
+    // However the loop ends (a close, or an error on its way to the process entry), the window
+    // goes first, so that a full-screen window cannot hide the error's message box.
+    struct Closer {
+        SdlMedia& media;
+        ~Closer() {
+            media.closeWindow();
+            // The game is over once its window has gone: let go of the sound device too.
+            media.audio_->shutdown();
+        }
+    } closer{*this};
+    openWindow(width, height, title, icon);
+    stage_ = tree_.createRoot();
+    closeRequested_ = false;
+    wakeAt_ = timeStamp();
+    if (onReady)
+        onReady(kWindow);
+    runLoop();
+}
+
+void SdlMedia::openWindow(int width, int height, const std::string& title, BitmapHandle icon) {
+    // Pixel art stays crisp when the picture is stretched.
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+    // Pads keep steering while another window has the focus (and on the dummy video driver,
+    // where no window ever has it).
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0)
+        throw std::runtime_error(std::string("Could not start the video: ") + SDL_GetError());
+    videoStarted_ = true;
+
+    window_.reset(SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                   width, height, SDL_WINDOW_SHOWN));
+    if (!window_)
+        throw std::runtime_error(std::string("Could not open the window: ") + SDL_GetError());
+    // No vsync: the stage paces the frames itself, and a present that blocks would throw its
+    // clock off.
+    renderer_.reset(SDL_CreateRenderer(window_.get(), -1,
+                                       SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE));
+    if (!renderer_)
+        renderer_.reset(SDL_CreateRenderer(window_.get(), -1,
+                                           SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE));
+    if (!renderer_)
+        throw std::runtime_error(std::string("Could not create a renderer: ") + SDL_GetError());
+    logicalWidth_ = width;
+    logicalHeight_ = height;
+    target_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_ARGB8888,
+                                    SDL_TEXTUREACCESS_TARGET, width, height));
+    if (!target_)
+        throw std::runtime_error(std::string("Could not create the picture: ") + SDL_GetError());
+    SDL_SetTextureScaleMode(target_.get(), SDL_ScaleModeNearest);
+
+    if (auto found = bitmaps_.find(static_cast<std::uint32_t>(icon)); found != bitmaps_.end())
+        SDL_SetWindowIcon(window_.get(), found->second.surface.get());
+    applyDisplayState();
+    applyCursor();
+}
+
+void SdlMedia::closeWindow() {
+    // Textures belong to the renderer: they go first.
+    for (auto& [id, bitmap] : bitmaps_)
+        bitmap.texture.reset();
+    target_.reset();
+    renderer_.reset();
+    window_.reset();
+    joysticks_->closeAll();
+    if (videoStarted_) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK);
+        videoStarted_ = false;
+    }
+}
+
+StageHandle SdlMedia::getFrameStage(WindowHandle window) {
+    return window == kWindow && window_ ? stage_ : StageHandle::None;
+}
+
+void SdlMedia::setStageHandler(StageHandle stage, StageEventHandler handler, int, int) {
+    if (stage != StageHandle::None && stage == stage_)
+        handler_ = std::move(handler);
+}
+
+void SdlMedia::stageSetDisplayState(StageHandle stage, int state) {
+    if (stage != stage_)
+        return;
+    displayState_ = state;
+    applyDisplayState();
+}
+
+void SdlMedia::applyDisplayState() {
+    if (!window_)
+        return;
+    // Desktop full screen: no mode switch, and the picture is stretched to the desktop.
+    SDL_SetWindowFullscreen(window_.get(),
+                            displayState_ >= kFullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
+void SdlMedia::stageSetScaleMode(StageHandle stage, int mode) {
+    if (stage == stage_)
+        scaleMode_ = mode;
+}
+
+void SdlMedia::stageShowCursor(StageHandle stage, bool show) {
+    if (stage != stage_)
+        return;
+    cursorShown_ = show;
+    applyCursor();
+}
+
+void SdlMedia::applyCursor() {
+    if (window_)
+        SDL_ShowCursor(cursorShown_ ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void SdlMedia::displayObjectSetBg(ObjectHandle object, std::uint32_t rgb) {
+    // Only the stage's background is drawn: it is the clear colour of the picture.
+    if (object == stageObject(stage_) || stage_ == StageHandle::None)
+        background_ = rgb & 0xFFFFFF;
+}
+
+} // namespace zindle

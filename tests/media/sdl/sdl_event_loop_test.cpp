@@ -1,0 +1,193 @@
+#include "sdl_test_support.h"
+
+#include "framework/stage.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+namespace zindle {
+namespace {
+
+using sdltest::freshMedia;
+using sdltest::runWindow;
+
+std::vector<MediaEvent> ofType(const std::vector<MediaEvent>& records, std::vector<int> types) {
+    std::vector<MediaEvent> out;
+    for (const auto& r : records) {
+        if (std::find(types.begin(), types.end(), r.type) != types.end())
+            out.push_back(r);
+    }
+    return out;
+}
+
+void pushKey(Uint32 type, SDL_Keycode key, Uint16 mods, bool repeat = false) {
+    SDL_Event event{};
+    event.type = type;
+    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    event.key.repeat = repeat ? 1 : 0;
+    event.key.keysym.sym = key;
+    event.key.keysym.mod = mods;
+    SDL_PushEvent(&event);
+}
+
+TEST(SdlEventLoopTest, WindowOpensAtItsSizeAndCloseEndsTheLoop) {
+    auto& media = freshMedia();
+    bool ready = false;
+    runWindow(media, [&](StageHandle stage) {
+        ready = true;
+        EXPECT_NE(stage, StageHandle::None);
+        ASSERT_TRUE(media.windowOpen());
+        int w = 0;
+        int h = 0;
+        SDL_GetWindowSize(media.sdlWindow(), &w, &h);
+        EXPECT_EQ(w, 480);
+        EXPECT_EQ(h, 320);
+        EXPECT_STREQ(SDL_GetWindowTitle(media.sdlWindow()), "Zindle vs Pellorin");
+        EXPECT_EQ(SDL_GetWindowFlags(media.sdlWindow()) & SDL_WINDOW_RESIZABLE, 0u);
+        EXPECT_EQ(media.getFrameStage(static_cast<WindowHandle>(99)), StageHandle::None);
+        media.close();
+    });
+    EXPECT_TRUE(ready);
+    EXPECT_FALSE(media.windowOpen());
+}
+
+TEST(SdlEventLoopTest, PollComesNoEarlierThanTheWakeAsked) {
+    auto& media = freshMedia();
+    StageHandle stage{};
+    double askedAt = -1;
+    double polledAt = -1;
+    runWindow(
+        media, [&](StageHandle s) { stage = s; },
+        [&](MediaEvent& r) {
+            if (r.type != MediaEventType::POLL)
+                return;
+            if (askedAt < 0) {
+                askedAt = media.timeStamp();
+                media.stageSetNextWake(stage, 0.03);
+            } else {
+                polledAt = media.timeStamp();
+                media.close();
+            }
+        });
+    EXPECT_GE(polledAt - askedAt, 0.03);
+    EXPECT_LT(polledAt - askedAt, 0.5);
+}
+
+TEST(SdlEventLoopTest, WakesAtOnceAreServedWithoutSpinning) {
+    auto& media = freshMedia();
+    StageHandle stage{};
+    int polls = 0;
+    double start = -1;
+    constexpr double kRun = 0.05; // s
+    runWindow(
+        media, [&](StageHandle s) { stage = s; },
+        [&](MediaEvent& r) {
+            if (r.type != MediaEventType::POLL)
+                return;
+            if (start < 0)
+                start = media.timeStamp();
+            ++polls;
+            if (media.timeStamp() - start >= kRun)
+                media.close();
+            else
+                media.stageSetNextWake(stage, polls % 2 ? 0.0 : -1.0);
+        });
+    // A short sleep before each: a few hundred at most in 50 ms, where a spinning loop would
+    // make tens of thousands.
+    EXPECT_GT(polls, 10);
+    EXPECT_LT(polls, 400);
+}
+
+TEST(SdlEventLoopTest, KeysArriveTranslatedForTheStageAndRepeatsAreDropped) {
+    auto& media = freshMedia();
+    std::vector<MediaEvent> records;
+    StageHandle stage{};
+    runWindow(
+        media,
+        [&](StageHandle s) {
+            stage = s;
+            pushKey(SDL_KEYDOWN, SDLK_SPACE, KMOD_NONE);
+            pushKey(SDL_KEYDOWN, SDLK_SPACE, KMOD_NONE, true);
+            pushKey(SDL_KEYUP, SDLK_SPACE, KMOD_NONE);
+            pushKey(SDL_KEYDOWN, SDLK_2, KMOD_LCTRL);
+            pushKey(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT);
+            pushKey(SDL_KEYDOWN, SDLK_w, KMOD_LSHIFT);
+            media.processPendingEvents();
+            media.close();
+        },
+        [&](MediaEvent& r) { records.push_back(r); });
+    const auto keys = ofType(records, {MediaEventType::KEY_DOWN, MediaEventType::KEY_UP});
+    ASSERT_EQ(keys.size(), 5u);
+    for (const auto& k : keys)
+        EXPECT_EQ(k.id, static_cast<int>(stage));
+    EXPECT_EQ(keys[0].type, MediaEventType::KEY_DOWN);
+    EXPECT_EQ(keys[0].code, 32);
+    EXPECT_EQ(keys[0].value, ' ');
+    EXPECT_EQ(keys[1].type, MediaEventType::KEY_UP);
+    EXPECT_EQ(keys[1].code, 32);
+    EXPECT_EQ(keys[2].code, 50);
+    EXPECT_EQ(keys[2].flags, Stage::efCtrlDown);
+    EXPECT_EQ(keys[3].code, 13);
+    EXPECT_EQ(keys[3].flags, Stage::efAltDown);
+    EXPECT_EQ(keys[4].code, 87);
+    EXPECT_EQ(keys[4].value, 'W');
+    EXPECT_EQ(keys[4].flags, Stage::efShiftDown);
+}
+
+TEST(SdlEventLoopTest, QuitAndFocusBecomeTheirRecords) {
+    auto& media = freshMedia();
+    std::vector<MediaEvent> records;
+    runWindow(
+        media,
+        [&](StageHandle) {
+            SDL_Event event{};
+            event.type = SDL_WINDOWEVENT;
+            event.window.windowID = SDL_GetWindowID(media.sdlWindow());
+            event.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+            SDL_PushEvent(&event);
+            event.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+            SDL_PushEvent(&event);
+            event = SDL_Event{};
+            event.type = SDL_QUIT;
+            SDL_PushEvent(&event);
+        },
+        [&](MediaEvent& r) {
+            records.push_back(r);
+            // What the stage does with a quit record.
+            if (r.type == MediaEventType::QUIT)
+                media.close();
+        });
+    const auto seen = ofType(
+        records, {MediaEventType::ACTIVATE, MediaEventType::DEACTIVATE, MediaEventType::QUIT});
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].type, MediaEventType::DEACTIVATE);
+    EXPECT_EQ(seen[1].type, MediaEventType::ACTIVATE);
+    EXPECT_EQ(seen[2].type, MediaEventType::QUIT);
+}
+
+TEST(SdlEventLoopTest, ClockIsMonotonicSecondsFromTheStart) {
+    auto& media = freshMedia();
+    const double a = media.timeStamp();
+    SDL_Delay(10);
+    const double b = media.timeStamp();
+    EXPECT_GE(a, 0);
+    EXPECT_LT(a, 1);
+    EXPECT_GE(b - a, 0.009);
+    EXPECT_LT(b - a, 1);
+}
+
+TEST(SdlEventLoopTest, DisplayStateSwitchesTheDesktopFullScreenAndBack) {
+    auto& media = freshMedia();
+    runWindow(media, [&](StageHandle stage) {
+        media.stageSetDisplayState(stage, 1);
+        EXPECT_NE(SDL_GetWindowFlags(media.sdlWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+        media.stageSetDisplayState(stage, 0);
+        EXPECT_EQ(SDL_GetWindowFlags(media.sdlWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+        media.stageShowCursor(stage, false);
+        EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+        media.close();
+    });
+}
+
+} // namespace
+} // namespace zindle

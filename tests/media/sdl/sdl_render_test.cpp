@@ -1,0 +1,220 @@
+#include "sdl_test_support.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace zindle {
+namespace {
+
+using sdltest::freshMedia;
+using sdltest::runWindow;
+
+constexpr std::uint32_t kRed = 0xFFFF0000;
+constexpr std::uint32_t kGreen = 0xFF00FF00;
+constexpr std::uint32_t kBlue = 0xFF0000FF;
+constexpr std::uint32_t kWhite = 0xFFFFFFFF;
+constexpr std::uint32_t kClear = 0x00000000;
+constexpr std::uint32_t kSky = 0xFF85E3FF;
+
+// A 4 by 2 atlas: tile 0 is the left 2 by 2 square (red, green / blue, white), tile 1 the right
+// one (all green but a transparent top-left pixel).
+class SdlRenderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sdltest::writePng(dir.file("atlas.png"), 4, 2,
+                          {kRed, kGreen, kClear, kGreen, kBlue, kWhite, kGreen, kGreen});
+    }
+
+    // Loads the atlas, draws the triples on a child of the stage, renders, and returns the
+    // picture.
+    std::vector<std::uint32_t> draw(std::vector<double> triples, std::uint32_t bg = 0x85E3FF) {
+        auto& media = freshMedia();
+        std::vector<std::uint32_t> pixels;
+        runWindow(media, [&](StageHandle stage) {
+            media.displayObjectSetBg(stageObject(stage), bg);
+            const BitmapHandle atlas = media.bitmapDataLoad(dir.file("atlas.png"), 0);
+            EXPECT_EQ(media.bitmapWidth(atlas), 4);
+            EXPECT_EQ(media.bitmapHeight(atlas), 2);
+            const SheetHandle sheet = media.tilesheetCreate(atlas);
+            media.tilesheetAddRect(sheet, {0, 0, 2, 2}, {1, 1});
+            media.tilesheetAddRect(sheet, {2, 0, 2, 2}, {0, 0});
+            const ObjectHandle sprite = media.createDisplayObjectContainer();
+            media.docAddChild(stageObject(stage), sprite);
+            const GraphicsHandle gfx = media.displayObjectGetGraphics(sprite);
+            media.gfxBeginBitmapFill(gfx, atlas, false, false);
+            media.gfxDrawTiles(gfx, sheet, triples, 0);
+            media.renderStage(stage);
+            pixels = media.readPixels();
+            media.close();
+        });
+        return pixels;
+    }
+
+    static std::uint32_t at(const std::vector<std::uint32_t>& pixels, int x, int y) {
+        return pixels.at(static_cast<std::size_t>(y * 480 + x));
+    }
+
+    sdltest::ScratchDir dir;
+};
+
+TEST_F(SdlRenderTest, TileLandsWithItsCentreOnThePointUnscaled) {
+    const auto pixels = draw({10, 20, 0, 100, 50, 1});
+    ASSERT_EQ(pixels.size(), 480u * 320u);
+    // Tile 0's centre (1, 1) on (10, 20): its top-left pixel at (9, 19).
+    EXPECT_EQ(at(pixels, 9, 19), kRed);
+    EXPECT_EQ(at(pixels, 10, 19), kGreen);
+    EXPECT_EQ(at(pixels, 9, 20), kBlue);
+    EXPECT_EQ(at(pixels, 10, 20), kWhite);
+    EXPECT_EQ(at(pixels, 11, 20), kSky);
+    EXPECT_EQ(at(pixels, 8, 19), kSky);
+    EXPECT_EQ(at(pixels, 9, 21), kSky);
+    // Tile 1's centre (0, 0) on (100, 50); its transparent pixel shows the background.
+    EXPECT_EQ(at(pixels, 100, 50), kSky);
+    EXPECT_EQ(at(pixels, 101, 50), kGreen);
+    EXPECT_EQ(at(pixels, 100, 51), kGreen);
+    EXPECT_EQ(at(pixels, 101, 51), kGreen);
+    EXPECT_EQ(at(pixels, 102, 51), kSky);
+}
+
+TEST_F(SdlRenderTest, LaterTilesCoverEarlierOnesAndBadIdsAreSkipped) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const auto pixels = draw({10, 10, 0, 200, 200, 2, 200, 200, -1, 200, 200, nan, 10, 10, 1});
+    // Tile 1 drawn last at (10, 10): its transparent corner leaves tile 0's white pixel, its
+    // green covers the rest.
+    EXPECT_EQ(at(pixels, 9, 9), kRed);
+    EXPECT_EQ(at(pixels, 10, 10), kWhite);
+    EXPECT_EQ(at(pixels, 11, 10), kGreen);
+    EXPECT_EQ(at(pixels, 10, 11), kGreen);
+    EXPECT_EQ(at(pixels, 11, 11), kGreen);
+    EXPECT_EQ(at(pixels, 200, 200), kSky);
+    EXPECT_EQ(at(pixels, 199, 199), kSky);
+}
+
+TEST_F(SdlRenderTest, FractionalPositionsSnapToWholePixels) {
+    const auto pixels = draw({30.4, 40.6, 0});
+    // Top-left at (29.4, 39.6): pixel (29, 40).
+    EXPECT_EQ(at(pixels, 29, 40), kRed);
+    EXPECT_EQ(at(pixels, 30, 41), kWhite);
+    EXPECT_EQ(at(pixels, 31, 41), kSky);
+    EXPECT_EQ(at(pixels, 29, 39), kSky);
+}
+
+TEST_F(SdlRenderTest, BackgroundIsTheClearColour) {
+    const auto pixels = draw({}, 0x123456);
+    EXPECT_EQ(at(pixels, 0, 0), 0xFF123456u);
+    EXPECT_EQ(at(pixels, 479, 319), 0xFF123456u);
+}
+
+TEST_F(SdlRenderTest, ExactFitStretchesThePictureToTheWholeWindowPixelForPixel) {
+    auto& media = freshMedia();
+    std::vector<std::uint32_t> window(960 * 960);
+    runWindow(media, [&](StageHandle stage) {
+        // As a full-screen desktop twice as wide and three times as high would make it.
+        SDL_SetWindowSize(media.sdlWindow(), 960, 960);
+        media.stageSetScaleMode(stage, 3);
+        media.displayObjectSetBg(stageObject(stage), 0x85E3FF);
+        const BitmapHandle atlas = media.bitmapDataLoad(dir.file("atlas.png"), 0);
+        const SheetHandle sheet = media.tilesheetCreate(atlas);
+        media.tilesheetAddRect(sheet, {0, 0, 2, 2}, {0, 0});
+        const std::vector<double> data{10, 20, 0};
+        media.gfxDrawTiles(media.displayObjectGetGraphics(stageObject(stage)), sheet, data, 0);
+        media.renderStage(stage);
+        SDL_Renderer* renderer = SDL_GetRenderer(media.sdlWindow());
+        int w = 0;
+        int h = 0;
+        SDL_GetRendererOutputSize(renderer, &w, &h);
+        EXPECT_EQ(w, 960);
+        EXPECT_EQ(h, 960);
+        EXPECT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, window.data(),
+                                       960 * 4),
+                  0);
+        media.close();
+    });
+    auto win = [&](int x, int y) { return window[static_cast<std::size_t>(y * 960 + x)]; };
+    // Logical pixel (10, 20) covers window pixels 20..21 by 60..62; (11, 21) is 22..23 by 63..65.
+    EXPECT_EQ(win(20, 60), kRed);
+    EXPECT_EQ(win(21, 62), kRed);
+    EXPECT_EQ(win(22, 60), kGreen);
+    EXPECT_EQ(win(23, 65), kWhite);
+    EXPECT_EQ(win(24, 65), kSky);
+    EXPECT_EQ(win(19, 60), kSky);
+    EXPECT_EQ(win(959, 959), kSky);
+}
+
+TEST(SdlRenderOrderTest, ChildrenDrawAfterTheirParentInOrder) {
+    sdltest::ScratchDir dir;
+    sdltest::writePng(dir.file("a.png"), 1, 1, {kRed});
+    sdltest::writePng(dir.file("b.png"), 1, 1, {kBlue});
+    auto& media = freshMedia();
+    std::vector<std::uint32_t> pixels;
+    runWindow(media, [&](StageHandle stage) {
+        const ObjectHandle first = media.createDisplayObjectContainer();
+        const ObjectHandle second = media.createDisplayObjectContainer();
+        media.docAddChild(stageObject(stage), first);
+        media.docAddChild(stageObject(stage), second);
+        auto drawOne = [&](ObjectHandle object, const std::string& file, double x) {
+            const BitmapHandle bitmap = media.bitmapDataLoad(file, 0);
+            const SheetHandle sheet = media.tilesheetCreate(bitmap);
+            media.tilesheetAddRect(sheet, {0, 0, 1, 1}, {0, 0});
+            const std::vector<double> data{x, 5, 0};
+            media.gfxDrawTiles(media.displayObjectGetGraphics(object), sheet, data, 0);
+        };
+        drawOne(second, dir.file("b.png"), 5);
+        drawOne(first, dir.file("a.png"), 5);
+        drawOne(first, dir.file("a.png"), 6);
+        // Cleared lists draw nothing.
+        media.gfxClear(media.displayObjectGetGraphics(stageObject(stage)));
+        media.renderStage(stage);
+        pixels = media.readPixels();
+        media.close();
+    });
+    ASSERT_EQ(pixels.size(), 480u * 320u);
+    EXPECT_EQ(pixels[5 * 480 + 5], kBlue);
+    EXPECT_EQ(pixels[5 * 480 + 6], kRed);
+}
+
+TEST(SdlImageTest, UnreadableImagesGiveNoBitmap) {
+    sdltest::ScratchDir dir;
+    sdltest::writeText(dir.file("broken.png"), "\x89PNG\r\n\x1a\nnot really");
+    auto& media = freshMedia();
+    EXPECT_EQ(media.bitmapDataLoad(dir.file("missing.png"), 0), BitmapHandle::None);
+    EXPECT_EQ(media.bitmapDataLoad(dir.file("broken.png"), 0), BitmapHandle::None);
+    EXPECT_EQ(media.bitmapDataLoad(dir.file(""), 0), BitmapHandle::None);
+    EXPECT_EQ(media.bitmapWidth(BitmapHandle::None), 0);
+    EXPECT_EQ(media.bitmapHeight(static_cast<BitmapHandle>(77)), 0);
+    // Bad handles are harmless everywhere.
+    const SheetHandle sheet = media.tilesheetCreate(static_cast<BitmapHandle>(5));
+    media.tilesheetAddRect(static_cast<SheetHandle>(99), {0, 0, 1, 1}, {0, 0});
+    const std::vector<double> data{1, 2, 0};
+    media.gfxDrawTiles(static_cast<GraphicsHandle>(42), sheet, data, 0);
+    media.renderStage(static_cast<StageHandle>(3));
+    EXPECT_TRUE(media.readPixels().empty());
+}
+
+TEST(SdlFileTest, ReadsWholeFilesAndFailsOnAnythingElse) {
+    sdltest::ScratchDir dir;
+    const std::string bytes("tile\0list\n", 10);
+    sdltest::writeText(dir.file("list.txt"), bytes);
+    sdltest::writeText(dir.file("empty.txt"), "");
+    std::string big(200'000, 'x');
+    big[150'000] = 'y';
+    sdltest::writeText(dir.file("big.bin"), big);
+    auto& media = freshMedia();
+    const auto read = media.byteArrayReadFile(dir.file("list.txt"));
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(std::string(read->begin(), read->end()), bytes);
+    const auto empty = media.byteArrayReadFile(dir.file("empty.txt"));
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_TRUE(empty->empty());
+    const auto whole = media.byteArrayReadFile(dir.file("big.bin"));
+    ASSERT_TRUE(whole.has_value());
+    EXPECT_EQ(std::string(whole->begin(), whole->end()), big);
+    EXPECT_FALSE(media.byteArrayReadFile(dir.file("missing.txt")).has_value());
+    EXPECT_FALSE(media.byteArrayReadFile(dir.file("")).has_value());
+}
+
+} // namespace
+} // namespace zindle
