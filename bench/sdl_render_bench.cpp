@@ -1,19 +1,14 @@
 // The worst frame on the real renderer: the tiles of the win fountain's peak, recorded by the
 // headless run, drawn by the SDL media layer into its software renderer (dummy video driver
 // unless another is asked for), one present per iteration.
-#include "framework/assets.h"
-#include "framework/bitmap_data.h"
-#include "match/game.h"
 #include "media/sdl/sdl_media.h"
-#include "render/tiler.h"
+#include "replay.h"
 #include "scenes.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <map>
 #include <stdexcept>
-#include <tuple>
 #include <vector>
 
 using namespace zindle;
@@ -23,58 +18,11 @@ namespace {
 
 constexpr int kRenderIterations = 200;
 
-struct RecordedTile {
-    std::string atlas; // asset id of the atlas image
-    MediaRect rect;
-    MediaPoint centre;
-    double x, y;
-};
-
-std::vector<RecordedTile> recordWorstFrame() {
+std::vector<shot::RecordedTile> recordWorstFrame() {
     sim::Simulation& sim = scene(Scene::WinFountain);
-    const auto& frames = sim.media().frames();
-    if (frames.empty())
+    if (sim.media().frames().empty())
         throw std::runtime_error("the fountain rendered no frame");
-    const BitmapHandle game = Game::tiler->tilesheet->bitmap().handle();
-    std::vector<RecordedTile> tiles;
-    for (const auto& t : frames.back().tiles)
-        tiles.push_back({t.atlas == game ? "assets/gametiles.png" : "assets/title.png", t.rect,
-                         t.centre, t.x, t.y});
-    return tiles;
-}
-
-// Rebuilds the recorded frame as one container with one tile batch per run of one atlas,
-// each recorded tile becoming its own rectangle in that atlas's sheet.
-void buildFrame(StageHandle stage, const std::vector<RecordedTile>& tiles) {
-    struct Atlas {
-        BitmapHandle bitmap;
-        SheetHandle sheet;
-        int nextId = 0;
-    };
-    std::map<std::string, Atlas> atlases;
-    const ObjectHandle container = media_create_display_object_container();
-    media_doc_add_child(stageObject(stage), container);
-    const GraphicsHandle graphics = media_display_object_get_graphics(container);
-    media_display_object_set_bg(stageObject(stage), 0x85E3FF);
-
-    std::size_t i = 0;
-    while (i < tiles.size()) {
-        auto [it, added] = atlases.try_emplace(tiles[i].atlas);
-        Atlas& atlas = it->second;
-        if (added) {
-            atlas.bitmap = media_bitmap_data_load(Assets::resolve(tiles[i].atlas), 0);
-            if (atlas.bitmap == BitmapHandle::None)
-                throw std::runtime_error("cannot load " + tiles[i].atlas);
-            atlas.sheet = media_tilesheet_create(atlas.bitmap);
-        }
-        std::vector<double> data;
-        for (; i < tiles.size() && tiles[i].atlas == it->first; ++i) {
-            media_tilesheet_add_rect(atlas.sheet, tiles[i].rect, tiles[i].centre);
-            data.insert(data.end(), {tiles[i].x, tiles[i].y, double(atlas.nextId++)});
-        }
-        media_gfx_begin_bitmap_fill(graphics, atlas.bitmap, false, false);
-        media_gfx_draw_tiles(graphics, atlas.sheet, data, 0);
-    }
+    return shot::recordFrame(sim.media().frames().back());
 }
 
 void BM_RenderWorstFrameSdl(benchmark::State& state) {
@@ -87,7 +35,7 @@ void BM_RenderWorstFrameSdl(benchmark::State& state) {
     media_create_main_frame(
         [&](WindowHandle window) {
             const StageHandle stage = media_get_frame_stage(window);
-            buildFrame(stage, tiles);
+            shot::replayFrame(stage, tiles, 0x85E3FF);
             const double start = threadSeconds();
             for (auto _ : state)
                 media_render_stage(stage);
