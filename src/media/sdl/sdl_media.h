@@ -119,6 +119,8 @@ private:
     void presentTarget();
 
     SdlAudio& audio();
+    // Images (sdl_image.cpp): null when the bytes are no image we can decode.
+    static SdlPtr<SDL_Surface> decodeImage(const std::vector<std::uint8_t>& bytes);
 
     DisplayTree tree_;
     std::unordered_map<std::uint32_t, Bitmap> bitmaps_;

@@ -176,12 +176,23 @@ TEST(SdlRenderOrderTest, ChildrenDrawAfterTheirParentInOrder) {
     EXPECT_EQ(pixels[5 * 480 + 6], kRed);
 }
 
-TEST(SdlImageTest, UnreadableImagesGiveNoBitmap) {
+TEST(SdlImageTest, UnreadableImagesGiveNoBitmapAndNeverHang) {
     sdltest::ScratchDir dir;
-    sdltest::writeText(dir.file("broken.png"), "\x89PNG\r\n\x1a\nnot really");
+    sdltest::writePng(dir.file("whole.png"), 64, 64, std::vector<std::uint32_t>(64 * 64, kRed));
+    const auto whole = *SdlMedia().byteArrayReadFile(dir.file("whole.png"));
+    // Cut off inside the header chunks, and inside the image data.
+    for (std::size_t cut : {std::size_t{40}, whole.size() - 20}) {
+        const std::string name = "cut" + std::to_string(cut) + ".png";
+        sdltest::writeText(dir.file(name), std::string(whole.begin(), whole.begin() + cut));
+    }
+    sdltest::writeText(dir.file("noise.png"), "\x89PNG\r\n\x1a\nnot really");
     auto& media = freshMedia();
+    EXPECT_NE(media.bitmapDataLoad(dir.file("whole.png"), 0), BitmapHandle::None);
+    EXPECT_EQ(media.bitmapDataLoad(dir.file("cut40.png"), 0), BitmapHandle::None);
+    EXPECT_EQ(media.bitmapDataLoad(dir.file("cut" + std::to_string(whole.size() - 20) + ".png"), 0),
+              BitmapHandle::None);
+    EXPECT_EQ(media.bitmapDataLoad(dir.file("noise.png"), 0), BitmapHandle::None);
     EXPECT_EQ(media.bitmapDataLoad(dir.file("missing.png"), 0), BitmapHandle::None);
-    EXPECT_EQ(media.bitmapDataLoad(dir.file("broken.png"), 0), BitmapHandle::None);
     EXPECT_EQ(media.bitmapDataLoad(dir.file(""), 0), BitmapHandle::None);
     EXPECT_EQ(media.bitmapWidth(BitmapHandle::None), 0);
     EXPECT_EQ(media.bitmapHeight(static_cast<BitmapHandle>(77)), 0);
@@ -192,6 +203,18 @@ TEST(SdlImageTest, UnreadableImagesGiveNoBitmap) {
     media.gfxDrawTiles(static_cast<GraphicsHandle>(42), sheet, data, 0);
     media.renderStage(static_cast<StageHandle>(3));
     EXPECT_TRUE(media.readPixels().empty());
+}
+
+TEST(SdlImageTest, OtherFormatsLoadThroughSdlImage) {
+    sdltest::ScratchDir dir;
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 3, 2, 32, SDL_PIXELFORMAT_ARGB8888);
+    SDL_FillRect(surface, nullptr, 0xFF0000FF);
+    SDL_SaveBMP(surface, dir.file("blue.bmp").c_str());
+    SDL_FreeSurface(surface);
+    auto& media = freshMedia();
+    const BitmapHandle bitmap = media.bitmapDataLoad(dir.file("blue.bmp"), 0);
+    EXPECT_EQ(media.bitmapWidth(bitmap), 3);
+    EXPECT_EQ(media.bitmapHeight(bitmap), 2);
 }
 
 TEST(SdlFileTest, ReadsWholeFilesAndFailsOnAnythingElse) {
