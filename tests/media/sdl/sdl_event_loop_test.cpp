@@ -5,6 +5,8 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace zindle {
 namespace {
 
@@ -187,6 +189,26 @@ TEST(SdlEventLoopTest, DisplayStateSwitchesTheDesktopFullScreenAndBack) {
         EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
         media.close();
     });
+}
+
+} // namespace
+} // namespace zindle
+
+namespace zindle {
+namespace {
+
+// The process entry shows a fatal error and exits: without a display that must return at once
+// (the text is on stderr already), never block or crash.
+TEST(SdlErrorTest, ErrorBoxWithoutADisplayReturns) {
+    const char* display = std::getenv("DISPLAY");
+    const std::string saved = display ? display : "";
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    auto& media = sdltest::freshMedia();
+    media.showError("Error", "The atlas could not be loaded");
+    if (display)
+        setenv("DISPLAY", saved.c_str(), 1);
+    SUCCEED();
 }
 
 } // namespace
