@@ -46,6 +46,20 @@ public:
     double crowniness = 0;
     double aiThinkCooldown = 0;
     double aiDesiredDx = 0;
+
+private:
+    // The steps of update, in the files that own them.
+    bool isComputerControlled(const Game& game) const;
+    void think(double dt, const Game& game); // hero_ai.cpp
+    void touchHeroes(Game& game);
+    void touchClouds(Game& game);
+    bool canCatch(const Game& game) const;
+    bool fall(Game& game);           // hero_score.cpp; false when no life was left
+    bool catchMacGuffin(Game& game); // false when the catch wins
+    void win(Game& game);
+    void stampRainbow(double dt, Game& game);
+    void emitSparkles(double dt, Game& game);
+    void growCrown(double dt);
 };
 
 } // namespace zindle

@@ -3,6 +3,7 @@
 // event, draws it once per frame, and routes keys and joysticks to Input and the board.
 #include "app/board.h"
 #include "framework/display_object.h"
+#include "framework/event_dispatcher.h"
 
 #include <memory>
 
@@ -37,6 +38,9 @@ public:
     static std::unique_ptr<Board> board;
     static double nextUpdateTime;
     static bool fullscreen;
+
+private:
+    ListenerId addedToStageListener_ = 0;
 };
 
 } // namespace zindle

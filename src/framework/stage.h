@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace zindle {
@@ -26,6 +27,7 @@ public:
 
     // Registers the event handler with the media layer; frames run at 100 per second until told.
     Stage(StageHandle handle, int width, int height);
+    ~Stage() override;
 
     StageHandle stageHandle() const { return stageHandle_; }
     int stageWidth() const { return width_; }
@@ -70,6 +72,9 @@ private:
     double frameRate_ = 100;
     StageDisplayState displayState_ = StageDisplayState::NORMAL;
     StageScaleMode scaleMode_ = StageScaleMode::SHOW_ALL;
+    // What the media layer's handler calls through; cleared when the stage goes, so that a
+    // record delivered later (a backend outliving the program) reaches nothing.
+    std::shared_ptr<Stage*> self_;
 };
 
 } // namespace zindle

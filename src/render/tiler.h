@@ -3,6 +3,7 @@
 // to the media layer as one batch.
 #include "framework/tilesheet.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,6 +13,14 @@
 namespace zindle {
 
 class Graphics;
+
+// Lets frames be searched with a string_view, so drawing a tile builds no string.
+struct TileNameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const noexcept {
+        return std::hash<std::string_view>{}(name);
+    }
+};
 
 class Tiler {
 public:
@@ -28,7 +37,7 @@ public:
 
     std::unique_ptr<Tilesheet> tilesheet;
     std::vector<double> tileBuffer;
-    std::unordered_map<std::string, int> frames;
+    std::unordered_map<std::string, int, TileNameHash, std::equal_to<>> frames;
     std::vector<std::string> keys;
     double scrollX = 0;
     double scrollY = 0;

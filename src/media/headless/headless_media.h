@@ -3,6 +3,7 @@
 // events queued by the caller, every rendered frame and every started sound recorded.
 // Images are decoded for real (PNG), so atlas sizes and screenshots are true.
 #include "framework/media.h"
+#include "media/common/display_tree.h"
 
 #include <deque>
 #include <map>
@@ -140,7 +141,31 @@ private:
     int height_ = 0;
     StageHandle stage_ = StageHandle::None;
     StageEventHandler handler_;
-    // Implementation state (display tree, sheets, bitmaps, sounds) is the implementer's.
+    struct Image {
+        int width = 0;
+        int height = 0;
+        std::vector<std::uint8_t> rgba;
+    };
+    struct LoadedSound {
+        std::string path;
+        bool music = false;
+    };
+    struct LiveChannel {
+        int loops = 0;
+        std::size_t record = 0; // index into channels_, valid while recordValid
+        bool recordValid = true;
+    };
+    ChannelRecord* recordOf(ChannelHandle channel);
+    void endChannel(ChannelHandle channel, bool stopped);
+
+    DisplayTree tree_;
+    std::map<std::uint32_t, Image> images_;
+    std::uint32_t nextImage_ = 1;
+    std::map<std::uint32_t, LoadedSound> sounds_;
+    std::uint32_t nextSound_ = 1;
+    // Channels that have not ended; any other handle reports complete.
+    std::map<std::uint32_t, LiveChannel> live_;
+    std::uint32_t nextChannel_ = 1;
 };
 
 } // namespace zindle

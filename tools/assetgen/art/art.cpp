@@ -1,5 +1,24 @@
 #include "art/art.h"
 
+#include "art/art_sources.h"
+#include "art/atlas.h"
+
 namespace assetgen {
-void generateArt(const std::filesystem::path&, const std::filesystem::path&) {}
+namespace {
+
+constexpr int kGameAtlasWidth = 512; // px; wide enough for the 480-px strip and beams
+
+} // namespace
+
+void generateArt(const std::filesystem::path& source, const std::filesystem::path& output) {
+    const ArtSources src = ArtSources::load(source / "art");
+    Atlas game(kGameAtlasWidth);
+    const HeroFigures heroes = addHeroes(game, src);
+    addArrows(game, src);
+    addEffects(game, src);
+    addDisplay(game, src, heroes);
+    game.write(output, "gametiles");
+    writeTitleAtlas(src, heroes, output);
+}
+
 } // namespace assetgen

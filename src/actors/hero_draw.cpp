@@ -1,0 +1,160 @@
+// A hero's three layers: the flare and beams behind everything, the figure with its crown, and
+// the arrow at the screen edge while it is off screen. Tile names come from tables built once,
+// since drawing runs every frame.
+#include "actors/hero.h"
+
+#include "framework/random.h"
+#include "input/input.h"
+#include "match/game.h"
+#include "render/tiler.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <numbers>
+#include <string>
+#include <string_view>
+
+namespace zindle {
+
+namespace {
+
+constexpr int kPlayers = 4;
+
+constexpr double kUpPoseBelowDy = -0.5;  // px per step; rising faster shows "_UP"
+constexpr double kDownPoseFromDy = 0.75; // px per step; falling this fast shows "_DOWN"
+
+constexpr double kCrownLiftPerDy = 10; // px the crown trails a falling hero, per px per step
+constexpr int kCrownFragments = 10;
+constexpr double kCrownFragmentOdds = 5; // times crowniness: chance a fragment shows
+constexpr double kCrownRingPx = 150;     // ring radius when the crown starts to form
+constexpr double kCrownRingDropPx = 10;  // the forming ring sits this much lower, times crowniness
+
+constexpr int kBeamScore = 5; // one catch from winning: the beams show
+constexpr int kFlareScoreCap = 5;
+
+constexpr double kOffTop = -10;    // px; beyond these the hero gets an arrow
+constexpr double kOffBottom = 285; // px, the top of the display strip
+constexpr double kOffLeft = -10;
+constexpr double kOffRight = 490;
+constexpr double kArrowMinX = 10;
+constexpr double kArrowMaxX = 470;
+constexpr double kArrowMinY = 10;
+constexpr double kArrowMaxY = 265;
+constexpr double kAlertBlinksPerSecond = 5;
+
+enum Pose { kSuperUp, kUp, kFloat, kDown, kPoses };
+constexpr std::array<std::string_view, kPoses> kPoseNames = {"_SUPERUP", "_UP", "_FLOAT", "_DOWN"};
+constexpr std::array<std::string_view, 2> kSideNames = {"_LEFT", "_RIGHT"};
+constexpr std::array<std::string_view, 3> kVerticalNames = {"", "_UP", "_DOWN"};
+constexpr std::array<std::string_view, 3> kHorizontalNames = {"", "_LEFT", "_RIGHT"};
+constexpr std::array<std::string_view, 6> kFlareNames = {"FLARE_1", "FLARE_2", "FLARE_3",
+                                                         "FLARE_4", "FLARE_5", "FLARE_6"};
+
+// "PLAYER_" n pose side, indexed [player][pose][side].
+using FigureTable = std::array<std::array<std::array<std::string, 2>, kPoses>, kPlayers>;
+const FigureTable& figureNames() {
+    static const FigureTable table = [] {
+        FigureTable t;
+        for (int p = 0; p < kPlayers; ++p) {
+            for (int pose = 0; pose < kPoses; ++pose) {
+                for (int side = 0; side < 2; ++side) {
+                    t[p][pose][side] = "PLAYER_" + std::to_string(p + 1) +
+                                       std::string(kPoseNames[pose]) +
+                                       std::string(kSideNames[side]);
+                }
+            }
+        }
+        return t;
+    }();
+    return table;
+}
+
+// "ARROW_P" n vertical horizontal, indexed [player][vertical][horizontal].
+using ArrowTable = std::array<std::array<std::array<std::string, 3>, 3>, kPlayers>;
+const ArrowTable& arrowNames() {
+    static const ArrowTable table = [] {
+        ArrowTable t;
+        for (int p = 0; p < kPlayers; ++p) {
+            for (int v = 0; v < 3; ++v) {
+                for (int h = 0; h < 3; ++h) {
+                    t[p][v][h] = "ARROW_P" + std::to_string(p + 1) +
+                                 std::string(kVerticalNames[v]) + std::string(kHorizontalNames[h]);
+                }
+            }
+        }
+        return t;
+    }();
+    return table;
+}
+
+bool isPlayerSlot(int player) {
+    return player >= 0 && player < kPlayers;
+}
+
+bool facesLeft(int player) {
+    return player >= 0 && static_cast<std::size_t>(player) < Input::paddles.size() &&
+           Input::paddles[static_cast<std::size_t>(player)].getFacing() == -1;
+}
+
+} // namespace
+
+void Hero::draw(Tiler& tiler) const {
+    if (isPlayerSlot(player)) {
+        const Pose pose = invulnerable           ? kSuperUp
+                          : dy < kUpPoseBelowDy  ? kUp
+                          : dy < kDownPoseFromDy ? kFloat
+                                                 : kDown;
+        const int side = facesLeft(player) ? 0 : 1;
+        tiler.drawTile(figureNames()[player][pose][side], x, y);
+    }
+    if (crowniness <= 0) {
+        return;
+    }
+    const double cy = y - std::max(dy, 0.0) * kCrownLiftPerDy;
+    if (crowniness == 1) {
+        tiler.drawTile("CROWN", x, cy);
+        return;
+    }
+    // Fragments converge on the head from a shrinking ring, flickering while faint.
+    const double radius = (1 - crowniness) * kCrownRingPx;
+    for (int i = 0; i < kCrownFragments; ++i) {
+        if (random() < crowniness * kCrownFragmentOdds) {
+            const double a = 2 * std::numbers::pi / kCrownFragments * i;
+            tiler.drawTile("CROWN", x + std::sin(a) * radius,
+                           cy + std::cos(a) * radius + crowniness * kCrownRingDropPx);
+        }
+    }
+}
+
+void Hero::drawFlare(Tiler& tiler) const {
+    const bool flicker = score > 1 && random() < 0.5;
+    if (score >= kBeamScore) {
+        tiler.drawTile(flicker ? "BEAM_HORIZ_3" : "BEAM_HORIZ_2", 0, y);
+        tiler.drawTile(flicker ? "BEAM_VERT_3" : "BEAM_VERT_2", x, 0);
+    }
+    const int n = std::min(score, kFlareScoreCap) + (flicker ? 1 : 0);
+    if (n > 0 && static_cast<std::size_t>(n) <= kFlareNames.size()) {
+        tiler.drawTile(kFlareNames[static_cast<std::size_t>(n - 1)], x, y);
+    }
+}
+
+void Hero::drawUI(Tiler& tiler, const Game& game) const {
+    const int vertical = y < kOffTop ? 1 : y > kOffBottom ? 2 : 0;
+    const int horizontal = x < kOffLeft ? 1 : x > kOffRight ? 2 : 0;
+    if ((vertical == 0 && horizontal == 0) || !isPlayerSlot(player)) {
+        return;
+    }
+    const double ax = std::clamp(x, kArrowMinX, kArrowMaxX);
+    const double ay = std::clamp(y, kArrowMinY, kArrowMaxY);
+    tiler.drawTile(arrowNames()[player][vertical][horizontal], ax, ay);
+    // Warns while the hero is falling towards the bottom, blinking.
+    const bool alert =
+        y > kOffBottom && dy > 0 && std::fmod(game.boardTime * kAlertBlinksPerSecond, 1.0) < 0.5;
+    if (alert) {
+        tiler.drawTile("ALERT", ax, ay);
+    }
+}
+
+} // namespace zindle

@@ -1,0 +1,53 @@
+// Start-up: who the application is, the one window, and Main once its stage exists; and the
+// guard that turns an escaping error into a message and a failure status.
+#include "app/application_main.h"
+
+#include "app/main.h"
+#include "framework/lib.h"
+#include "framework/media.h"
+
+#include <cstdint>
+#include <exception>
+#include <iostream>
+
+namespace zindle {
+
+namespace {
+constexpr int kStageWidth = 480;             // px
+constexpr int kStageHeight = 320;            // px
+constexpr double kFrameRate = 60.0;          // frames per second
+constexpr std::uint32_t kSkyBlue = 0x85E3FF; // the window's clear colour
+constexpr const char* kTitle = "Zindle vs Pellorin";
+
+void reportFatal(const std::string& text) {
+    // The box is a courtesy: if it cannot be shown, standard error still carries the text.
+    try {
+        media_show_error("Error", text);
+    } catch (...) {
+    }
+    std::cerr << text << std::endl;
+}
+} // namespace
+
+void ApplicationMain::main() {
+    Lib::setPackage("ZindleAndPellorin", "MyApplication", "org.zindle.game", "1.0.0");
+    Lib::create([] { Main::main(); }, kStageWidth, kStageHeight, kFrameRate, kSkyBlue,
+                Lib::HARDWARE, kTitle);
+}
+
+int ApplicationMain::run() {
+    // The event loop runs inside Lib::create, so this also catches errors from any frame or
+    // input handler. A failure must show as a failure to whoever started the program.
+    try {
+        main();
+    } catch (const std::exception& e) {
+        reportFatal(e.what());
+        return 1;
+    } catch (...) {
+        reportFatal("Unknown error");
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace zindle

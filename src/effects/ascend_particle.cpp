@@ -1,0 +1,30 @@
+// The winner's picture rising from the MacGuffin: straight up, fast, for exactly one second.
+#include "effects/particles.h"
+
+#include "effects/pixel.h"
+#include "render/tiler.h"
+
+#include <utility>
+
+namespace zindle {
+
+namespace {
+constexpr double kLife = 1.0;       // s
+constexpr double kRiseSpeed = 20.0; // px per nominal step, upwards
+constexpr double kStepsPerSecond = 300.0;
+} // namespace
+
+AscendParticle::AscendParticle(double x, double y, std::string frame)
+    : TrailParticle(floorToPixel(x), floorToPixel(y), kLife), frame(std::move(frame)) {}
+
+bool AscendParticle::update(double dt, Game& game) {
+    y -= kRiseSpeed * kStepsPerSecond * dt;
+    return TrailParticle::update(dt, game);
+}
+
+void AscendParticle::draw(Tiler& tiler) const {
+    if (!frame.empty())
+        tiler.drawTile(frame, x, y);
+}
+
+} // namespace zindle

@@ -1,0 +1,35 @@
+// A MacGuffin spilled by a falling hero: tossed up, falls back under gravity, and flickers
+// out, shown on a share of frames equal to the life it has left.
+#include "effects/particles.h"
+
+#include "effects/pixel.h"
+#include "framework/random.h"
+#include "render/tiler.h"
+
+namespace zindle {
+
+namespace {
+constexpr double kMinLife = 0.5;    // s
+constexpr double kLifeSpread = 0.5; // s, added at random
+constexpr double kGravity = 0.012;  // px per nominal step, added to dy each nominal step
+constexpr double kStepsPerSecond = 300.0;
+} // namespace
+
+MacGuffinDropParticle::MacGuffinDropParticle(double x, double y, double dx, double dy)
+    : TrailParticle(floorToPixel(x), floorToPixel(y), kMinLife + kLifeSpread * random()), dy(dy),
+      dx(dx) {}
+
+bool MacGuffinDropParticle::update(double dt, Game& game) {
+    const double s = kStepsPerSecond * dt;
+    x += dx * s;
+    y += dy * s;
+    dy += kGravity * s;
+    return TrailParticle::update(dt, game);
+}
+
+void MacGuffinDropParticle::draw(Tiler& tiler) const {
+    if (random() > lifeAlpha())
+        tiler.drawTile("MACGUFFIN", x, y);
+}
+
+} // namespace zindle

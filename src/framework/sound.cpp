@@ -1,0 +1,27 @@
+#include "framework/sound.h"
+
+#include "framework/sound_channel.h"
+
+#include <stdexcept>
+
+namespace zindle {
+
+Sound::Sound(const std::string& url, bool playAsMusic) {
+    // An empty url is a sound with nothing requested: it exists but never plays.
+    if (url.empty())
+        return;
+    mediaHandle = media_sound_from_file(url, playAsMusic);
+    if (mediaHandle == SoundHandle::None)
+        throw std::runtime_error("Could not load:" + url);
+    url_ = url;
+    mediaLoading = false;
+}
+
+std::shared_ptr<SoundChannel> Sound::play(double startTime, int loops,
+                                          const SoundTransform* transform) {
+    if (mediaHandle == SoundHandle::None || mediaLoading)
+        return nullptr;
+    return SoundChannel::start(mediaHandle, startTime, loops, transform);
+}
+
+} // namespace zindle

@@ -1,0 +1,173 @@
+#include "media/headless/headless_media.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace zindle {
+
+namespace {
+constexpr WindowHandle kTheWindow = static_cast<WindowHandle>(1); // there is only ever one
+
+} // namespace
+
+HeadlessMedia& HeadlessMedia::install() {
+    auto media = std::make_unique<HeadlessMedia>();
+    auto& installed = *media;
+    media_install(std::move(media));
+    return installed;
+}
+
+// --- Driving it ---------------------------------------------------------------------------------
+
+void HeadlessMedia::send(MediaEvent record) {
+    if (handler_)
+        handler_(record);
+}
+
+void HeadlessMedia::pump() {
+    while (!queue_.empty()) {
+        MediaEvent record = queue_.front();
+        queue_.pop_front();
+        send(record);
+    }
+    if (handler_ && clock_ >= wakeAskedAt_ + wake_)
+        poll();
+}
+
+void HeadlessMedia::poll() {
+    MediaEvent record;
+    record.type = MediaEventType::POLL;
+    send(record);
+}
+
+// --- Application and window
+// -----------------------------------------------------------------------
+
+void HeadlessMedia::setPackage(const std::string& company, const std::string& file,
+                               const std::string& package, const std::string& version) {
+    package_ = {company, file, package, version};
+}
+
+void HeadlessMedia::createMainFrame(WindowReadyHandler onReady, int width, int height,
+                                    unsigned /*flags*/, const std::string& title,
+                                    BitmapHandle /*icon*/) {
+    title_ = title;
+    width_ = width;
+    height_ = height;
+    stage_ = tree_.createRoot();
+    if (onReady)
+        onReady(kTheWindow);
+}
+
+StageHandle HeadlessMedia::getFrameStage(WindowHandle window) {
+    return window == kTheWindow ? stage_ : StageHandle::None;
+}
+
+void HeadlessMedia::setStageHandler(StageHandle /*stage*/, StageEventHandler handler, int /*width*/,
+                                    int /*height*/) {
+    handler_ = std::move(handler);
+}
+
+void HeadlessMedia::stageSetNextWake(StageHandle /*stage*/, double seconds) {
+    wake_ = seconds;
+    wakeAskedAt_ = clock_;
+}
+
+void HeadlessMedia::renderStage(StageHandle stage) {
+    Frame frame{clock_, {}};
+    tree_.forEachBatch(stageObject(stage), [&](const DisplayTree::Batch& batch) {
+        const auto tiles = tree_.sheetTiles(batch.sheet);
+        const auto count = static_cast<double>(tiles.size());
+        for (std::size_t i = 0; i + 2 < batch.data.size(); i += 3) {
+            const double id = batch.data[i + 2];
+            // Ids come from the caller's buffer: anything that names no tile draws nothing.
+            if (!(id >= 0 && id < count))
+                continue;
+            const auto& tile = tiles[static_cast<std::size_t>(id)];
+            frame.tiles.push_back(DrawnTile{batch.atlas, tile.rect, tile.centre, batch.data[i],
+                                            batch.data[i + 1], static_cast<int>(id)});
+        }
+    });
+    if (!keepAllFrames_)
+        frames_.clear();
+    frames_.push_back(std::move(frame));
+}
+
+void HeadlessMedia::stageSetDisplayState(StageHandle /*stage*/, int state) {
+    displayState_ = state;
+}
+
+void HeadlessMedia::stageSetScaleMode(StageHandle /*stage*/, int mode) {
+    scaleMode_ = mode;
+}
+
+void HeadlessMedia::stageShowCursor(StageHandle /*stage*/, bool show) {
+    cursorShown_ = show;
+}
+
+void HeadlessMedia::displayObjectSetBg(ObjectHandle /*object*/, std::uint32_t rgb) {
+    background_ = rgb;
+}
+
+void HeadlessMedia::showError(const std::string& caption, const std::string& text) {
+    errors_.push_back(caption + ": " + text);
+}
+
+// --- Files
+// ----------------------------------------------------------------------------------------
+
+std::optional<std::vector<std::uint8_t>> HeadlessMedia::byteArrayReadFile(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                    std::istreambuf_iterator<char>()};
+    if (in.bad())
+        return std::nullopt;
+    return bytes;
+}
+
+// --- Tiles and drawing
+// ----------------------------------------------------------------------------
+
+SheetHandle HeadlessMedia::tilesheetCreate(BitmapHandle bitmap) {
+    return tree_.createSheet(bitmap);
+}
+
+void HeadlessMedia::tilesheetAddRect(SheetHandle sheet, const MediaRect& rect,
+                                     const MediaPoint& centre) {
+    tree_.addRect(sheet, rect, centre);
+}
+
+ObjectHandle HeadlessMedia::createDisplayObjectContainer() {
+    return tree_.createContainer();
+}
+
+void HeadlessMedia::docAddChild(ObjectHandle parent, ObjectHandle child) {
+    tree_.addChild(parent, child);
+}
+
+GraphicsHandle HeadlessMedia::displayObjectGetGraphics(ObjectHandle object) {
+    return tree_.graphicsOf(object);
+}
+
+void HeadlessMedia::gfxClear(GraphicsHandle graphics) {
+    tree_.clear(graphics);
+}
+
+void HeadlessMedia::gfxBeginBitmapFill(GraphicsHandle graphics, BitmapHandle bitmap,
+                                       bool /*repeat*/, bool smooth) {
+    tree_.beginBitmapFill(graphics, bitmap, smooth);
+}
+
+void HeadlessMedia::gfxDrawTiles(GraphicsHandle graphics, SheetHandle sheet,
+                                 std::span<const double> data, int flags) {
+    tree_.drawTiles(graphics, sheet, data, flags);
+}
+
+} // namespace zindle

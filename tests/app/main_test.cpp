@@ -1,0 +1,254 @@
+#include "app/main.h"
+
+#include "app/recording_board.h"
+#include "framework/assets.h"
+#include "framework/event.h"
+#include "framework/keyboard.h"
+#include "framework/lib.h"
+#include "framework/sound_channel.h"
+#include "input/input.h"
+#include "match/game.h"
+#include "media/headless/headless_media.h"
+#include "support/asset_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace zindle {
+namespace {
+
+using test::RecordingBoard;
+using Call = RecordingBoard::InputCall;
+
+constexpr double kStart = 100.0; // s on the headless clock when Main starts
+constexpr double kStep = Main::UPDATE_STEP;
+
+// A clock that moves a little on every read, as a real one does between two reads.
+class TickingMedia : public HeadlessMedia {
+public:
+    double timeStamp() override {
+        advance(tick);
+        return now();
+    }
+    double tick = 0;
+};
+
+class MainTest : public ::testing::Test {
+protected:
+    void SetUp() override { start(std::make_unique<HeadlessMedia>()); }
+    void TearDown() override {
+        Main::reset();
+        Game::reset();
+        Lib::reset();
+        SoundChannel::reset();
+        Assets::reset();
+    }
+
+    void start(std::unique_ptr<HeadlessMedia> backend) {
+        Main::reset();
+        Lib::reset();
+        media = &static_cast<HeadlessMedia&>(media_install(std::move(backend)));
+        SoundChannel::reset();
+        Assets::reset();
+        folder = std::make_unique<test::AssetFolder>();
+        folder->writeStartUpData();
+        media->setTime(kStart);
+        Lib::create([] { Main::main(); }, 480, 320, 60.0, 0x85E3FF, Lib::HARDWARE, "test");
+        ASSERT_NE(Main::instance, nullptr);
+        board = new RecordingBoard;
+        Main::board.reset(board);
+    }
+
+    void frame() {
+        Event enterFrame(Event::ENTER_FRAME);
+        Main::instance->update(enterFrame);
+    }
+
+    void key(int type, int code, int flags = 0) {
+        MediaEvent record;
+        record.type = type;
+        record.code = code;
+        record.flags = flags;
+        record.id = static_cast<int>(stageObject(media->stage()));
+        media->send(record);
+    }
+
+    void joystick(int type, int device, int code, int value = 0) {
+        MediaEvent record;
+        record.type = type;
+        record.id = device;
+        record.code = code;
+        record.value = value;
+        media->send(record);
+    }
+
+    HeadlessMedia* media = nullptr;
+    RecordingBoard* board = nullptr; // owned by Main::board
+    std::unique_ptr<test::AssetFolder> folder;
+};
+
+TEST_F(MainTest, StartsFullScreenStretchedWithoutPointer) {
+    EXPECT_EQ(media->displayState(), 1);
+    EXPECT_EQ(media->scaleMode(), 3);
+    EXPECT_FALSE(media->cursorShown());
+    EXPECT_TRUE(Main::fullscreen);
+    EXPECT_EQ(Main::nextUpdateTime, kStart);
+    EXPECT_EQ(Lib::current().numChildren(), 1u);
+    EXPECT_EQ(Input::paddles.size(), 4u);
+}
+
+TEST_F(MainTest, FramesDriveTheBoardThroughTheStage) {
+    media->setTime(kStart + 1.0 / 60);
+    Lib::stage().mediaRender(true);
+    EXPECT_NEAR(board->updates, 5, 1);
+    EXPECT_EQ(board->draws, 1);
+    EXPECT_EQ(board->lastDt, kStep);
+}
+
+TEST_F(MainTest, ALateFrameDropsTheBacklogAfterThirtySteps) {
+    media->setTime(kStart + 0.5);
+    frame();
+    EXPECT_EQ(board->updates, Main::MAX_STEPS);
+    EXPECT_EQ(board->draws, 1);
+    EXPECT_EQ(Main::nextUpdateTime, kStart + 0.5);
+    // The next frame on time runs the usual five steps, not the dropped backlog.
+    media->setTime(kStart + 0.5 + 1.0 / 60);
+    frame();
+    EXPECT_NEAR(board->updates, Main::MAX_STEPS + 5, 1);
+}
+
+TEST_F(MainTest, AnEarlyFrameRunsNoStepButDraws) {
+    media->setTime(kStart + 0.5 * kStep);
+    frame();
+    frame();
+    EXPECT_EQ(board->updates, 1);
+    media->setTime(kStart);
+    Main::nextUpdateTime = kStart + kStep;
+    frame();
+    EXPECT_EQ(board->updates, 1);
+    EXPECT_EQ(board->draws, 3);
+}
+
+// The loop as the fixed-step rule states it, with no further bound, on a clock that moves
+// `tick` per read and `cost` per step. -1 when it would never end.
+int unboundedSteps(double clock, double next, double cost, double tick) {
+    int steps = 0;
+    auto read = [&] { return clock += tick; };
+    while (read() > next) {
+        clock += cost;
+        next += kStep;
+        if (++steps == Main::MAX_STEPS) {
+            const double now = read();
+            if (now >= next)
+                next = now;
+        }
+        if (steps > 100000)
+            return -1;
+    }
+    return steps;
+}
+
+TEST_F(MainTest, AMachineThatKeepsUpNeverMeetsTheStepLimit) {
+    const double tick = 1e-7; // s per clock read
+    for (double cost : {0.0, 0.5 * kStep, 0.9 * kStep, 0.99 * kStep}) {
+        for (double late : {1.0 / 60, 0.05, 0.1, 0.5, 3.0}) {
+            auto backend = std::make_unique<TickingMedia>();
+            TickingMedia& ticking = *backend;
+            start(std::move(backend));
+            ticking.tick = tick;
+            board->onUpdate = [&ticking, cost] { ticking.advance(cost); };
+            const double next = Main::nextUpdateTime;
+            ticking.setTime(next + late);
+            const int expected = unboundedSteps(next + late, next, cost, tick);
+            ASSERT_GT(expected, 0);
+            frame();
+            EXPECT_EQ(board->updates, expected) << "cost " << cost << " late " << late;
+            EXPECT_LE(board->updates, Main::MAX_STEPS + 1);
+        }
+    }
+}
+
+TEST_F(MainTest, StepsSlowerThanRealTimeStillLetTheFrameEnd) {
+    auto backend = std::make_unique<TickingMedia>();
+    TickingMedia& ticking = *backend;
+    start(std::move(backend));
+    ticking.tick = 1e-7;
+    board->onUpdate = [&ticking] { ticking.advance(1.5 * kStep); };
+    ASSERT_EQ(unboundedSteps(kStart + 1.0 / 60, Main::nextUpdateTime, 1.5 * kStep, 1e-7), -1);
+    ticking.setTime(kStart + 1.0 / 60);
+    frame();
+    EXPECT_EQ(board->updates, 2 * Main::MAX_STEPS + 1);
+    EXPECT_EQ(board->draws, 1);
+    // The backlog is dropped, so each later frame is bounded the same way.
+    EXPECT_NEAR(Main::nextUpdateTime, ticking.now(), 1e-6);
+    frame();
+    EXPECT_EQ(board->updates, 2 * (2 * Main::MAX_STEPS + 1));
+}
+
+TEST_F(MainTest, KeysReachInputAndTheBoard) {
+    key(MediaEventType::KEY_DOWN, 'Q', Stage::efCtrlDown);
+    EXPECT_TRUE(Input::getKeyState(Input::P2LEFT));
+    key(MediaEventType::KEY_UP, 'q');
+    EXPECT_FALSE(Input::getKeyState(Input::P2LEFT));
+    key(MediaEventType::KEY_DOWN, Keyboard::A);
+    EXPECT_EQ(board->inputs, (std::vector<Call>{{0, Input::P2LEFT, Input::DOWN, true},
+                                                {0, Input::P2LEFT, Input::UP, false},
+                                                {0, Input::NONE, Input::DOWN, false}}));
+}
+
+TEST_F(MainTest, AltEnterTogglesFullScreen) {
+    key(MediaEventType::KEY_DOWN, Keyboard::ENTER, Stage::efAltDown);
+    EXPECT_FALSE(Main::fullscreen);
+    EXPECT_EQ(media->displayState(), 0);
+    key(MediaEventType::KEY_UP, Keyboard::ENTER, Stage::efAltDown);
+    key(MediaEventType::KEY_DOWN, Keyboard::ENTER);
+    EXPECT_EQ(media->displayState(), 0);
+    key(MediaEventType::KEY_DOWN, Keyboard::ENTER, Stage::efAltDown);
+    EXPECT_TRUE(Main::fullscreen);
+    EXPECT_EQ(media->displayState(), 1);
+}
+
+TEST_F(MainTest, AltF4ClosesAfterTheBoardSawTheKey) {
+    bool closedWhenSeen = true;
+    board->onInputHook = [&] { closedWhenSeen = media->closed(); };
+    key(MediaEventType::KEY_DOWN, Keyboard::F4);
+    EXPECT_FALSE(media->closed());
+    key(MediaEventType::KEY_DOWN, Keyboard::F4, Stage::efAltDown);
+    EXPECT_FALSE(closedWhenSeen);
+    EXPECT_TRUE(media->closed());
+    EXPECT_EQ(board->inputs.size(), 2u);
+}
+
+TEST_F(MainTest, JoystickButtonsJoinAndAxesSteer) {
+    joystick(MediaEventType::JOY_BUTTON_DOWN, 5, 0);
+    joystick(MediaEventType::JOY_BUTTON_DOWN, 0, 3);
+    joystick(MediaEventType::JOY_BUTTON_DOWN, 1, 7);
+    joystick(MediaEventType::JOY_BUTTON_UP, 1, 7);
+    joystick(MediaEventType::JOY_BUTTON_UP, 3, 0);
+    EXPECT_EQ(board->inputs, (std::vector<Call>{{5, 0, Input::DOWN, false},
+                                                {1, Input::P2START, Input::DOWN, false},
+                                                {1, Input::P2START, Input::UP, false},
+                                                {3, Input::P4START, Input::UP, false}}));
+    EXPECT_FALSE(Input::getKeyState(Input::P2START));
+
+    joystick(MediaEventType::JOY_AXIS, 1, 0, -32768);
+    EXPECT_EQ(Input::paddles[1].pad, -1);
+    joystick(MediaEventType::JOY_AXIS, 9, 0, 32767);
+    for (const Paddle& p : Input::paddles)
+        EXPECT_NE(p.pad, 1);
+}
+
+TEST_F(MainTest, NoBoardMeansButtonsAndFramesDoNothing) {
+    Main::board.reset();
+    board = nullptr;
+    joystick(MediaEventType::JOY_BUTTON_DOWN, 0, 0);
+    key(MediaEventType::KEY_DOWN, Keyboard::SPACE);
+    EXPECT_TRUE(Input::getKeyState(Input::P1START));
+    media->setTime(kStart + 1);
+    frame();
+    EXPECT_GT(Main::nextUpdateTime, kStart);
+}
+
+} // namespace
+} // namespace zindle

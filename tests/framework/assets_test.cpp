@@ -1,0 +1,123 @@
+#include "framework/assets.h"
+
+#include "framework/bitmap_data.h"
+#include "framework/lib.h"
+#include "framework/sound.h"
+#include "framework/sound_channel.h"
+#include "media/headless/headless_media.h"
+#include "support/asset_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace zindle {
+namespace {
+
+class AssetsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Lib::reset();
+        media = &HeadlessMedia::install();
+        SoundChannel::reset();
+        Assets::reset();
+        folder = std::make_unique<test::AssetFolder>();
+        folder->copyTestData("atlas_64x32.png", "assets/title.png");
+    }
+    void TearDown() override {
+        SoundChannel::reset();
+        Assets::reset();
+    }
+
+    HeadlessMedia* media = nullptr;
+    std::unique_ptr<test::AssetFolder> folder;
+};
+
+TEST_F(AssetsTest, CatalogueHoldsFortyOneAssetsOfFourKinds) {
+    Assets::initialize();
+    EXPECT_EQ(Assets::resourceNames.size(), 41u);
+    std::map<std::string, int> kinds;
+    for (const auto& [id, kind] : Assets::resourceTypes) {
+        ++kinds[kind];
+        EXPECT_EQ(Assets::getResourceName(id), id);
+    }
+    EXPECT_EQ(kinds,
+              (std::map<std::string, int>{{"image", 2}, {"text", 2}, {"music", 2}, {"sound", 35}}));
+    EXPECT_EQ(Assets::resourceTypes.at("assets/jump10.wav"), "sound");
+    EXPECT_FALSE(Assets::getResourceName("assets/jump11.wav").has_value());
+}
+
+TEST_F(AssetsTest, ImagesAreCachedUnlessAskedNotTo) {
+    const auto first = Assets::getBitmapData("assets/title.png");
+    ASSERT_TRUE(first && first->isLoaded());
+    EXPECT_EQ(first->width(), 64);
+    EXPECT_EQ(Assets::getBitmapData("assets/title.png"), first);
+    const auto fresh = Assets::getBitmapData("assets/title.png", false);
+    EXPECT_NE(fresh, first);
+    EXPECT_EQ(Assets::cachedBitmapData.at("assets/title.png"), first);
+
+    const auto missing = Assets::getBitmapData("assets/gametiles.png");
+    ASSERT_TRUE(missing); // an object without an image
+    EXPECT_FALSE(missing->isLoaded());
+}
+
+TEST_F(AssetsTest, WrongKindsAndUnknownIdsReportOneLine) {
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(Assets::getBitmapData("assets/gametiles.txt"), nullptr);
+    EXPECT_FALSE(Assets::getBytes("assets/nothing.bin").has_value());
+    EXPECT_EQ(Assets::getSound("assets/jump11.wav"), nullptr);
+    EXPECT_EQ(Assets::getSound("assets/title.png"), nullptr);
+    EXPECT_EQ(Assets::getFont("assets/font.ttf"), nullptr);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "[Assets] There is no BitmapData asset with an ID of \"assets/gametiles.txt\"\n"
+              "[Assets] There is no String or ByteArray asset with an ID of "
+              "\"assets/nothing.bin\"\n"
+              "[Assets] There is no Sound asset with an ID of \"assets/jump11.wav\"\n"
+              "[Assets] There is no Sound asset with an ID of \"assets/title.png\"\n"
+              "[Assets] There is no Font asset with an ID of \"assets/font.ttf\"\n");
+}
+
+TEST_F(AssetsTest, TextIsTheFileBytesWhateverTheKind) {
+    std::ifstream png(folder->path("assets/title.png"), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(png)), {});
+    EXPECT_EQ(Assets::getText("assets/title.png"), bytes);
+    folder->write("assets/title.txt", "TITLE 0 0 1 1 0 0\n\xc3\xa9\n");
+    EXPECT_EQ(Assets::getText("assets/title.txt"), "TITLE 0 0 1 1 0 0\n\xc3\xa9\n");
+}
+
+TEST_F(AssetsTest, SoundsLoadFreshWithTheirKind) {
+    folder->writeWav("assets/jump10.wav");
+    folder->writeWav("assets/Orbwright-Velvetdusk-16TakeThisOne.mp3");
+    const auto jump = Assets::getSound("assets/jump10.wav");
+    ASSERT_TRUE(jump);
+    EXPECT_NE(Assets::getSound("assets/jump10.wav"), jump);
+    jump->play();
+    EXPECT_FALSE(media->channels().back().music);
+    Assets::getSound("assets/Orbwright-Velvetdusk-16TakeThisOne.mp3")->play();
+    EXPECT_TRUE(media->channels().back().music);
+}
+
+TEST_F(AssetsTest, UnloadableSoundThrowsWithItsPath) {
+    try {
+        Assets::getSound("assets/jump3.wav");
+        FAIL() << "no error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "Could not load:assets/jump3.wav");
+    }
+}
+
+TEST_F(AssetsTest, RelativePathsResolveInTheFirstRootThatHasThem) {
+    test::AssetFolder second;
+    second.writeWav("assets/jump1.wav");
+    second.writeWav("assets/jump2.wav");
+    folder->writeWav("assets/jump1.wav");
+    Assets::setSearchRoots({folder->root(), second.root()});
+    EXPECT_EQ(Assets::resolve("assets/jump1.wav"), folder->path("assets/jump1.wav").string());
+    EXPECT_EQ(Assets::resolve("assets/jump2.wav"), second.path("assets/jump2.wav").string());
+    EXPECT_EQ(Assets::resolve("assets/jump3.wav"), "assets/jump3.wav");
+    EXPECT_EQ(Assets::resolve("/abs/jump1.wav"), "/abs/jump1.wav");
+}
+
+} // namespace
+} // namespace zindle

@@ -1,0 +1,67 @@
+#pragma once
+// A fresh headless media layer and a forgotten framework for every test, plus small file helpers.
+#include "framework/lib.h"
+#include "framework/random.h"
+#include "framework/sound_channel.h"
+#include "media/headless/headless_media.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace zindle::test {
+
+class FrameworkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Lib::reset();
+        SoundChannel::reset();
+        media_ = &HeadlessMedia::install();
+        seedRandom(1);
+        dir_ = std::filesystem::temp_directory_path() /
+               ("zindle_fw_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override {
+        Lib::reset();
+        SoundChannel::reset();
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+
+    HeadlessMedia& media() { return *media_; }
+
+    // Opens the window as the game does: the stage exists when this returns.
+    Stage& openWindow(double frameRate = 60, std::uint32_t colour = 0x85E3FF) {
+        Lib::create([] {}, 480, 320, frameRate, colour, Lib::HARDWARE, "Test");
+        return Lib::stage();
+    }
+
+    std::string writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        const auto path = (dir_ / name).string();
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    // The smallest WAV a mixer accepts: 8 kHz, mono, 8-bit, four samples.
+    static std::vector<std::uint8_t> tinyWav() {
+        return {'R', 'I', 'F', 'F', 40,  0,   0,   0,   'W',  'A',  'V', 'E', 'f',  'm',  't', ' ',
+                16,  0,   0,   0,   1,   0,   1,   0,   0x40, 0x1F, 0,   0,   0x40, 0x1F, 0,   0,
+                1,   0,   8,   0,   'd', 'a', 't', 'a', 4,    0,    0,   0,   128,  128,  128, 128};
+    }
+
+private:
+    HeadlessMedia* media_ = nullptr;
+    std::filesystem::path dir_;
+};
+
+} // namespace zindle::test

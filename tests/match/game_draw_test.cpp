@@ -1,0 +1,140 @@
+// A frame of the board: the shaken playfield, the panels along the bottom and the title.
+#include "support/game_fixture.h"
+
+#include "actors/cloud.h"
+#include "render/tiler.h"
+
+namespace zindle::test {
+namespace {
+
+using GameDrawTest = GameFixture;
+
+TEST_F(GameDrawTest, PanelShowsNumberPipsAndJoinPromptsForEmptySlots) {
+    Hero& hero = addHero(2);
+    hero.score = 3;
+    drawFrame();
+    const auto tiles = gameTiles();
+
+    const auto number = tilesNamed(tiles, "PLAYER_NUMBER_3");
+    ASSERT_EQ(number.size(), 1u);
+    EXPECT_EQ(number[0].x, 252);
+    EXPECT_EQ(number[0].y, 284);
+
+    const auto on = tilesNamed(tiles, "SCORE_ON");
+    const auto off = tilesNamed(tiles, "SCORE_OFF");
+    ASSERT_EQ(on.size(), 3u);
+    ASSERT_EQ(off.size(), 2u);
+    EXPECT_EQ(on[0].x, 279);
+    EXPECT_EQ(on[1].x, 294);
+    EXPECT_EQ(on[2].x, 309);
+    EXPECT_EQ(off[0].x, 324);
+    EXPECT_EQ(off[1].x, 339);
+    for (const auto& pip : on) {
+        EXPECT_EQ(pip.y, 290);
+    }
+    EXPECT_TRUE(tilesNamed(tiles, "CROWN").empty());
+
+    // boardTime 0: the join prompts are in the light half of their blink.
+    const double joinX[] = {21, 141, 381};
+    const char* joinName[] = {"PLAYER_JOIN_LIGHT_1", "PLAYER_JOIN_LIGHT_2", "PLAYER_JOIN_LIGHT_4"};
+    for (int i = 0; i < 3; ++i) {
+        const auto prompt = tilesNamed(tiles, joinName[i]);
+        ASSERT_EQ(prompt.size(), 1u) << joinName[i];
+        EXPECT_EQ(prompt[0].x, joinX[i]);
+        EXPECT_EQ(prompt[0].y, 284);
+    }
+    EXPECT_TRUE(tilesNamed(tiles, "PLAYER_JOIN_LIGHT_3").empty());
+
+    game->boardTime = 0.5; // frac(0.5 * 140 / 120) = 0.583: dark
+    drawFrame();
+    EXPECT_EQ(tilesNamed(gameTiles(), "PLAYER_JOIN_DARK_1").size(), 1u);
+}
+
+TEST_F(GameDrawTest, PanelCrownRisesIntoPlaceAsItForms) {
+    Hero& hero = addHero(0);
+    hero.crowniness = 0.5;
+    drawFrame();
+    auto crowns = tilesNamed(gameTiles(), "CROWN");
+    // The hero's own crown fragments are drawn too; the panel's is the one at x 19.
+    std::erase_if(crowns, [](const NamedTile& t) { return t.x != 19; });
+    ASSERT_EQ(crowns.size(), 1u);
+    EXPECT_EQ(crowns[0].y, 308.5);
+
+    hero.crowniness = 1;
+    drawFrame();
+    crowns = tilesNamed(gameTiles(), "CROWN");
+    std::erase_if(crowns, [](const NamedTile& t) { return t.x != 19; });
+    ASSERT_EQ(crowns.size(), 1u);
+    EXPECT_EQ(crowns[0].y, 296);
+}
+
+TEST_F(GameDrawTest, OneCatchFromWinningAllFivePipsBlinkInAWave) {
+    Hero& hero = addHero(0);
+    hero.score = 7;
+    drawFrame();
+    EXPECT_EQ(tilesNamed(gameTiles(), "SCORE_ON").size(), 5u);
+    EXPECT_TRUE(tilesNamed(gameTiles(), "SCORE_OFF").empty());
+
+    game->boardTime = 0.09; // pips 0 and 1 past the half of their cycle
+    drawFrame();
+    const auto on = tilesNamed(gameTiles(), "SCORE_ON");
+    const auto off = tilesNamed(gameTiles(), "SCORE_OFF");
+    ASSERT_EQ(on.size(), 3u);
+    ASSERT_EQ(off.size(), 2u);
+    EXPECT_EQ(off[0].x, 39);
+    EXPECT_EQ(off[1].x, 54);
+}
+
+TEST_F(GameDrawTest, TheTitleBlinksItsStartPromptAndSlidesItsHalvesApartAsItOpens) {
+    drawFrame();
+    auto tiles = titleTiles();
+    ASSERT_EQ(tiles.size(), 2u);
+    EXPECT_EQ(tiles[0].name, "TITLE");
+    EXPECT_EQ(tiles[1].name, "START_BRIGHT");
+    game->boardTime = 1; // frac(95 / 120) > 0.5
+    drawFrame();
+    EXPECT_EQ(titleTiles()[1].name, "START_DARK");
+
+    game->titleAlpha = 0.5;
+    drawFrame();
+    tiles = titleTiles();
+    ASSERT_EQ(tiles.size(), 4u);
+    const char* names[] = {"TITLE_UPPER", "UPPER_BORDER", "TITLE_LOWER", "LOWER_BORDER"};
+    const double ys[] = {-91.5, -91.5, 68.5, 68.5};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(tiles[i].name, names[i]);
+        EXPECT_EQ(tiles[i].x, 0);
+        EXPECT_DOUBLE_EQ(tiles[i].y, ys[i]);
+    }
+
+    game->titleAlpha = 0;
+    Game::titleTiler->tileBuffer.clear();
+    drawFrame();
+    EXPECT_TRUE(titleTiles().empty());
+}
+
+TEST_F(GameDrawTest, ShakeJoltsThePlayfieldButNotTheDisplay) {
+    game->update(0.001); // clouds to their resting points
+    auto& unshaken = scriptRandom({0.9});
+    drawFrame();
+    EXPECT_EQ(unshaken.drawn(), 1u); // one number a frame, shake or not
+    EXPECT_EQ(Game::tiler->scrollY, 0);
+    EXPECT_DOUBLE_EQ(gameTiles()[0].y, game->clouds[0]->y);
+
+    game->shake = 1;
+    scriptRandom({0.0});
+    drawFrame();
+    const auto tiles = gameTiles();
+    const Cloud& cloud = *game->clouds[0];
+    ASSERT_FALSE(tiles.empty());
+    EXPECT_EQ(tiles[0].name, "CLOUD_TINY");
+    EXPECT_DOUBLE_EQ(tiles[0].y, cloud.y - 10);
+    const auto strip = tilesNamed(tiles, "UI");
+    ASSERT_EQ(strip.size(), 1u);
+    EXPECT_EQ(strip[0].x, 0);
+    EXPECT_EQ(strip[0].y, 275);
+    EXPECT_EQ(tilesNamed(tiles, "PLAYER_JOIN_LIGHT_1")[0].y, 284);
+}
+
+} // namespace
+} // namespace zindle::test

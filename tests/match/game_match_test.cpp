@@ -1,0 +1,122 @@
+// A whole match between four computer players on the headless layer, from the title until one
+// of them wins, checking the rules hold on every step.
+#include "support/game_fixture.h"
+
+#include "effects/particles.h"
+#include "framework/random.h"
+#include "input/input.h"
+
+#include <set>
+
+namespace zindle::test {
+namespace {
+
+using GameMatchTest = GameFixture;
+
+constexpr int kMaxSteps = 300 * 60 * 2; // two minutes of play; this seed wins in under one
+
+// The rules every step must keep; returns the first one broken, or "".
+std::string brokenRule(const Game& game) {
+    std::set<int> players;
+    int crowns = 0;
+    const Hero* holder = nullptr;
+    for (const auto& hero : game.heroes) {
+        if (!players.insert(hero->player).second) {
+            return "two heroes for one player";
+        }
+        if (hero->score < 0 || hero->score > 5) {
+            return "score out of range";
+        }
+        if (hero->lives < 0 || hero->lives > 2) {
+            return "lives out of range";
+        }
+        if (hero->highScore < hero->score) {
+            return "high score below score";
+        }
+        if (hero->crowniness < 0 || hero->crowniness > 1) {
+            return "crowniness out of range";
+        }
+        if (hero->hasCrown) {
+            ++crowns;
+            holder = hero.get();
+        }
+    }
+    if (crowns > 1) {
+        return "two crowns";
+    }
+    for (const auto& hero : game.heroes) {
+        if (holder != nullptr && hero->score > holder->score) {
+            return "the crown holder does not lead";
+        }
+    }
+    return "";
+}
+
+TEST_F(GameMatchTest, FourComputerPlayersPlayUntilOneWins) {
+    seedRandom(4);
+    game = std::make_unique<Game>(); // the cloud field from the seed too
+    step();
+    for (int key = Input::P1AI; key <= Input::P4AI; ++key) {
+        game->onInput(0, key, Input::DOWN, true);
+    }
+
+    int steps = 0;
+    int catches = 0;
+    int spills = 0;
+    std::vector<int> lastScore(4, 0);
+    int winner = -1;
+    while (winner < 0 && steps < kMaxSteps) {
+        std::vector<std::shared_ptr<Hero>> before = game->heroes;
+        step();
+        ++steps;
+        ASSERT_EQ(brokenRule(*game), "") << "step " << steps;
+        for (const auto& hero : before) {
+            const bool stayed =
+                std::find(game->heroes.begin(), game->heroes.end(), hero) != game->heroes.end();
+            if (!stayed && game->slomo > 0) {
+                winner = hero->player;
+            }
+        }
+        for (const auto& hero : game->heroes) {
+            int& last = lastScore[static_cast<std::size_t>(hero->player)];
+            catches += hero->score > last ? 1 : 0;
+            spills += hero->score < last ? 1 : 0;
+            last = hero->score;
+        }
+        if (steps == 300) {
+            EXPECT_EQ(game->titleAlpha, 0);
+            EXPECT_EQ(game->heroes.size(), 4u);
+        }
+    }
+    ASSERT_GE(winner, 0) << "nobody won in " << steps << " steps";
+    // Six catches in a row by the winner at least, and some spilled on the way.
+    EXPECT_GE(catches, 6);
+    EXPECT_GT(spills, 0);
+
+    // The winner left in a burst: slow motion, its picture rising from the MacGuffin.
+    EXPECT_EQ(game->slomo > 0.99, true);
+    bool ascending = false;
+    for (const auto& p : game->sparkles) {
+        if (auto* a = dynamic_cast<AscendParticle*>(p.get())) {
+            ascending = ascending || a->frame.starts_with("PLAYER_" + std::to_string(winner + 1));
+        }
+    }
+    EXPECT_TRUE(ascending);
+    EXPECT_EQ(game->heroes.size(), 3u);
+
+    // Its computer player rejoins on the next step, with nothing kept from before.
+    step();
+    ASSERT_EQ(game->heroes.size(), 4u);
+    EXPECT_EQ(game->heroes.back()->player, winner);
+    EXPECT_EQ(game->heroes.back()->score, 0);
+
+    // ESC ends the match; the title closes over two seconds of game time, once the slow
+    // motion has worn off.
+    game->onInput(0, Input::ESC, Input::DOWN, false);
+    step(300 * 5);
+    EXPECT_TRUE(game->heroes.empty());
+    EXPECT_EQ(game->titleAlpha, 1);
+}
+
+} // namespace
+} // namespace zindle::test

@@ -1,0 +1,88 @@
+#pragma once
+// A board on the headless media layer over the small fixture files in tests/data/game: every
+// service initialised afresh, random numbers seeded, helpers to step, draw and read back the
+// tiles and sounds a test asserts on.
+#include "actors/cloud.h"
+#include "actors/hero.h"
+#include "effects/mac_guffin.h"
+#include "effects/trail_particle.h"
+#include "framework/display_object.h"
+#include "match/game.h"
+#include "media/headless/headless_media.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zindle {
+
+namespace test {
+
+constexpr double kStep = 1.0 / 300; // s, the fixed step
+
+// One tile as a tiler buffered it, with its name read back from the tile list.
+struct NamedTile {
+    std::string name;
+    double x;
+    double y;
+};
+
+// Numbers handed out in order; once used up, the fallback every time.
+class RandomScript {
+public:
+    explicit RandomScript(std::vector<double> values = {}, double fallback = 0.5);
+    double next();
+    std::size_t drawn() const { return drawn_; }
+
+private:
+    std::deque<double> values_;
+    double fallback_;
+    std::size_t drawn_ = 0;
+};
+
+class GameFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Replaces the random source with script (kept alive by the fixture).
+    RandomScript& scriptRandom(std::vector<double> values = {}, double fallback = 0.5);
+
+    // A hero for player that is not in the game's list.
+    std::shared_ptr<Hero> makeHero(int player);
+    // A hero appended to the game's list.
+    Hero& addHero(int player);
+    // A hero appended to the game's list, standing still where put and open to contact.
+    Hero& placeHero(int player, double x, double y);
+
+    // n board steps of 1/300 s, each preceded by the input step as Main runs it.
+    void step(int n = 1);
+
+    // Draws one frame and returns what each tiler buffered.
+    void drawFrame();
+    std::vector<NamedTile> gameTiles() const;
+    std::vector<NamedTile> titleTiles() const;
+    static std::vector<NamedTile> tilesNamed(const std::vector<NamedTile>& tiles,
+                                             std::string_view name);
+
+    // Sound effects started since the last clearSounds whose file name starts with stem.
+    int soundCount(std::string_view stem) const;
+    std::vector<double> soundVolumes(std::string_view stem) const;
+    // The music track last started, or "" when none.
+    std::string lastMusic() const;
+    void clearSounds();
+
+    HeadlessMedia* media = nullptr;
+    std::unique_ptr<Game> game;
+    std::unique_ptr<Sprite> canvas;
+
+private:
+    std::shared_ptr<RandomScript> script_;
+};
+
+} // namespace test
+} // namespace zindle
