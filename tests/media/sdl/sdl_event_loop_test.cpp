@@ -167,17 +167,6 @@ TEST(SdlEventLoopTest, QuitAndFocusBecomeTheirRecords) {
     EXPECT_EQ(seen[2].type, MediaEventType::QUIT);
 }
 
-TEST(SdlEventLoopTest, ClockIsMonotonicSecondsFromTheStart) {
-    auto& media = freshMedia();
-    const double a = media.timeStamp();
-    SDL_Delay(10);
-    const double b = media.timeStamp();
-    EXPECT_GE(a, 0);
-    EXPECT_LT(a, 1);
-    EXPECT_GE(b - a, 0.009);
-    EXPECT_LT(b - a, 1);
-}
-
 TEST(SdlEventLoopTest, DisplayStateSwitchesTheDesktopFullScreenAndBack) {
     auto& media = freshMedia();
     runWindow(media, [&](StageHandle stage) {
