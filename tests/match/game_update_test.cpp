@@ -80,11 +80,19 @@ TEST_F(GameUpdateTest, HeroesWaitWhileTheTitleOpensButTheWorldMoves) {
     EXPECT_LT(game->trails[0]->life, 1);
 }
 
-TEST_F(GameUpdateTest, AParticleBornDuringThePassIsUpdatedInThatPass) {
+TEST_F(GameUpdateTest, DeadParticlesLeaveInPlaceAndOnesBornDuringThePassAreUpdatedInIt) {
+    game->trails.push_back(std::make_unique<TrailParticle>(1, 0, 1));
+    game->trails.push_back(std::make_unique<TrailParticle>(2, 0, kStep / 2)); // dies now
     game->trails.push_back(std::make_unique<BreedingParticle>(true));
+    game->trails.push_back(std::make_unique<TrailParticle>(4, 0, kStep)); // dies now, exactly
+    game->trails.push_back(std::make_unique<TrailParticle>(5, 0, 1));
+    TrailParticle* breeder = game->trails[2].get();
     game->update(kStep);
-    ASSERT_EQ(game->trails.size(), 2u);
-    EXPECT_DOUBLE_EQ(game->trails[1]->life, 1 - kStep);
+    ASSERT_EQ(game->trails.size(), 4u);
+    EXPECT_EQ(game->trails[0]->x, 1);
+    EXPECT_EQ(game->trails[1].get(), breeder);
+    EXPECT_EQ(game->trails[2]->x, 5);
+    EXPECT_DOUBLE_EQ(game->trails[3]->life, 1 - kStep); // the newborn, updated too
 }
 
 TEST_F(GameUpdateTest, AComputerPlayerJoinsAndMovesInTheSameStepOnAnOpenField) {

@@ -47,10 +47,13 @@ AssetFolder::AssetFolder() {
     std::filesystem::remove_all(root_);
     std::filesystem::create_directories(root_ / "assets");
     Assets::setSearchRoots({root_});
+    previousWorkingDirectory_ = std::filesystem::current_path();
+    std::filesystem::current_path(root_);
 }
 
 AssetFolder::~AssetFolder() {
     std::error_code ignored;
+    std::filesystem::current_path(previousWorkingDirectory_, ignored);
     std::filesystem::remove_all(root_, ignored);
 }
 

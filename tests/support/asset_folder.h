@@ -1,6 +1,7 @@
 #pragma once
 // A temporary folder laid out like the game's data folder ("assets/..."), made the asset
-// catalogue's only search root for the life of the object.
+// catalogue's only search root and the working directory for the life of the object, so that a
+// path the catalogue passes on unresolved cannot reach the game's real data either.
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -30,6 +31,7 @@ public:
 
 private:
     std::filesystem::path root_;
+    std::filesystem::path previousWorkingDirectory_;
 };
 
 // The bytes of a short, valid 16-bit mono PCM wav.

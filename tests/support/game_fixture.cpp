@@ -72,6 +72,7 @@ void GameFixture::TearDown() {
     Game::reset();
     Music::init();
     Beeper::sounds.clear();
+    Assets::reset(); // back to the default search roots
     setRandomSource({});
 }
 

@@ -95,12 +95,10 @@ std::optional<std::vector<std::uint8_t>> SdlMedia::byteArrayReadFile(const std::
 }
 
 BitmapHandle SdlMedia::bitmapDataLoad(const std::string& path, int) {
-    SdlPtr<SDL_Surface> loaded{IMG_Load(path.c_str())};
-    if (!loaded)
+    const auto bytes = byteArrayReadFile(path);
+    if (!bytes)
         return BitmapHandle::None;
-    // One pixel format for every atlas, so that textures and read-backs agree.
-    SdlPtr<SDL_Surface> surface{
-        SDL_ConvertSurfaceFormat(loaded.get(), SDL_PIXELFORMAT_ARGB8888, 0)};
+    SdlPtr<SDL_Surface> surface = decodeImage(*bytes);
     if (!surface)
         return BitmapHandle::None;
     const auto id = nextBitmap_++;

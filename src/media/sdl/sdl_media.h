@@ -44,6 +44,8 @@ public:
     // The last rendered picture at the logical size, row by row, as 0xAARRGGBB; empty when no
     // window is open.
     std::vector<std::uint32_t> readPixels();
+    // The window's picture as the last render placed it, and the window's size in pixels.
+    std::vector<std::uint32_t> readWindowPixels(int& width, int& height);
     // Hands every SDL event already queued to the stage handler, without waiting.
     void processPendingEvents();
     bool windowOpen() const { return window_ != nullptr; }
@@ -117,8 +119,11 @@ private:
     SDL_Texture* textureOf(BitmapHandle bitmap);
     void drawBatch(const DisplayTree::Batch& batch);
     void presentTarget();
+    void composeWindow();
 
     SdlAudio& audio();
+    // Images (sdl_image.cpp): null when the bytes are no image we can decode.
+    static SdlPtr<SDL_Surface> decodeImage(const std::vector<std::uint8_t>& bytes);
 
     DisplayTree tree_;
     std::unordered_map<std::uint32_t, Bitmap> bitmaps_;

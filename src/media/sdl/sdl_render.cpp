@@ -107,6 +107,11 @@ void SdlMedia::renderStage(StageHandle stage) {
 }
 
 void SdlMedia::presentTarget() {
+    composeWindow();
+    SDL_RenderPresent(renderer_.get());
+}
+
+void SdlMedia::composeWindow() {
     SDL_SetRenderTarget(renderer_.get(), nullptr);
     SDL_SetRenderDrawColor(renderer_.get(), 0, 0, 0, 255);
     SDL_RenderClear(renderer_.get());
@@ -116,7 +121,23 @@ void SdlMedia::presentTarget() {
     const SDL_Rect place =
         placePicture(scaleMode_, logicalWidth_, logicalHeight_, windowW, windowH);
     SDL_RenderCopy(renderer_.get(), target_.get(), nullptr, &place);
-    SDL_RenderPresent(renderer_.get());
+}
+
+std::vector<std::uint32_t> SdlMedia::readWindowPixels(int& width, int& height) {
+    width = 0;
+    height = 0;
+    if (!renderer_)
+        return {};
+    // Composed again rather than read after the present, when the back buffer of an
+    // accelerated renderer holds nothing defined.
+    composeWindow();
+    SDL_GetRendererOutputSize(renderer_.get(), &width, &height);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) *
+                                      static_cast<std::size_t>(height));
+    if (SDL_RenderReadPixels(renderer_.get(), nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
+                             width * 4) != 0)
+        return {};
+    return pixels;
 }
 
 std::vector<std::uint32_t> SdlMedia::readPixels() {

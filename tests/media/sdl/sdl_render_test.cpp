@@ -110,7 +110,7 @@ TEST_F(SdlRenderTest, BackgroundIsTheClearColour) {
 
 TEST_F(SdlRenderTest, ExactFitStretchesThePictureToTheWholeWindowPixelForPixel) {
     auto& media = freshMedia();
-    std::vector<std::uint32_t> window(960 * 960);
+    std::vector<std::uint32_t> window;
     runWindow(media, [&](StageHandle stage) {
         // As a full-screen desktop twice as wide and three times as high would make it.
         SDL_SetWindowSize(media.sdlWindow(), 960, 960);
@@ -122,17 +122,14 @@ TEST_F(SdlRenderTest, ExactFitStretchesThePictureToTheWholeWindowPixelForPixel) 
         const std::vector<double> data{10, 20, 0};
         media.gfxDrawTiles(media.displayObjectGetGraphics(stageObject(stage)), sheet, data, 0);
         media.renderStage(stage);
-        SDL_Renderer* renderer = SDL_GetRenderer(media.sdlWindow());
         int w = 0;
         int h = 0;
-        SDL_GetRendererOutputSize(renderer, &w, &h);
+        window = media.readWindowPixels(w, h);
         EXPECT_EQ(w, 960);
         EXPECT_EQ(h, 960);
-        EXPECT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, window.data(),
-                                       960 * 4),
-                  0);
         media.close();
     });
+    ASSERT_EQ(window.size(), 960u * 960u);
     auto win = [&](int x, int y) { return window[static_cast<std::size_t>(y * 960 + x)]; };
     // Logical pixel (10, 20) covers window pixels 20..21 by 60..62; (11, 21) is 22..23 by 63..65.
     EXPECT_EQ(win(20, 60), kRed);
@@ -176,12 +173,23 @@ TEST(SdlRenderOrderTest, ChildrenDrawAfterTheirParentInOrder) {
     EXPECT_EQ(pixels[5 * 480 + 6], kRed);
 }
 
-TEST(SdlImageTest, UnreadableImagesGiveNoBitmap) {
+TEST(SdlImageTest, UnreadableImagesGiveNoBitmapAndNeverHang) {
     sdltest::ScratchDir dir;
-    sdltest::writeText(dir.file("broken.png"), "\x89PNG\r\n\x1a\nnot really");
+    sdltest::writePng(dir.file("whole.png"), 64, 64, std::vector<std::uint32_t>(64 * 64, kRed));
+    const auto whole = *SdlMedia().byteArrayReadFile(dir.file("whole.png"));
+    // Cut off inside the header chunks, and inside the image data.
+    for (std::size_t cut : {std::size_t{40}, whole.size() - 20}) {
+        const std::string name = "cut" + std::to_string(cut) + ".png";
+        sdltest::writeText(dir.file(name), std::string(whole.begin(), whole.begin() + cut));
+    }
+    sdltest::writeText(dir.file("noise.png"), "\x89PNG\r\n\x1a\nnot really");
     auto& media = freshMedia();
+    EXPECT_NE(media.bitmapDataLoad(dir.file("whole.png"), 0), BitmapHandle::None);
+    EXPECT_EQ(media.bitmapDataLoad(dir.file("cut40.png"), 0), BitmapHandle::None);
+    EXPECT_EQ(media.bitmapDataLoad(dir.file("cut" + std::to_string(whole.size() - 20) + ".png"), 0),
+              BitmapHandle::None);
+    EXPECT_EQ(media.bitmapDataLoad(dir.file("noise.png"), 0), BitmapHandle::None);
     EXPECT_EQ(media.bitmapDataLoad(dir.file("missing.png"), 0), BitmapHandle::None);
-    EXPECT_EQ(media.bitmapDataLoad(dir.file("broken.png"), 0), BitmapHandle::None);
     EXPECT_EQ(media.bitmapDataLoad(dir.file(""), 0), BitmapHandle::None);
     EXPECT_EQ(media.bitmapWidth(BitmapHandle::None), 0);
     EXPECT_EQ(media.bitmapHeight(static_cast<BitmapHandle>(77)), 0);
@@ -192,6 +200,18 @@ TEST(SdlImageTest, UnreadableImagesGiveNoBitmap) {
     media.gfxDrawTiles(static_cast<GraphicsHandle>(42), sheet, data, 0);
     media.renderStage(static_cast<StageHandle>(3));
     EXPECT_TRUE(media.readPixels().empty());
+}
+
+TEST(SdlImageTest, OtherFormatsLoadThroughSdlImage) {
+    sdltest::ScratchDir dir;
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 3, 2, 32, SDL_PIXELFORMAT_ARGB8888);
+    SDL_FillRect(surface, nullptr, 0xFF0000FF);
+    SDL_SaveBMP(surface, dir.file("blue.bmp").c_str());
+    SDL_FreeSurface(surface);
+    auto& media = freshMedia();
+    const BitmapHandle bitmap = media.bitmapDataLoad(dir.file("blue.bmp"), 0);
+    EXPECT_EQ(media.bitmapWidth(bitmap), 3);
+    EXPECT_EQ(media.bitmapHeight(bitmap), 2);
 }
 
 TEST(SdlFileTest, ReadsWholeFilesAndFailsOnAnythingElse) {
