@@ -11,12 +11,14 @@
 namespace zindle::shot {
 
 std::vector<RecordedTile> recordFrame(const HeadlessMedia::Frame& frame) {
+    // Resolved now, while the catalogue still knows where the data lies.
     const BitmapHandle game = Game::tiler->tilesheet->bitmap().handle();
+    const std::string gamePath = Assets::resolve("assets/gametiles.png");
+    const std::string titlePath = Assets::resolve("assets/title.png");
     std::vector<RecordedTile> tiles;
     tiles.reserve(frame.tiles.size());
     for (const auto& t : frame.tiles)
-        tiles.push_back({t.atlas == game ? "assets/gametiles.png" : "assets/title.png", t.rect,
-                         t.centre, t.x, t.y});
+        tiles.push_back({t.atlas == game ? gamePath : titlePath, t.rect, t.centre, t.x, t.y});
     return tiles;
 }
 
@@ -38,7 +40,7 @@ void replayFrame(StageHandle stage, const std::vector<RecordedTile>& tiles,
         auto [it, added] = atlases.try_emplace(tiles[i].atlas);
         Atlas& atlas = it->second;
         if (added) {
-            atlas.bitmap = media_bitmap_data_load(Assets::resolve(tiles[i].atlas), 0);
+            atlas.bitmap = media_bitmap_data_load(tiles[i].atlas, 0);
             if (atlas.bitmap == BitmapHandle::None)
                 throw std::runtime_error("cannot load " + tiles[i].atlas);
             atlas.sheet = media_tilesheet_create(atlas.bitmap);

@@ -11,7 +11,7 @@
 namespace zindle::shot {
 
 struct RecordedTile {
-    std::string atlas; // asset id of the atlas image
+    std::string atlas; // file of the atlas image
     MediaRect rect;
     MediaPoint centre;
     double x;
