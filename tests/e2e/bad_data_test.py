@@ -18,7 +18,7 @@ import time
 
 # s: a run still going after this long is taken to be playing on. Sanitizer builds start
 # slower; ZINDLE_PLAY_ON_SECONDS lengthens the wait there.
-PLAY_ON_SECONDS = float(os.environ.get("ZINDLE_PLAY_ON_SECONDS", "3"))
+PLAY_ON_SECONDS = float(os.environ.get("ZINDLE_PLAY_ON_SECONDS", "2"))
 QUIT_TIMEOUT = 10  # s after SIGTERM
 CRASH_MARKERS = ("AddressSanitizer", "runtime error:", "terminate called", "Segmentation fault")
 
