@@ -105,7 +105,6 @@ public:
     void onInput(int device, int key, int state, bool ctrl) override {
         inner_->onInput(device, key, state, ctrl);
     }
-    Board& inner() { return *inner_; }
     std::int64_t draws = 0;
 
 private:
@@ -134,9 +133,16 @@ Simulation::Simulation(RunConfig config) : config_(std::move(config)) {
         });
     }
 
-    ApplicationMain::main();
-    if (!Main::board)
-        throw std::runtime_error("the program started without a board");
+    try {
+        ApplicationMain::main();
+        game_ = dynamic_cast<Game*>(Main::board.get());
+        if (!game_)
+            throw std::runtime_error("the program started without its Game");
+    } catch (...) {
+        // A failed start leaves no half-made program behind for the next run in this process.
+        takeDown();
+        throw;
+    }
     auto probe = std::make_unique<Probe>(std::move(Main::board), *this);
     probe_ = probe.get();
     Main::board = std::move(probe);
@@ -155,6 +161,10 @@ Simulation::Simulation(RunConfig config) : config_(std::move(config)) {
 }
 
 Simulation::~Simulation() {
+    takeDown();
+}
+
+void Simulation::takeDown() {
     // Dismantle in the order the pieces depend on each other: the board and Main first, then
     // the window with its display tree, then the loaded data and the playing channels.
     Main::reset();
@@ -170,7 +180,7 @@ Simulation::~Simulation() {
 }
 
 Game& Simulation::game() {
-    return dynamic_cast<Game&>(probe_->inner());
+    return *game_;
 }
 
 bool Simulation::closed() const {

@@ -111,10 +111,12 @@ private:
     void beforeStep();
     void afterStep();
     void deliver(MediaEvent record);
+    static void takeDown();
 
     RunConfig config_;
     HeadlessMedia* media_ = nullptr;
     Probe* probe_ = nullptr; // owned by Main::board
+    Game* game_ = nullptr;   // owned by the probe
     std::int64_t frame_ = 0;
     std::size_t nextEvent_ = 0;
     std::size_t nextRandom_ = 0;
