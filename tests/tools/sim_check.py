@@ -51,6 +51,12 @@ def main():
                                                                args.min_catches))
     if args.max_rss_kb is not None and report["peakRssKb"] > args.max_rss_kb:
         problems.append("peak memory %d KiB (limit %d)" % (report["peakRssKb"], args.max_rss_kb))
+    # The counts come from the world's state; the sounds are an independent witness: every
+    # fall plays one explosion and every win three.
+    sounds = report["soundsByCategory"]
+    if sounds.get("explosion", 0) != report["falls"] + 3 * report["wins"]:
+        problems.append("%d explosions for %d falls and %d wins"
+                        % (sounds.get("explosion", 0), report["falls"], report["wins"]))
     growth = report["rssKbEnd"] - report["rssKbHalfway"]
     if args.max_growth_kb is not None and growth > args.max_growth_kb:
         problems.append("memory grew by %d KiB in the second half (limit %d)"
