@@ -9,7 +9,7 @@ PACKAGES=(
     libpng-dev libmp3lame-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    xvfb xauth xdotool x11-utils openbox imagemagick sox
+    xvfb xauth xdotool x11-utils openbox imagemagick sox python3
 )
 
 missing=()

@@ -1,0 +1,71 @@
+// Screenshots: tiles land where the renderer puts them and blend over what lies beneath.
+#include "compose.h"
+
+#include <gtest/gtest.h>
+
+using namespace zindle;
+using namespace zindle::shot;
+
+namespace {
+
+// A 4x2 atlas: left half opaque red, right half half-transparent blue.
+const std::vector<std::uint8_t> kAtlas = {
+    255, 0, 0, 255, 255, 0, 0, 255, 0, 0, 255, 128, 0, 0, 255, 128, //
+    255, 0, 0, 255, 255, 0, 0, 255, 0, 0, 255, 128, 0, 0, 255, 128,
+};
+
+AtlasPixels lookup(BitmapHandle) {
+    return {4, 2, &kAtlas};
+}
+
+HeadlessMedia::DrawnTile tile(double rx, double x, double y, double cx = 1, double cy = 1) {
+    return {BitmapHandle{1}, {rx, 0, 2, 2}, {cx, cy}, x, y, 0};
+}
+
+std::vector<std::uint8_t> at(const Image& image, int x, int y) {
+    auto p = image.rgb.begin() + (y * image.width + x) * 3;
+    return {p, p + 3};
+}
+
+using RGB = std::vector<std::uint8_t>;
+
+} // namespace
+
+TEST(ShotComposeTest, TilesAreCentredOnTheirPositionOverTheBackground) {
+    HeadlessMedia::Frame frame{0, {tile(0, 3, 3)}};
+    auto image = composeFrame(frame, lookup, 0x85E3FF, 6, 6);
+    EXPECT_EQ(at(image, 0, 0), (RGB{0x85, 0xE3, 0xFF}));
+    EXPECT_EQ(at(image, 2, 2), (RGB{255, 0, 0}));
+    EXPECT_EQ(at(image, 3, 3), (RGB{255, 0, 0}));
+    EXPECT_EQ(at(image, 4, 4), (RGB{0x85, 0xE3, 0xFF}));
+    EXPECT_EQ(at(image, 1, 1), (RGB{0x85, 0xE3, 0xFF}));
+}
+
+TEST(ShotComposeTest, LaterTilesBlendOverEarlierOnesByAlpha) {
+    HeadlessMedia::Frame frame{0, {tile(0, 1, 1), tile(2, 1, 1)}};
+    auto image = composeFrame(frame, lookup, 0x000000, 2, 2);
+    // Blue at alpha 128 over red: (255*127 + 127) / 255 = 127 red, 128 blue.
+    EXPECT_EQ(at(image, 0, 0), (RGB{127, 0, 128}));
+}
+
+TEST(ShotComposeTest, FractionalPositionsSnapToTheNearestPixelAndEdgesClip) {
+    HeadlessMedia::Frame frame{0, {tile(0, 1.4, 1.6), tile(0, -0.4, 5.9)}};
+    auto image = composeFrame(frame, lookup, 0x000000, 4, 6);
+    // Left edge at 0.4, top at 0.6: pixels 0..1 across, 1..2 down.
+    EXPECT_EQ(at(image, 0, 1), (RGB{255, 0, 0}));
+    EXPECT_EQ(at(image, 1, 2), (RGB{255, 0, 0}));
+    EXPECT_EQ(at(image, 2, 1), (RGB{0, 0, 0}));
+    EXPECT_EQ(at(image, 0, 0), (RGB{0, 0, 0}));
+    // The second tile hangs off the left and bottom edges; only pixel (0, 5) shows.
+    EXPECT_EQ(at(image, 0, 5), (RGB{255, 0, 0}));
+    EXPECT_EQ(at(image, 1, 5), (RGB{0, 0, 0}));
+}
+
+TEST(ShotComposeTest, ScalingRepeatsEveryPixelAsABlock) {
+    Image image{2, 1, {1, 2, 3, 4, 5, 6}};
+    auto big = scaleUp(image, 3);
+    ASSERT_EQ(big.width, 6);
+    ASSERT_EQ(big.height, 3);
+    EXPECT_EQ(at(big, 2, 2), (RGB{1, 2, 3}));
+    EXPECT_EQ(at(big, 3, 0), (RGB{4, 5, 6}));
+}

@@ -1,0 +1,151 @@
+"""zindle-sim and zindle-shot from the command line: determinism, traces, scripts, errors and
+screenshots.
+
+usage: sim_cli_test.py ZINDLE_SIM ZINDLE_SHOT DATA_DIR"""
+
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+SIM, SHOT, DATA = sys.argv[1], sys.argv[2], sys.argv[3]
+VOLATILE = ("wallSeconds", "cpuSeconds", "stepsPerWallSecond", "peakRssKb", "rssKbHalfway", "rssKbEnd")
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+        print("FAIL: " + message, flush=True)
+    return condition
+
+
+def sim(*args, cwd=None):
+    return subprocess.run([SIM] + [str(a) for a in args], capture_output=True, text=True,
+                          timeout=300, cwd=cwd)
+
+
+def report(done):
+    return json.loads(done.stdout.strip().splitlines()[-1])
+
+
+def stable(rep):
+    return {k: v for k, v in rep.items() if k not in VOLATILE}
+
+
+def test_same_options_same_output(tmp):
+    traces = [os.path.join(tmp, "a.jsonl"), os.path.join(tmp, "b.jsonl")]
+    runs = [sim("--seconds", 20, "--ai", "1,2,3,4", "--seed", 5, "--trace", t) for t in traces]
+    for run in runs:
+        check(run.returncode == 0, "sim failed: " + run.stderr)
+    check(stable(report(runs[0])) == stable(report(runs[1])), "reports of two runs differ")
+    first, second = (open(t, "rb").read() for t in traces)
+    check(first == second, "traces of two identical runs differ")
+    other = sim("--seconds", 20, "--ai", "1,2,3,4", "--seed", 6)
+    check(stable(report(other)) != stable(report(runs[0])), "a different seed changed nothing")
+
+    rep = report(runs[0])
+    lines = first.decode().splitlines()
+    check(len(lines) == rep["steps"], "%d trace lines for %d steps" % (len(lines), rep["steps"]))
+    check(rep["frames"] == 1200, "20 s gave %d frames" % rep["frames"])
+    # Five steps a frame; the first frame, at clock 0, has none due.
+    check(abs(rep["steps"] - 5 * (rep["frames"] - 1)) <= 1, "%d steps in %d frames"
+          % (rep["steps"], rep["frames"]))
+    steps = [json.loads(line) for line in lines]
+    check([s["step"] for s in steps] == list(range(len(steps))), "step numbers are not 0, 1, ...")
+    check(all(a["frame"] <= b["frame"] for a, b in zip(steps, steps[1:])),
+          "frame numbers go backwards")
+    check(all(len(s["clouds"]) == 15 for s in steps), "a step without fifteen clouds")
+    check(any(len(s["heroes"]) == 4 for s in steps), "four computer players never played")
+    hero = next(h for s in steps for h in s["heroes"])
+    check(list(hero)[:4] == ["x", "y", "player", "lives"], "hero fields: %s" % list(hero))
+    check(rep["soundsByCategory"].get("laser_shoot", 0) >= 4, "no spawn sounds: %s"
+          % rep["soundsByCategory"])
+
+
+def test_script_drives_the_players(tmp):
+    trace = os.path.join(tmp, "script.jsonl")
+    run = sim("--seconds", 6, "--script", os.path.join(DATA, "join_and_steer.txt"),
+              "--trace", trace)
+    check(run.returncode == 0, "scripted sim failed: " + run.stderr)
+    steps = [json.loads(line) for line in open(trace)]
+    joined = next((s for s in steps if s["heroes"]), None)
+    if check(joined is not None, "SPACE brought no hero in"):
+        check(joined["frame"] == 30, "the hero came in at frame %d, not 30" % joined["frame"])
+    players = {h["player"] for s in steps for h in s["heroes"]}
+    check(players == {0, 1}, "players in play: %s" % players)
+    steering = [h["dx"] for s in steps if 2.2 * 60 < s["frame"] < 3 * 60
+                for h in s["heroes"] if h["player"] == 0]
+    check(steering and max(steering) > 0.3, "holding RIGHT did not move player 1 right")
+
+
+def test_escape_on_the_title_ends_the_run():
+    run = sim("--seconds", 5, "--script", os.path.join(DATA, "escape_twice.txt"))
+    check(run.returncode == 0, "status %d" % run.returncode)
+    rep = report(run)
+    check(rep["closed"] and rep["frames"] == 60, "ESC on the title: %s" % rep)
+
+
+def test_bad_input_is_reported(tmp):
+    script = os.path.join(tmp, "bad.txt")
+    with open(script, "w") as f:
+        f.write("0.5 keydown 32\n1 keydown thirty-two\n")
+    run = sim("--script", script)
+    check(run.returncode == 2 and script + ":2:" in run.stderr,
+          "bad script line: status %d, %r" % (run.returncode, run.stderr))
+    for args in (["--ai", "5"], ["--seconds", "soon"], ["--bogus"], ["--seed"]):
+        run = sim(*args)
+        check(run.returncode == 2 and run.stderr, "%s: status %d" % (args, run.returncode))
+    numbers = os.path.join(tmp, "random.txt")
+    with open(numbers, "w") as f:
+        f.write("0.5\n" * 10)
+    run = sim("--random", numbers)
+    check(run.returncode == 3 and "ran out" in run.stderr,
+          "short random file: status %d, %r" % (run.returncode, run.stderr))
+    # From an empty folder, so that no data is found relative to the working directory either.
+    run = sim("--data", tmp, cwd=tmp)
+    check(run.returncode == 1 and "gametiles" in run.stderr,
+          "missing data: status %d, %r" % (run.returncode, run.stderr))
+
+
+def png_size(path):
+    with open(path, "rb") as f:
+        head = f.read(24)
+    check(head[:8] == b"\x89PNG\r\n\x1a\n", path + " is not a PNG")
+    return int.from_bytes(head[16:20], "big"), int.from_bytes(head[20:24], "big")
+
+
+def test_screenshots(tmp):
+    out = os.path.join(tmp, "shot.png")
+    run = subprocess.run([SHOT, "--at", "0.5,4", "--ai", "1,2", "--out", out],
+                         capture_output=True, text=True, timeout=120)
+    check(run.returncode == 0, "zindle-shot failed: " + run.stderr)
+    title, match = os.path.join(tmp, "shot-0.5.png"), os.path.join(tmp, "shot-4.png")
+    for path in (title, match):
+        if check(os.path.exists(path), path + " was not written"):
+            check(png_size(path) == (480, 320), path + " is not 480x320")
+    ppm = subprocess.run(["convert", match, "-depth", "8", "ppm:-"], capture_output=True).stdout
+    if ppm:
+        body = ppm[-480 * 320 * 3:]
+        sky = sum(1 for i in range(0, len(body), 3) if body[i:i + 3] == b"\x85\xe3\xff")
+        check(sky > 1000, "the match picture shows %d sky-blue pixels" % sky)
+    big = os.path.join(tmp, "big.png")
+    run = subprocess.run([SHOT, "--at", "1", "--scale", "2", "--out", big], capture_output=True,
+                         text=True, timeout=120)
+    check(run.returncode == 0 and png_size(big) == (960, 640), "--scale 2 did not double")
+
+
+def main():
+    with tempfile.TemporaryDirectory() as tmp:
+        test_same_options_same_output(tmp)
+        test_script_drives_the_players(tmp)
+        test_escape_on_the_title_ends_the_run()
+        test_bad_input_is_reported(tmp)
+        test_screenshots(tmp)
+    print("FAIL" if failures else "PASS")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

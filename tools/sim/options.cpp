@@ -1,0 +1,75 @@
+#include "options.h"
+
+#include <charconv>
+#include <cmath>
+#include <sstream>
+
+namespace zindle::sim {
+
+const char* const kCommonUsage =
+    "  --seconds S     simulated seconds to run (S x 60 frames; default 60)\n"
+    "  --seed N        seed of the random generator (default 1)\n"
+    "  --ai 1,2,3,4    players switched to the computer before the first frame\n"
+    "  --script FILE   timed input: TIME keydown CODE [ctrl] [alt] | TIME keyup CODE |\n"
+    "                  TIME axis DEVICE AXIS VALUE | TIME buttondown|buttonup DEVICE BUTTON\n"
+    "  --random FILE   random numbers, one per line in [0, 1), used instead of the seed\n"
+    "  --trace FILE    one JSON line per step\n"
+    "  --data DIR      the folder that holds assets/ (default: found from the executable)\n";
+
+const std::string& optionValue(const std::vector<std::string>& args, std::size_t& i) {
+    if (i + 1 >= args.size())
+        throw UsageError(args[i] + " needs a value");
+    return args[++i];
+}
+
+std::vector<double> parseNumberList(const std::string& option, const std::string& text) {
+    std::vector<double> out;
+    std::istringstream parts(text);
+    for (std::string part; std::getline(parts, part, ',');) {
+        double value = 0;
+        auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+        if (part.empty() || ec != std::errc() || ptr != part.data() + part.size() ||
+            !std::isfinite(value))
+            throw UsageError(option + ": '" + part + "' is not a number");
+        out.push_back(value);
+    }
+    if (out.empty())
+        throw UsageError(option + " needs at least one number");
+    return out;
+}
+
+bool parseCommonOption(const std::vector<std::string>& args, std::size_t& i, CommonOptions& out) {
+    const std::string& name = args[i];
+    if (name == "--seconds") {
+        auto values = parseNumberList(name, optionValue(args, i));
+        if (values.size() != 1 || values[0] < 0)
+            throw UsageError("--seconds needs one number, 0 or more");
+        out.seconds = values[0];
+    } else if (name == "--seed") {
+        const std::string& text = optionValue(args, i);
+        std::uint64_t seed = 0;
+        auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), seed);
+        if (text.empty() || ec != std::errc() || ptr != text.data() + text.size())
+            throw UsageError("--seed needs a whole number, not '" + text + "'");
+        out.run.seed = seed;
+    } else if (name == "--ai") {
+        for (double value : parseNumberList(name, optionValue(args, i))) {
+            if (value != std::floor(value) || value < 1 || value > 4)
+                throw UsageError("--ai takes player numbers 1 to 4");
+            out.run.aiPlayers.push_back(static_cast<int>(value));
+        }
+    } else if (name == "--script") {
+        out.run.script = readScript(optionValue(args, i));
+    } else if (name == "--random") {
+        out.run.randomNumbers = readRandomNumbers(optionValue(args, i));
+    } else if (name == "--trace") {
+        out.tracePath = optionValue(args, i);
+    } else if (name == "--data") {
+        out.run.dataRoot = optionValue(args, i);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+} // namespace zindle::sim
