@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 
 namespace zindle {
@@ -113,61 +112,6 @@ void HeadlessMedia::displayObjectSetBg(ObjectHandle /*object*/, std::uint32_t rg
 
 void HeadlessMedia::showError(const std::string& caption, const std::string& text) {
     errors_.push_back(caption + ": " + text);
-}
-
-// --- Files
-// ----------------------------------------------------------------------------------------
-
-std::optional<std::vector<std::uint8_t>> HeadlessMedia::byteArrayReadFile(const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                    std::istreambuf_iterator<char>()};
-    if (in.bad())
-        return std::nullopt;
-    return bytes;
-}
-
-// --- Tiles and drawing
-// ----------------------------------------------------------------------------
-
-SheetHandle HeadlessMedia::tilesheetCreate(BitmapHandle bitmap) {
-    return tree_.createSheet(bitmap);
-}
-
-void HeadlessMedia::tilesheetAddRect(SheetHandle sheet, const MediaRect& rect,
-                                     const MediaPoint& centre) {
-    tree_.addRect(sheet, rect, centre);
-}
-
-ObjectHandle HeadlessMedia::createDisplayObjectContainer() {
-    return tree_.createContainer();
-}
-
-void HeadlessMedia::docAddChild(ObjectHandle parent, ObjectHandle child) {
-    tree_.addChild(parent, child);
-}
-
-GraphicsHandle HeadlessMedia::displayObjectGetGraphics(ObjectHandle object) {
-    return tree_.graphicsOf(object);
-}
-
-void HeadlessMedia::gfxClear(GraphicsHandle graphics) {
-    tree_.clear(graphics);
-}
-
-void HeadlessMedia::gfxBeginBitmapFill(GraphicsHandle graphics, BitmapHandle bitmap,
-                                       bool /*repeat*/, bool smooth) {
-    tree_.beginBitmapFill(graphics, bitmap, smooth);
-}
-
-void HeadlessMedia::gfxDrawTiles(GraphicsHandle graphics, SheetHandle sheet,
-                                 std::span<const double> data, int flags) {
-    tree_.drawTiles(graphics, sheet, data, flags);
 }
 
 } // namespace zindle

@@ -3,7 +3,7 @@
 // events queued by the caller, every rendered frame and every started sound recorded.
 // Images are decoded for real (PNG), so atlas sizes and screenshots are true.
 #include "framework/media.h"
-#include "media/common/display_tree.h"
+#include "media/common/display_tree_backend.h"
 
 #include <deque>
 #include <map>
@@ -12,7 +12,7 @@
 
 namespace zindle {
 
-class HeadlessMedia : public MediaBackend {
+class HeadlessMedia : public DisplayTreeBackend {
 public:
     // One tile as a render presented it: which atlas, which rectangle, where its centre landed.
     struct DrawnTile {
@@ -102,18 +102,6 @@ public:
     BitmapHandle bitmapDataLoad(const std::string& path, int flags) override;
     int bitmapWidth(BitmapHandle bitmap) override;
     int bitmapHeight(BitmapHandle bitmap) override;
-    std::optional<std::vector<std::uint8_t>> byteArrayReadFile(const std::string& path) override;
-    SheetHandle tilesheetCreate(BitmapHandle bitmap) override;
-    void tilesheetAddRect(SheetHandle sheet, const MediaRect& rect,
-                          const MediaPoint& centre) override;
-    ObjectHandle createDisplayObjectContainer() override;
-    void docAddChild(ObjectHandle parent, ObjectHandle child) override;
-    GraphicsHandle displayObjectGetGraphics(ObjectHandle object) override;
-    void gfxClear(GraphicsHandle graphics) override;
-    void gfxBeginBitmapFill(GraphicsHandle graphics, BitmapHandle bitmap, bool repeat,
-                            bool smooth) override;
-    void gfxDrawTiles(GraphicsHandle graphics, SheetHandle sheet, std::span<const double> data,
-                      int flags) override;
     SoundHandle soundFromFile(const std::string& path, bool playAsMusic) override;
     ChannelHandle soundChannelCreate(SoundHandle sound, double startTime, int loops,
                                      const MediaTransform* transform) override;
@@ -158,7 +146,6 @@ private:
     ChannelRecord* recordOf(ChannelHandle channel);
     void endChannel(ChannelHandle channel, bool stopped);
 
-    DisplayTree tree_;
     std::map<std::uint32_t, Image> images_;
     std::uint32_t nextImage_ = 1;
     std::map<std::uint32_t, LoadedSound> sounds_;

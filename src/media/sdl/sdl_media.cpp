@@ -1,5 +1,5 @@
-// The SDL backend's set-up and the primitives that only store or forward: files, images, the
-// display tree and sounds. Window, event loop and rendering live in their own files.
+// The SDL backend's set-up and the primitives that only store or forward: images and sounds.
+// Window, event loop and rendering live in their own files.
 #include "media/sdl/sdl_media.h"
 
 #include "media/sdl/sdl_audio.h"
@@ -8,13 +8,9 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
-#include <array>
-#include <fstream>
-
 namespace zindle {
 
 namespace {
-constexpr std::size_t kReadChunk = 64 * 1024; // bytes read at a time
 
 std::uint32_t raw(auto handle) {
     return static_cast<std::uint32_t>(handle);
@@ -79,21 +75,6 @@ void SdlMedia::showError(const std::string& caption, const std::string& text) {
 
 // --- Files and images ----------------------------------------------------------------------------
 
-std::optional<std::vector<std::uint8_t>> SdlMedia::byteArrayReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::vector<std::uint8_t> bytes;
-    std::array<char, kReadChunk> chunk;
-    // Read through the stream, not its buffer: a read error (a directory opens, but cannot be
-    // read) then sets badbit rather than throwing, and is a failure, not an empty file.
-    while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0)
-        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + in.gcount());
-    if (in.bad())
-        return std::nullopt;
-    return bytes;
-}
-
 BitmapHandle SdlMedia::bitmapDataLoad(const std::string& path, int) {
     const auto bytes = byteArrayReadFile(path);
     if (!bytes)
@@ -114,42 +95,6 @@ int SdlMedia::bitmapWidth(BitmapHandle bitmap) {
 int SdlMedia::bitmapHeight(BitmapHandle bitmap) {
     auto found = bitmaps_.find(raw(bitmap));
     return found == bitmaps_.end() ? 0 : found->second.surface->h;
-}
-
-// --- Display tree --------------------------------------------------------------------------------
-
-SheetHandle SdlMedia::tilesheetCreate(BitmapHandle bitmap) {
-    return tree_.createSheet(bitmap);
-}
-
-void SdlMedia::tilesheetAddRect(SheetHandle sheet, const MediaRect& rect,
-                                const MediaPoint& centre) {
-    tree_.addRect(sheet, rect, centre);
-}
-
-ObjectHandle SdlMedia::createDisplayObjectContainer() {
-    return tree_.createContainer();
-}
-
-void SdlMedia::docAddChild(ObjectHandle parent, ObjectHandle child) {
-    tree_.addChild(parent, child);
-}
-
-GraphicsHandle SdlMedia::displayObjectGetGraphics(ObjectHandle object) {
-    return tree_.graphicsOf(object);
-}
-
-void SdlMedia::gfxClear(GraphicsHandle graphics) {
-    tree_.clear(graphics);
-}
-
-void SdlMedia::gfxBeginBitmapFill(GraphicsHandle graphics, BitmapHandle bitmap, bool, bool smooth) {
-    tree_.beginBitmapFill(graphics, bitmap, smooth);
-}
-
-void SdlMedia::gfxDrawTiles(GraphicsHandle graphics, SheetHandle sheet,
-                            std::span<const double> data, int flags) {
-    tree_.drawTiles(graphics, sheet, data, flags);
 }
 
 // --- Sound ---------------------------------------------------------------------------------------

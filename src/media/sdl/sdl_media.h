@@ -5,7 +5,7 @@
 // The display tree (containers, drawing lists, tile sheets) is the shared one; a render walks it
 // from the stage root into a texture of the logical size, which is then stretched to the window.
 #include "framework/media.h"
-#include "media/common/display_tree.h"
+#include "media/common/display_tree_backend.h"
 
 #include <cstdint>
 #include <memory>
@@ -32,7 +32,7 @@ struct SdlDeleter {
 };
 template <class T> using SdlPtr = std::unique_ptr<T, SdlDeleter>;
 
-class SdlMedia : public MediaBackend {
+class SdlMedia : public DisplayTreeBackend {
 public:
     // Installs a fresh SDL backend (replacing any earlier one) and returns it.
     static SdlMedia& install();
@@ -76,19 +76,6 @@ public:
     BitmapHandle bitmapDataLoad(const std::string& path, int flags) override;
     int bitmapWidth(BitmapHandle bitmap) override;
     int bitmapHeight(BitmapHandle bitmap) override;
-    std::optional<std::vector<std::uint8_t>> byteArrayReadFile(const std::string& path) override;
-
-    SheetHandle tilesheetCreate(BitmapHandle bitmap) override;
-    void tilesheetAddRect(SheetHandle sheet, const MediaRect& rect,
-                          const MediaPoint& centre) override;
-    ObjectHandle createDisplayObjectContainer() override;
-    void docAddChild(ObjectHandle parent, ObjectHandle child) override;
-    GraphicsHandle displayObjectGetGraphics(ObjectHandle object) override;
-    void gfxClear(GraphicsHandle graphics) override;
-    void gfxBeginBitmapFill(GraphicsHandle graphics, BitmapHandle bitmap, bool repeat,
-                            bool smooth) override;
-    void gfxDrawTiles(GraphicsHandle graphics, SheetHandle sheet, std::span<const double> data,
-                      int flags) override;
 
     SoundHandle soundFromFile(const std::string& path, bool playAsMusic) override;
     ChannelHandle soundChannelCreate(SoundHandle sound, double startTime, int loops,
@@ -125,7 +112,6 @@ private:
     // Images (sdl_image.cpp): null when the bytes are no image we can decode.
     static SdlPtr<SDL_Surface> decodeImage(const std::vector<std::uint8_t>& bytes);
 
-    DisplayTree tree_;
     std::unordered_map<std::uint32_t, Bitmap> bitmaps_;
     std::uint32_t nextBitmap_ = 1;
 
