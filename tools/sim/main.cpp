@@ -56,7 +56,12 @@ int run(const std::vector<std::string>& args) {
     CommonOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
-            std::cout << "usage: zindle-sim [options]\n" << kCommonUsage;
+            std::cout << "usage: zindle-sim [options]\n"
+                      << kCommonUsage
+                      << "Prints one JSON object. catches: the MacGuffin sent away by a hero;\n"
+                         "falls: heroes that dropped out of the bottom (respawned or gone);\n"
+                         "wins: heroes that left the game any other way (the sixth catch).\n"
+                         "Same options, same output, apart from the time and memory figures.\n";
             return kExitOk;
         }
         if (!parseCommonOption(args, i, options))
