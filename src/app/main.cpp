@@ -51,6 +51,7 @@ bool isJoinButton(int button) {
 Main* Main::instance = nullptr;
 std::unique_ptr<Board> Main::board;
 double Main::nextUpdateTime = 0;
+std::uint64_t Main::stepsTaken = 0;
 bool Main::fullscreen = false;
 
 Main::Main() {
@@ -119,6 +120,7 @@ void Main::update(Event& /*e*/) {
             board->update(UPDATE_STEP);
         nextUpdateTime += UPDATE_STEP;
         ++steps;
+        ++stepsTaken;
         // After a stall the backlog is dropped rather than worked off: game time lags the clock
         // by the stall instead of racing to catch up.
         if (steps == MAX_STEPS || steps == kStepLimit) {
@@ -181,6 +183,7 @@ void Main::reset() {
     instance = nullptr;
     board.reset();
     nextUpdateTime = 0;
+    stepsTaken = 0;
     fullscreen = false;
 }
 

@@ -5,6 +5,7 @@
 #include "framework/display_object.h"
 #include "framework/event_dispatcher.h"
 
+#include <cstdint>
 #include <memory>
 
 namespace zindle {
@@ -37,6 +38,7 @@ public:
     static Main* instance; // observer; the stage's root container owns it
     static std::unique_ptr<Board> board;
     static double nextUpdateTime;
+    static std::uint64_t stepsTaken; // fixed steps run since start-up (measurements)
     static bool fullscreen;
 
 private:

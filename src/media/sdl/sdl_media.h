@@ -8,6 +8,7 @@
 #include "media/common/display_tree_backend.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -22,6 +23,12 @@ namespace zindle {
 
 class SdlAudio;
 class SdlJoysticks;
+
+// Whether SDL's own software renderer should draw into this window: true when the environment
+// names no renderer and the X server offers no direct rendering (DRI2, DRI3 or NVIDIA's GLX),
+// as in a virtual display, where OpenGL would be a software rasteriser that costs far more than
+// SDL's blitter, at start-up and on every frame. Elsewhere SDL's accelerated renderer is used.
+bool wantsSoftwareRenderer(SDL_Window* window);
 
 // Frees SDL objects; lets the header name them without including SDL.
 struct SdlDeleter {
@@ -54,6 +61,12 @@ public:
     int mixerChannelOf(ChannelHandle channel) const;
     // The wake the loop is waiting for, in seconds of timeStamp().
     double nextWakeAt() const { return wakeAt_; }
+
+    // --- For measurements ----------------------------------------------------------------------
+    // Called after every present with its time stamp (seconds of timeStamp()); none by default.
+    void setPresentObserver(std::function<void(double)> observer) {
+        presentObserver_ = std::move(observer);
+    }
 
     // --- MediaBackend --------------------------------------------------------------------------
     void setPackage(const std::string& company, const std::string& file, const std::string& package,
@@ -92,6 +105,7 @@ private:
 
     // Window and display (sdl_window.cpp)
     void openWindow(int width, int height, const std::string& title, BitmapHandle icon);
+    void createRenderer();
     void closeWindow();
     void applyDisplayState();
     void applyCursor();
@@ -119,6 +133,7 @@ private:
     SdlPtr<SDL_Renderer> renderer_;
     SdlPtr<SDL_Texture> target_; // the picture at its logical size
     bool videoStarted_ = false;
+    bool presented_ = false; // the window has shown its first picture
     int logicalWidth_ = 0;
     int logicalHeight_ = 0;
     StageHandle stage_ = StageHandle::None;
@@ -132,6 +147,7 @@ private:
     double wakeAt_ = 0; // seconds of timeStamp() at which the stage wants its poll
     std::uint64_t clockStart_ = 0;
 
+    std::function<void(double)> presentObserver_;
     std::unique_ptr<SdlJoysticks> joysticks_;
     std::unique_ptr<SdlAudio> audio_;
 };

@@ -109,6 +109,12 @@ void SdlMedia::renderStage(StageHandle stage) {
 void SdlMedia::presentTarget() {
     composeWindow();
     SDL_RenderPresent(renderer_.get());
+    if (presentObserver_)
+        presentObserver_(timeStamp());
+    if (!presented_) {
+        presented_ = true;
+        applyDisplayState(); // held back until now (see applyDisplayState)
+    }
 }
 
 void SdlMedia::composeWindow() {

@@ -54,15 +54,7 @@ void SdlMedia::openWindow(int width, int height, const std::string& title, Bitma
                                    width, height, SDL_WINDOW_SHOWN));
     if (!window_)
         throw std::runtime_error(std::string("Could not open the window: ") + SDL_GetError());
-    // No vsync: the stage paces the frames itself, and a present that blocks would throw its
-    // clock off.
-    renderer_.reset(SDL_CreateRenderer(window_.get(), -1,
-                                       SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE));
-    if (!renderer_)
-        renderer_.reset(SDL_CreateRenderer(window_.get(), -1,
-                                           SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE));
-    if (!renderer_)
-        throw std::runtime_error(std::string("Could not create a renderer: ") + SDL_GetError());
+    createRenderer();
     logicalWidth_ = width;
     logicalHeight_ = height;
     target_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_ARGB8888,
@@ -73,8 +65,27 @@ void SdlMedia::openWindow(int width, int height, const std::string& title, Bitma
 
     if (auto found = bitmaps_.find(static_cast<std::uint32_t>(icon)); found != bitmaps_.end())
         SDL_SetWindowIcon(window_.get(), found->second.surface.get());
-    applyDisplayState();
     applyCursor();
+}
+
+void SdlMedia::createRenderer() {
+    // No vsync: the stage paces the frames itself, and a present that blocks would throw its
+    // clock off.
+    const bool software = wantsSoftwareRenderer(window_.get());
+    if (software) {
+        // The software renderer's picture goes straight to the X server; left alone, SDL would
+        // route it through an OpenGL texture and pay for the very rasteriser we are avoiding.
+        // A setting from the environment still wins.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    } else {
+        renderer_.reset(SDL_CreateRenderer(window_.get(), -1,
+                                           SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE));
+    }
+    if (!renderer_)
+        renderer_.reset(SDL_CreateRenderer(window_.get(), -1,
+                                           SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE));
+    if (!renderer_)
+        throw std::runtime_error(std::string("Could not create a renderer: ") + SDL_GetError());
 }
 
 void SdlMedia::closeWindow() {
@@ -84,6 +95,7 @@ void SdlMedia::closeWindow() {
     target_.reset();
     renderer_.reset();
     window_.reset();
+    presented_ = false;
     joysticks_->closeAll();
     if (videoStarted_) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK);
@@ -108,7 +120,10 @@ void SdlMedia::stageSetDisplayState(StageHandle stage, int state) {
 }
 
 void SdlMedia::applyDisplayState() {
-    if (!window_)
+    // Until the first picture is up the request only waits: SDL blocks for up to 100 ms while
+    // the window manager (if there is one) resizes a mapped window, and that wait would come
+    // before the player sees anything. The first present applies it.
+    if (!window_ || !presented_)
         return;
     // Desktop full screen: no mode switch, and the picture is stretched to the desktop.
     SDL_SetWindowFullscreen(window_.get(),

@@ -170,7 +170,10 @@ TEST(SdlEventLoopTest, QuitAndFocusBecomeTheirRecords) {
 TEST(SdlEventLoopTest, DisplayStateSwitchesTheDesktopFullScreenAndBack) {
     auto& media = freshMedia();
     runWindow(media, [&](StageHandle stage) {
+        // Asked for before the first picture, full screen waits for it.
         media.stageSetDisplayState(stage, 1);
+        EXPECT_EQ(SDL_GetWindowFlags(media.sdlWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+        media.renderStage(stage);
         EXPECT_NE(SDL_GetWindowFlags(media.sdlWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
         media.stageSetDisplayState(stage, 0);
         EXPECT_EQ(SDL_GetWindowFlags(media.sdlWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);

@@ -238,3 +238,28 @@ TEST(SdlFileTest, ReadsWholeFilesAndFailsOnAnythingElse) {
 
 } // namespace
 } // namespace zindle
+
+namespace zindle {
+namespace {
+
+// The renderer the environment names is the one used; software also when it is named so.
+TEST(SdlRendererChoiceTest, TheEnvironmentsChoiceWins) {
+    sdltest::useHeadlessDrivers();
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    SDL_Window* window = SDL_CreateWindow("t", 0, 0, 48, 32, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    EXPECT_TRUE(wantsSoftwareRenderer(window));
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "opengl");
+    EXPECT_FALSE(wantsSoftwareRenderer(window));
+    SDL_ResetHint(SDL_HINT_RENDER_DRIVER);
+    // Only an X server is asked about direct rendering; other video drivers keep SDL's choice.
+    if (std::string(SDL_GetCurrentVideoDriver()) != "x11") {
+        EXPECT_FALSE(wantsSoftwareRenderer(window));
+    }
+    SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+} // namespace
+} // namespace zindle
