@@ -1,9 +1,13 @@
 // The event loop: it sleeps until the wake the stage asked for, hands every SDL event to the
 // stage as a native record, and sends a poll when the wake is due. The stage asks to be woken
-// about 5 ms before a frame and then, until the frame is due, again and again with a wake of zero
-// or less; such wakes are served after a short precise sleep, so the loop never spins.
+// Stage::mediaEarlyWakeup (5 ms) before a frame, for event loops that oversleep, and then, until
+// the frame is due, again and again with a wake of zero or less: the frame is due that margin
+// after the wake asked for. This loop sleeps to a fraction of a millisecond, so it serves such a
+// wake when the frame is due, in one precise sleep rather than a poll every few tenths of a
+// millisecond (which cost some 900 wake-ups a second).
 #include "media/sdl/sdl_media.h"
 
+#include "framework/stage.h"
 #include "media/sdl/sdl_joysticks.h"
 #include "media/sdl/sdl_keys.h"
 
@@ -17,8 +21,8 @@
 namespace zindle {
 
 namespace {
-// s: a wake of zero or less is served after this sleep. Well under a frame's 16.7 ms, so frames
-// start on time; long enough that the few polls before each frame cost nothing.
+// s: the shortest wait for any wake, so that a stage that keeps asking for wakes at once (an
+// overdue frame) never makes the loop spin.
 constexpr double kShortestWake = 0.0003;
 // s: waits shorter than this are slept precisely; SDL waits for events in whole milliseconds.
 constexpr double kEventWaitGranularity = 0.001;
@@ -40,8 +44,12 @@ MediaEvent record(int type, int code = 0, int value = 0, int id = 0) {
 void SdlMedia::stageSetNextWake(StageHandle stage, double seconds) {
     if (stage != stage_)
         return;
-    // NaN counts as "at once".
-    wakeAt_ = timeStamp() + (seconds > kShortestWake ? seconds : kShortestWake);
+    double wait = seconds;
+    if (std::isnan(seconds))
+        wait = 0; // at once
+    else if (seconds <= 0)
+        wait = seconds + Stage::mediaEarlyWakeup; // when the frame is due
+    wakeAt_ = timeStamp() + std::max(wait, kShortestWake);
 }
 
 void SdlMedia::runLoop() {

@@ -3,7 +3,8 @@
 // One window with its renderer, an event loop that paces itself by the wake the stage asks for,
 // joysticks numbered by a small stable device number, and sounds on the mixer's channels.
 // The display tree (containers, drawing lists, tile sheets) is the shared one; a render walks it
-// from the stage root into a texture of the logical size, which is then stretched to the window.
+// from the stage root into a texture of the logical size, which is then stretched to the window
+// (or straight into a window of that size).
 #include "framework/media.h"
 #include "media/common/display_tree_backend.h"
 
@@ -48,10 +49,10 @@ public:
     ~SdlMedia() override;
 
     // --- For tests -----------------------------------------------------------------------------
-    // The last rendered picture at the logical size, row by row, as 0xAARRGGBB; empty when no
-    // window is open.
+    // The stage's picture as a render draws it, at the logical size, row by row, as 0xAARRGGBB;
+    // empty when no window is open.
     std::vector<std::uint32_t> readPixels();
-    // The window's picture as the last render placed it, and the window's size in pixels.
+    // The window's picture as a render places it, and the window's size in pixels.
     std::vector<std::uint32_t> readWindowPixels(int& width, int& height);
     // Hands every SDL event already queued to the stage handler, without waiting.
     void processPendingEvents();
@@ -119,8 +120,8 @@ private:
     // Rendering (sdl_render.cpp)
     SDL_Texture* textureOf(BitmapHandle bitmap);
     void drawBatch(const DisplayTree::Batch& batch);
-    void presentTarget();
-    void composeWindow();
+    void drawTree();   // the stage's picture into the current render target
+    void drawWindow(); // the picture placed in the window's back buffer
 
     SdlAudio& audio();
     // Images (sdl_image.cpp): null when the bytes are no image we can decode.

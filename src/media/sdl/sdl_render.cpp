@@ -1,6 +1,7 @@
 // Presenting the display tree: every tile batch of every drawing list, walked from the stage
 // root, becomes one SDL_RenderGeometry call over its atlas, drawn into a texture of the logical
-// size; that picture is then placed in the window by the scale mode.
+// size; that picture is then placed in the window by the scale mode. A window of the logical
+// size is drawn into directly.
 #include "media/sdl/sdl_media.h"
 
 #include <SDL.h>
@@ -97,17 +98,7 @@ void SdlMedia::drawBatch(const DisplayTree::Batch& batch) {
 void SdlMedia::renderStage(StageHandle stage) {
     if (!renderer_ || stage != stage_)
         return;
-    SDL_SetRenderTarget(renderer_.get(), target_.get());
-    SDL_SetRenderDrawColor(renderer_.get(), (background_ >> 16) & 0xFF, (background_ >> 8) & 0xFF,
-                           background_ & 0xFF, 255);
-    SDL_RenderClear(renderer_.get());
-    tree_.forEachBatch(stageObject(stage_),
-                       [this](const DisplayTree::Batch& batch) { drawBatch(batch); });
-    presentTarget();
-}
-
-void SdlMedia::presentTarget() {
-    composeWindow();
+    drawWindow();
     SDL_RenderPresent(renderer_.get());
     if (presentObserver_)
         presentObserver_(timeStamp());
@@ -117,15 +108,38 @@ void SdlMedia::presentTarget() {
     }
 }
 
-void SdlMedia::composeWindow() {
-    SDL_SetRenderTarget(renderer_.get(), nullptr);
-    SDL_SetRenderDrawColor(renderer_.get(), 0, 0, 0, 255);
+void SdlMedia::drawTree() {
+    SDL_SetRenderDrawColor(renderer_.get(), (background_ >> 16) & 0xFF, (background_ >> 8) & 0xFF,
+                           background_ & 0xFF, 255);
     SDL_RenderClear(renderer_.get());
+    tree_.forEachBatch(stageObject(stage_),
+                       [this](const DisplayTree::Batch& batch) { drawBatch(batch); });
+}
+
+void SdlMedia::drawWindow() {
     int windowW = 0;
     int windowH = 0;
     SDL_GetRendererOutputSize(renderer_.get(), &windowW, &windowH);
     const SDL_Rect place =
         placePicture(scaleMode_, logicalWidth_, logicalHeight_, windowW, windowH);
+    const bool covers = place.x <= 0 && place.y <= 0 && place.x + place.w >= windowW &&
+                        place.y + place.h >= windowH;
+    if (covers && place.w == logicalWidth_ && place.h == logicalHeight_) {
+        // The window is the picture's size (the usual window, or full screen on a screen of
+        // that size): drawn straight into it, without a pass through the picture texture.
+        SDL_SetRenderTarget(renderer_.get(), nullptr);
+        drawTree();
+        return;
+    }
+    SDL_SetRenderTarget(renderer_.get(), target_.get());
+    drawTree();
+    SDL_SetRenderTarget(renderer_.get(), nullptr);
+    if (!covers) {
+        // Borders only where the picture leaves some; at full-screen sizes a clear is a
+        // noticeable share of the frame.
+        SDL_SetRenderDrawColor(renderer_.get(), 0, 0, 0, 255);
+        SDL_RenderClear(renderer_.get());
+    }
     SDL_RenderCopy(renderer_.get(), target_.get(), nullptr, &place);
 }
 
@@ -134,9 +148,9 @@ std::vector<std::uint32_t> SdlMedia::readWindowPixels(int& width, int& height) {
     height = 0;
     if (!renderer_)
         return {};
-    // Composed again rather than read after the present, when the back buffer of an
-    // accelerated renderer holds nothing defined.
-    composeWindow();
+    // Drawn again rather than read after the present, when the back buffer of an accelerated
+    // renderer holds nothing defined.
+    drawWindow();
     SDL_GetRendererOutputSize(renderer_.get(), &width, &height);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) *
                                       static_cast<std::size_t>(height));
@@ -151,7 +165,10 @@ std::vector<std::uint32_t> SdlMedia::readPixels() {
         return {};
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(logicalWidth_) *
                                       static_cast<std::size_t>(logicalHeight_));
+    // The picture texture is skipped when the window has the picture's size, so the picture
+    // is drawn into it afresh here.
     SDL_SetRenderTarget(renderer_.get(), target_.get());
+    drawTree();
     const int ok = SDL_RenderReadPixels(renderer_.get(), nullptr, SDL_PIXELFORMAT_ARGB8888,
                                         pixels.data(), logicalWidth_ * 4);
     SDL_SetRenderTarget(renderer_.get(), nullptr);

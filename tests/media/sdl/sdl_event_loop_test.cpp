@@ -5,6 +5,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 
 namespace zindle {
@@ -75,6 +76,35 @@ TEST(SdlEventLoopTest, PollComesNoEarlierThanTheWakeAsked) {
     EXPECT_LT(polledAt - askedAt, 0.5);
 }
 
+// A wake of zero or less stands for a frame due the stage's early-wake margin later: it comes
+// then, in one sleep, not as a stream of polls until then.
+TEST(SdlEventLoopTest, WakesOfZeroOrLessComeWhenTheFrameIsDue) {
+    auto& media = freshMedia();
+    StageHandle stage{};
+    std::vector<double> asked{0.0, -0.003, -1.0};
+    std::vector<double> waited;
+    double askedAt = -1;
+    runWindow(
+        media, [&](StageHandle s) { stage = s; },
+        [&](MediaEvent& r) {
+            if (r.type != MediaEventType::POLL)
+                return;
+            if (askedAt >= 0)
+                waited.push_back(media.timeStamp() - askedAt);
+            if (waited.size() == asked.size()) {
+                media.close();
+                return;
+            }
+            askedAt = media.timeStamp();
+            media.stageSetNextWake(stage, asked[waited.size()]);
+        });
+    ASSERT_EQ(waited.size(), 3u);
+    EXPECT_GE(waited[0], Stage::mediaEarlyWakeup);
+    EXPECT_GE(waited[1], Stage::mediaEarlyWakeup - 0.003);
+    EXPECT_LT(waited[1], waited[0]);
+    EXPECT_LT(waited[2], 0.002); // overdue: at once
+}
+
 TEST(SdlEventLoopTest, WakesAtOnceAreServedWithoutSpinning) {
     auto& media = freshMedia();
     StageHandle stage{};
@@ -92,7 +122,7 @@ TEST(SdlEventLoopTest, WakesAtOnceAreServedWithoutSpinning) {
             if (media.timeStamp() - start >= kRun)
                 media.close();
             else
-                media.stageSetNextWake(stage, polls % 2 ? 0.0 : -1.0);
+                media.stageSetNextWake(stage, polls % 2 ? -1.0 : std::nan(""));
         });
     // A short sleep before each: a few hundred at most in 50 ms, where a spinning loop would
     // make tens of thousands.

@@ -141,6 +141,43 @@ TEST_F(SdlRenderTest, ExactFitStretchesThePictureToTheWholeWindowPixelForPixel) 
     EXPECT_EQ(win(959, 959), kSky);
 }
 
+// The window at the picture's size gets the picture as it is; a window of another shape, shown
+// whole, gets black borders where the picture does not reach.
+TEST_F(SdlRenderTest, WindowGetsThePictureAsItIsOrBorderedWhereItDoesNotReach) {
+    auto& media = freshMedia();
+    std::vector<std::uint32_t> same;
+    std::vector<std::uint32_t> picture;
+    std::vector<std::uint32_t> bordered;
+    runWindow(media, [&](StageHandle stage) {
+        media.displayObjectSetBg(stageObject(stage), 0x85E3FF);
+        const BitmapHandle atlas = media.bitmapDataLoad(dir.file("atlas.png"), 0);
+        const SheetHandle sheet = media.tilesheetCreate(atlas);
+        media.tilesheetAddRect(sheet, {0, 0, 2, 2}, {0, 0});
+        const std::vector<double> data{10, 20, 0};
+        media.gfxDrawTiles(media.displayObjectGetGraphics(stageObject(stage)), sheet, data, 0);
+        int w = 0;
+        int h = 0;
+        media.renderStage(stage);
+        same = media.readWindowPixels(w, h);
+        picture = media.readPixels();
+        SDL_SetWindowSize(media.sdlWindow(), 960, 960);
+        media.stageSetScaleMode(stage, 0); // show all
+        media.renderStage(stage);
+        bordered = media.readWindowPixels(w, h);
+        media.close();
+    });
+    EXPECT_EQ(same, picture);
+    ASSERT_EQ(bordered.size(), 960u * 960u);
+    auto win = [&](int x, int y) { return bordered[static_cast<std::size_t>(y * 960 + x)]; };
+    // Twice the size, 160 rows of border above and below.
+    EXPECT_EQ(win(0, 0), 0xFF000000u);
+    EXPECT_EQ(win(959, 159), 0xFF000000u);
+    EXPECT_EQ(win(0, 160), kSky);
+    EXPECT_EQ(win(20, 160 + 40), kRed);
+    EXPECT_EQ(win(959, 799), kSky);
+    EXPECT_EQ(win(959, 800), 0xFF000000u);
+}
+
 TEST(SdlRenderOrderTest, ChildrenDrawAfterTheirParentInOrder) {
     sdltest::ScratchDir dir;
     sdltest::writePng(dir.file("a.png"), 1, 1, {kRed});
