@@ -4,7 +4,7 @@
 // the frame is due, again and again with a wake of zero or less: the frame is due that margin
 // after the wake asked for. This loop sleeps to a fraction of a millisecond, so it serves such a
 // wake when the frame is due, in one precise sleep rather than a poll every few tenths of a
-// millisecond (which cost some 900 wake-ups a second).
+// millisecond (which cost some 900 wake-ups a second): two wake-ups a frame in all.
 #include "media/sdl/sdl_media.h"
 
 #include "framework/stage.h"
@@ -25,6 +25,7 @@ namespace {
 // overdue frame) never makes the loop spin.
 constexpr double kShortestWake = 0.0003;
 // s: waits shorter than this are slept precisely; SDL waits for events in whole milliseconds.
+// Waits for a due frame are slept precisely whatever their length.
 constexpr double kEventWaitGranularity = 0.001;
 // ms: the longest single wait for events (an idle stage may ask for years).
 constexpr int kLongestEventWait = 250;
@@ -45,10 +46,13 @@ void SdlMedia::stageSetNextWake(StageHandle stage, double seconds) {
     if (stage != stage_)
         return;
     double wait = seconds;
-    if (std::isnan(seconds))
+    wakeForFrame_ = false;
+    if (std::isnan(seconds)) {
         wait = 0; // at once
-    else if (seconds <= 0)
+    } else if (seconds <= 0) {
         wait = seconds + Stage::mediaEarlyWakeup; // when the frame is due
+        wakeForFrame_ = true;
+    }
     wakeAt_ = timeStamp() + std::max(wait, kShortestWake);
 }
 
@@ -59,6 +63,7 @@ void SdlMedia::runLoop() {
             break;
         if (timeStamp() >= wakeAt_) {
             wakeAt_ = timeStamp() + kFallbackWake;
+            wakeForFrame_ = false;
             deliver(record(MediaEventType::POLL));
         }
     }
@@ -68,10 +73,16 @@ void SdlMedia::waitForWake() {
     const double remaining = wakeAt_ - timeStamp();
     SDL_Event event;
     bool got = false;
-    if (remaining >= kEventWaitGranularity) {
-        const double ms = std::min(std::floor(remaining * 1000), double{kLongestEventWait});
+    if (remaining >= kEventWaitGranularity && !wakeForFrame_) {
+        // Whole milliseconds, rounded up: one wake-up rather than a wait and then a short sleep
+        // for the fraction. Such wakes are early ones (the stage's margin before a frame) or
+        // sound checks, which a fraction of a millisecond more does not hurt.
+        const double ms = std::min(std::ceil(remaining * 1000), double{kLongestEventWait});
         got = SDL_WaitEventTimeout(&event, static_cast<int>(ms)) == 1;
     } else {
+        // A frame is due (or the wake is under a millisecond): one precise sleep. Events that
+        // come meanwhile wait at most the stage's early-wake margin, and are still handed over
+        // before the frame's poll.
         if (remaining > 0)
             std::this_thread::sleep_for(std::chrono::duration<double>(remaining));
         got = SDL_PollEvent(&event) == 1;

@@ -145,7 +145,8 @@ private:
     bool cursorShown_ = true;
 
     bool closeRequested_ = false;
-    double wakeAt_ = 0; // seconds of timeStamp() at which the stage wants its poll
+    double wakeAt_ = 0;         // seconds of timeStamp() at which the stage wants its poll
+    bool wakeForFrame_ = false; // the wake is when a frame is due: slept precisely
     std::uint64_t clockStart_ = 0;
 
     std::function<void(double)> presentObserver_;
