@@ -18,6 +18,7 @@ struct SDL_Window;
 struct SDL_Renderer;
 struct SDL_Texture;
 struct SDL_Surface;
+struct SDL_Vertex;
 union SDL_Event;
 
 namespace zindle {
@@ -127,6 +128,8 @@ private:
     // Images (sdl_image.cpp): null when the bytes are no image we can decode.
     static SdlPtr<SDL_Surface> decodeImage(const std::vector<std::uint8_t>& bytes);
 
+    std::vector<SDL_Vertex> vertices_; // one batch's corners, reused (sdl_render.cpp)
+    std::vector<int> indices_;
     std::unordered_map<std::uint32_t, Bitmap> bitmaps_;
     std::uint32_t nextBitmap_ = 1;
 

@@ -62,8 +62,12 @@ void SdlMedia::drawBatch(const DisplayTree::Batch& batch) {
     const float v = 1.0f / static_cast<float>(atlasH);
     const SDL_Color white{255, 255, 255, 255};
 
-    std::vector<SDL_Vertex> vertices;
-    std::vector<int> indices;
+    // Kept between batches and frames: their capacity is reused, so that a frame allocates
+    // nothing here once the busiest frame so far has been drawn.
+    std::vector<SDL_Vertex>& vertices = vertices_;
+    std::vector<int>& indices = indices_;
+    vertices.clear();
+    indices.clear();
     vertices.reserve(batch.data.size() / 3 * kVerticesPerTile);
     indices.reserve(batch.data.size() / 3 * kIndicesPerTile);
     for (std::size_t i = 0; i + 2 < batch.data.size(); i += 3) {
