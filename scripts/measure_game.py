@@ -224,7 +224,7 @@ def measure_pacing(executable, seconds):
 
     after = [i for i in range(1, len(rows)) if rows[i][0] > stalled]
     if not after:
-        report("stall: steps in the frame after a 200 ms stall", None, "<= 30", False)
+        report("stall: steps in the frame after a 200 ms stall", None, "<= 31", False)
         return
     first = after[0]
     stall_steps = rows[first][3] - rows[first - 1][3]
@@ -234,8 +234,10 @@ def measure_pacing(executable, seconds):
         if all(lateness(rows, j) <= 0.001 for j in range(k, k + 10)):
             recovered = k - first
             break
-    report("stall: steps in the frame after a 200 ms stall", stall_steps, "<= 30",
-           stall_steps <= 30, note="the game's rule: 30 steps, a resync, and usually one more")
+    # The game's rule: after MAX_STEPS (30) steps in one frame the schedule resyncs to the clock,
+    # and the loop's next test usually lets one more step run.
+    report("stall: steps in the frame after a 200 ms stall", stall_steps, "<= 31",
+           stall_steps <= 31, note="30 steps, a resync, and usually one more")
     report("stall: frames until steady pacing returns", recovered, "<= 3",
            recovered is not None and recovered <= 3)
 
