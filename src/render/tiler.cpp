@@ -30,6 +30,9 @@ Tiler::Tiler(const std::string& name) {
     const TileList list = readTileList(*text, atlasWidth, atlasHeight);
     for (const std::string& warning : list.warnings)
         std::cout << warning << '\n';
+    // The game plays on without these pictures, but a blank screen must not go unexplained.
+    if (list.tiles.empty())
+        std::cout << "Warning: the tile list " << listId << " names no tiles\n";
     std::cout.flush();
 
     // Ids are the order of addition to the sheet, so they match the rectangles one for one; a

@@ -67,6 +67,14 @@ TEST_F(TilerTest, WarningsGoToStandardOutputAndSkippedLinesUseNoId) {
     EXPECT_EQ(tiler->frames.count("C"), 0u);
 }
 
+TEST_F(TilerTest, AListWithoutTilesIsReportedInOneLine) {
+    ::testing::internal::CaptureStdout();
+    auto tiler = load("# only a comment\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "Warning: the tile list assets/gametiles.txt names no tiles\n");
+    EXPECT_TRUE(tiler->keys.empty());
+}
+
 TEST_F(TilerTest, DrawTileMatchesNamesExactlyAndAddsTheScroll) {
     auto tiler = load("crown 16 0 16 16 8 8\n");
     tiler->beginDraw();
