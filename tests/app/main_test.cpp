@@ -110,6 +110,7 @@ TEST_F(MainTest, ALateFrameDropsTheBacklogAfterThirtySteps) {
     media->setTime(kStart + 0.5);
     frame();
     EXPECT_EQ(board->updates, Main::MAX_STEPS);
+    EXPECT_EQ(Main::stepsTaken, static_cast<std::uint64_t>(Main::MAX_STEPS));
     EXPECT_EQ(board->draws, 1);
     EXPECT_EQ(Main::nextUpdateTime, kStart + 0.5);
     // The next frame on time runs the usual five steps, not the dropped backlog.
