@@ -3,12 +3,11 @@
 #include "compose.h"
 #include "options.h"
 #include "simulation.h"
-#include "trace.h"
+#include "tool_main.h"
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 
 using namespace zindle;
@@ -85,15 +84,9 @@ int run(const std::vector<std::string>& args) {
     std::stable_sort(moments.begin(), moments.end(),
                      [](const Moment& a, const Moment& b) { return a.frame < b.frame; });
 
-    std::ofstream trace;
-    if (!options.tracePath.empty()) {
-        trace.open(options.tracePath, std::ios::binary | std::ios::trunc);
-        if (!trace)
-            throw UsageError("--trace: cannot write " + options.tracePath);
-    }
+    TraceFile trace(options.tracePath);
     Simulation sim(options.run);
-    if (trace.is_open())
-        sim.setStepObserver([&](const StepReport& step) { trace << traceLine(step) << '\n'; });
+    trace.attach(sim);
     HeadlessMedia& media = sim.media();
     auto atlas = [&media](BitmapHandle bitmap) {
         return shot::AtlasPixels{media.bitmapWidth(bitmap), media.bitmapHeight(bitmap),
@@ -112,25 +105,12 @@ int run(const std::vector<std::string>& args) {
         shot::writePng(path, shot::scaleUp(image, scale));
         std::cout << path << '\n';
     }
+    trace.finish();
     return kExitOk;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return run(std::vector<std::string>(argv + 1, argv + argc));
-    } catch (const UsageError& e) {
-        std::cerr << "zindle-shot: " << e.what() << "\n(try --help)\n";
-        return kExitUsage;
-    } catch (const InputFileError& e) {
-        std::cerr << "zindle-shot: " << e.what() << "\n";
-        return kExitUsage;
-    } catch (const RandomExhausted& e) {
-        std::cerr << "zindle-shot: --random: " << e.what() << "\n";
-        return kExitOutOfRandom;
-    } catch (const std::exception& e) {
-        std::cerr << "zindle-shot: " << e.what() << "\n";
-        return kExitProgramError;
-    }
+    return runTool("zindle-shot", argc, argv, run, "");
 }

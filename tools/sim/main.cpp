@@ -4,12 +4,11 @@
 #include "json.h"
 #include "options.h"
 #include "simulation.h"
-#include "trace.h"
+#include "tool_main.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 
 using namespace zindle::sim;
@@ -68,17 +67,11 @@ int run(const std::vector<std::string>& args) {
             throw UsageError("unknown option '" + args[i] + "'");
     }
 
-    std::ofstream trace;
-    if (!options.tracePath.empty()) {
-        trace.open(options.tracePath, std::ios::binary | std::ios::trunc);
-        if (!trace)
-            throw UsageError("--trace: cannot write " + options.tracePath);
-    }
+    TraceFile trace(options.tracePath);
 
     const auto start = std::chrono::steady_clock::now();
     Simulation sim(options.run);
-    if (trace.is_open())
-        sim.setStepObserver([&](const StepReport& step) { trace << traceLine(step) << '\n'; });
+    trace.attach(sim);
     // Memory taken half-way and at the end shows whether a long run keeps growing.
     const std::int64_t frames = std::llround(options.seconds * kFrameRate);
     Memory memory;
@@ -88,11 +81,7 @@ int run(const std::vector<std::string>& args) {
     memory.end = currentRssKb();
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (trace.is_open()) {
-        trace.flush();
-        if (!trace)
-            throw std::runtime_error("--trace: writing " + options.tracePath + " failed");
-    }
+    trace.finish();
     std::cout << report(sim.stats(), sim.closed(), wall, memory) << std::endl;
     return kExitOk;
 }
@@ -100,19 +89,5 @@ int run(const std::vector<std::string>& args) {
 } // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return run(std::vector<std::string>(argv + 1, argv + argc));
-    } catch (const UsageError& e) {
-        std::cerr << "zindle-sim: " << e.what() << "\n(try --help)\n";
-        return kExitUsage;
-    } catch (const InputFileError& e) {
-        std::cerr << "zindle-sim: " << e.what() << "\n";
-        return kExitUsage;
-    } catch (const RandomExhausted& e) {
-        std::cerr << "zindle-sim: --random: " << e.what() << "\n";
-        return kExitOutOfRandom;
-    } catch (const std::exception& e) {
-        std::cerr << "zindle-sim: the game failed: " << e.what() << "\n";
-        return kExitProgramError;
-    }
+    return runTool("zindle-sim", argc, argv, run, "the game failed: ");
 }
