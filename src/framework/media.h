@@ -23,6 +23,11 @@ enum class SheetHandle : std::uint32_t { None = 0 };
 enum class SoundHandle : std::uint32_t { None = 0 };
 enum class ChannelHandle : std::uint32_t { None = 0 };
 
+// The number behind a handle, for backends that keep their objects in maps.
+template <class Handle> constexpr std::uint32_t handleValue(Handle handle) {
+    return static_cast<std::uint32_t>(handle);
+}
+
 // A stage is also the root display object container; both handles share one number.
 inline ObjectHandle stageObject(StageHandle stage) {
     return static_cast<ObjectHandle>(static_cast<std::uint32_t>(stage));

@@ -9,13 +9,10 @@ namespace {
 // recursing without end.
 constexpr int kMaxDepth = 64;
 
-std::uint32_t raw(auto handle) {
-    return static_cast<std::uint32_t>(handle);
-}
 } // namespace
 
 StageHandle DisplayTree::createRoot() {
-    return static_cast<StageHandle>(raw(createContainer()));
+    return static_cast<StageHandle>(handleValue(createContainer()));
 }
 
 ObjectHandle DisplayTree::createContainer() {
@@ -25,12 +22,12 @@ ObjectHandle DisplayTree::createContainer() {
 }
 
 void DisplayTree::addChild(ObjectHandle parent, ObjectHandle child) {
-    auto p = nodes_.find(raw(parent));
-    auto c = nodes_.find(raw(child));
+    auto p = nodes_.find(handleValue(parent));
+    auto c = nodes_.find(handleValue(child));
     if (p == nodes_.end() || c == nodes_.end() || parent == child)
         return;
     if (c->second.parent != ObjectHandle::None) {
-        auto old = nodes_.find(raw(c->second.parent));
+        auto old = nodes_.find(handleValue(c->second.parent));
         if (old != nodes_.end())
             std::erase(old->second.children, child);
     }
@@ -39,7 +36,7 @@ void DisplayTree::addChild(ObjectHandle parent, ObjectHandle child) {
 }
 
 GraphicsHandle DisplayTree::graphicsOf(ObjectHandle object) {
-    auto n = nodes_.find(raw(object));
+    auto n = nodes_.find(handleValue(object));
     if (n == nodes_.end())
         return GraphicsHandle::None;
     if (n->second.graphics == GraphicsHandle::None) {
@@ -51,7 +48,7 @@ GraphicsHandle DisplayTree::graphicsOf(ObjectHandle object) {
 }
 
 void DisplayTree::clear(GraphicsHandle graphics) {
-    auto l = lists_.find(raw(graphics));
+    auto l = lists_.find(handleValue(graphics));
     if (l == lists_.end())
         return;
     l->second.batches.clear();
@@ -60,7 +57,7 @@ void DisplayTree::clear(GraphicsHandle graphics) {
 }
 
 void DisplayTree::beginBitmapFill(GraphicsHandle graphics, BitmapHandle bitmap, bool smooth) {
-    auto l = lists_.find(raw(graphics));
+    auto l = lists_.find(handleValue(graphics));
     if (l == lists_.end())
         return;
     l->second.fill = bitmap;
@@ -69,7 +66,7 @@ void DisplayTree::beginBitmapFill(GraphicsHandle graphics, BitmapHandle bitmap, 
 
 void DisplayTree::drawTiles(GraphicsHandle graphics, SheetHandle sheet,
                             std::span<const double> data, int flags) {
-    auto l = lists_.find(raw(graphics));
+    auto l = lists_.find(handleValue(graphics));
     if (l == lists_.end())
         return;
     const auto whole = data.size() - data.size() % 3;
@@ -85,18 +82,18 @@ SheetHandle DisplayTree::createSheet(BitmapHandle bitmap) {
 }
 
 void DisplayTree::addRect(SheetHandle sheet, const MediaRect& rect, const MediaPoint& centre) {
-    auto s = sheets_.find(raw(sheet));
+    auto s = sheets_.find(handleValue(sheet));
     if (s != sheets_.end())
         s->second.tiles.push_back(Tile{rect, centre});
 }
 
 BitmapHandle DisplayTree::sheetBitmap(SheetHandle sheet) const {
-    auto s = sheets_.find(raw(sheet));
+    auto s = sheets_.find(handleValue(sheet));
     return s == sheets_.end() ? BitmapHandle::None : s->second.bitmap;
 }
 
 std::span<const DisplayTree::Tile> DisplayTree::sheetTiles(SheetHandle sheet) const {
-    auto s = sheets_.find(raw(sheet));
+    auto s = sheets_.find(handleValue(sheet));
     if (s == sheets_.end())
         return {};
     return s->second.tiles;
@@ -111,10 +108,10 @@ void DisplayTree::visit(ObjectHandle object, const std::function<void(const Batc
                         int depth) const {
     if (depth > kMaxDepth)
         return;
-    auto n = nodes_.find(raw(object));
+    auto n = nodes_.find(handleValue(object));
     if (n == nodes_.end())
         return;
-    if (auto l = lists_.find(raw(n->second.graphics)); l != lists_.end()) {
+    if (auto l = lists_.find(handleValue(n->second.graphics)); l != lists_.end()) {
         for (const auto& batch : l->second.batches)
             visitor(batch);
     }

@@ -19,18 +19,18 @@ BitmapHandle HeadlessMedia::bitmapDataLoad(const std::string& path, int /*flags*
 }
 
 int HeadlessMedia::bitmapWidth(BitmapHandle bitmap) {
-    auto found = images_.find(static_cast<std::uint32_t>(bitmap));
+    auto found = images_.find(handleValue(bitmap));
     return found == images_.end() ? 0 : found->second.width;
 }
 
 int HeadlessMedia::bitmapHeight(BitmapHandle bitmap) {
-    auto found = images_.find(static_cast<std::uint32_t>(bitmap));
+    auto found = images_.find(handleValue(bitmap));
     return found == images_.end() ? 0 : found->second.height;
 }
 
 const std::vector<std::uint8_t>& HeadlessMedia::pixels(BitmapHandle bitmap) const {
     static const std::vector<std::uint8_t> none;
-    auto found = images_.find(static_cast<std::uint32_t>(bitmap));
+    auto found = images_.find(handleValue(bitmap));
     return found == images_.end() ? none : found->second.rgba;
 }
 

@@ -105,19 +105,19 @@ SoundHandle HeadlessMedia::soundFromFile(const std::string& path, bool playAsMus
 
 ChannelHandle HeadlessMedia::soundChannelCreate(SoundHandle sound, double /*startTime*/, int loops,
                                                 const MediaTransform* transform) {
-    auto found = sounds_.find(static_cast<std::uint32_t>(sound));
+    auto found = sounds_.find(handleValue(sound));
     if (found == sounds_.end())
         return ChannelHandle::None;
     const MediaTransform t = transform != nullptr ? *transform : MediaTransform{};
     const auto handle = static_cast<ChannelHandle>(nextChannel_++);
     channels_.push_back(ChannelRecord{handle, found->second.path, found->second.music, loops,
                                       clampOr(t.volume, 0, 1, 0), clampOr(t.pan, -1, 1, 0)});
-    live_[static_cast<std::uint32_t>(handle)] = LiveChannel{loops, channels_.size() - 1, true};
+    live_[handleValue(handle)] = LiveChannel{loops, channels_.size() - 1, true};
     return handle;
 }
 
 HeadlessMedia::ChannelRecord* HeadlessMedia::recordOf(ChannelHandle channel) {
-    auto found = live_.find(static_cast<std::uint32_t>(channel));
+    auto found = live_.find(handleValue(channel));
     if (found == live_.end() || !found->second.recordValid)
         return nullptr;
     return &channels_[found->second.record];
@@ -128,7 +128,7 @@ void HeadlessMedia::endChannel(ChannelHandle channel, bool stopped) {
         record->complete = true;
         record->stopped = record->stopped || stopped;
     }
-    live_.erase(static_cast<std::uint32_t>(channel));
+    live_.erase(handleValue(channel));
 }
 
 void HeadlessMedia::soundChannelStop(ChannelHandle channel) {
@@ -145,7 +145,7 @@ void HeadlessMedia::soundChannelSetTransform(ChannelHandle channel,
 
 bool HeadlessMedia::soundChannelIsComplete(ChannelHandle channel) {
     // A channel the mixer does not know (ended, or never started) is not playing.
-    return !live_.contains(static_cast<std::uint32_t>(channel));
+    return !live_.contains(handleValue(channel));
 }
 
 void HeadlessMedia::completeChannel(ChannelHandle channel) {

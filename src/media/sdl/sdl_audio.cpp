@@ -29,9 +29,6 @@ void onChannelFinished(int channel) {
         gEnds[static_cast<std::size_t>(channel)].fetch_add(1, std::memory_order_release);
 }
 
-std::uint32_t raw(auto handle) {
-    return static_cast<std::uint32_t>(handle);
-}
 } // namespace
 
 MediaTransform clampTransform(const MediaTransform& transform) {
@@ -157,7 +154,7 @@ void SdlAudio::apply(int mixer, const MediaTransform& transform) {
 ChannelHandle SdlAudio::play(SoundHandle handle, int loops, const MediaTransform* transform) {
     if (state_ != State::Open)
         return ChannelHandle::None;
-    auto found = sounds_.find(raw(handle));
+    auto found = sounds_.find(handleValue(handle));
     if (found == sounds_.end())
         return ChannelHandle::None;
     const Sound& sound = found->second;
@@ -189,7 +186,7 @@ ChannelHandle SdlAudio::play(SoundHandle handle, int loops, const MediaTransform
 }
 
 bool SdlAudio::isComplete(ChannelHandle handle) {
-    auto found = channels_.find(raw(handle));
+    auto found = channels_.find(handleValue(handle));
     if (found == channels_.end())
         return true;
     // Forgotten once reported: an unknown handle is a complete one, and the table stays small.
@@ -214,14 +211,14 @@ bool SdlAudio::ended(const Channel& c) const {
 }
 
 int SdlAudio::mixerChannelOf(ChannelHandle handle) const {
-    auto found = channels_.find(raw(handle));
+    auto found = channels_.find(handleValue(handle));
     if (found == channels_.end() || ended(found->second))
         return -2;
     return found->second.mixer;
 }
 
 void SdlAudio::stop(ChannelHandle handle) {
-    auto found = channels_.find(raw(handle));
+    auto found = channels_.find(handleValue(handle));
     if (found == channels_.end())
         return;
     if (!ended(found->second)) {
@@ -234,7 +231,7 @@ void SdlAudio::stop(ChannelHandle handle) {
 }
 
 void SdlAudio::setTransform(ChannelHandle handle, const MediaTransform& transform) {
-    auto found = channels_.find(raw(handle));
+    auto found = channels_.find(handleValue(handle));
     if (found == channels_.end() || ended(found->second))
         return;
     apply(found->second.mixer, transform);

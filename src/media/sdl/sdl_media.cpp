@@ -10,13 +10,6 @@
 
 namespace zindle {
 
-namespace {
-
-std::uint32_t raw(auto handle) {
-    return static_cast<std::uint32_t>(handle);
-}
-} // namespace
-
 void SdlDeleter::operator()(SDL_Window* window) const {
     SDL_DestroyWindow(window);
 }
@@ -88,12 +81,12 @@ BitmapHandle SdlMedia::bitmapDataLoad(const std::string& path, int) {
 }
 
 int SdlMedia::bitmapWidth(BitmapHandle bitmap) {
-    auto found = bitmaps_.find(raw(bitmap));
+    auto found = bitmaps_.find(handleValue(bitmap));
     return found == bitmaps_.end() ? 0 : found->second.surface->w;
 }
 
 int SdlMedia::bitmapHeight(BitmapHandle bitmap) {
-    auto found = bitmaps_.find(raw(bitmap));
+    auto found = bitmaps_.find(handleValue(bitmap));
     return found == bitmaps_.end() ? 0 : found->second.surface->h;
 }
 

@@ -36,7 +36,7 @@ SDL_Rect placePicture(int mode, int pictureW, int pictureH, int windowW, int win
 } // namespace
 
 SDL_Texture* SdlMedia::textureOf(BitmapHandle handle) {
-    auto found = bitmaps_.find(static_cast<std::uint32_t>(handle));
+    auto found = bitmaps_.find(handleValue(handle));
     if (found == bitmaps_.end() || !renderer_)
         return nullptr;
     Bitmap& bitmap = found->second;

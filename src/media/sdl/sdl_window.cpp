@@ -63,7 +63,7 @@ void SdlMedia::openWindow(int width, int height, const std::string& title, Bitma
         throw std::runtime_error(std::string("Could not create the picture: ") + SDL_GetError());
     SDL_SetTextureScaleMode(target_.get(), SDL_ScaleModeNearest);
 
-    if (auto found = bitmaps_.find(static_cast<std::uint32_t>(icon)); found != bitmaps_.end())
+    if (auto found = bitmaps_.find(handleValue(icon)); found != bitmaps_.end())
         SDL_SetWindowIcon(window_.get(), found->second.surface.get());
     applyCursor();
 }
