@@ -4,6 +4,7 @@
 #include "framework/random.h"
 #include "framework/sound_channel.h"
 #include "media/headless/headless_media.h"
+#include "support/asset_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -52,11 +53,10 @@ protected:
         return path;
     }
 
-    // The smallest WAV a mixer accepts: 8 kHz, mono, 8-bit, four samples.
+    // A short, valid wav, as bytes to write or to break.
     static std::vector<std::uint8_t> tinyWav() {
-        return {'R', 'I', 'F', 'F', 40,  0,   0,   0,   'W',  'A',  'V', 'E', 'f',  'm',  't', ' ',
-                16,  0,   0,   0,   1,   0,   1,   0,   0x40, 0x1F, 0,   0,   0x40, 0x1F, 0,   0,
-                1,   0,   8,   0,   'd', 'a', 't', 'a', 4,    0,    0,   0,   128,  128,  128, 128};
+        const std::string wav = test::tinyWav();
+        return {wav.begin(), wav.end()};
     }
 
 private:
