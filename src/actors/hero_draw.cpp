@@ -27,9 +27,10 @@ constexpr double kDownPoseFromDy = 0.75; // px per step; falling this fast shows
 
 constexpr double kCrownLiftPerDy = 10; // px the crown trails a falling hero, per px per step
 constexpr int kCrownFragments = 10;
-constexpr double kCrownFragmentOdds = 5; // times crowniness: chance a fragment shows
-constexpr double kCrownRingPx = 150;     // ring radius when the crown starts to form
-constexpr double kCrownRingDropPx = 10;  // the forming ring sits this much lower, times crowniness
+constexpr double kCrownFragmentOdds = 5;   // times crowniness: chance a fragment shows
+constexpr double kCrownRingPx = 16;        // ring half-width when the crown starts to form
+constexpr double kCrownRingFlatness = 0.4; // its half-height, as a share of the half-width
+constexpr double kCrownRingDropPx = 10; // the forming ring sits this much lower, times crowniness
 
 constexpr int kBeamScore = 5; // one catch from winning: the beams show
 constexpr int kFlareScoreCap = 5;
@@ -49,6 +50,10 @@ constexpr std::array<std::string_view, kPoses> kPoseNames = {"_SUPERUP", "_UP", 
 constexpr std::array<std::string_view, 2> kSideNames = {"_LEFT", "_RIGHT"};
 constexpr std::array<std::string_view, 3> kVerticalNames = {"", "_UP", "_DOWN"};
 constexpr std::array<std::string_view, 3> kHorizontalNames = {"", "_LEFT", "_RIGHT"};
+// The crown's pieces, each drawn where it sits in the whole crown plus its ring offset.
+constexpr std::array<std::string_view, kCrownFragments> kCrownPieceNames = {
+    "CROWN_PIECE_1", "CROWN_PIECE_2", "CROWN_PIECE_3", "CROWN_PIECE_4", "CROWN_PIECE_5",
+    "CROWN_PIECE_6", "CROWN_PIECE_7", "CROWN_PIECE_8", "CROWN_PIECE_9", "CROWN_PIECE_10"};
 constexpr std::array<std::string_view, 6> kFlareNames = {"FLARE_1", "FLARE_2", "FLARE_3",
                                                          "FLARE_4", "FLARE_5", "FLARE_6"};
 
@@ -64,6 +69,28 @@ const FigureTable& figureNames() {
                                        std::string(kPoseNames[pose]) +
                                        std::string(kSideNames[side]);
                 }
+            }
+        }
+        return t;
+    }();
+    return table;
+}
+
+// The beams of a hero one catch from winning, in its own colours so that they cannot be taken
+// for the MacGuffin's arrival: "MATCH_POINT_" direction "_P" n "_" k, indexed [player][k - 2],
+// k 3 while the flare flickers.
+struct MatchPointBeams {
+    std::array<std::array<std::string, 2>, kPlayers> horizontal, vertical;
+};
+const MatchPointBeams& matchPointNames() {
+    static const MatchPointBeams table = [] {
+        MatchPointBeams t;
+        for (int p = 0; p < kPlayers; ++p) {
+            for (int k = 0; k < 2; ++k) {
+                const std::string suffix =
+                    "_P" + std::to_string(p + 1) + "_" + std::to_string(k + 2);
+                t.horizontal[p][k] = "MATCH_POINT_HORIZ" + suffix;
+                t.vertical[p][k] = "MATCH_POINT_VERT" + suffix;
             }
         }
         return t;
@@ -117,22 +144,26 @@ void Hero::draw(Tiler& tiler) const {
         tiler.drawTile("CROWN", x, cy);
         return;
     }
-    // Fragments converge on the head from a shrinking ring, flickering while faint.
+    // The crown's pieces converge on the head from a shrinking flat ring, flickering while
+    // faint; each comes from the side of the crown it belongs to, so that they stay close to
+    // the crown's row and assemble into one crown.
     const double radius = (1 - crowniness) * kCrownRingPx;
     for (int i = 0; i < kCrownFragments; ++i) {
         if (random() < crowniness * kCrownFragmentOdds) {
             const double a = 2 * std::numbers::pi / kCrownFragments * i;
-            tiler.drawTile("CROWN", x + std::sin(a) * radius,
-                           cy + std::cos(a) * radius + crowniness * kCrownRingDropPx);
+            tiler.drawTile(kCrownPieceNames[static_cast<std::size_t>(i)], x + std::sin(a) * radius,
+                           cy + std::cos(a) * radius * kCrownRingFlatness +
+                               crowniness * kCrownRingDropPx);
         }
     }
 }
 
 void Hero::drawFlare(Tiler& tiler) const {
     const bool flicker = score > 1 && random() < 0.5;
-    if (score >= kBeamScore) {
-        tiler.drawTile(flicker ? "BEAM_HORIZ_3" : "BEAM_HORIZ_2", 0, y);
-        tiler.drawTile(flicker ? "BEAM_VERT_3" : "BEAM_VERT_2", x, 0);
+    if (score >= kBeamScore && isPlayerSlot(player)) {
+        const std::size_t k = flicker ? 1 : 0;
+        tiler.drawTile(matchPointNames().horizontal[player][k], 0, y);
+        tiler.drawTile(matchPointNames().vertical[player][k], x, 0);
     }
     const int n = std::min(score, kFlareScoreCap) + (flicker ? 1 : 0);
     if (n > 0 && static_cast<std::size_t>(n) <= kFlareNames.size()) {

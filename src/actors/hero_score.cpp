@@ -114,6 +114,7 @@ bool Hero::catchMacGuffin(Game& game) {
 void Hero::win(Game& game) {
     score = 0;
     lives = 0;
+    game.lastWinner = player;
     game.shake = std::max(game.shake, kShakeOnImpact);
     for (const double volume : kWinExplosionVolumes) {
         Beeper::beep(SfxrCategory::EXPLOSION, volume, x);

@@ -92,6 +92,7 @@ Game::Game() {
 Game::~Game() = default;
 
 void Game::spawnHero(int player) {
+    lastWinner = -1;
     heroes.push_back(std::make_shared<Hero>(player));
 }
 

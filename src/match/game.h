@@ -43,6 +43,9 @@ public:
     double titleAlpha = 1;
     double gameTimeout = 1;
     double slomo = 0;
+    // The slot of the last winner until somebody joins again, -1 otherwise: only the display
+    // reads it, to say who won while nobody plays on.
+    int lastWinner = -1;
 
     static std::unique_ptr<Tiler> tiler;
     static std::unique_ptr<Tiler> titleTiler;

@@ -35,6 +35,7 @@ constexpr double kPanelPipY = 290;
 constexpr int kPips = 5;
 constexpr double kPipBlinksPerSecond = 3; // of game time, once the next catch wins
 constexpr double kPipBlinkLag = 0.1;      // of a cycle, each pip behind its left neighbour
+constexpr double kPanelWinnerDx = 69;     // the winner's word, centred where the pips go
 constexpr double kPanelJoinDx = 21;       // the join prompt
 constexpr double kJoinBlinksPerSecond = 140.0 / 120.0;
 constexpr double kStartBlinksPerSecond = 95.0 / 120.0;
@@ -71,6 +72,16 @@ void drawPanel(Tiler& tiler, const Hero& hero, int slot, double boardTime) {
         tiler.drawTile(lit ? "SCORE_ON" : "SCORE_OFF", left + kPanelPipDx + kPanelPipPitch * i,
                        kPanelPipY);
     }
+}
+
+// After a win with nobody playing on, the winner's panel keeps its portrait, crowned, and
+// says who won until somebody joins.
+void drawWinnerPanel(Tiler& tiler, int slot) {
+    const double left = kPanelWidthPx * slot;
+    tiler.drawTile(kPlayerNumberTiles[static_cast<std::size_t>(slot)], left + kPanelNumberDx,
+                   kPanelNumberY);
+    tiler.drawTile("CROWN", left + kPanelCrownDx, kPanelCrownY);
+    tiler.drawTile("WINNER", left + kPanelWinnerDx, kPanelPipY);
 }
 
 void drawTitle(Tiler& titleTiler, double titleAlpha, double boardTime) {
@@ -134,7 +145,9 @@ void Game::draw(Graphics& graphics) {
                     joined = true;
                 }
             }
-            if (!joined) {
+            if (!joined && heroes.empty() && slot == lastWinner) {
+                drawWinnerPanel(t, slot);
+            } else if (!joined) {
                 const bool light = frac(boardTime * kJoinBlinksPerSecond) < 0.5;
                 const auto& names = light ? kJoinLightTiles : kJoinDarkTiles;
                 t.drawTile(names[static_cast<std::size_t>(slot)],

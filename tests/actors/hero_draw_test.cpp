@@ -32,18 +32,23 @@ TEST_F(HeroDrawTest, ThePoseFollowsTheVerticalSpeedAndTheSideThePaddle) {
     EXPECT_EQ(figure(), "PLAYER_2_DOWN_RIGHT");
 }
 
-TEST_F(HeroDrawTest, AFormingCrownFlickersInFragmentsAndAFormedOneSitsAboveTheFall) {
+TEST_F(HeroDrawTest, AFormingCrownFlickersInPiecesAndAFormedOneSitsAboveTheFall) {
     auto hero = makeHero(0);
-    hero->crowniness = 0.1; // each fragment shows when its number is below 0.5
-    scriptRandom({0.4, 0.6, 0.4, 0.6, 0.4, 0.6, 0.4, 0.6, 0.4, 0.6});
-    auto crowns = tilesNamed(paint([&](Tiler& t) { hero->draw(t); }), "CROWN");
-    ASSERT_EQ(crowns.size(), 5u);
-    EXPECT_DOUBLE_EQ(crowns[0].x, hero->x);           // fragment 0 straight below
-    EXPECT_DOUBLE_EQ(crowns[0].y, hero->y + 135 + 1); // on a ring of 135, 1 px lower
+    hero->crowniness = 0.1; // each piece shows when its number is below 0.5
+    auto& script = scriptRandom({0.4, 0.6, 0.4, 0.6, 0.4, 0.6, 0.4, 0.6, 0.4, 0.6});
+    auto tiles = paint([&](Tiler& t) { hero->draw(t); });
+    EXPECT_EQ(script.drawn(), 10u); // one number per piece, shown or not
+    ASSERT_EQ(tiles.size(), 6u);    // the figure, then pieces 1, 3, 5, 7 and 9
+    EXPECT_EQ(tiles[1].name, "CROWN_PIECE_1");
+    EXPECT_EQ(tiles[5].name, "CROWN_PIECE_9");
+    EXPECT_DOUBLE_EQ(tiles[1].x, hero->x); // piece 1 straight below its place
+    // On a flat ring 16 * 0.9 wide and 0.4 of that high, 1 px lower.
+    EXPECT_DOUBLE_EQ(tiles[1].y, hero->y + 16 * 0.9 * 0.4 + 1);
+    EXPECT_TRUE(tilesNamed(tiles, "CROWN").empty());
 
     hero->crowniness = 1;
     hero->dy = 2;
-    crowns = tilesNamed(paint([&](Tiler& t) { hero->draw(t); }), "CROWN");
+    const auto crowns = tilesNamed(paint([&](Tiler& t) { hero->draw(t); }), "CROWN");
     ASSERT_EQ(crowns.size(), 1u);
     EXPECT_DOUBLE_EQ(crowns[0].y, hero->y - 20);
 }
@@ -58,21 +63,25 @@ TEST_F(HeroDrawTest, FlareGrowsWithTheScoreAndBeamsShowOneCatchFromWinning) {
     ASSERT_EQ(tiles.size(), 1u);
     EXPECT_EQ(tiles[0].name, "FLARE_1");
 
+    // One catch from winning: the beams are the player's own, never the MacGuffin's.
     hero->score = 7;
     scriptRandom({0.3});
     tiles = flare();
     ASSERT_EQ(tiles.size(), 3u);
-    EXPECT_EQ(tiles[0].name, "BEAM_HORIZ_3");
+    EXPECT_EQ(tiles[0].name, "MATCH_POINT_HORIZ_P1_3");
     EXPECT_EQ(tiles[0].x, 0);
     EXPECT_EQ(tiles[0].y, hero->y);
-    EXPECT_EQ(tiles[1].name, "BEAM_VERT_3");
+    EXPECT_EQ(tiles[1].name, "MATCH_POINT_VERT_P1_3");
     EXPECT_EQ(tiles[1].x, hero->x);
     EXPECT_EQ(tiles[1].y, 0);
     EXPECT_EQ(tiles[2].name, "FLARE_6");
 
+    auto player4 = makeHero(3);
+    player4->score = 5;
     scriptRandom({0.7});
-    tiles = flare();
-    EXPECT_EQ(tiles[0].name, "BEAM_HORIZ_2");
+    tiles = paint([&](Tiler& t) { player4->drawFlare(t); });
+    EXPECT_EQ(tiles[0].name, "MATCH_POINT_HORIZ_P4_2");
+    EXPECT_EQ(tiles[1].name, "MATCH_POINT_VERT_P4_2");
     EXPECT_EQ(tiles[2].name, "FLARE_5");
 }
 

@@ -1,6 +1,6 @@
 // The committed atlases: every tile the game asks for is there once, inside its image, and the
 // tiles whose size or placement the game relies on have it.
-#include "common/png_io.h"
+#include "atlas_fixture.h"
 #include "render/tile_list.h"
 
 #include <gtest/gtest.h>
@@ -16,30 +16,8 @@
 namespace {
 
 using assetgen::Image;
-
-struct Tile {
-    std::string name;
-    int x, y, w, h, cx, cy;
-};
-
-std::vector<Tile> readTileList(const std::string& path) {
-    std::ifstream in(path);
-    EXPECT_TRUE(in) << path;
-    std::vector<Tile> tiles;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        std::istringstream fields(line);
-        Tile t;
-        fields >> t.name >> t.x >> t.y >> t.w >> t.h >> t.cx >> t.cy;
-        EXPECT_TRUE(fields && fields.eof()) << "not seven single fields: " << line;
-        EXPECT_EQ(line.find("  "), std::string::npos) << line;
-        tiles.push_back(t);
-    }
-    return tiles;
-}
+using assetgen::test::AtlasTest;
+using assetgen::test::Tile;
 
 std::vector<std::string> requiredGameNames() {
     std::vector<std::string> names;
@@ -57,6 +35,10 @@ std::vector<std::string> requiredGameNames() {
                 }
             }
         }
+        for (const char* k : {"_2", "_3"}) {
+            names.push_back("MATCH_POINT_HORIZ_P" + p + k);
+            names.push_back("MATCH_POINT_VERT_P" + p + k);
+        }
         names.push_back("PLAYER_NUMBER_" + p);
         names.push_back("PLAYER_JOIN_LIGHT_" + p);
         names.push_back("PLAYER_JOIN_DARK_" + p);
@@ -71,6 +53,9 @@ std::vector<std::string> requiredGameNames() {
     for (int k = 1; k <= 7; ++k) {
         names.push_back("SPARKLE_" + std::to_string(k));
     }
+    for (int k = 1; k <= 10; ++k) {
+        names.push_back("CROWN_PIECE_" + std::to_string(k));
+    }
     for (const char* c : {"TINY", "SMALL", "MEDIUM", "LARGE", "HUGE", "BROKEN"}) {
         names.push_back(std::string("CLOUD_") + c);
     }
@@ -78,55 +63,15 @@ std::vector<std::string> requiredGameNames() {
         names.push_back(std::string("RAINBOW_") + b);
     }
     for (const char* s : {"CROWN", "ALERT", "MACGUFFIN", "RAIN_LIGHT", "RAIN_DARK", "UI",
-                          "SCORE_ON", "SCORE_OFF"}) {
+                          "SCORE_ON", "SCORE_OFF", "WINNER"}) {
         names.push_back(s);
     }
     return names;
 }
 
-class AtlasTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const std::string dir = ZINDLE_ASSETS_DIR;
-        game = readTileList(dir + "/gametiles.txt");
-        title = readTileList(dir + "/title.txt");
-        gameImage = assetgen::readPng(dir + "/gametiles.png");
-        titleImage = assetgen::readPng(dir + "/title.png");
-        for (const Tile& t : game) {
-            gameByName[t.name] = t;
-        }
-        for (const Tile& t : title) {
-            titleByName[t.name] = t;
-        }
-    }
-
-    static int count(const std::vector<Tile>& tiles, const std::string& name) {
-        int n = 0;
-        for (const Tile& t : tiles) {
-            n += t.name == name;
-        }
-        return n;
-    }
-
-    static bool visible(const Image& image, const Tile& t) {
-        for (int y = t.y; y < t.y + t.h; ++y) {
-            for (int x = t.x; x < t.x + t.w; ++x) {
-                if (image.at(x, y).a != 0) {
-                    return true;
-                }
-            }
-        }
-        return false;
-    }
-
-    std::vector<Tile> game, title;
-    std::map<std::string, Tile> gameByName, titleByName;
-    Image gameImage, titleImage;
-};
-
 TEST_F(AtlasTest, EveryNameTheGameDrawsIsListedExactlyOnce) {
     const std::vector<std::string> required = requiredGameNames();
-    EXPECT_EQ(required.size(), 32u + 32u + 12u + 6u + 6u + 7u + 6u + 5u + 8u);
+    EXPECT_EQ(required.size(), 32u + 32u + 16u + 12u + 6u + 6u + 7u + 10u + 6u + 5u + 9u);
     for (const std::string& name : required) {
         EXPECT_EQ(count(game, name), 1) << name;
     }

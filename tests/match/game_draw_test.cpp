@@ -2,6 +2,7 @@
 #include "support/game_fixture.h"
 
 #include "actors/cloud.h"
+#include "effects/mac_guffin.h"
 #include "render/tiler.h"
 
 namespace zindle::test {
@@ -83,6 +84,42 @@ TEST_F(GameDrawTest, OneCatchFromWinningAllFivePipsBlinkInAWave) {
     ASSERT_EQ(off.size(), 2u);
     EXPECT_EQ(off[0].x, 39);
     EXPECT_EQ(off[1].x, 54);
+}
+
+TEST_F(GameDrawTest, AfterAWinWithNobodyPlayingTheWinnersPanelSaysWhoWonUntilSomebodyJoins) {
+    game->clouds.clear();
+    game->titleAlpha = 0;
+    Hero& hero = placeHero(1, 100, 100);
+    hero.score = 5;
+    MacGuffin& mg = *game->macGuffin;
+    mg.state = MacGuffin::STATE_IDLE;
+    mg.x = 105;
+    mg.y = 100;
+    step();
+    ASSERT_TRUE(game->heroes.empty());
+
+    auto& script = scriptRandom();
+    drawFrame();
+    EXPECT_EQ(script.drawn(), 1u); // the frame still takes its one number, no more
+    const auto tiles = gameTiles();
+    const auto number = tilesNamed(tiles, "PLAYER_NUMBER_2");
+    ASSERT_EQ(number.size(), 1u);
+    EXPECT_EQ(number[0].x, 132);
+    const auto crown = tilesNamed(tiles, "CROWN");
+    ASSERT_EQ(crown.size(), 1u);
+    EXPECT_EQ(crown[0].x, 139);
+    EXPECT_EQ(crown[0].y, 296);
+    const auto winner = tilesNamed(tiles, "WINNER");
+    ASSERT_EQ(winner.size(), 1u);
+    EXPECT_EQ(winner[0].x, 189);
+    EXPECT_EQ(winner[0].y, 290);
+    EXPECT_TRUE(tilesNamed(tiles, "PLAYER_JOIN_LIGHT_2").empty());
+    EXPECT_EQ(tilesNamed(tiles, "PLAYER_JOIN_LIGHT_1").size(), 1u);
+
+    game->spawnHero(0);
+    drawFrame();
+    EXPECT_TRUE(tilesNamed(gameTiles(), "WINNER").empty());
+    EXPECT_EQ(tilesNamed(gameTiles(), "PLAYER_JOIN_LIGHT_2").size(), 1u);
 }
 
 TEST_F(GameDrawTest, TheTitleBlinksItsStartPromptAndSlidesItsHalvesApartAsItOpens) {

@@ -47,6 +47,8 @@ class Atlas;
 struct HeroFigures {
     // [player][pose] facing right, poses in the order UP, FLOAT, DOWN, SUPERUP.
     std::array<std::array<CentredImage, 4>, kPlayers> right;
+    // [player] the floating figure a step lighter (body in the light tone), for the display.
+    std::array<CentredImage, kPlayers> portrait;
 };
 HeroFigures addHeroes(Atlas& atlas, const ArtSources& src);
 void addArrows(Atlas& atlas, const ArtSources& src);

@@ -36,6 +36,8 @@ constexpr char kTextBright = 'w';
 constexpr char kTextDim = 'm';
 constexpr char kTextDimmer = 'D';
 constexpr char kTextOutline = 'k';
+constexpr char kWinnerInk = 'y';
+constexpr const char* kWinnerText = "WINNER!";
 
 // Nine-slice stretch of the frame block: corners stay, edges and middle repeat.
 Image stretchFrame(const Image& frame, int corner, int w, int h) {
@@ -152,7 +154,7 @@ void addDisplay(Atlas& atlas, const ArtSources& src, const HeroFigures& heroes) 
         const PlayerLook& look = src.players[static_cast<std::size_t>(v)];
         for (int x = left + kAccentInset; x < left + kPanelWidth - kPanelMargin * 2 - kAccentInset;
              ++x) {
-            strip.set(x, kAccentRow, look.base);
+            strip.set(x, kAccentRow, look.light);
         }
         // The steering keys as two small key caps along the panel's foot, so a player can
         // see which keys are theirs.
@@ -166,14 +168,22 @@ void addDisplay(Atlas& atlas, const ArtSources& src, const HeroFigures& heroes) 
     atlas.comment("The display strip, drawn at (0, 275)");
     atlas.add("UI", strip, 0, 0);
 
+    atlas.comment("The winner's word, drawn in its panel where the pips go while nobody plays");
+    const Image winner =
+        src.font.render(kWinnerText, flat(src.colour(kWinnerInk), src.colour(kTextOutline)));
+    atlas.add("WINNER", winner, winner.width() / 2, winner.height() / 2);
+
     atlas.comment("Panel contents, drawn at panel-relative points on the strip");
     for (int v = 0; v < kPlayers; ++v) {
         const PlayerLook& look = src.players[static_cast<std::size_t>(v)];
         const std::string n = std::to_string(v + 1);
 
         // The portrait: the player's own figure where the panel's crown lands, and its number.
+        // The figure is painted a step lighter than in the sky (its body in the light tone),
+        // as the darker tones sink into the navy panel; so the number, the portrait and the
+        // stripe all show the player's one display colour.
         Image number(kPanelWidth, kStripHeight);
-        const CentredImage& figure = heroes.right[static_cast<std::size_t>(v)][1];
+        const CentredImage& figure = heroes.portrait[static_cast<std::size_t>(v)];
         number.stamp(figure.image, kFigureX - figure.centreX,
                      kFigureY - kStripTop - figure.centreY);
         const Image digit = src.font.render(n, flat(look.light, src.colour(kTextOutline)));

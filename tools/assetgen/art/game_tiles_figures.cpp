@@ -11,6 +11,7 @@ namespace {
 
 const char* const kPoses[] = {"UP", "FLOAT", "DOWN", "SUPERUP"};
 constexpr int kSuperPose = 3;    // drawn from the UP pose with a halo
+constexpr int kPortraitPose = 1; // FLOAT: the figure on the display
 constexpr char kHaloInner = 'y'; // the ring right outside the figure's outline
 constexpr char kHaloOuter = 'Z'; // a fainter ring around that
 
@@ -60,6 +61,16 @@ HeroFigures addHeroes(Atlas& atlas, const ArtSources& src) {
                 out = grown(halo, out.centreX, out.centreY, 2);
             }
         }
+    }
+    for (int p = 0; p < kPlayers; ++p) {
+        const PlayerLook& look = src.players[static_cast<std::size_t>(p)];
+        const GridBlock& hat = findBlock(blocks, "hat", std::to_string(p + 1));
+        const SymbolSwap lifted = {
+            {'1', look.ramp.at('1')}, {'2', look.ramp.at('1')}, {'3', look.ramp.at('2')}};
+        Image figure = paint(findBlock(blocks, "pose", kPoses[kPortraitPose]), src.palette, lifted);
+        figure.stamp(paint(hat, src.palette, lifted), 0, 0);
+        figures.portrait[static_cast<std::size_t>(p)] = {figure, figure.width() / 2,
+                                                         figure.height() / 2};
     }
     atlas.comment("Heroes: PLAYER_n_POSE_SIDE, centred on the hero");
     for (int p = 0; p < kPlayers; ++p) {

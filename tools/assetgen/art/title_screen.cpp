@@ -131,6 +131,22 @@ Scene compose(const ArtSources& src, const HeroFigures& heroes) {
             // text CENTREX TOP SCALE ...
             const Image text = styledText(line, 3, src);
             scene.title.stamp(text, intArg(line, 1) - text.width() / 2, intArg(line, 2));
+        } else if (command == "plate") {
+            // plate LEFT TOP RIGHT BOTTOM FILL EDGE: a panel behind small print, so that it
+            // reads over the clouds; its corners are cut by one pixel.
+            const int x0 = intArg(line, 1), y0 = intArg(line, 2);
+            const int x1 = intArg(line, 3), y1 = intArg(line, 4);
+            const Rgba fill = src.palette.colour(symbolArg(line, 5, src), line.where);
+            const Rgba edge = src.palette.colour(symbolArg(line, 6, src), line.where);
+            for (int y = y0; y < y1; ++y) {
+                for (int x = x0; x < x1; ++x) {
+                    const bool rim = x == x0 || y == y0 || x == x1 - 1 || y == y1 - 1;
+                    const bool corner = (x == x0 || x == x1 - 1) && (y == y0 || y == y1 - 1);
+                    if (!corner && scene.title.contains(x, y)) {
+                        scene.title.set(x, y, rim ? edge : fill);
+                    }
+                }
+            }
         } else if (command == "start") {
             // start bright|dark CENTREX TOP SCALE ...: the prompt, a tile of its own.
             const Image text = styledText(line, 4, src);
