@@ -102,7 +102,13 @@ void Atlas::write(const std::filesystem::path& folder, const std::string& baseNa
         height = std::max(height, bestY + image.height());
     }
 
-    Image atlas(width_, height);
+    // A power-of-two height keeps texture coordinates (row / height) exact in floating point;
+    // otherwise a renderer that interpolates them can land a row off at a tile's edge.
+    int paddedHeight = 1;
+    while (paddedHeight < height) {
+        paddedHeight *= 2;
+    }
+    Image atlas(width_, paddedHeight);
     for (std::size_t i : order) {
         atlas.stamp(entries_[i].image, placed[i].x, placed[i].y);
     }
