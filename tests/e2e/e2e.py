@@ -212,8 +212,8 @@ def not_silent(samples):
     return len(samples) > 0 and len(set(samples[:1 << 20])) > 4
 
 
-def run(test, executable):
-    display = Display()
+def run(test, executable, screen=SCREEN):
+    display = Display(screen)
     try:
         test(display, executable)
     except Failure as failure:
@@ -225,8 +225,8 @@ def run(test, executable):
     return 0
 
 
-def main(test):
+def main(test, screen=SCREEN):
     if len(sys.argv) != 2:
         print("usage: %s PATH/TO/zindle" % sys.argv[0])
         sys.exit(2)
-    sys.exit(run(test, sys.argv[1]))
+    sys.exit(run(test, sys.argv[1], screen))

@@ -3,10 +3,11 @@
 // One window with its renderer, an event loop that paces itself by the wake the stage asks for,
 // joysticks numbered by a small stable device number, and sounds on the mixer's channels.
 // The display tree (containers, drawing lists, tile sheets) is the shared one; a render walks it
-// from the stage root into a texture of the logical size, which is then stretched to the window
-// (or straight into a window of that size).
+// from the stage root into a texture of the logical size, which is then stretched sharply to the
+// window (or straight into a window of that size).
 #include "framework/media.h"
 #include "media/common/display_tree_backend.h"
+#include "media/common/picture_scaling.h"
 
 #include <cstdint>
 #include <functional>
@@ -110,6 +111,9 @@ private:
     void createRenderer();
     void closeWindow();
     void applyDisplayState();
+    // Without a window manager, moves and sizes the window to what SDL takes it to be (the
+    // screen, in full screen), as a manager would (sdl_bare_x11.cpp).
+    void placeWindowWithoutManager();
     void applyCursor();
 
     // Event loop (sdl_event_loop.cpp)
@@ -123,6 +127,12 @@ private:
     void drawBatch(const DisplayTree::Batch& batch);
     void drawTree();   // the stage's picture into the current render target
     void drawWindow(); // the picture placed in the window's back buffer
+    // The picture enlarged a whole number of times, made again when the factor changes; null
+    // when the renderer cannot make it (the picture is then filtered in one pass).
+    SDL_Texture* sharpTexture(int factor);
+    // Stretches the picture (the current render target) into stretched_ on the processor;
+    // false when a step failed and the renderer should stretch it instead.
+    bool stretchOnProcessor(int width, int height);
 
     SdlAudio& audio();
     // Images (sdl_image.cpp): null when the bytes are no image we can decode.
@@ -136,6 +146,13 @@ private:
     SdlPtr<SDL_Window> window_;
     SdlPtr<SDL_Renderer> renderer_;
     SdlPtr<SDL_Texture> target_; // the picture at its logical size
+    SdlPtr<SDL_Texture> sharp_;  // the picture enlarged sharpFactor_ times, before filtering
+    int sharpFactor_ = 0;
+    bool softwareRenderer_ = false; // SDL's own: its filtering is slow, the processor stretches
+    SdlPtr<SDL_Texture> stretched_; // the picture at its placed size, stretched on the processor
+    int stretchedWidth_ = 0, stretchedHeight_ = 0;
+    std::vector<std::uint32_t> picturePixels_; // the picture read back for that stretch
+    SharpStretcher stretcher_;
     bool videoStarted_ = false;
     bool presented_ = false; // the window has shown its first picture
     int logicalWidth_ = 0;

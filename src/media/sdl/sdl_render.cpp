@@ -1,8 +1,11 @@
 // Presenting the display tree: every tile batch of every drawing list, walked from the stage
 // root, becomes one SDL_RenderGeometry call over its atlas, drawn into a texture of the logical
-// size; that picture is then placed in the window by the scale mode. A window of the logical
-// size is drawn into directly.
+// size; that picture is then placed in the window by the scale mode, enlarged sharply: a whole
+// number of times without filtering, then smoothly for the remaining fraction. A window of the
+// logical size is drawn into directly.
 #include "media/sdl/sdl_media.h"
+
+#include "media/common/picture_scaling.h"
 
 #include <SDL.h>
 
@@ -12,27 +15,8 @@
 namespace zindle {
 
 namespace {
-constexpr int kNoScale = 1;
-constexpr int kNoBorder = 2;
-constexpr int kExactFit = 3;
 constexpr int kVerticesPerTile = 4;
 constexpr int kIndicesPerTile = 6;
-
-// Where the picture goes in a window of the given size.
-SDL_Rect placePicture(int mode, int pictureW, int pictureH, int windowW, int windowH) {
-    if (mode == kExactFit || pictureW <= 0 || pictureH <= 0)
-        return {0, 0, windowW, windowH};
-    double scale = 1;
-    const double sx = static_cast<double>(windowW) / pictureW;
-    const double sy = static_cast<double>(windowH) / pictureH;
-    if (mode == kNoBorder)
-        scale = std::max(sx, sy);
-    else if (mode != kNoScale)
-        scale = std::min(sx, sy); // show all
-    const int w = static_cast<int>(std::lround(pictureW * scale));
-    const int h = static_cast<int>(std::lround(pictureH * scale));
-    return {(windowW - w) / 2, (windowH - h) / 2, w, h};
-}
 } // namespace
 
 SDL_Texture* SdlMedia::textureOf(BitmapHandle handle) {
@@ -124,11 +108,11 @@ void SdlMedia::drawWindow() {
     int windowW = 0;
     int windowH = 0;
     SDL_GetRendererOutputSize(renderer_.get(), &windowW, &windowH);
-    const SDL_Rect place =
+    const PicturePlacement place =
         placePicture(scaleMode_, logicalWidth_, logicalHeight_, windowW, windowH);
-    const bool covers = place.x <= 0 && place.y <= 0 && place.x + place.w >= windowW &&
-                        place.y + place.h >= windowH;
-    if (covers && place.w == logicalWidth_ && place.h == logicalHeight_) {
+    const bool covers = place.x <= 0 && place.y <= 0 && place.x + place.width >= windowW &&
+                        place.y + place.height >= windowH;
+    if (covers && place.width == logicalWidth_ && place.height == logicalHeight_) {
         // The window is the picture's size (the usual window, or full screen on a screen of
         // that size): drawn straight into it, without a pass through the picture texture.
         SDL_SetRenderTarget(renderer_.get(), nullptr);
@@ -137,6 +121,30 @@ void SdlMedia::drawWindow() {
     }
     SDL_SetRenderTarget(renderer_.get(), target_.get());
     drawTree();
+    const SDL_Rect rect{place.x, place.y, place.width, place.height};
+    if (softwareRenderer_ && stretchOnProcessor(place.width, place.height)) {
+        SDL_SetRenderTarget(renderer_.get(), nullptr);
+        if (!covers) {
+            SDL_SetRenderDrawColor(renderer_.get(), 0, 0, 0, 255);
+            SDL_RenderClear(renderer_.get());
+        }
+        SDL_RenderCopy(renderer_.get(), stretched_.get(), nullptr, &rect);
+        return;
+    }
+    SDL_Texture* picture = target_.get();
+    const SharpScale scale = sharpScale(logicalWidth_, logicalHeight_, place.width, place.height);
+    SDL_SetTextureScaleMode(target_.get(), scale.smooth && scale.factor == 1
+                                               ? SDL_ScaleModeLinear
+                                               : SDL_ScaleModeNearest);
+    if (scale.smooth && scale.factor > 1) {
+        // The whole-number part first, so that the filter only blends the pixels' edges.
+        SDL_Texture* sharp = sharpTexture(scale.factor);
+        if (sharp != nullptr) {
+            SDL_SetRenderTarget(renderer_.get(), sharp);
+            SDL_RenderCopy(renderer_.get(), target_.get(), nullptr, nullptr);
+            picture = sharp;
+        }
+    }
     SDL_SetRenderTarget(renderer_.get(), nullptr);
     if (!covers) {
         // Borders only where the picture leaves some; at full-screen sizes a clear is a
@@ -144,7 +152,52 @@ void SdlMedia::drawWindow() {
         SDL_SetRenderDrawColor(renderer_.get(), 0, 0, 0, 255);
         SDL_RenderClear(renderer_.get());
     }
-    SDL_RenderCopy(renderer_.get(), target_.get(), nullptr, &place);
+    SDL_RenderCopy(renderer_.get(), picture, nullptr, &rect);
+}
+
+bool SdlMedia::stretchOnProcessor(int width, int height) {
+    // SDL's software renderer filters at several times the cost of the whole frame: the
+    // enlargement is done here instead, from the picture read back, into a streaming texture
+    // of the placed size that is then copied one to one.
+    const std::size_t count =
+        static_cast<std::size_t>(logicalWidth_) * static_cast<std::size_t>(logicalHeight_);
+    picturePixels_.resize(count);
+    if (SDL_RenderReadPixels(renderer_.get(), nullptr, SDL_PIXELFORMAT_ARGB8888,
+                             picturePixels_.data(), logicalWidth_ * 4) != 0)
+        return false;
+    // A software renderer's streaming texture keeps its pixels between locks, so rows whose
+    // source did not change are left as they are.
+    bool holdsLast = true;
+    if (!stretched_ || stretchedWidth_ != width || stretchedHeight_ != height) {
+        holdsLast = false;
+        stretched_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_ARGB8888,
+                                           SDL_TEXTUREACCESS_STREAMING, width, height));
+        stretchedWidth_ = stretched_ ? width : 0;
+        stretchedHeight_ = stretched_ ? height : 0;
+        if (!stretched_)
+            return false;
+        SDL_SetTextureBlendMode(stretched_.get(), SDL_BLENDMODE_NONE);
+    }
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(stretched_.get(), nullptr, &pixels, &pitch) != 0)
+        return false;
+    stretcher_.stretch(picturePixels_.data(), logicalWidth_, logicalHeight_,
+                       static_cast<std::uint32_t*>(pixels), width, height, pitch / 4, holdsLast);
+    SDL_UnlockTexture(stretched_.get());
+    return true;
+}
+
+SDL_Texture* SdlMedia::sharpTexture(int factor) {
+    if (!sharp_ || sharpFactor_ != factor) {
+        sharp_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_ARGB8888,
+                                       SDL_TEXTUREACCESS_TARGET, logicalWidth_ * factor,
+                                       logicalHeight_ * factor));
+        sharpFactor_ = sharp_ ? factor : 0;
+        if (sharp_)
+            SDL_SetTextureScaleMode(sharp_.get(), SDL_ScaleModeLinear);
+    }
+    return sharp_.get();
 }
 
 std::vector<std::uint32_t> SdlMedia::readWindowPixels(int& width, int& height) {

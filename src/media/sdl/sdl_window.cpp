@@ -41,7 +41,7 @@ void SdlMedia::createMainFrame(WindowReadyHandler onReady, int width, int height
 }
 
 void SdlMedia::openWindow(int width, int height, const std::string& title, BitmapHandle icon) {
-    // Pixel art stays crisp when the picture is stretched.
+    // Pixel art stays crisp: textures sample their nearest pixel unless a pass asks otherwise.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
     // Pads keep steering while another window has the focus (and on the dummy video driver,
     // where no window ever has it).
@@ -86,6 +86,9 @@ void SdlMedia::createRenderer() {
                                            SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE));
     if (!renderer_)
         throw std::runtime_error(std::string("Could not create a renderer: ") + SDL_GetError());
+    SDL_RendererInfo info;
+    softwareRenderer_ =
+        SDL_GetRendererInfo(renderer_.get(), &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE);
 }
 
 void SdlMedia::closeWindow() {
@@ -93,6 +96,10 @@ void SdlMedia::closeWindow() {
     for (auto& [id, bitmap] : bitmaps_)
         bitmap.texture.reset();
     target_.reset();
+    sharp_.reset();
+    sharpFactor_ = 0;
+    stretched_.reset();
+    stretchedWidth_ = stretchedHeight_ = 0;
     renderer_.reset();
     window_.reset();
     presented_ = false;
@@ -128,6 +135,7 @@ void SdlMedia::applyDisplayState() {
     // Desktop full screen: no mode switch, and the picture is stretched to the desktop.
     SDL_SetWindowFullscreen(window_.get(),
                             displayState_ >= kFullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    placeWindowWithoutManager();
 }
 
 void SdlMedia::stageSetScaleMode(StageHandle stage, int mode) {

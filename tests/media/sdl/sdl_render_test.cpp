@@ -108,12 +108,13 @@ TEST_F(SdlRenderTest, BackgroundIsTheClearColour) {
     EXPECT_EQ(at(pixels, 479, 319), 0xFF123456u);
 }
 
-TEST_F(SdlRenderTest, ExactFitStretchesThePictureToTheWholeWindowPixelForPixel) {
+// Exact fit fills the window: a whole multiple pixel for pixel; any other size sharply, each
+// picture pixel a block of whole window pixels with only its edges blended.
+TEST_F(SdlRenderTest, ExactFitFillsTheWindowWholeMultiplesSharpAndTheRestSmoothAtTheEdges) {
     auto& media = freshMedia();
-    std::vector<std::uint32_t> window;
+    std::vector<std::uint32_t> twice;
+    std::vector<std::uint32_t> fraction;
     runWindow(media, [&](StageHandle stage) {
-        // As a full-screen desktop twice as wide and three times as high would make it.
-        SDL_SetWindowSize(media.sdlWindow(), 960, 960);
         media.stageSetScaleMode(stage, 3);
         media.displayObjectSetBg(stageObject(stage), 0x85E3FF);
         const BitmapHandle atlas = media.bitmapDataLoad(dir.file("atlas.png"), 0);
@@ -121,24 +122,45 @@ TEST_F(SdlRenderTest, ExactFitStretchesThePictureToTheWholeWindowPixelForPixel) 
         media.tilesheetAddRect(sheet, {0, 0, 2, 2}, {0, 0});
         const std::vector<double> data{10, 20, 0};
         media.gfxDrawTiles(media.displayObjectGetGraphics(stageObject(stage)), sheet, data, 0);
-        media.renderStage(stage);
         int w = 0;
         int h = 0;
-        window = media.readWindowPixels(w, h);
+        SDL_SetWindowSize(media.sdlWindow(), 960, 640);
+        media.renderStage(stage);
+        twice = media.readWindowPixels(w, h);
         EXPECT_EQ(w, 960);
-        EXPECT_EQ(h, 960);
+        // Two and a half times: twice sharply, then smoothly.
+        SDL_SetWindowSize(media.sdlWindow(), 1200, 800);
+        media.renderStage(stage);
+        fraction = media.readWindowPixels(w, h);
+        EXPECT_EQ(w, 1200);
+        EXPECT_EQ(h, 800);
         media.close();
     });
-    ASSERT_EQ(window.size(), 960u * 960u);
-    auto win = [&](int x, int y) { return window[static_cast<std::size_t>(y * 960 + x)]; };
-    // Logical pixel (10, 20) covers window pixels 20..21 by 60..62; (11, 21) is 22..23 by 63..65.
-    EXPECT_EQ(win(20, 60), kRed);
-    EXPECT_EQ(win(21, 62), kRed);
-    EXPECT_EQ(win(22, 60), kGreen);
-    EXPECT_EQ(win(23, 65), kWhite);
-    EXPECT_EQ(win(24, 65), kSky);
-    EXPECT_EQ(win(19, 60), kSky);
-    EXPECT_EQ(win(959, 959), kSky);
+    ASSERT_EQ(twice.size(), 960u * 640u);
+    auto win = [&](int x, int y) { return twice[static_cast<std::size_t>(y * 960 + x)]; };
+    // Logical pixel (10, 20) covers window pixels 20..21 by 40..41; (11, 21) is 22..23 by 42..43.
+    EXPECT_EQ(win(20, 40), kRed);
+    EXPECT_EQ(win(21, 41), kRed);
+    EXPECT_EQ(win(22, 40), kGreen);
+    EXPECT_EQ(win(23, 43), kWhite);
+    EXPECT_EQ(win(24, 43), kSky);
+    EXPECT_EQ(win(19, 40), kSky);
+    EXPECT_EQ(win(959, 639), kSky);
+
+    ASSERT_EQ(fraction.size(), 1200u * 800u);
+    auto at = [&](int x, int y) { return fraction[static_cast<std::size_t>(y * 1200 + x)]; };
+    // Pixel centres: (10, 20) lands at 26.25, 51.25 and (11, 20) at 28.75, 51.25.
+    EXPECT_EQ(at(26, 51), kRed);
+    EXPECT_EQ(at(28, 51), kGreen);
+    // Between them one window pixel blends the two; none blends sky far from any edge.
+    const std::uint32_t edge = at(27, 51);
+    EXPECT_NE(edge, kRed);
+    EXPECT_NE(edge, kGreen);
+    EXPECT_GT(edge >> 16 & 0xFF, 0u);
+    EXPECT_GT(edge >> 8 & 0xFF, 0u);
+    EXPECT_EQ(edge & 0xFF, 0u);
+    EXPECT_EQ(at(600, 400), kSky);
+    EXPECT_EQ(at(1199, 799), kSky);
 }
 
 // The window at the picture's size gets the picture as it is; a window of another shape, shown

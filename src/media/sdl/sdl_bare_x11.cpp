@@ -1,0 +1,106 @@
+// Full screen on an X server without a window manager (an arcade cabinet's bare X server).
+// SDL asks the window manager to make the window full screen and from then on takes the window
+// to have the screen's size; with no manager to carry the request out, the window would keep
+// its size while the picture is drawn for the whole screen. Here the window is moved and sized
+// directly to what SDL takes it to be, which is what a manager would have done.
+#include "media/sdl/sdl_media.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+#include <cstring>
+
+namespace zindle {
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+namespace {
+
+// libX11 is already in the process (SDL's X11 driver loaded it), so it is looked up rather than
+// linked, as for the renderer choice.
+using InternAtom = Atom (*)(Display*, const char*, Bool);
+using DefaultRoot = Window (*)(Display*);
+using GetWindowProperty = int (*)(Display*, Window, Atom, long, long, Bool, Atom, Atom*, int*,
+                                  unsigned long*, unsigned long*, unsigned char**);
+using Free = int (*)(void*);
+using MoveResizeWindow = int (*)(Display*, Window, int, int, unsigned, unsigned);
+using Flush = int (*)(Display*);
+
+struct Xlib {
+    InternAtom internAtom = nullptr;
+    DefaultRoot defaultRoot = nullptr;
+    GetWindowProperty getWindowProperty = nullptr;
+    Free free = nullptr;
+    MoveResizeWindow moveResizeWindow = nullptr;
+    Flush flush = nullptr;
+
+    explicit Xlib(void* library)
+        : internAtom(reinterpret_cast<InternAtom>(SDL_LoadFunction(library, "XInternAtom"))),
+          defaultRoot(
+              reinterpret_cast<DefaultRoot>(SDL_LoadFunction(library, "XDefaultRootWindow"))),
+          getWindowProperty(reinterpret_cast<GetWindowProperty>(
+              SDL_LoadFunction(library, "XGetWindowProperty"))),
+          free(reinterpret_cast<Free>(SDL_LoadFunction(library, "XFree"))),
+          moveResizeWindow(
+              reinterpret_cast<MoveResizeWindow>(SDL_LoadFunction(library, "XMoveResizeWindow"))),
+          flush(reinterpret_cast<Flush>(SDL_LoadFunction(library, "XFlush"))) {}
+
+    bool complete() const {
+        return internAtom && defaultRoot && getWindowProperty && free && moveResizeWindow && flush;
+    }
+
+    // A manager that follows the desktop conventions names its check window on the root.
+    bool managerRuns(Display* display) const {
+        const Atom check = internAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+        if (check == None)
+            return false;
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        const int status = getWindowProperty(display, defaultRoot(display), check, 0, 1, False,
+                                             AnyPropertyType, &type, &format, &items, &after,
+                                             &data);
+        if (data != nullptr)
+            free(data);
+        return status != Success || type != None;
+    }
+};
+
+} // namespace
+#endif
+
+void SdlMedia::placeWindowWithoutManager() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window_ || SDL_GetWindowWMInfo(window_.get(), &info) != SDL_TRUE ||
+        info.subsystem != SDL_SYSWM_X11)
+        return;
+    void* library = SDL_LoadObject("libX11.so.6");
+    if (library == nullptr)
+        return;
+    const Xlib x(library);
+    Display* display = info.info.x11.display;
+    if (x.complete() && !x.managerRuns(display)) {
+        // Full screen covers the display; the window is the picture's size, centred on it
+        // (SDL itself keeps the full size until the server reports another).
+        SDL_Rect place{0, 0, 0, 0};
+        SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window_.get()), &place);
+        if ((SDL_GetWindowFlags(window_.get()) & SDL_WINDOW_FULLSCREEN) == 0) {
+            place.x += (place.w - logicalWidth_) / 2;
+            place.y += (place.h - logicalHeight_) / 2;
+            place.w = logicalWidth_;
+            place.h = logicalHeight_;
+        }
+        if (place.w > 0 && place.h > 0) {
+            x.moveResizeWindow(display, info.info.x11.window, place.x, place.y,
+                               static_cast<unsigned>(place.w), static_cast<unsigned>(place.h));
+            x.flush(display);
+        }
+    }
+    SDL_UnloadObject(library);
+#endif
+}
+
+} // namespace zindle
