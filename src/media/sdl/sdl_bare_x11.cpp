@@ -37,8 +37,8 @@ struct Xlib {
         : internAtom(reinterpret_cast<InternAtom>(SDL_LoadFunction(library, "XInternAtom"))),
           defaultRoot(
               reinterpret_cast<DefaultRoot>(SDL_LoadFunction(library, "XDefaultRootWindow"))),
-          getWindowProperty(reinterpret_cast<GetWindowProperty>(
-              SDL_LoadFunction(library, "XGetWindowProperty"))),
+          getWindowProperty(
+              reinterpret_cast<GetWindowProperty>(SDL_LoadFunction(library, "XGetWindowProperty"))),
           free(reinterpret_cast<Free>(SDL_LoadFunction(library, "XFree"))),
           moveResizeWindow(
               reinterpret_cast<MoveResizeWindow>(SDL_LoadFunction(library, "XMoveResizeWindow"))),
@@ -58,9 +58,9 @@ struct Xlib {
         unsigned long items = 0;
         unsigned long after = 0;
         unsigned char* data = nullptr;
-        const int status = getWindowProperty(display, defaultRoot(display), check, 0, 1, False,
-                                             AnyPropertyType, &type, &format, &items, &after,
-                                             &data);
+        const int status =
+            getWindowProperty(display, defaultRoot(display), check, 0, 1, False, AnyPropertyType,
+                              &type, &format, &items, &after, &data);
         if (data != nullptr)
             free(data);
         return status != Success || type != None;
