@@ -118,7 +118,8 @@ struct Simulation::HeroBefore {
 };
 
 Simulation::Simulation(RunConfig config) : config_(std::move(config)) {
-    media_ = &HeadlessMedia::install();
+    media_ = config_.makeMedia ? &static_cast<HeadlessMedia&>(media_install(config_.makeMedia()))
+                               : &HeadlessMedia::install();
     media_->setKeepAllFrames(config_.keepAllFrames);
     media_->setTime(0);
     Assets::setSearchRoots({config_.dataRoot.empty() ? locateDataRoot() : config_.dataRoot});
