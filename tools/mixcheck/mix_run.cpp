@@ -27,27 +27,28 @@ public:
 
     void setStart(std::uint64_t frame) { start_ = frame; }
 
-    SoundHandle soundFromFile(const std::string& path, bool music) override {
+    SoundHandle media_sound_from_file(const std::string& path, bool music) override {
         const SoundHandle sound = audio_.load(path, music);
         if (sound != SoundHandle::None)
             families_[handleValue(sound)] = music ? "music" : soundFamily(path);
         return sound;
     }
-    ChannelHandle soundChannelCreate(SoundHandle sound, double, int loops,
-                                     const MediaTransform* transform) override {
+    ChannelHandle media_sound_channel_create(SoundHandle sound, double, int loops,
+                                             const SoundTransform* transform) override {
         const std::string& family = families_[handleValue(sound)];
         recording_.starts.push_back(
             {static_cast<std::int64_t>(audio_.framesMixed() - start_), family});
-        MediaTransform t = transform ? *transform : MediaTransform{};
+        SoundTransform t = transform ? *transform : SoundTransform{};
         if (!(family == "music" ? config_.music : config_.effects))
             t.volume = 0;
         return audio_.play(sound, loops, &t);
     }
-    void soundChannelStop(ChannelHandle channel) override { audio_.stop(channel); }
-    void soundChannelSetTransform(ChannelHandle channel, const MediaTransform& t) override {
+    void media_sound_channel_stop(ChannelHandle channel) override { audio_.stop(channel); }
+    void media_sound_channel_set_transform(ChannelHandle channel,
+                                           const SoundTransform& t) override {
         audio_.setTransform(channel, t);
     }
-    bool soundChannelIsComplete(ChannelHandle channel) override {
+    bool media_sound_channel_is_complete(ChannelHandle channel) override {
         return audio_.isComplete(channel);
     }
 
