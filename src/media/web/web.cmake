@@ -20,7 +20,7 @@ target_link_options(zindle PRIVATE
     -fexceptions
     -sMODULARIZE=1 -sEXPORT_NAME=createZindle -sENVIRONMENT=web
     -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=33554432
-    -sFORCE_FILESYSTEM=1 -sEXPORTED_RUNTIME_METHODS=['FS','callMain']
+    -sFORCE_FILESYSTEM=1 -sEXPORTED_RUNTIME_METHODS=['FS','callMain','UTF8ToString']
     -sTEXTDECODER=2)
 set_target_properties(zindle PROPERTIES OUTPUT_NAME zindle SUFFIX ".js"
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -2,13 +2,24 @@
 // page calls from its animation-frame, keyboard, Gamepad and visibility callbacks. The start
 // returns once the stage exists; from then on only these entry points run the game, each under
 // the same guard as the start, so an error in any frame reaches the player as on the desktop.
+#include "actors/hero.h"
 #include "app/application_main.h"
+#include "app/main.h"
+#include "match/game.h"
 #include "media/web/web_media.h"
 
 #include <emscripten/emscripten.h>
 
+#include <sstream>
+#include <string>
+
 namespace {
 zindle::WebMedia* media = nullptr;
+
+bool computer(const zindle::Game& game, int player) {
+    return player >= 0 && static_cast<std::size_t>(player) < game.aiFlags.size() &&
+           game.aiFlags[static_cast<std::size_t>(player)];
+}
 
 void call(const std::function<void()>& body) {
     if (media != nullptr)
@@ -32,6 +43,27 @@ EMSCRIPTEN_KEEPALIVE void zindle_joystick(int type, int device, int code, int va
 
 EMSCRIPTEN_KEEPALIVE void zindle_active(int active) {
     call([&] { media->setActive(active != 0); });
+}
+
+// For the page's tests: the heroes in play (player number, computer or not) and how far the
+// title covers the field (1 shut, 0 open), as JSON.
+EMSCRIPTEN_KEEPALIVE const char* zindle_state() {
+    static std::string text;
+    std::ostringstream out;
+    out << "{\"heroes\":[";
+    if (const auto* game = dynamic_cast<const zindle::Game*>(zindle::Main::board.get())) {
+        const char* separator = "";
+        for (const auto& hero : game->heroes) {
+            out << separator << "{\"player\":" << hero->player
+                << ",\"computer\":" << (computer(*game, hero->player) ? "true" : "false") << "}";
+            separator = ",";
+        }
+        out << "],\"title\":" << game->titleAlpha << "}";
+    } else {
+        out << "],\"title\":null}";
+    }
+    text = out.str();
+    return text.c_str();
 }
 
 // 1 while the game runs; 0 once it has closed or failed.

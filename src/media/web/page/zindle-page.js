@@ -860,6 +860,8 @@
     stats,
     readPicture: () => renderer && renderer.readPicture(),
     audioState: () => (audio.context ? audio.context.state : 'none'),
+    state: () => (session && session.module && session.running
+      ? JSON.parse(session.module.UTF8ToString(session.module._zindle_state())) : null),
     music: (path) => decode(path, null, true),
     gaplessInfo: (path) => {
       const file = files && files.get(path);
