@@ -70,10 +70,13 @@ def read_png_rgb(path):
 class Page:
     """The game's page in one browser."""
 
-    def __init__(self, folder, width=480, height=320):
+    def __init__(self, folder, width=480, height=320, script=None):
         from browser import Browser, Server
         self.server = Server(folder)
         self.browser = Browser(width, height)
+        if script:
+            self.browser.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
+                                                {"source": script})
         self.browser.driver.get(self.server.url + "index.html")
 
     def js(self, source, *args):
@@ -216,6 +219,47 @@ class PlaySessionTest(unittest.TestCase):
         self.assertEqual(page.state()["heroes"], [])
         self.assert_title_frame("the title of the second run")
         self.assertEqual(page.severe_console(), [])
+
+
+# Gamepads the page reads as if plugged in: window.plugPad(index) makes a standard-mapped pad.
+FAKE_GAMEPADS = """
+window.fakePads = [];
+navigator.getGamepads = () => window.fakePads;
+window.plugPad = (index) => {
+  window.fakePads[index] = { index, mapping: 'standard', connected: true, axes: [0, 0, 0, 0],
+    buttons: Array.from({ length: 17 }, () => ({ pressed: false, value: 0 })) };
+};
+window.pressPad = (index, button, down) => { window.fakePads[index].buttons[button].pressed = down; };
+"""
+
+
+class GamepadTest(unittest.TestCase):
+    def test_pads_join_by_their_own_number_with_start_or_a(self):
+        page = Page(ARGS.web, script=FAKE_GAMEPADS)
+        try:
+            page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
+            players = "window.zindle.state().heroes.map(h => h.player).sort().join()"
+            # The first pad is device 0 (player 1) and joins with Start.
+            page.js("plugPad(0); pressPad(0, 9, true)")
+            page.wait(f"{players} === '0'", what="player 1 from the pad's Start")
+            page.js("pressPad(0, 9, false)")
+            # A pad plugged in later takes the next number, whatever the browser's index.
+            page.js("plugPad(3); pressPad(3, 0, true)")
+            page.wait(f"{players} === '0,1'", what="player 2 from the second pad's A")
+            # The first pad goes; a new one takes the freed number 0, the second keeps 1. The
+            # right trigger (standard button 7) is not the desktop's button 7 and joins nobody.
+            page.js("fakePads[0] = null")
+            page.wait_frames(2)
+            page.js("plugPad(1); pressPad(1, 7, true)")
+            page.wait_frames(10)
+            page.js("pressPad(3, 0, false); pressPad(3, 9, true)")
+            page.wait_frames(10)
+            self.assertEqual(page.js(f"return {players}"), "0,1")
+            page.js("plugPad(2); pressPad(2, 9, true)")
+            page.wait(f"{players} === '0,1,2'", what="player 3 from the third pad's Start")
+            self.assertEqual(page.severe_console(), [])
+        finally:
+            page.close()
 
 
 class LongMatchTest(unittest.TestCase):

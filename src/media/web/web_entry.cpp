@@ -5,13 +5,17 @@
 #include "actors/hero.h"
 #include "app/application_main.h"
 #include "app/main.h"
+#include "framework/random.h"
+#include "framework/stage.h"
 #include "match/game.h"
 #include "media/web/web_media.h"
 
 #include <emscripten/emscripten.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 zindle::WebMedia* media = nullptr;
@@ -19,6 +23,13 @@ zindle::WebMedia* media = nullptr;
 bool computer(const zindle::Game& game, int player) {
     return player >= 0 && static_cast<std::size_t>(player) < game.aiFlags.size() &&
            game.aiFlags[static_cast<std::size_t>(player)];
+}
+
+// CTRL and the player's number, pressed and released: the key that hands a player to the computer.
+void pressComputerKey(int player) {
+    constexpr int kDigitOne = 49; // the framework's key code of the 1 key
+    media->key(true, kDigitOne + player, kDigitOne + player, zindle::Stage::efCtrlDown);
+    media->key(false, kDigitOne + player, kDigitOne + player, zindle::Stage::efCtrlDown);
 }
 
 void call(const std::function<void()>& body) {
@@ -72,8 +83,35 @@ EMSCRIPTEN_KEEPALIVE int zindle_running() {
 }
 }
 
-int main() {
+// The page passes options only for measurements: "--seed N" seeds the random numbers, "--ai
+// 1,2,3,4" hands those players to the computer before the first frame, "--skip S" plays the
+// first S seconds at once, as a headless run would play them, or until a frame holds "--until N"
+// tiles, so that a seeded run reaches a known moment (a win's fountain) and is watched from there.
+int main(int argc, char** argv) {
     media = &zindle::WebMedia::install();
     media->setFatalHandler(&zindle::ApplicationMain::reportFatal);
-    return zindle::ApplicationMain::run();
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    auto option = [&](const std::string& name) -> std::optional<std::string> {
+        for (std::size_t i = 0; i + 1 < args.size(); ++i)
+            if (args[i] == name)
+                return args[i + 1];
+        return std::nullopt;
+    };
+    const auto seed = option("--seed");
+    if (seed) {
+        zindle::seedRandom(std::stoull(*seed));
+        media->holdClock();
+    }
+    const int status = zindle::ApplicationMain::run();
+    if (status != 0 || !media->running())
+        return status;
+    call([&] {
+        if (const auto ai = option("--ai"))
+            for (char player : *ai)
+                if (player >= '1' && player <= '4')
+                    pressComputerKey(player - '1');
+        media->fastForward(seed ? std::stod(option("--skip").value_or("0")) : 0,
+                           std::stoul(option("--until").value_or("0")));
+    });
+    return 0;
 }

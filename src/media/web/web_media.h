@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -40,6 +41,15 @@ public:
     // Runs body; an error escaping it is fatal: reported once, and the page stops calling in.
     void guard(const std::function<void()>& body);
     bool running() const { return stage_ != StageHandle::None && !closed_ && !failed_; }
+
+    // --- For measurements ----------------------------------------------------------------------
+    // Holds the clock at 0 until fastForward: the start and the first records then happen at the
+    // same moments as in a headless run.
+    void holdClock() { heldClock_ = 0; }
+    // Plays frames at exactly 60 a second of the held clock, as a headless run does, without
+    // drawing them, until it reads seconds or a frame holds untilTiles tiles (0: no such
+    // limit); then lets the clock run on from there in real time.
+    void fastForward(double seconds, std::size_t untilTiles = 0);
 
     // --- MediaBackend ---------------------------------------------------------------------------
     void setPackage(const std::string& company, const std::string& file, const std::string& package,
@@ -80,6 +90,8 @@ private:
 
     FramePacer pacer_;
     double clockStart_;
+    std::optional<double> heldClock_; // set while the clock is held (measurements)
+    bool drawing_ = true;
     StageHandle stage_ = StageHandle::None;
     StageEventHandler handler_;
     int logicalWidth_ = 0;

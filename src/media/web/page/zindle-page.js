@@ -35,6 +35,7 @@
     frameTimes: [], // ms: when each frame was presented
     workTimes: [], // ms: main-thread time of each refresh that presented a frame
     refreshTimes: [], // ms: when each refresh came
+    tileCounts: [], // tiles drawn in each frame
     soundStarts: {}, // file -> sounds started from it
     errors: [],
     sessions: 0,
@@ -660,6 +661,7 @@
         if (stats.firstFrameAt === null) stats.firstFrameAt = now;
         stats.frames += 1;
         keep(stats.frameTimes, now);
+        keep(stats.tileCounts, tiles.length / TILE_WORDS);
         run.presented = true;
       },
       setDisplayState() {
@@ -762,6 +764,16 @@
     done(await WebAssembly.instantiate(wasmModule, imports), wasmModule);
   }
 
+  // Options for measurements only, from the address: ?seed=N&ai=1,2,3,4&skip=S&until=T (see
+  // web_entry.cpp). Without them the game starts as it always does.
+  function measurementOptions() {
+    const query = new URLSearchParams(window.location.search);
+    const options = [];
+    for (const name of ['seed', 'ai', 'skip', 'until'])
+      if (query.has(name)) options.push(`--${name}`, query.get(name));
+    return options;
+  }
+
   async function startSession() {
     stopSession();
     renderer.reset();
@@ -783,7 +795,7 @@
     const fs = module.FS;
     fs.mkdir('/assets');
     for (const [path, file] of files) if (file.bytes) fs.writeFile(`/${path}`, file.bytes);
-    module.callMain([]);
+    module.callMain(measurementOptions());
     if (run !== session || !module._zindle_running()) return;
     hidePanel();
     lastRefresh = 0;
