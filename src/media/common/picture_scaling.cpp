@@ -9,9 +9,6 @@
 namespace zindle {
 
 namespace {
-constexpr int kNoScale = 1;
-constexpr int kNoBorder = 2;
-constexpr int kExactFit = 3;
 constexpr int kWeightOne = 256; // weights are in 256ths
 
 // (256 - w) parts of p and w parts of q, two channels at a time.
@@ -25,16 +22,16 @@ std::uint32_t blend(std::uint32_t p, std::uint32_t q, int w) {
 }
 } // namespace
 
-PicturePlacement placePicture(int scaleMode, int pictureWidth, int pictureHeight, int windowWidth,
-                              int windowHeight) {
-    if (scaleMode == kExactFit || pictureWidth <= 0 || pictureHeight <= 0)
+PicturePlacement placePicture(StageScaleMode mode, int pictureWidth, int pictureHeight,
+                              int windowWidth, int windowHeight) {
+    if (mode == StageScaleMode::EXACT_FIT || pictureWidth <= 0 || pictureHeight <= 0)
         return {0, 0, windowWidth, windowHeight};
     double scale = 1;
     const double sx = static_cast<double>(windowWidth) / pictureWidth;
     const double sy = static_cast<double>(windowHeight) / pictureHeight;
-    if (scaleMode == kNoBorder)
+    if (mode == StageScaleMode::NO_BORDER)
         scale = std::max(sx, sy);
-    else if (scaleMode != kNoScale)
+    else if (mode != StageScaleMode::NO_SCALE)
         scale = std::min(sx, sy); // show all
     const int w = static_cast<int>(std::lround(pictureWidth * scale));
     const int h = static_cast<int>(std::lround(pictureHeight * scale));

@@ -3,6 +3,8 @@
 // the stage's scale mode, then sharply, a whole number of times with nearest-neighbour
 // sampling and smoothly only for the remaining fraction, so that every source pixel covers the
 // same area of the screen and only its edges blend. Shared by the backends that stretch.
+#include "framework/media.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -13,12 +15,9 @@ struct PicturePlacement {
     int x = 0, y = 0, width = 0, height = 0;
 };
 
-// By the stage's scale mode: exact fit (3) covers the whole window, stretched on each axis as
-// needed; no scale (1) keeps the picture's size; no border (2) covers the window keeping the
-// aspect; show all (any other) fits inside it keeping the aspect. Centred where it does not
-// cover the window.
-PicturePlacement placePicture(int scaleMode, int pictureWidth, int pictureHeight, int windowWidth,
-                              int windowHeight);
+// By the stage's scale mode (see StageScaleMode); centred where it does not cover the window.
+PicturePlacement placePicture(StageScaleMode mode, int pictureWidth, int pictureHeight,
+                              int windowWidth, int windowHeight);
 
 // How a picture is enlarged to its placed size: first `factor` times on both axes with
 // nearest-neighbour sampling (the largest whole number that fits on both axes, at least 1),

@@ -83,13 +83,13 @@ void SdlMedia::drawBatch(const DisplayTree::Batch& batch) {
                        indices.data(), static_cast<int>(indices.size()));
 }
 
-void SdlMedia::renderStage(StageHandle stage) {
+void SdlMedia::media_render_stage(StageHandle stage) {
     if (!renderer_ || stage != stage_)
         return;
     drawWindow();
     SDL_RenderPresent(renderer_.get());
     if (presentObserver_)
-        presentObserver_(timeStamp());
+        presentObserver_(media_time_stamp());
     if (!presented_) {
         presented_ = true;
         applyDisplayState(); // held back until now (see applyDisplayState)

@@ -12,12 +12,12 @@ namespace zindle {
 namespace {
 
 TEST(PictureScalingTest, PlacementByScaleModeAndTheWholeNumberPartOfTheEnlargement) {
-    const PicturePlacement fit = placePicture(3, 480, 320, 1920, 1080);
+    const PicturePlacement fit = placePicture(StageScaleMode::EXACT_FIT, 480, 320, 1920, 1080);
     EXPECT_EQ(fit.x, 0);
     EXPECT_EQ(fit.y, 0);
     EXPECT_EQ(fit.width, 1920); // exact fit: the whole window, whatever its shape
     EXPECT_EQ(fit.height, 1080);
-    const PicturePlacement all = placePicture(0, 480, 320, 960, 960);
+    const PicturePlacement all = placePicture(StageScaleMode::SHOW_ALL, 480, 320, 960, 960);
     EXPECT_EQ(all.y, 160);
     EXPECT_EQ(all.height, 640);
 
