@@ -10,27 +10,36 @@
 namespace zindle::shot {
 namespace {
 
+// v as an int within [low, high]. Positions and centres come from tile lists and the game, and
+// may lie far outside any int: they are clamped as doubles, before the conversion.
+int clampedInt(double v, int low, int high) {
+    if (!(v > low)) // NaN included
+        return low;
+    if (v > high)
+        return high;
+    return static_cast<int>(v);
+}
+
 void blendTile(Image& out, const HeadlessMedia::DrawnTile& tile, const AtlasPixels& atlas) {
-    const int rx = static_cast<int>(tile.rect.x);
-    const int ry = static_cast<int>(tile.rect.y);
-    const int rw = static_cast<int>(tile.rect.width);
-    const int rh = static_cast<int>(tile.rect.height);
+    const int rx = clampedInt(tile.rect.x, 0, atlas.width);
+    const int ry = clampedInt(tile.rect.y, 0, atlas.height);
+    const int rw = clampedInt(tile.rect.width, 0, atlas.width);
+    const int rh = clampedInt(tile.rect.height, 0, atlas.height);
     if (rw <= 0 || rh <= 0 || !atlas.rgba)
         return;
     const double left = tile.x - tile.centre.x;
     const double top = tile.y - tile.centre.y;
     // Pixels whose centres fall inside the tile's rectangle on screen.
-    const int x0 = std::max(0, static_cast<int>(std::ceil(left - 0.5)));
-    const int x1 = std::min(out.width, static_cast<int>(std::ceil(left + rw - 0.5)));
-    const int y0 = std::max(0, static_cast<int>(std::ceil(top - 0.5)));
-    const int y1 = std::min(out.height, static_cast<int>(std::ceil(top + rh - 0.5)));
+    const int x0 = clampedInt(std::ceil(left - 0.5), 0, out.width);
+    const int x1 = clampedInt(std::ceil(left + rw - 0.5), 0, out.width);
+    const int y0 = clampedInt(std::ceil(top - 0.5), 0, out.height);
+    const int y1 = clampedInt(std::ceil(top + rh - 0.5), 0, out.height);
     for (int py = y0; py < y1; ++py) {
-        const int sy = ry + std::clamp(static_cast<int>(std::floor(py + 0.5 - top)), 0, rh - 1);
+        const int sy = ry + clampedInt(std::floor(py + 0.5 - top), 0, rh - 1);
         if (sy < 0 || sy >= atlas.height)
             continue;
         for (int px = x0; px < x1; ++px) {
-            const int sx =
-                rx + std::clamp(static_cast<int>(std::floor(px + 0.5 - left)), 0, rw - 1);
+            const int sx = rx + clampedInt(std::floor(px + 0.5 - left), 0, rw - 1);
             if (sx < 0 || sx >= atlas.width)
                 continue;
             const std::uint8_t* src =

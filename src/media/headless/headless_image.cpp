@@ -7,10 +7,7 @@
 namespace zindle {
 
 BitmapHandle HeadlessMedia::bitmapDataLoad(const std::string& path, int /*flags*/) {
-    const auto bytes = byteArrayReadFile(path);
-    if (!bytes)
-        return BitmapHandle::None;
-    auto decoded = decodePng(*bytes, PixelOrder::RGBA);
+    auto decoded = readPng(path, PixelOrder::RGBA);
     if (!decoded)
         return BitmapHandle::None;
     const auto handle = nextImage_++;

@@ -63,6 +63,9 @@ private:
     };
     static constexpr int kMusic = -1;
 
+    // The file at path through the one asset reader; null (reported) when refused.
+    static std::unique_ptr<Mix_Chunk, ChunkFree> loadEffect(const std::string& path);
+    static std::unique_ptr<_Mix_Music, MusicFree> loadMusic(const std::string& path);
     bool ended(const Channel& channel) const;
     bool ensureOpen();
     bool openDevice();

@@ -6,7 +6,9 @@
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 namespace zindle {
 namespace {
@@ -174,6 +176,41 @@ TEST_F(SdlAudioTest, BadFilesAndHandlesAreRefusedQuietly) {
     EXPECT_TRUE(media->soundChannelIsComplete(static_cast<ChannelHandle>(77)));
     media->soundChannelStop(static_cast<ChannelHandle>(77));
     media->soundChannelSetTransform(ChannelHandle::None, {});
+}
+
+// A 16-bit mono PCM wav of the given samples, all silence, at the given rate.
+std::string pcmWav(std::uint32_t rate, std::uint32_t samples) {
+    auto le = [](std::uint32_t v, int bytes) {
+        std::string out;
+        for (int i = 0; i < bytes; ++i)
+            out += static_cast<char>(v >> (8 * i) & 0xFF);
+        return out;
+    };
+    const std::uint32_t data = samples * 2;
+    return "RIFF" + le(36 + data, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(rate, 4) +
+           le(rate * 2, 4) + le(2, 2) + le(16, 2) + "data" + le(data, 4) + std::string(data, '\0');
+}
+
+// Effects are decoded whole at the mixer's rate: a small file that claims a very low rate, or
+// a long one, is refused with one line before it is decoded, not after it took gigabytes. Music
+// and effects alike are read only from regular files.
+TEST_F(SdlAudioTest, EffectsTooLongOrNotRegularFilesAreRefusedInOneLine) {
+    sdltest::writeText(dir.file("slow.wav"), pcmWav(2, 40));           // 20 s
+    sdltest::writeText(dir.file("long.wav"), pcmWav(8000, 8000 * 11)); // 11 s
+    sdltest::writeText(dir.file("fine.wav"), pcmWav(8000, 8000 * 9));  // 9 s
+    std::filesystem::create_directory(dir.file("folder.mp3"));
+    std::filesystem::create_symlink("/dev/zero", dir.file("zero.wav"));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(media->soundFromFile(dir.file("slow.wav"), false), SoundHandle::None);
+    EXPECT_EQ(media->soundFromFile(dir.file("long.wav"), false), SoundHandle::None);
+    EXPECT_NE(media->soundFromFile(dir.file("fine.wav"), false), SoundHandle::None);
+    EXPECT_EQ(media->soundFromFile(dir.file("zero.wav"), false), SoundHandle::None);
+    EXPECT_EQ(media->soundFromFile(dir.file("folder.mp3"), true), SoundHandle::None);
+    const std::string said = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 4) << said;
+    for (const char* name : {"slow.wav: 20 s long", "long.wav: 11 s long", "zero.wav: a character",
+                             "folder.mp3: a folder"})
+        EXPECT_NE(said.find(name), std::string::npos) << name << " in " << said;
 }
 
 // Without any audio device, SDL's dummy driver takes over: one line says so, sounds still load
