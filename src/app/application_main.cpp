@@ -18,8 +18,9 @@ constexpr int kStageHeight = 320;            // px
 constexpr double kFrameRate = 60.0;          // frames per second
 constexpr std::uint32_t kSkyBlue = 0x85E3FF; // the window's clear colour
 constexpr const char* kTitle = "Zindle vs Pellorin";
+} // namespace
 
-void reportFatal(const std::string& text) {
+void ApplicationMain::reportFatal(const std::string& text) {
     // Standard error first: the box waits for the player, and whoever reads the log (or the
     // box cannot be shown at all) must not wait with it.
     std::cerr << text << std::endl;
@@ -28,7 +29,6 @@ void reportFatal(const std::string& text) {
     } catch (...) {
     }
 }
-} // namespace
 
 void ApplicationMain::main() {
     Lib::setPackage("ZindleAndPellorin", "MyApplication", "org.zindle.game", "1.0.0");

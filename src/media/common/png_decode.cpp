@@ -1,7 +1,5 @@
 #include "media/common/png_decode.h"
 
-#include "media/common/asset_file.h"
-
 #include <png.h>
 
 #include <cstring>
@@ -59,17 +57,6 @@ std::optional<DecodedImage> decodePng(std::span<const std::uint8_t> bytes, Pixel
     if (png_image_finish_read(&image, nullptr, decoded.pixels.data(), 0, nullptr) == 0)
         return fail(problem, "a broken PNG image");
     return decoded;
-}
-
-std::optional<DecodedImage> readPng(const std::string& path, PixelOrder order) {
-    const auto bytes = readAsset(path, kMaxImageFileBytes);
-    if (!bytes)
-        return std::nullopt;
-    std::string problem;
-    auto image = decodePng(*bytes, order, &problem);
-    if (!image)
-        reportAssetProblem(path, problem);
-    return image;
 }
 
 } // namespace zindle

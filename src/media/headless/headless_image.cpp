@@ -6,7 +6,7 @@
 
 namespace zindle {
 
-BitmapHandle HeadlessMedia::bitmapDataLoad(const std::string& path, int /*flags*/) {
+BitmapHandle HeadlessMedia::media_bitmap_data_load(const std::string& path, int /*flags*/) {
     auto decoded = readPng(path, PixelOrder::RGBA);
     if (!decoded)
         return BitmapHandle::None;
@@ -15,12 +15,12 @@ BitmapHandle HeadlessMedia::bitmapDataLoad(const std::string& path, int /*flags*
     return static_cast<BitmapHandle>(handle);
 }
 
-int HeadlessMedia::bitmapWidth(BitmapHandle bitmap) {
+int HeadlessMedia::media_bitmap_data_width(BitmapHandle bitmap) {
     auto found = images_.find(handleValue(bitmap));
     return found == images_.end() ? 0 : found->second.width;
 }
 
-int HeadlessMedia::bitmapHeight(BitmapHandle bitmap) {
+int HeadlessMedia::media_bitmap_data_height(BitmapHandle bitmap) {
     auto found = images_.find(handleValue(bitmap));
     return found == images_.end() ? 0 : found->second.height;
 }

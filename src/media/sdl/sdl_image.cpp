@@ -26,7 +26,7 @@ SdlPtr<SDL_Surface> SdlMedia::surfaceFromImage(const DecodedImage& image) {
     return surface;
 }
 
-BitmapHandle SdlMedia::bitmapDataLoad(const std::string& path, int) {
+BitmapHandle SdlMedia::media_bitmap_data_load(const std::string& path, int) {
     const auto image = readPng(path, PixelOrder::BGRA);
     if (!image)
         return BitmapHandle::None;
