@@ -149,25 +149,43 @@ TEST_F(HeroMotionTest, RainDrawsShareAngleAndSpreadPerDropAndCarriesTheRainbowsS
     EXPECT_NEAR(fast.dy, 0.2, 1e-12);
 }
 
-TEST_F(HeroMotionTest, TheIdleMacGuffinIsCaughtWithinSixteenAcrossAndEighteenUpOrDown) {
-    game->macGuffin = std::make_unique<MacGuffin>();
-    MacGuffin& mg = *game->macGuffin;
-    mg.x = 200;
-    mg.y = 100;
-    Hero& hero = placeHero(0, 200, 100);
-    hero.update(0, *game); // still entering
-    EXPECT_EQ(hero.score, 0);
+TEST_F(HeroMotionTest, OnlyTheIdleMacGuffinIsCaughtAndOnlyWithinItsReachOnEverySide) {
+    // Whether a hero standing at (dx, dy) from a MacGuffin in state takes it.
+    auto catches = [this](int state, double dx, double dy) {
+        game->heroes.clear();
+        game->macGuffin = std::make_unique<MacGuffin>();
+        MacGuffin& mg = *game->macGuffin;
+        mg.state = state;
+        mg.x = 200;
+        mg.y = 100;
+        Hero& hero = placeHero(0, 200 + dx, 100 + dy);
+        hero.update(0, *game);
+        const bool caught = hero.score == 1;
+        if (caught)
+            EXPECT_EQ(mg.state, MacGuffin::STATE_EXITING); // and it leaves
+        return caught;
+    };
+    EXPECT_FALSE(catches(MacGuffin::STATE_ENTERING, 0, 0));
+    EXPECT_FALSE(catches(MacGuffin::STATE_EXITING, 0, 0));
 
-    mg.state = MacGuffin::STATE_IDLE;
-    hero.x = 216;
-    hero.update(0, *game);
-    EXPECT_EQ(hero.score, 0);
-
-    hero.x = 215.99;
-    hero.y = 118;
-    hero.update(0, *game);
-    EXPECT_EQ(hero.score, 1);
-    EXPECT_EQ(mg.state, MacGuffin::STATE_EXITING);
+    // Reach: less than 16 px across, up to and including 18 px up or down.
+    struct Probe {
+        double dx, dy;
+        bool caught;
+    };
+    const Probe probes[] = {
+        {0, 0, true},                                              // on it
+        {-15.5, 0, true},     {-16, 0, false},                     // left
+        {15.5, 0, true},      {16, 0, false},                      // right
+        {0, -18, true},       {0, -18.5, false},                   // above
+        {0, 18, true},        {0, 18.5, false},                    // below
+        {-15.5, -18, true},   {15.5, 18, true},  {-16, 18, false}, // corners
+        {15.5, -18.5, false},                                      //
+    };
+    for (const Probe& probe : probes) {
+        EXPECT_EQ(catches(MacGuffin::STATE_IDLE, probe.dx, probe.dy), probe.caught)
+            << "hero at " << probe.dx << ", " << probe.dy;
+    }
 }
 
 } // namespace
