@@ -57,6 +57,12 @@ TEST_F(InputTest, EveryKeyBelongsToItsOwnPlayerAndActionInBothCases) {
 }
 
 TEST_F(InputTest, EachPlayersKeysSteerThatPlayersPaddleOnly) {
+    // Players 1 and 3 start facing right, 2 and 4 left.
+    const int facing[] = {1, -1, 1, -1};
+    ASSERT_EQ(Input::paddles.size(), std::size(kPlayers));
+    for (std::size_t p = 0; p < std::size(kPlayers); ++p)
+        EXPECT_EQ(Input::paddles[p].getFacing(), facing[p]) << "player " << p + 1;
+
     for (std::size_t p = 0; p < std::size(kPlayers); ++p) {
         for (const int code : {kPlayers[p].left, kPlayers[p].right}) {
             Input::init();
