@@ -37,8 +37,8 @@ Shot takeShot(std::uint64_t seed, const std::vector<int>& ai, std::int64_t frame
     run.runFrames(frames);
     HeadlessMedia& media = run.media();
     auto atlas = [&media](BitmapHandle bitmap) {
-        return shot::AtlasPixels{media.bitmapWidth(bitmap), media.bitmapHeight(bitmap),
-                                 &media.pixels(bitmap)};
+        return shot::AtlasPixels{media.media_bitmap_data_width(bitmap),
+                                 media.media_bitmap_data_height(bitmap), &media.pixels(bitmap)};
     };
     const auto& frame = media.frames().back();
     Shot shot;

@@ -32,17 +32,22 @@ constexpr int kLongestEventWait = 250;
 // s: the next poll after one the stage did not follow up with a wake of its own.
 constexpr double kFallbackWake = 0.02;
 
-MediaEvent record(int type, int code = 0, int value = 0, int id = 0) {
+MediaEvent record(int type, int code = 0, int value = 0) {
     MediaEvent event;
     event.type = type;
     event.code = code;
     event.value = value;
-    event.id = id;
+    return event;
+}
+
+MediaEvent joystickRecord(int type, int code, int value, int device) {
+    MediaEvent event = record(type, code, value);
+    event.device = device;
     return event;
 }
 } // namespace
 
-void SdlMedia::stageSetNextWake(StageHandle stage, double seconds) {
+void SdlMedia::media_stage_set_next_wake(StageHandle stage, double seconds) {
     if (stage != stage_)
         return;
     double wait = seconds;
@@ -53,7 +58,7 @@ void SdlMedia::stageSetNextWake(StageHandle stage, double seconds) {
         wait = seconds + Stage::mediaEarlyWakeup; // when the frame is due
         wakeForFrame_ = true;
     }
-    wakeAt_ = timeStamp() + std::max(wait, kShortestWake);
+    wakeAt_ = media_time_stamp() + std::max(wait, kShortestWake);
 }
 
 void SdlMedia::runLoop() {
@@ -61,8 +66,8 @@ void SdlMedia::runLoop() {
         waitForWake();
         if (closeRequested_)
             break;
-        if (timeStamp() >= wakeAt_) {
-            wakeAt_ = timeStamp() + kFallbackWake;
+        if (media_time_stamp() >= wakeAt_) {
+            wakeAt_ = media_time_stamp() + kFallbackWake;
             wakeForFrame_ = false;
             deliver(record(MediaEventType::POLL));
         }
@@ -70,7 +75,7 @@ void SdlMedia::runLoop() {
 }
 
 void SdlMedia::waitForWake() {
-    const double remaining = wakeAt_ - timeStamp();
+    const double remaining = wakeAt_ - media_time_stamp();
     SDL_Event event;
     bool got = false;
     if (remaining >= kEventWaitGranularity && !wakeForFrame_) {
@@ -111,7 +116,7 @@ void SdlMedia::dispatch(const SDL_Event& event) {
         if (handler_)
             deliver(record(MediaEventType::QUIT));
         else
-            close();
+            media_close();
         break;
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
@@ -123,7 +128,8 @@ void SdlMedia::dispatch(const SDL_Event& event) {
         const SDL_Keycode key = event.key.keysym.sym;
         auto r =
             record(event.type == SDL_KEYDOWN ? MediaEventType::KEY_DOWN : MediaEventType::KEY_UP,
-                   frameworkKeyCode(key), keyCharacter(key, event.key.keysym.mod), stageId);
+                   frameworkKeyCode(key), keyCharacter(key, event.key.keysym.mod));
+        r.target = stageId;
         r.flags = keyFlags(key, event.key.keysym.mod);
         deliver(r);
         break;
@@ -151,22 +157,24 @@ void SdlMedia::dispatch(const SDL_Event& event) {
         break;
     case SDL_JOYAXISMOTION:
         if (auto number = joysticks_->numberOf(event.jaxis.which))
-            deliver(record(MediaEventType::JOY_AXIS, event.jaxis.axis, event.jaxis.value, *number));
+            deliver(joystickRecord(MediaEventType::JOY_AXIS, event.jaxis.axis, event.jaxis.value,
+                                   *number));
         break;
     case SDL_JOYBUTTONDOWN:
     case SDL_JOYBUTTONUP:
         if (auto number = joysticks_->numberOf(event.jbutton.which))
-            deliver(record(event.type == SDL_JOYBUTTONDOWN ? MediaEventType::JOY_BUTTON_DOWN
-                                                           : MediaEventType::JOY_BUTTON_UP,
-                           event.jbutton.button, 0, *number));
+            deliver(joystickRecord(event.type == SDL_JOYBUTTONDOWN ? MediaEventType::JOY_BUTTON_DOWN
+                                                                   : MediaEventType::JOY_BUTTON_UP,
+                                   event.jbutton.button, 0, *number));
         break;
     case SDL_JOYHATMOTION:
         if (auto number = joysticks_->numberOf(event.jhat.which))
-            deliver(record(MediaEventType::JOY_HAT, event.jhat.hat, event.jhat.value, *number));
+            deliver(
+                joystickRecord(MediaEventType::JOY_HAT, event.jhat.hat, event.jhat.value, *number));
         break;
     case SDL_JOYBALLMOTION:
         if (auto number = joysticks_->numberOf(event.jball.which)) {
-            auto r = record(MediaEventType::JOY_BALL, event.jball.ball, 0, *number);
+            auto r = joystickRecord(MediaEventType::JOY_BALL, event.jball.ball, 0, *number);
             r.x = event.jball.xrel;
             r.y = event.jball.yrel;
             deliver(r);

@@ -38,7 +38,7 @@ protected:
             return -1;
         EXPECT_EQ(records.back().type, MediaEventType::JOY_AXIS);
         EXPECT_EQ(records.back().value, value);
-        return records.back().id;
+        return records.back().device;
     }
 
     void run(const std::function<void()>& body) {
@@ -47,7 +47,7 @@ protected:
             *media,
             [&](StageHandle) {
                 body();
-                media->close();
+                media->media_close();
             },
             [&](MediaEvent& r) {
                 if (r.type != MediaEventType::POLL)
@@ -101,7 +101,7 @@ TEST_F(SdlJoystickTest, AxesArriveRawAndButtonsByNumber) {
         EXPECT_EQ(last[MediaEventType::JOY_AXIS].value, -5);
         ASSERT_TRUE(last.contains(MediaEventType::JOY_BUTTON_DOWN));
         EXPECT_EQ(last[MediaEventType::JOY_BUTTON_DOWN].code, 7);
-        EXPECT_EQ(last[MediaEventType::JOY_BUTTON_DOWN].id, 0);
+        EXPECT_EQ(last[MediaEventType::JOY_BUTTON_DOWN].device, 0);
         ASSERT_TRUE(last.contains(MediaEventType::JOY_BUTTON_UP));
         EXPECT_EQ(last[MediaEventType::JOY_BUTTON_UP].code, 7);
         detach(pad);
