@@ -194,6 +194,22 @@ class PlaySessionTest(unittest.TestCase):
         self.assertEqual(page.sound_starts(GAME_MUSIC), 1)
         self.assertEqual(page.js("return window.scrollY"), 0, "SPACE does not scroll the page")
 
+        # A hidden tab deactivates the stage: no frames until it is shown again.
+        game_tab = page.browser.driver.current_window_handle
+        page.browser.driver.switch_to.new_window("tab")
+        page.browser.driver.switch_to.window(game_tab)
+        if page.js("return document.hidden"):
+            frames = page.frames()
+            time.sleep(0.3)
+            self.assertEqual(page.frames(), frames, "a hidden page draws nothing")
+            for handle in page.browser.driver.window_handles:
+                if handle != game_tab:
+                    page.browser.driver.switch_to.window(handle)
+                    page.browser.driver.close()
+            page.browser.driver.switch_to.window(game_tab)
+            page.wait("!document.hidden", what="the page to show again")
+            page.wait_frames(5)
+
         # CTRL+2 hands player 2 to the computer, which joins at once.
         from selenium.webdriver.common.keys import Keys
         page.keys("2", hold=Keys.CONTROL)
@@ -308,20 +324,51 @@ class BrokenDataTest(unittest.TestCase):
             shutil.rmtree(folder, ignore_errors=True)
 
 
+# Renders two seconds across the loop's join as the page loops the music, and compares the
+# first second after the join with the music's own first second: a sample-exact loop repeats
+# it exactly, while a gap or a misplaced join shows at once.
+RENDER_JOIN = """
+const [path, done] = arguments;
+window.zindle.music(path).then(async (entry) => {
+  if (!entry) return done(null);
+  const rate = entry.buffer.sampleRate;
+  const length = entry.span.end - entry.span.start;
+  const context = new OfflineAudioContext(1, length + rate, rate);
+  const source = context.createBufferSource();
+  source.buffer = entry.buffer;
+  source.loop = true;
+  source.loopStart = entry.start;
+  source.loopEnd = entry.end;
+  source.connect(context.destination);
+  source.start(0, entry.start);
+  const out = (await context.startRendering()).getChannelData(0);
+  let difference = 0, level = 0;
+  for (let i = 0; i < rate; ++i) {
+    difference = Math.max(difference, Math.abs(out[length + i] - out[i]));
+    level = Math.max(level, Math.abs(out[i]));
+  }
+  done({ span: entry.span, difference, level });
+});
+"""
+
+
 class MusicLoopTest(unittest.TestCase):
-    def test_music_loops_over_exactly_the_encoded_samples(self):
+    def test_music_loops_sample_exactly(self):
         page = Page(ARGS.web)
         try:
             page.wait("window.zindle && window.zindle.stats.frames > 0", what="the first frame")
+            page.browser.driver.set_script_timeout(60)
             for path in (GAME_MUSIC, MENU_MUSIC):
                 page.wait(f"window.zindle.gaplessInfo({path!r})", what=f"{path} to arrive")
                 info = page.js(f"return window.zindle.gaplessInfo({path!r})")
-                span = page.browser.driver.execute_async_script(
-                    f"const done = arguments[0];"
-                    f"window.zindle.music({path!r}).then(e => done(e && e.span));")
-                self.assertIsNotNone(span, f"{path} decodes")
-                # The loop is the music the encoder was given, whatever the decoder kept.
+                join = page.browser.driver.execute_async_script(RENDER_JOIN, path)
+                self.assertIsNotNone(join, f"{path} decodes")
+                span = join["span"]
+                # One pass is the music the encoder was given, whatever the decoder kept...
                 self.assertEqual(span["end"] - span["start"], info["samples"], path)
+                # ...and the second pass starts exactly as the first did.
+                self.assertGreater(join["level"], 0.01, "the music's start is not silence")
+                self.assertLess(join["difference"], 1e-6, path)
         finally:
             page.close()
 

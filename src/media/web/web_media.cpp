@@ -133,6 +133,8 @@ double WebMedia::media_time_stamp() {
 }
 
 void WebMedia::fastForward(double seconds, std::size_t untilTiles) {
+    if (!heldClock_)
+        return;                       // the clock already runs: a jump now would run it backwards
     constexpr double kFrameRate = 60; // frames a second, as a headless run plays them
     auto tilesInTree = [this] {
         std::size_t tiles = 0;
