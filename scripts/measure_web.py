@@ -9,7 +9,7 @@ Prints one JSON line per figure with its target and whether it was met:
   match     four computer players for a minute: the median frame rate and the share of frames
             under 20 ms (from one presented frame to the next)
   fountain  the worst main-thread time of a refresh (steps, drawing, WebGL submission) while a
-            win's fountain is on the screen; a seeded run is played ahead to the fountain
+            win's fountain is on the screen (four computer players, each a catch from winning)
 """
 import argparse
 import gzip
@@ -22,10 +22,8 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web"))
 from browser import Browser, Server  # noqa: E402
 
-# Seeds whose run reaches a win within two minutes of four computer players in the web build;
-# the first that does is measured.
-FOUNTAIN_SEEDS = [11, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13, 14, 15]
-FOUNTAIN_TILES = 8000  # tiles in a frame: the fountain has begun (its peak holds about 14,000)
+FOUNTAIN_SECONDS = 6  # s: the fountain rises to its peak and dies down
+WARM_UP_FRAMES = 5  # the page's first frames, left out of the fountain's figure
 
 
 def report(figure, value, target, met, **extra):
@@ -96,28 +94,31 @@ def measure_match(server, seconds):
 
 
 def measure_fountain(server):
-    for seed in FOUNTAIN_SEEDS:
-        browser = Browser()
-        try:
-            browser.driver.get(server.url + f"index.html?seed={seed}&ai=1,2,3,4&skip=120"
-                               f"&until={FOUNTAIN_TILES}")
-            if not wait(browser, f"window.zindle.stats.tileCounts.some(n => n >= {FOUNTAIN_TILES})",
-                        120):
-                continue
-            time.sleep(6)  # the fountain rises to its peak and dies down
-            s = stats(browser)
-            during = [(tiles, work) for tiles, work in zip(s["tileCounts"], s["workTimes"])
-                      if tiles >= FOUNTAIN_TILES / 2]
-            worst = max(work for _, work in during)
-            report("worst main-thread frame of a win fountain", f"{worst:.1f} ms", "< 8 ms",
-                   worst < 8, seed=seed, peak_tiles=max(t for t, _ in during),
-                   frames=len(during),
-                   median_ms=round(statistics.median(w for _, w in during), 2))
+    browser = Browser()
+    try:
+        # Four computer players, each kept a catch from winning, played ahead to the first win;
+        # its fountain then rises and dies down in real time, from the first frame shown.
+        browser.driver.get(server.url + "index.html?seed=1&ai=1,2,3,4&skip=120&score=5")
+        if not wait(browser, "window.zindle.stats.frames > 0", 120):
+            report("worst main-thread frame of a win fountain", None, "< 8 ms", False)
             return
-        finally:
-            browser.close()
-    report("worst main-thread frame of a win fountain", None, "< 8 ms", False,
-           note="no seed reached a win")
+        time.sleep(FOUNTAIN_SECONDS)
+        s = stats(browser)
+        start = s["frameTimes"][0]
+        # The first frames of a page also compile the shaders and size the buffers: not frames
+        # of the fountain as a game shows it, after minutes of play.
+        during = [(tiles, work) for at, tiles, work in
+                  list(zip(s["frameTimes"], s["tileCounts"], s["workTimes"]))[WARM_UP_FRAMES:]
+                  if at - start <= FOUNTAIN_SECONDS * 1000]
+        works = sorted(work for _, work in during)
+        report("worst main-thread frame of a win fountain", f"{works[-1]:.1f} ms", "< 8 ms",
+               works[-1] < 8, frames=len(during),
+               peak_tiles_on_screen=max(tiles for tiles, _ in during),
+               median_ms=round(statistics.median(works), 2),
+               p99_ms=round(works[int(len(works) * 0.99)], 2),
+               first_frames_ms=[round(w, 1) for w in s["workTimes"][:WARM_UP_FRAMES]])
+    finally:
+        browser.close()
 
 
 def main():

@@ -764,12 +764,12 @@
     done(await WebAssembly.instantiate(wasmModule, imports), wasmModule);
   }
 
-  // Options for measurements only, from the address: ?seed=N&ai=1,2,3,4&skip=S&until=T (see
+  // Options for measurements only, from the address: ?seed=N&ai=1,2,3,4&skip=S&score=N (see
   // web_entry.cpp). Without them the game starts as it always does.
   function measurementOptions() {
     const query = new URLSearchParams(window.location.search);
     const options = [];
-    for (const name of ['seed', 'ai', 'skip', 'until'])
+    for (const name of ['seed', 'ai', 'skip', 'score'])
       if (query.has(name)) options.push(`--${name}`, query.get(name));
     return options;
   }
