@@ -18,6 +18,10 @@ constexpr int kTileWords = 6; // left, top, width, height, atlas x, atlas y
 constexpr int kRunWords = 3;  // atlas, first tile, tile count
 // Polls one refresh may take: a wake that comes early, then the frame's own.
 constexpr int kPollsPerRefresh = 3;
+// The desktop mixer's rules, for the same mix in the page (see mix_policy.h).
+constexpr double kPolicyRate = 44100;    // Hz: the policy counts time in frames at this rate
+constexpr double kNoStackSeconds = 0.01; // a repeat start this soon joins the earlier one
+constexpr int kVoicesPerFamily = 4;
 
 MediaEvent record(int type, int code = 0, int value = 0) {
     MediaEvent event;
@@ -42,7 +46,9 @@ WebMedia& WebMedia::install() {
     return static_cast<WebMedia&>(media_install(std::make_unique<WebMedia>()));
 }
 
-WebMedia::WebMedia() : pacer_(Stage::mediaEarlyWakeup), clockStart_(web_host::now()) {}
+WebMedia::WebMedia()
+    : pacer_(Stage::mediaEarlyWakeup), clockStart_(web_host::now()),
+      voices_(kVoicesPerFamily, static_cast<std::uint64_t>(kNoStackSeconds * kPolicyRate)) {}
 
 // --- The page's calls ------------------------------------------------------------------------
 
@@ -269,6 +275,8 @@ SoundHandle WebMedia::media_sound_from_file(const std::string& path, bool playAs
     if (!web_host::loadSound(id, path.c_str(), playAsMusic))
         return SoundHandle::None;
     ++nextSound_;
+    if (!playAsMusic)
+        effectFamilies_.emplace(id, soundFamily(path));
     return static_cast<SoundHandle>(id);
 }
 
@@ -276,11 +284,35 @@ ChannelHandle WebMedia::media_sound_channel_create(SoundHandle sound, double, in
                                                    const SoundTransform* transform) {
     // Sounds always start from their beginning: the game starts nothing part-way through.
     const SoundTransform t = transform ? *transform : SoundTransform{};
+    const double volume = clampUnit(t.volume, 0);
+    const double pan = clampUnit(t.pan, -1);
     const auto id = nextChannel_;
-    if (!web_host::playSound(id, handleValue(sound), std::max(loops, 0), clampUnit(t.volume, 0),
-                             clampUnit(t.pan, -1)))
+    const auto family = effectFamilies_.find(handleValue(sound));
+    if (family == effectFamilies_.end()) {
+        // Music: one voice, with the same headroom as every effect.
+        if (!web_host::playSound(id, handleValue(sound), std::max(loops, 0),
+                                 volume * kVoiceHeadroom, pan))
+            return ChannelHandle::None;
+        ++nextChannel_;
+        return static_cast<ChannelHandle>(id);
+    }
+    const auto now = static_cast<std::uint64_t>(media_time_stamp() * kPolicyRate);
+    voices_.forgetEnded([](std::uint32_t voice) { return web_host::channelEnded(voice); });
+    const auto admission = voices_.admit(handleValue(sound), family->second, volume, now);
+    if (admission.join) {
+        // A channel of its own that completes with the voice it joined, now at the louder level.
+        if (!web_host::joinChannel(id, *admission.join, admission.joinVolume * kVoiceHeadroom))
+            return ChannelHandle::None;
+        ++nextChannel_;
+        return static_cast<ChannelHandle>(id);
+    }
+    for (const auto voice : admission.evict)
+        web_host::fadeOutChannel(voice);
+    if (!web_host::playSound(id, handleValue(sound), std::max(loops, 0), volume * kVoiceHeadroom,
+                             pan))
         return ChannelHandle::None;
     ++nextChannel_;
+    voices_.started(id, handleValue(sound), family->second, volume, now);
     return static_cast<ChannelHandle>(id);
 }
 

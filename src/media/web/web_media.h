@@ -6,6 +6,7 @@
 // and talks to the page through the few calls in web_host.h.
 #include "framework/media.h"
 #include "media/common/display_tree_backend.h"
+#include "media/common/mix_policy.h"
 #include "media/web/frame_pacer.h"
 
 #include <cstdint>
@@ -108,6 +109,9 @@ private:
     std::uint32_t nextBitmap_ = 1;
     std::uint32_t nextSound_ = 1;
     std::uint32_t nextChannel_ = 1;
+    // The desktop mixer's rules for effects: the family of each sound, and the voices playing.
+    std::unordered_map<std::uint32_t, std::string> effectFamilies_;
+    VoicePolicy voices_;
 
     // A frame as the page draws it, reused between frames: per tile, six 16-bit numbers (left,
     // top, width, height, atlas x, atlas y); per run of tiles over one atlas, three 32-bit

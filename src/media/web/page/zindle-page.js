@@ -21,6 +21,8 @@
   const TILE_WORDS = 6; // per tile: left, top, width, height, atlas x, atlas y
   const SAMPLE_RATE = 44100; // Hz, the rate of the game's sounds: decoded without resampling
   const FRAME_SAMPLES = 3600; // frame records kept for the measurements (a minute at 60 Hz)
+  const LIMITER_CEILING_DB = -0.3; // dBFS: where the limiter holds the sum (0.97 of full scale)
+  const EVICT_FADE = 0.008; // s: a voice that gives way fades rather than clicks off
 
   const panel = document.getElementById('panel');
   const heading = document.getElementById('heading');
@@ -140,8 +142,17 @@
         context = null;
       }
     }
+    // The sum passes a limiter, as on the desktop, so that many sounds at once never clip.
     const bus = context ? context.createGain() : null;
-    if (bus) bus.connect(context.destination);
+    if (bus) {
+      const limiter = context.createDynamicsCompressor();
+      limiter.threshold.value = LIMITER_CEILING_DB;
+      limiter.knee.value = 0;
+      limiter.ratio.value = 20;
+      limiter.attack.value = 0.002;
+      limiter.release.value = 0.08;
+      bus.connect(limiter).connect(context.destination);
+    }
     const decoded = new Map(); // path -> Promise<{ buffer, start, end } or null>
     return { context, bus, decoded, unlocked: !!context && context.state === 'running' };
   })();
@@ -706,9 +717,29 @@
         decode(sound.path, null, sound.music).then((entry) => startChannel(channel, sound, entry));
         return true;
       },
+      joinChannel(handle, voice, volume) {
+        const channel = run.channels.get(voice);
+        if (!channel || channel.done) return false;
+        run.channels.set(handle, channel);
+        channel.volume = volume;
+        setLevels(channel, channel.volume, channel.pan);
+        return true;
+      },
       stopChannel(handle) {
         const channel = run.channels.get(handle);
         if (channel) stopChannel(channel);
+      },
+      fadeOutChannel(handle) {
+        const channel = run.channels.get(handle);
+        if (!channel || channel.done) return;
+        if (!channel.source) {
+          stopChannel(channel);
+          return;
+        }
+        const end = audio.context.currentTime + EVICT_FADE;
+        channel.gain.gain.setValueAtTime(channel.gain.gain.value, audio.context.currentTime);
+        channel.gain.gain.linearRampToValueAtTime(0, end);
+        channel.source.stop(end);
       },
       setChannelTransform(handle, volume, pan) {
         const channel = run.channels.get(handle);
@@ -724,6 +755,10 @@
           return true;
         }
         return false;
+      },
+      channelEnded(handle) {
+        const channel = run.channels.get(handle);
+        return !channel || channel.done;
       },
     };
   }
