@@ -80,12 +80,16 @@ def measure_match(server, seconds):
         browser.driver.get(server.url + "index.html?seed=1&ai=1,2,3,4")
         wait(browser, "window.zindle.stats.frames > 30", 30)
         browser.script("window.zindle.stats.frameTimes.length = 0;"
-                       "window.zindle.stats.workTimes.length = 0;")
+                       "window.zindle.stats.workTimes.length = 0;"
+                       "window.zindle.stats.refreshTimes.length = 0;")
         time.sleep(seconds)
         s = stats(browser)
         fps, under, p99, count = frame_figures(s["frameTimes"])
+        # The browser's own refresh rate bounds the frame rate: on a starved machine it falls.
+        refreshes = len(s["refreshTimes"])
         report("median frame rate, four computer players", f"{fps:.1f} fps", ">= 59 fps",
-               fps >= 59, seconds=seconds, frames=count + 1)
+               fps >= 59, seconds=seconds, frames=count + 1, refreshes=refreshes,
+               load_average=os.getloadavg()[0])
         report("frames under 20 ms", f"{under * 100:.1f} %", ">= 99 %", under >= 0.99,
                p99_ms=round(p99, 1), work_median_ms=round(statistics.median(s["workTimes"]), 2),
                errors=s["errors"])
