@@ -179,7 +179,7 @@ class PlaySessionTest(unittest.TestCase):
         page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
         self.assert_title_frame("the first title")
         self.assertEqual(page.state()["heroes"], [])
-        self.assertEqual(page.sound_starts(MENU_MUSIC), 1, "the title music is asked for")
+        page.wait(f"window.zindle.stats.soundStarts[{MENU_MUSIC!r}] === 1", what="the title music")
 
         # SPACE: player 1's hero is thrown in, with its sound, and the title opens to the match
         # music; the key also starts the audio.
@@ -188,8 +188,8 @@ class PlaySessionTest(unittest.TestCase):
         self.assertEqual(page.state()["heroes"][0], {"player": 0, "score": 0, "computer": False})
         page.wait("window.zindle.state().title === 0", what="the title to open")
         page.wait("window.zindle.audioState() === 'running'", what="audio to run")
-        self.assertGreaterEqual(page.sound_starts("assets/laser_shoot"), 1)
-        self.assertEqual(page.sound_starts(GAME_MUSIC), 1)
+        page.wait(f"window.zindle.stats.soundStarts[{GAME_MUSIC!r}] === 1", what="the match music")
+        self.assertGreaterEqual(page.sound_starts("assets/laser_shoot"), 1, "the spawn sound")
         self.assertEqual(page.js("return window.scrollY"), 0, "SPACE does not scroll the page")
 
         # A hidden page deactivates the stage: no frames until it is shown again. (A headless

@@ -38,7 +38,7 @@
     workTimes: [], // ms: main-thread time of each refresh that presented a frame
     refreshTimes: [], // ms: when each refresh came
     tileCounts: [], // tiles drawn in each frame
-    soundStarts: {}, // file -> sounds started from it
+    soundStarts: {}, // file -> sounds the audio graph started from it
     errors: [],
     sessions: 0,
   };
@@ -648,6 +648,7 @@
       channel.done = true;
       merge.disconnect();
     };
+    stats.soundStarts[sound.path] = (stats.soundStarts[sound.path] || 0) + 1;
     const length = entry.end - entry.start;
     if (channel.loops > 0) {
       source.loop = true;
@@ -707,7 +708,6 @@
       playSound(channelHandle, soundHandle, loops, volume, pan) {
         const sound = run.sounds.get(soundHandle);
         if (!sound) return false;
-        stats.soundStarts[sound.path] = (stats.soundStarts[sound.path] || 0) + 1;
         const channel = { session: run, loops, volume, pan, done: false, stopped: false, source: null };
         run.channels.set(channelHandle, channel);
         if (!audio.context || (!sound.music && !audio.unlocked)) {
