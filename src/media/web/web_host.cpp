@@ -34,19 +34,15 @@ EM_JS(int, jsLoadSound, (int handle, const char* path, int music), {
 EM_JS(int, jsPlaySound, (int channel, int sound, int loops, double volume, double pan), {
     return Module.host.playSound(channel >>> 0, sound >>> 0, loops, volume, pan) ? 1 : 0;
 });
-EM_JS(int, jsJoinChannel, (int channel, int voice, double volume), {
-    return Module.host.joinChannel(channel >>> 0, voice >>> 0, volume) ? 1 : 0;
-});
 EM_JS(void, jsStopChannel, (int channel), { Module.host.stopChannel(channel >>> 0); });
-EM_JS(void, jsFadeOutChannel, (int channel), { Module.host.fadeOutChannel(channel >>> 0); });
+EM_JS(void, jsFadeOutChannel, (int channel, double seconds), {
+    Module.host.fadeOutChannel(channel >>> 0, seconds);
+});
 EM_JS(void, jsSetChannelTransform, (int channel, double volume, double pan), {
     Module.host.setChannelTransform(channel >>> 0, volume, pan);
 });
 EM_JS(int, jsChannelComplete, (int channel), {
     return Module.host.channelComplete(channel >>> 0) ? 1 : 0;
-});
-EM_JS(int, jsChannelEnded, (int channel), {
-    return Module.host.channelEnded(channel >>> 0) ? 1 : 0;
 });
 // clang-format on
 
@@ -89,23 +85,17 @@ bool loadSound(std::uint32_t handle, const char* path, bool music) {
 bool playSound(std::uint32_t channel, std::uint32_t sound, int loops, double volume, double pan) {
     return jsPlaySound(asInt(channel), asInt(sound), loops, volume, pan) != 0;
 }
-bool joinChannel(std::uint32_t channel, std::uint32_t voice, double volume) {
-    return jsJoinChannel(asInt(channel), asInt(voice), volume) != 0;
-}
 void stopChannel(std::uint32_t channel) {
     jsStopChannel(asInt(channel));
 }
-void fadeOutChannel(std::uint32_t channel) {
-    jsFadeOutChannel(asInt(channel));
+void fadeOutChannel(std::uint32_t channel, double seconds) {
+    jsFadeOutChannel(asInt(channel), seconds);
 }
 void setChannelTransform(std::uint32_t channel, double volume, double pan) {
     jsSetChannelTransform(asInt(channel), volume, pan);
 }
 bool channelComplete(std::uint32_t channel) {
     return jsChannelComplete(asInt(channel)) != 0;
-}
-bool channelEnded(std::uint32_t channel) {
-    return jsChannelEnded(asInt(channel)) != 0;
 }
 
 } // namespace zindle::web_host

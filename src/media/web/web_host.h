@@ -25,16 +25,10 @@ void showError(const char* caption, const char* text);
 bool loadSound(std::uint32_t handle, const char* path, bool music);
 // False when the sound cannot be played.
 bool playSound(std::uint32_t channel, std::uint32_t sound, int loops, double volume, double pan);
-// A channel that plays as the running voice does (and completes with it), which now takes
-// volume; false when that voice has ended.
-bool joinChannel(std::uint32_t channel, std::uint32_t voice, double volume);
 void stopChannel(std::uint32_t channel);
-// Ends a voice that gives way to a newer one, with a fade short enough not to be heard as one.
-void fadeOutChannel(std::uint32_t channel);
+// Fades the channel out over seconds, then ends it: a voice that gives way to a newer one.
+void fadeOutChannel(std::uint32_t channel, double seconds);
 void setChannelTransform(std::uint32_t channel, double volume, double pan);
-// True once the channel has ended; the page then forgets it.
 bool channelComplete(std::uint32_t channel);
-// True once the channel has ended; asked by the mixing rules, which the page does not forget.
-bool channelEnded(std::uint32_t channel);
 
 } // namespace zindle::web_host

@@ -18,10 +18,7 @@ constexpr int kTileWords = 6; // left, top, width, height, atlas x, atlas y
 constexpr int kRunWords = 3;  // atlas, first tile, tile count
 // Polls one refresh may take: a wake that comes early, then the frame's own.
 constexpr int kPollsPerRefresh = 3;
-// The desktop mixer's rules, for the same mix in the page (see mix_policy.h).
-constexpr double kPolicyRate = 44100;    // Hz: the policy counts time in frames at this rate
-constexpr double kNoStackSeconds = 0.01; // a repeat start this soon joins the earlier one
-constexpr int kVoicesPerFamily = 4;
+constexpr double kTicksPerSecond = 1e6; // the voice rules' clock: microseconds of the page's
 
 MediaEvent record(int type, int code = 0, int value = 0) {
     MediaEvent event;
@@ -48,7 +45,7 @@ WebMedia& WebMedia::install() {
 
 WebMedia::WebMedia()
     : pacer_(Stage::mediaEarlyWakeup), clockStart_(web_host::now()),
-      voices_(kVoicesPerFamily, static_cast<std::uint64_t>(kNoStackSeconds * kPolicyRate)) {}
+      policy_(kVoicesPerFamily, static_cast<std::uint64_t>(kNoStackSeconds * kTicksPerSecond)) {}
 
 // --- The page's calls ------------------------------------------------------------------------
 
@@ -274,9 +271,9 @@ SoundHandle WebMedia::media_sound_from_file(const std::string& path, bool playAs
     const auto id = nextSound_;
     if (!web_host::loadSound(id, path.c_str(), playAsMusic))
         return SoundHandle::None;
-    ++nextSound_;
     if (!playAsMusic)
-        effectFamilies_.emplace(id, soundFamily(path));
+        families_.emplace(id, soundFamily(path));
+    ++nextSound_;
     return static_cast<SoundHandle>(id);
 }
 
@@ -286,48 +283,65 @@ ChannelHandle WebMedia::media_sound_channel_create(SoundHandle sound, double, in
     const SoundTransform t = transform ? *transform : SoundTransform{};
     const double volume = clampUnit(t.volume, 0);
     const double pan = clampUnit(t.pan, -1);
+    const auto family = families_.find(handleValue(sound));
+    std::optional<VoicePolicy::Admission> admission;
+    const auto now = static_cast<std::uint64_t>(web_host::now() * kTicksPerSecond);
+    if (family != families_.end()) {
+        policy_.forgetEnded([](std::uint32_t voice) { return web_host::channelComplete(voice); });
+        admission = policy_.admit(handleValue(sound), family->second, volume, now);
+        if (admission->join) {
+            const auto id = nextChannel_++;
+            joined_.emplace(id, Joined{*admission->join});
+            // The voice keeps its place in the picture; only its level rises to the louder start.
+            web_host::setChannelTransform(*admission->join, admission->joinVolume,
+                                          voicePans_[*admission->join]);
+            return static_cast<ChannelHandle>(id);
+        }
+        for (const auto voice : admission->evict) {
+            web_host::fadeOutChannel(voice, kEvictFadeSeconds);
+            voicePans_.erase(voice);
+        }
+    }
     const auto id = nextChannel_;
-    const auto family = effectFamilies_.find(handleValue(sound));
-    if (family == effectFamilies_.end()) {
-        // Music: one voice, with the same headroom as every effect.
-        if (!web_host::playSound(id, handleValue(sound), std::max(loops, 0),
-                                 volume * kVoiceHeadroom, pan))
-            return ChannelHandle::None;
-        ++nextChannel_;
-        return static_cast<ChannelHandle>(id);
-    }
-    const auto now = static_cast<std::uint64_t>(media_time_stamp() * kPolicyRate);
-    voices_.forgetEnded([](std::uint32_t voice) { return web_host::channelEnded(voice); });
-    const auto admission = voices_.admit(handleValue(sound), family->second, volume, now);
-    if (admission.join) {
-        // A channel of its own that completes with the voice it joined, now at the louder level.
-        if (!web_host::joinChannel(id, *admission.join, admission.joinVolume * kVoiceHeadroom))
-            return ChannelHandle::None;
-        ++nextChannel_;
-        return static_cast<ChannelHandle>(id);
-    }
-    for (const auto voice : admission.evict)
-        web_host::fadeOutChannel(voice);
-    if (!web_host::playSound(id, handleValue(sound), std::max(loops, 0), volume * kVoiceHeadroom,
-                             pan))
+    if (!web_host::playSound(id, handleValue(sound), std::max(loops, 0), volume, pan))
         return ChannelHandle::None;
     ++nextChannel_;
-    voices_.started(id, handleValue(sound), family->second, volume, now);
+    if (admission) {
+        policy_.started(id, handleValue(sound), family->second, volume, now);
+        voicePans_[id] = pan;
+    }
     return static_cast<ChannelHandle>(id);
 }
 
 void WebMedia::media_sound_channel_stop(ChannelHandle channel) {
+    // A joined start leaves the voice to the start that owns it.
+    if (auto joined = joined_.find(handleValue(channel)); joined != joined_.end()) {
+        joined->second.stopped = true;
+        return;
+    }
     web_host::stopChannel(handleValue(channel));
 }
 
 void WebMedia::media_sound_channel_set_transform(ChannelHandle channel,
                                                  const SoundTransform& transform) {
-    web_host::setChannelTransform(handleValue(channel), clampUnit(transform.volume, 0),
+    std::uint32_t target = handleValue(channel);
+    if (auto joined = joined_.find(target); joined != joined_.end())
+        target = joined->second.voice;
+    web_host::setChannelTransform(target, clampUnit(transform.volume, 0),
                                   clampUnit(transform.pan, -1));
 }
 
 bool WebMedia::media_sound_channel_is_complete(ChannelHandle channel) {
-    return web_host::channelComplete(handleValue(channel));
+    if (auto joined = joined_.find(handleValue(channel)); joined != joined_.end()) {
+        if (!joined->second.stopped && !web_host::channelComplete(joined->second.voice))
+            return false;
+        joined_.erase(joined);
+        return true;
+    }
+    const bool complete = web_host::channelComplete(handleValue(channel));
+    if (complete)
+        voicePans_.erase(handleValue(channel));
+    return complete;
 }
 
 } // namespace zindle

@@ -109,9 +109,17 @@ private:
     std::uint32_t nextBitmap_ = 1;
     std::uint32_t nextSound_ = 1;
     std::uint32_t nextChannel_ = 1;
-    // The desktop mixer's rules for effects: the family of each sound, and the voices playing.
-    std::unordered_map<std::uint32_t, std::string> effectFamilies_;
-    VoicePolicy voices_;
+    // Effects follow the same voice rules as on the desktop; the page's audio graph keeps the
+    // headroom and the limiter. A start that joined a running voice gets a handle of its own,
+    // which ends with that voice.
+    struct Joined {
+        std::uint32_t voice;
+        bool stopped = false;
+    };
+    std::unordered_map<std::uint32_t, std::string> families_; // effects by sound handle
+    std::unordered_map<std::uint32_t, double> voicePans_;     // pan of each effect voice
+    std::unordered_map<std::uint32_t, Joined> joined_;        // by channel handle
+    VoicePolicy policy_;
 
     // A frame as the page draws it, reused between frames: per tile, six 16-bit numbers (left,
     // top, width, height, atlas x, atlas y); per run of tiles over one atlas, three 32-bit

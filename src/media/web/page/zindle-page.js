@@ -20,9 +20,9 @@
   const DECODER_DELAY = 529; // samples every MP3 decoder adds before the encoder's delay
   const TILE_WORDS = 6; // per tile: left, top, width, height, atlas x, atlas y
   const SAMPLE_RATE = 44100; // Hz, the rate of the game's sounds: decoded without resampling
+  const VOICE_HEADROOM = 0.5; // gain before the sum, the desktop mixer's (-6 dB)
+  const LIMITER_THRESHOLD_DB = -1; // where the output limiter starts to turn the sum down
   const FRAME_SAMPLES = 3600; // frame records kept for the measurements (a minute at 60 Hz)
-  const LIMITER_CEILING_DB = -0.3; // dBFS: where the limiter holds the sum (0.97 of full scale)
-  const EVICT_FADE = 0.008; // s: a voice that gives way fades rather than clicks off
 
   const panel = document.getElementById('panel');
   const heading = document.getElementById('heading');
@@ -142,11 +142,13 @@
         context = null;
       }
     }
-    // The sum passes a limiter, as on the desktop, so that many sounds at once never clip.
+    // As on the desktop: every voice keeps headroom before the sum (the bus), and a limiter
+    // (a compressor with a hard knee and a high ratio) catches the peaks that remain.
     const bus = context ? context.createGain() : null;
     if (bus) {
+      bus.gain.value = VOICE_HEADROOM;
       const limiter = context.createDynamicsCompressor();
-      limiter.threshold.value = LIMITER_CEILING_DB;
+      limiter.threshold.value = LIMITER_THRESHOLD_DB;
       limiter.knee.value = 0;
       limiter.ratio.value = 20;
       limiter.attack.value = 0.002;
@@ -601,6 +603,20 @@
     session.channels.clear();
   }
 
+  // Turns the channel down over seconds and ends it then; its end is reported as usual.
+  function fadeOutChannel(channel, seconds) {
+    if (!channel.source) {
+      stopChannel(channel);
+      return;
+    }
+    const at = audio.context.currentTime;
+    channel.gain.gain.setValueAtTime(channel.gain.gain.value, at);
+    channel.gain.gain.linearRampToValueAtTime(0, at + seconds);
+    try {
+      channel.source.stop(at + seconds);
+    } catch (error) { /* never started */ }
+  }
+
   function stopChannel(channel) {
     channel.stopped = true;
     channel.done = true;
@@ -717,29 +733,13 @@
         decode(sound.path, null, sound.music).then((entry) => startChannel(channel, sound, entry));
         return true;
       },
-      joinChannel(handle, voice, volume) {
-        const channel = run.channels.get(voice);
-        if (!channel || channel.done) return false;
-        run.channels.set(handle, channel);
-        channel.volume = volume;
-        setLevels(channel, channel.volume, channel.pan);
-        return true;
-      },
       stopChannel(handle) {
         const channel = run.channels.get(handle);
         if (channel) stopChannel(channel);
       },
-      fadeOutChannel(handle) {
+      fadeOutChannel(handle, seconds) {
         const channel = run.channels.get(handle);
-        if (!channel || channel.done) return;
-        if (!channel.source) {
-          stopChannel(channel);
-          return;
-        }
-        const end = audio.context.currentTime + EVICT_FADE;
-        channel.gain.gain.setValueAtTime(channel.gain.gain.value, audio.context.currentTime);
-        channel.gain.gain.linearRampToValueAtTime(0, end);
-        channel.source.stop(end);
+        if (channel) fadeOutChannel(channel, seconds);
       },
       setChannelTransform(handle, volume, pan) {
         const channel = run.channels.get(handle);
@@ -755,10 +755,6 @@
           return true;
         }
         return false;
-      },
-      channelEnded(handle) {
-        const channel = run.channels.get(handle);
-        return !channel || channel.done;
       },
     };
   }
