@@ -135,20 +135,18 @@ double WebMedia::media_time_stamp() {
     return pacer_.clock(web_host::now() - clockStart_);
 }
 
-void WebMedia::fastForward(double seconds, std::size_t untilTiles) {
+void WebMedia::fastForward(double seconds, const std::function<bool()>& done,
+                           const std::function<void()>& beforeFrame) {
     constexpr double kFrameRate = 60; // frames a second, as a headless run plays them
-    auto tilesInTree = [this] {
-        std::size_t tiles = 0;
-        tree_.forEachBatch(stageObject(stage_), [&](const DisplayTree::Batch& batch) {
-            tiles += batch.data.size() / 3;
-        });
-        return tiles;
-    };
+    // Only a held clock may be moved: a running one would go backwards.
+    if (!heldClock_)
+        return;
     drawing_ = false;
     for (long frame = 0; frame / kFrameRate < seconds && running(); ++frame) {
-        if (untilTiles > 0 && tilesInTree() >= untilTiles)
+        if (done())
             break;
         heldClock_ = static_cast<double>(frame) / kFrameRate;
+        beforeFrame();
         rendered_ = false;
         deliver(record(MediaEventType::POLL));
         // k/60 - (k-1)/60 may round to a hair under a period; a redraw then renders the frame,

@@ -48,9 +48,10 @@ public:
     // same moments as in a headless run.
     void holdClock() { heldClock_ = 0; }
     // Plays frames at exactly 60 a second of the held clock, as a headless run does, without
-    // drawing them, until it reads seconds or a frame holds untilTiles tiles (0: no such
-    // limit); then lets the clock run on from there in real time.
-    void fastForward(double seconds, std::size_t untilTiles = 0);
+    // drawing them, until it reads seconds or done() says so; then lets the clock run on from
+    // there in real time. beforeFrame runs before each of those frames.
+    void fastForward(double seconds, const std::function<bool()>& done,
+                     const std::function<void()>& beforeFrame);
 
     // --- MediaBackend ---------------------------------------------------------------------------
     void media_set_package(const std::string& company, const std::string& file,
@@ -108,7 +109,6 @@ private:
     std::uint32_t nextBitmap_ = 1;
     std::uint32_t nextSound_ = 1;
     std::uint32_t nextChannel_ = 1;
-
     // Effects follow the same voice rules as on the desktop; the page's audio graph keeps the
     // headroom and the limiter. A start that joined a running voice gets a handle of its own,
     // which ends with that voice.

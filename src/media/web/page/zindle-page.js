@@ -38,7 +38,7 @@
     workTimes: [], // ms: main-thread time of each refresh that presented a frame
     refreshTimes: [], // ms: when each refresh came
     tileCounts: [], // tiles drawn in each frame
-    soundStarts: {}, // file -> sounds started from it
+    soundStarts: {}, // file -> sounds the audio graph started from it
     errors: [],
     sessions: 0,
   };
@@ -664,6 +664,7 @@
       channel.done = true;
       merge.disconnect();
     };
+    stats.soundStarts[sound.path] = (stats.soundStarts[sound.path] || 0) + 1;
     const length = entry.end - entry.start;
     if (channel.loops > 0) {
       source.loop = true;
@@ -723,7 +724,6 @@
       playSound(channelHandle, soundHandle, loops, volume, pan) {
         const sound = run.sounds.get(soundHandle);
         if (!sound) return false;
-        stats.soundStarts[sound.path] = (stats.soundStarts[sound.path] || 0) + 1;
         const channel = { session: run, loops, volume, pan, done: false, stopped: false, source: null };
         run.channels.set(channelHandle, channel);
         if (!audio.context || (!sound.music && !audio.unlocked)) {
@@ -795,12 +795,12 @@
     done(await WebAssembly.instantiate(wasmModule, imports), wasmModule);
   }
 
-  // Options for measurements only, from the address: ?seed=N&ai=1,2,3,4&skip=S&until=T (see
+  // Options for measurements only, from the address: ?seed=N&ai=1,2,3,4&skip=S&score=N (see
   // web_entry.cpp). Without them the game starts as it always does.
   function measurementOptions() {
     const query = new URLSearchParams(window.location.search);
     const options = [];
-    for (const name of ['seed', 'ai', 'skip', 'until'])
+    for (const name of ['seed', 'ai', 'skip', 'score'])
       if (query.has(name)) options.push(`--${name}`, query.get(name));
     return options;
   }
