@@ -3,7 +3,7 @@
 
 #include "effects/effects_fixture.h"
 
-namespace zindle::testing {
+namespace zindle::test {
 namespace {
 
 class CloudTest : public EffectsTest {
@@ -109,4 +109,4 @@ TEST_F(CloudTest, SizesBeyondTheTableHaveNoContactBox) {
 }
 
 } // namespace
-} // namespace zindle::testing
+} // namespace zindle::test

@@ -11,8 +11,8 @@
 namespace zindle {
 namespace {
 
-using sdltest::freshMedia;
-using sdltest::runWindow;
+using test::freshMedia;
+using test::runWindow;
 
 std::vector<MediaEvent> ofType(const std::vector<MediaEvent>& records, std::vector<int> types) {
     std::vector<MediaEvent> out;
@@ -226,7 +226,7 @@ TEST(SdlErrorTest, ErrorBoxWithoutADisplayReturns) {
     const std::string saved = display ? display : "";
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
-    auto& media = sdltest::freshMedia();
+    auto& media = test::freshMedia();
     media.media_show_error("Error", "The atlas could not be loaded");
     if (display)
         setenv("DISPLAY", saved.c_str(), 1);
