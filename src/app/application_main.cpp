@@ -18,8 +18,9 @@ constexpr int kStageHeight = 320;            // px
 constexpr double kFrameRate = 60.0;          // frames per second
 constexpr std::uint32_t kSkyBlue = 0x85E3FF; // the window's clear colour
 constexpr const char* kTitle = "Zindle vs Pellorin";
+} // namespace
 
-void reportFatal(const std::string& text) {
+void ApplicationMain::reportFatal(const std::string& text) {
     // The box is a courtesy: if it cannot be shown, standard error still carries the text.
     try {
         media_show_error("Error", text);
@@ -27,7 +28,6 @@ void reportFatal(const std::string& text) {
     }
     std::cerr << text << std::endl;
 }
-} // namespace
 
 void ApplicationMain::main() {
     Lib::setPackage("ZindleAndPellorin", "MyApplication", "org.zindle.game", "1.0.0");
