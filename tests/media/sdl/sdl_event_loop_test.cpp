@@ -101,8 +101,9 @@ TEST(SdlEventLoopTest, WakesOfZeroOrLessComeWhenTheFrameIsDue) {
     ASSERT_EQ(waited.size(), 3u);
     EXPECT_GE(waited[0], Stage::mediaEarlyWakeup);
     EXPECT_GE(waited[1], Stage::mediaEarlyWakeup - 0.003);
-    EXPECT_LT(waited[1], waited[0]);
-    EXPECT_LT(waited[2], 0.002); // overdue: at once
+    // Upper bounds measure the scheduler as much as the loop: on a busy machine a 2 ms sleep can
+    // outlast a 5 ms one. Only an overdue wake that waited a whole margin is the loop's fault.
+    EXPECT_LT(waited[2], Stage::mediaEarlyWakeup); // overdue: at once
 }
 
 TEST(SdlEventLoopTest, WakesAtOnceAreServedWithoutSpinning) {
