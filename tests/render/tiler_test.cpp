@@ -1,7 +1,7 @@
+#include "app/process_state.h"
 #include "render/tile_list.h"
 #include "render/tiler.h"
 
-#include "framework/assets.h"
 #include "framework/display_object.h"
 #include "framework/graphics.h"
 #include "framework/lib.h"
@@ -9,6 +9,8 @@
 #include "support/asset_folder.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <random>
 #include <stdexcept>
@@ -19,16 +21,12 @@ namespace {
 class TilerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Lib::reset();
+        resetProcessState();
         media = &HeadlessMedia::install();
-        Assets::reset();
         folder = std::make_unique<test::AssetFolder>();
         folder->copyTestData("atlas_64x32.png", "assets/gametiles.png");
     }
-    void TearDown() override {
-        Lib::reset();
-        Assets::reset();
-    }
+    void TearDown() override { resetProcessState(); }
 
     std::unique_ptr<Tiler> load(const std::string& list) {
         folder->write("assets/gametiles.txt", list);
@@ -65,6 +63,22 @@ TEST_F(TilerTest, WarningsGoToStandardOutputAndSkippedLinesUseNoId) {
     EXPECT_EQ(tiler->frames.at("A"), 0);
     EXPECT_EQ(tiler->frames.at("D"), 1);
     EXPECT_EQ(tiler->frames.count("C"), 0u);
+}
+
+TEST_F(TilerTest, WarningsPastTheLimitAreCountedInOneLineNamingTheList) {
+    std::string list;
+    for (int i = 0; i < 60; ++i)
+        list += "SHORT 1 2\n";
+    list += "A 0 0 8 8 4 4\n";
+    ::testing::internal::CaptureStdout();
+    auto tiler = load(list);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 51) << out;
+    EXPECT_NE(out.find("Warning: 10 more warnings about the tile list assets/gametiles.txt not "
+                       "shown\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(tiler->frames.at("A"), 0);
 }
 
 TEST_F(TilerTest, AListWithoutTilesIsReportedInOneLine) {

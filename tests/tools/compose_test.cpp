@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace zindle;
 using namespace zindle::shot;
 
@@ -49,8 +51,8 @@ TEST(ShotComposeTest, LaterTilesBlendOverEarlierOnesByAlpha) {
 }
 
 TEST(ShotComposeTest, FractionalPositionsSnapToTheNearestPixelAndEdgesClip) {
-    HeadlessMedia::Frame frame{0, {tile(0, 1.4, 1.6), tile(0, -0.4, 5.9)}};
-    auto image = composeFrame(frame, lookup, 0x000000, 4, 6);
+    HeadlessMedia::Frame frame{0, {tile(0, 1.4, 1.6), tile(0, -0.4, 5.9), tile(0, 3.5, 4.5)}};
+    auto image = composeFrame(frame, lookup, 0x000000, 6, 6);
     // Left edge at 0.4, top at 0.6: pixels 0..1 across, 1..2 down.
     EXPECT_EQ(at(image, 0, 1), (RGB{255, 0, 0}));
     EXPECT_EQ(at(image, 1, 2), (RGB{255, 0, 0}));
@@ -59,6 +61,12 @@ TEST(ShotComposeTest, FractionalPositionsSnapToTheNearestPixelAndEdgesClip) {
     // The second tile hangs off the left and bottom edges; only pixel (0, 5) shows.
     EXPECT_EQ(at(image, 0, 5), (RGB{255, 0, 0}));
     EXPECT_EQ(at(image, 1, 5), (RGB{0, 0, 0}));
+    // A corner on a half pixel (2.5, 3.5) rounds up, as the renderer rounds it.
+    EXPECT_EQ(at(image, 2, 4), (RGB{0, 0, 0}));
+    EXPECT_EQ(at(image, 3, 4), (RGB{255, 0, 0}));
+    EXPECT_EQ(at(image, 3, 3), (RGB{0, 0, 0}));
+    EXPECT_EQ(at(image, 4, 5), (RGB{255, 0, 0}));
+    EXPECT_EQ(at(image, 5, 4), (RGB{0, 0, 0}));
 }
 
 TEST(ShotComposeTest, ScalingRepeatsEveryPixelAsABlock) {
@@ -68,4 +76,18 @@ TEST(ShotComposeTest, ScalingRepeatsEveryPixelAsABlock) {
     ASSERT_EQ(big.height, 3);
     EXPECT_EQ(at(big, 2, 2), (RGB{1, 2, 3}));
     EXPECT_EQ(at(big, 3, 0), (RGB{4, 5, 6}));
+}
+
+// Centres and positions near and beyond the ends of an int (a tile list may hold centres of
+// +-2^31) draw nothing and convert nothing out of range; the sanitizer build checks the latter.
+TEST(ShotComposeTest, FarAwayTilesDrawNothing) {
+    const double far = 2147483648.0; // 2^31
+    HeadlessMedia::Frame frame{0,
+                               {tile(0, 3, 3, far, far), tile(0, 3, 3, -far, -far),
+                                tile(0, 1e300, -1e300), tile(0, 3, 3, far - 1, 0),
+                                tile(0, std::nan(""), 3)}};
+    const auto image = composeFrame(frame, lookup, 0x85E3FF, 6, 6);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x)
+            EXPECT_EQ(at(image, x, y), (RGB{0x85, 0xE3, 0xFF})) << x << "," << y;
 }

@@ -6,15 +6,13 @@
 #include "actors/hero.h"
 #include "app/application_main.h"
 #include "app/main.h"
+#include "app/process_state.h"
 #include "framework/assets.h"
 #include "framework/event.h"
 #include "framework/lib.h"
 #include "framework/random.h"
-#include "framework/sound_channel.h"
 #include "input/input.h"
 #include "match/game.h"
-#include "sound/beeper.h"
-#include "sound/music.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -69,23 +67,12 @@ const Paddle& paddle(int index) {
 class GameJoystickTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        forgetTheProgram();
-        media = &sdltest::freshMedia();
+        resetProcessState();
+        media = &test::freshMedia();
         Assets::setSearchRoots({std::filesystem::path(ZINDLE_ASSETS_DIR).parent_path()});
         seedRandom(kSeed);
     }
-    void TearDown() override {
-        forgetTheProgram();
-        Assets::reset();
-    }
-    static void forgetTheProgram() {
-        Main::reset();
-        Game::reset();
-        Lib::reset();
-        SoundChannel::reset();
-        Music::init();
-        Beeper::sounds.clear();
-    }
+    void TearDown() override { resetProcessState(); }
 
     // One step of the script: run each frame until it returns true.
     struct Step {

@@ -6,17 +6,19 @@
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 
 namespace zindle {
 namespace {
 
-using sdltest::freshMedia;
-using sdltest::waitUntil;
+using test::freshMedia;
+using test::waitUntil;
 
 constexpr double kShort = 0.05; // s: length of the test effect
 constexpr double kPatience = 3; // s: longest a short sound may take to be reported ended
@@ -24,8 +26,8 @@ constexpr double kPatience = 3; // s: longest a short sound may take to be repor
 class SdlAudioTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        sdltest::writeWav(dir.file("blip.wav"), kShort);
-        sdltest::writeMp3(dir.file("tune.mp3"), 0.2);
+        test::writeWav(dir.file("blip.wav"), kShort);
+        test::writeMp3(dir.file("tune.mp3"), 0.2);
         media = &freshMedia();
     }
     bool completes(ChannelHandle channel) {
@@ -33,7 +35,7 @@ protected:
                          kPatience);
     }
 
-    sdltest::ScratchDir dir;
+    test::ScratchDir dir;
     SdlMedia* media = nullptr;
 };
 
@@ -62,7 +64,7 @@ TEST_F(SdlAudioTest, Mp3MusicStreamsPlaysAndCompletes) {
 // The mixer consumes sound no faster than real time, so a 0.2 s sound repeated once is still
 // playing 0.3 s after it started, where one played only once would have ended.
 TEST_F(SdlAudioTest, LoopCountIsRepeatsAfterTheFirstPlay) {
-    sdltest::writeWav(dir.file("beep.wav"), 0.2);
+    test::writeWav(dir.file("beep.wav"), 0.2);
     const SoundHandle beep = media->media_sound_from_file(dir.file("beep.wav"), false);
     const SoundHandle tune = media->media_sound_from_file(dir.file("tune.mp3"), true);
     const ChannelHandle effect = media->media_sound_channel_create(beep, 0, 1, nullptr);
@@ -90,7 +92,7 @@ TEST_F(SdlAudioTest, MusicLoopingForeverEndsOnlyWhenStoppedOrReplaced) {
 }
 
 TEST_F(SdlAudioTest, StoppedEffectReportsCompleteAtOnce) {
-    sdltest::writeWav(dir.file("long.wav"), 2);
+    test::writeWav(dir.file("long.wav"), 2);
     const SoundHandle hum = media->media_sound_from_file(dir.file("long.wav"), false);
     const ChannelHandle channel = media->media_sound_channel_create(hum, 0, 0, nullptr);
     ASSERT_NE(channel, ChannelHandle::None);
@@ -107,7 +109,7 @@ TEST_F(SdlAudioTest, ReusedMixerChannelDoesNotRevivePlayedOutSound) {
     const int mixer = media->mixerChannelOf(first);
     ASSERT_TRUE(waitUntil([&] { return Mix_Playing(mixer) == 0; }, kPatience));
     // The next effect takes the freed mixer channel while the first is still unpolled.
-    sdltest::writeWav(dir.file("long.wav"), 2);
+    test::writeWav(dir.file("long.wav"), 2);
     const ChannelHandle second = media->media_sound_channel_create(
         media->media_sound_from_file(dir.file("long.wav"), false), 0, 0, nullptr);
     ASSERT_EQ(media->mixerChannelOf(second), mixer);
@@ -120,7 +122,7 @@ TEST_F(SdlAudioTest, ReusedMixerChannelDoesNotRevivePlayedOutSound) {
 }
 
 TEST_F(SdlAudioTest, VolumeAndPanAreClampedAndSetOnEveryPlay) {
-    sdltest::writeWav(dir.file("long.wav"), 2);
+    test::writeWav(dir.file("long.wav"), 2);
     const SoundHandle hum = media->media_sound_from_file(dir.file("long.wav"), false);
     const SoundTransform loud{5.0, -3.0};
     const ChannelHandle channel = media->media_sound_channel_create(hum, 0, 0, &loud);
@@ -165,7 +167,7 @@ TEST_F(SdlAudioTest, ManySoundsAtOnceTakeOverTheOldestChannel) {
     std::vector<ChannelHandle> channels;
     for (int i = 0; i < SdlAudio::kMixerChannels + 1; ++i) {
         const std::string name = dir.file("hum" + std::to_string(i) + "x.wav");
-        sdltest::writeWav(name, 2);
+        test::writeWav(name, 2);
         channels.push_back(media->media_sound_channel_create(
             media->media_sound_from_file(name, false), 0, 0, nullptr));
     }
@@ -177,7 +179,7 @@ TEST_F(SdlAudioTest, ManySoundsAtOnceTakeOverTheOldestChannel) {
 }
 
 TEST_F(SdlAudioTest, BadFilesAndHandlesAreRefusedQuietly) {
-    sdltest::writeText(dir.file("noise.wav"), "RIFF....WAVEnot a wave at all");
+    test::writeText(dir.file("noise.wav"), "RIFF....WAVEnot a wave at all");
     EXPECT_EQ(media->media_sound_from_file(dir.file("missing.wav"), false), SoundHandle::None);
     EXPECT_EQ(media->media_sound_from_file(dir.file("noise.wav"), false), SoundHandle::None);
     EXPECT_EQ(media->media_sound_from_file(dir.file("missing.mp3"), true), SoundHandle::None);
@@ -188,6 +190,41 @@ TEST_F(SdlAudioTest, BadFilesAndHandlesAreRefusedQuietly) {
     EXPECT_TRUE(media->media_sound_channel_is_complete(static_cast<ChannelHandle>(77)));
     media->media_sound_channel_stop(static_cast<ChannelHandle>(77));
     media->media_sound_channel_set_transform(ChannelHandle::None, SoundTransform{});
+}
+
+// A 16-bit mono PCM wav of the given samples, all silence, at the given rate.
+std::string pcmWav(std::uint32_t rate, std::uint32_t samples) {
+    auto le = [](std::uint32_t v, int bytes) {
+        std::string out;
+        for (int i = 0; i < bytes; ++i)
+            out += static_cast<char>(v >> (8 * i) & 0xFF);
+        return out;
+    };
+    const std::uint32_t data = samples * 2;
+    return "RIFF" + le(36 + data, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(rate, 4) +
+           le(rate * 2, 4) + le(2, 2) + le(16, 2) + "data" + le(data, 4) + std::string(data, '\0');
+}
+
+// Effects are decoded whole at the mixer's rate: a small file that claims a very low rate, or
+// a long one, is refused with one line before it is decoded, not after it took gigabytes. Music
+// and effects alike are read only from regular files.
+TEST_F(SdlAudioTest, EffectsTooLongOrNotRegularFilesAreRefusedInOneLine) {
+    test::writeText(dir.file("slow.wav"), pcmWav(2, 40));           // 20 s
+    test::writeText(dir.file("long.wav"), pcmWav(8000, 8000 * 11)); // 11 s
+    test::writeText(dir.file("fine.wav"), pcmWav(8000, 8000 * 9));  // 9 s
+    std::filesystem::create_directory(dir.file("folder.mp3"));
+    std::filesystem::create_symlink("/dev/zero", dir.file("zero.wav"));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(media->media_sound_from_file(dir.file("slow.wav"), false), SoundHandle::None);
+    EXPECT_EQ(media->media_sound_from_file(dir.file("long.wav"), false), SoundHandle::None);
+    EXPECT_NE(media->media_sound_from_file(dir.file("fine.wav"), false), SoundHandle::None);
+    EXPECT_EQ(media->media_sound_from_file(dir.file("zero.wav"), false), SoundHandle::None);
+    EXPECT_EQ(media->media_sound_from_file(dir.file("folder.mp3"), true), SoundHandle::None);
+    const std::string said = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 4) << said;
+    for (const char* name : {"slow.wav: 20 s long", "long.wav: 11 s long", "zero.wav: a character",
+                             "folder.mp3: a folder"})
+        EXPECT_NE(said.find(name), std::string::npos) << name << " in " << said;
 }
 
 // Sounds started from the mixer's own hook all begin in the next block, like the starts of one
@@ -218,11 +255,11 @@ protected:
         ASSERT_TRUE(done.wait_for(lock, std::chrono::seconds(3), [&] { return !burst; }));
     }
     SoundHandle load(const std::string& name) {
-        sdltest::writeWav(dir.file(name), 2);
+        test::writeWav(dir.file(name), 2);
         return audio.load(dir.file(name), false);
     }
 
-    sdltest::ScratchDir dir;
+    test::ScratchDir dir;
     SdlAudio audio;
     std::mutex mutex;
     std::condition_variable done;
@@ -288,8 +325,8 @@ TEST_F(SdlAudioMixTest, AFamilyKeepsItsBoundAndTheSumIsLimited) {
 // Without any audio device, SDL's dummy driver takes over: one line says so, sounds still load
 // and channels still end.
 TEST(SdlAudioFallbackTest, PlaysOnSilentlyWithoutAnAudioDevice) {
-    sdltest::ScratchDir dir;
-    sdltest::writeWav(dir.file("blip.wav"), kShort);
+    test::ScratchDir dir;
+    test::writeWav(dir.file("blip.wav"), kShort);
     const char* before = std::getenv("SDL_AUDIODRIVER");
     const std::string saved = before ? before : "";
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);

@@ -8,8 +8,8 @@
 namespace zindle {
 namespace {
 
-using sdltest::freshMedia;
-using sdltest::runWindow;
+using test::freshMedia;
+using test::runWindow;
 
 // Virtual pads, attached and detached as a player would plug real ones in and out.
 class SdlJoystickTest : public ::testing::Test {

@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <thread>
 
-namespace zindle::sdltest {
+namespace zindle::test {
 
 namespace {
 constexpr int kRate = 44100;        // Hz
@@ -140,4 +140,4 @@ bool waitUntil(const std::function<bool()>& done, double timeout) {
     return true;
 }
 
-} // namespace zindle::sdltest
+} // namespace zindle::test

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace zindle::sdltest {
+namespace zindle::test {
 
 // Dummy video and disk audio (into /dev/null), unless the environment chose others.
 void useHeadlessDrivers();
@@ -48,4 +48,4 @@ void runWindow(SdlMedia& media, const std::function<void(StageHandle)>& ready,
 // Waits (up to timeout seconds, polling) until done() holds; returns whether it did.
 bool waitUntil(const std::function<bool()>& done, double timeout);
 
-} // namespace zindle::sdltest
+} // namespace zindle::test
