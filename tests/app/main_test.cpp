@@ -45,8 +45,9 @@ protected:
         Assets::reset();
     }
 
-    void start(std::unique_ptr<HeadlessMedia> backend) {
+    void start(std::unique_ptr<HeadlessMedia> backend, bool fullScreen = true) {
         Main::reset();
+        Main::startFullScreen = fullScreen;
         Lib::reset();
         media = &static_cast<HeadlessMedia&>(media_install(std::move(backend)));
         SoundChannel::reset();
@@ -208,6 +209,18 @@ TEST_F(MainTest, AltEnterTogglesFullScreen) {
     key(MediaEventType::KEY_DOWN, Keyboard::ENTER, Stage::efAltDown);
     EXPECT_TRUE(Main::fullscreen);
     EXPECT_EQ(media->displayState(), 1);
+}
+
+TEST_F(MainTest, AWindowedStartStaysInTheWindowUntilAltEnter) {
+    start(std::make_unique<HeadlessMedia>(), false);
+    EXPECT_EQ(media->displayState(), 0);
+    EXPECT_FALSE(Main::fullscreen);
+    EXPECT_EQ(media->scaleMode(), 3);
+    key(MediaEventType::KEY_DOWN, Keyboard::ENTER, Stage::efAltDown);
+    EXPECT_TRUE(Main::fullscreen);
+    EXPECT_EQ(media->displayState(), 1);
+    Main::reset();
+    EXPECT_TRUE(Main::startFullScreen) << "a reset forgets the command line";
 }
 
 TEST_F(MainTest, AltF4ClosesAfterTheBoardSawTheKey) {

@@ -49,6 +49,14 @@ public:
     SdlMedia();
     ~SdlMedia() override;
 
+    // --- Set by the process entry before the window opens --------------------------------------
+    // Silence: sounds go to SDL's dummy audio driver, which consumes them in real time, so they
+    // still load and their channels still end as they would on a sound card.
+    void mute();
+    // The window opens at the largest whole multiple of the picture's size that fits the
+    // screen's usable area, instead of at the picture's own size.
+    void fitWindowToScreen() { fitWindow_ = true; }
+
     // --- For tests -----------------------------------------------------------------------------
     // The stage's picture as a render draws it, at the logical size, row by row, as 0xAARRGGBB;
     // empty when no window is open.
@@ -146,6 +154,8 @@ private:
     int displayState_ = 0;
     int scaleMode_ = 3;
     bool cursorShown_ = true;
+    bool fitWindow_ = false;
+    bool muted_ = false;
 
     bool closeRequested_ = false;
     double wakeAt_ = 0;         // seconds of timeStamp() at which the stage wants its poll

@@ -7,6 +7,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace zindle {
@@ -15,6 +16,16 @@ namespace {
 // The one window's handle: there is never a second.
 constexpr auto kWindow = static_cast<WindowHandle>(1);
 constexpr int kFullScreen = 1;
+
+// The largest whole multiple of width by height that fits the usable area (the screen less
+// panels and docks) of the first display; 1 when even that does not fit or nothing is known.
+// Whole multiples keep every pixel of the art the same size.
+int largestFittingMultiple(int width, int height) {
+    SDL_Rect usable{};
+    if (width <= 0 || height <= 0 || SDL_GetDisplayUsableBounds(0, &usable) != 0)
+        return 1;
+    return std::max(1, std::min(usable.w / width, usable.h / height));
+}
 } // namespace
 
 void SdlMedia::createMainFrame(WindowReadyHandler onReady, int width, int height, unsigned,
@@ -50,8 +61,9 @@ void SdlMedia::openWindow(int width, int height, const std::string& title, Bitma
         throw std::runtime_error(std::string("Could not start the video: ") + SDL_GetError());
     videoStarted_ = true;
 
+    const int scale = fitWindow_ ? largestFittingMultiple(width, height) : 1;
     window_.reset(SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                   width, height, SDL_WINDOW_SHOWN));
+                                   width * scale, height * scale, SDL_WINDOW_SHOWN));
     if (!window_)
         throw std::runtime_error(std::string("Could not open the window: ") + SDL_GetError());
     createRenderer();
