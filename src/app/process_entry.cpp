@@ -5,12 +5,18 @@
 #include "app/command_line.h"
 #include "app/main.h"
 #include "app/pacing_log.h"
+#include "framework/assets.h"
 #include "media/sdl/sdl_media.h"
 
 #include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
+
+namespace {
+// Pads SDL does not know, mapped by the players' own lines; shipped with the data.
+constexpr const char* kPadMappings = "assets/gamecontrollerdb.txt";
+} // namespace
 
 int main(int argc, char** argv) {
     using zindle::CommandLine;
@@ -35,6 +41,7 @@ int main(int argc, char** argv) {
             media.mute();
         if (line.windowed)
             media.fitWindowToScreen();
+        media.useControllerMappings(zindle::Assets::resolve(kPadMappings));
     } catch (const std::exception& e) {
         // No media layer means no message box either: standard error is all there is.
         std::cerr << e.what() << std::endl;

@@ -3,12 +3,16 @@
 #include "media/sdl/sdl_media.h"
 
 #include "media/sdl/sdl_audio.h"
+#include "media/sdl/sdl_controller_mappings.h"
 #include "media/sdl/sdl_joysticks.h"
 
 #include <SDL.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <iostream>
 #include <stdexcept>
+#include <string_view>
 
 namespace zindle {
 
@@ -57,9 +61,11 @@ void SdlMedia::openWindow(int width, int height, const std::string& title, Bitma
     // Pads keep steering while another window has the focus (and on the dummy video driver,
     // where no window ever has it).
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0)
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER) != 0)
         throw std::runtime_error(std::string("Could not start the video: ") + SDL_GetError());
     videoStarted_ = true;
+    // Before the event loop opens the pads that are already plugged in, so they are mapped too.
+    loadControllerMappings();
 
     const int scale = fitWindow_ ? largestFittingMultiple(width, height) : 1;
     window_.reset(SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
@@ -110,9 +116,25 @@ void SdlMedia::closeWindow() {
     presented_ = false;
     joysticks_->closeAll();
     if (videoStarted_) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER);
         videoStarted_ = false;
     }
+}
+
+void SdlMedia::loadControllerMappings() {
+    std::error_code error;
+    if (mappingFile_.empty() || !std::filesystem::exists(mappingFile_, error))
+        return; // SDL's own mappings and SDL_GAMECONTROLLERCONFIG still apply
+    const auto bytes = byteArrayReadFile(mappingFile_);
+    if (!bytes) {
+        std::cout << mappingFile_ << ": cannot be read; pads use SDL's own mappings" << std::endl;
+        return;
+    }
+    const std::string complaint = addControllerMappings(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()),
+        mappingFile_);
+    if (!complaint.empty())
+        std::cout << complaint << std::endl;
 }
 
 StageHandle SdlMedia::getFrameStage(WindowHandle window) {
