@@ -1,5 +1,6 @@
 #!/bin/bash
-# Installs what a fresh Debian 12 machine lacks to build, play and test the game.
+# Installs what a fresh Debian 12 machine lacks to build, play and test the game, on the desktop
+# and as a web page (Emscripten, and Chromium with its driver for the browser tests).
 # Safe to run again: apt-get only installs what is missing.
 set -euo pipefail
 
@@ -11,6 +12,7 @@ PACKAGES=(
     clang libclang-rt-14-dev
     xvfb xauth xdotool x11-utils openbox imagemagick sox python3
     heaptrack
+    emscripten libstb-dev chromium chromium-driver python3-selenium
 )
 
 missing=()

@@ -20,8 +20,9 @@ constexpr int kStageHeight = 320;            // px
 constexpr double kFrameRate = 60.0;          // frames per second
 constexpr std::uint32_t kSkyBlue = 0x85E3FF; // the window's clear colour
 constexpr const char* kTitle = "Zindle vs Pellorin";
+} // namespace
 
-void reportFatal(const std::string& text) {
+void ApplicationMain::reportFatal(const std::string& text) {
     // The box is a courtesy: if it cannot be shown, standard error still carries the text.
     try {
         media_show_error("Error", text);
@@ -29,7 +30,6 @@ void reportFatal(const std::string& text) {
     }
     std::cerr << text << std::endl;
 }
-} // namespace
 
 void ApplicationMain::main() {
     // Without the data folder the first load would fail on one file; saying where the folder

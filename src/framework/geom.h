@@ -1,4 +1,6 @@
 #pragma once
+// Rectangles and points in pixels: tile rectangles in an atlas and their centres, shared by
+// the framework and the media layer.
 
 namespace zindle {
 

@@ -5,22 +5,13 @@ namespace zindle {
 std::vector<std::shared_ptr<SoundChannel>> SoundChannel::mediaIncompleteList;
 int SoundChannel::mediaDynamicSoundCount = 0;
 
-namespace {
-MediaTransform toMedia(const SoundTransform& t) {
-    return MediaTransform{t.volume, t.pan};
-}
-} // namespace
-
 std::shared_ptr<SoundChannel> SoundChannel::start(SoundHandle sound, double startTime, int loops,
                                                   const SoundTransform* transform) {
     std::shared_ptr<SoundChannel> channel(new SoundChannel());
     if (transform != nullptr)
         channel->mediaTransform = *transform;
-    MediaTransform native;
-    if (channel->mediaTransform)
-        native = toMedia(*channel->mediaTransform);
-    channel->mediaHandle = media_sound_channel_create(sound, startTime, loops,
-                                                      channel->mediaTransform ? &native : nullptr);
+    channel->mediaHandle = media_sound_channel_create(
+        sound, startTime, loops, channel->mediaTransform ? &*channel->mediaTransform : nullptr);
     if (channel->mediaHandle != ChannelHandle::None)
         mediaIncompleteList.push_back(channel);
     return channel;
@@ -39,7 +30,7 @@ SoundTransform SoundChannel::soundTransform() const {
 void SoundChannel::setSoundTransform(const SoundTransform& transform) {
     mediaTransform = transform;
     if (mediaHandle != ChannelHandle::None)
-        media_sound_channel_set_transform(mediaHandle, toMedia(*mediaTransform));
+        media_sound_channel_set_transform(mediaHandle, *mediaTransform);
 }
 
 void SoundChannel::mediaPollComplete() {

@@ -1,4 +1,6 @@
 #pragma once
+// A sound's volume and stereo pan: what the game sets on a channel, and what the media layer
+// receives unchanged.
 
 namespace zindle {
 

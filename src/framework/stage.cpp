@@ -51,12 +51,12 @@ void Stage::setFrameRate(double rate) {
 
 void Stage::setDisplayState(StageDisplayState state) {
     displayState_ = state;
-    media_stage_set_display_state(stageHandle_, static_cast<int>(state));
+    media_stage_set_display_state(stageHandle_, state);
 }
 
 void Stage::setScaleMode(StageScaleMode mode) {
     scaleMode_ = mode;
-    media_stage_set_scale_mode(stageHandle_, static_cast<int>(mode));
+    media_stage_set_scale_mode(stageHandle_, mode);
 }
 
 void Stage::showCursor(bool show) {
@@ -196,7 +196,7 @@ void Stage::mediaSetActive(bool state) {
 }
 
 void Stage::mediaOnKey(MediaEvent& record, const std::string& type) {
-    DisplayObject* target = DisplayObject::findById(record.id);
+    DisplayObject* target = DisplayObject::findById(record.target);
     // Only an object on this stage has a chain up to it; anything else is dropped unheard.
     if (target == nullptr || target->stage() != this)
         return;
@@ -211,21 +211,21 @@ void Stage::mediaOnKey(MediaEvent& record, const std::string& type) {
 
 void Stage::mediaOnJoystick(MediaEvent& record, const std::string& type) {
     if (type == JoystickEvent::AXIS_MOVE) {
-        auto axes = mediaJoyAxisData.contains(record.id) ? mediaJoyAxisData[record.id]
-                                                         : std::array<double, 3>{0, 0, 0};
+        auto axes = mediaJoyAxisData.contains(record.device) ? mediaJoyAxisData[record.device]
+                                                             : std::array<double, 3>{0, 0, 0};
         // The native range is -32768 to 32767: the one value below -1 is cut back.
         const double value = std::max(-1.0, record.value / kAxisFullScale);
         if (record.code >= 0 && record.code < 3)
             axes[static_cast<std::size_t>(record.code)] = value;
-        mediaJoyAxisData[record.id] = axes;
-        JoystickEvent event(type, record.id, 0, axes[0], axes[1], axes[2]);
+        mediaJoyAxisData[record.device] = axes;
+        JoystickEvent event(type, record.device, 0, axes[0], axes[1], axes[2]);
         dispatchEvent(event);
     } else if (type == JoystickEvent::BUTTON_DOWN || type == JoystickEvent::BUTTON_UP) {
-        JoystickEvent event(type, record.id, record.code, 0, 0, 0);
+        JoystickEvent event(type, record.device, record.code, 0, 0, 0);
         dispatchEvent(event);
     } else {
         // Balls and hats: the record's number and its two values, as the backend gives them.
-        JoystickEvent event(type, record.id, record.code, record.x, record.y, 0);
+        JoystickEvent event(type, record.device, record.code, record.x, record.y, 0);
         dispatchEvent(event);
     }
 }

@@ -11,9 +11,6 @@
 
 namespace zindle {
 
-enum class StageDisplayState { NORMAL = 0, FULL_SCREEN = 1, FULL_SCREEN_INTERACTIVE = 2 };
-enum class StageScaleMode { SHOW_ALL = 0, NO_SCALE = 1, NO_BORDER = 2, EXACT_FIT = 3 };
-
 class Stage : public DisplayObjectContainer {
 public:
     static constexpr double mediaEarlyWakeup = 0.005; // s: wake this much before a frame is due

@@ -17,8 +17,7 @@ Tilesheet::Tilesheet(std::shared_ptr<BitmapData> bitmap)
       mediaHandle(media_tilesheet_create(mediaBitmap->handle())) {}
 
 void Tilesheet::addTileRect(const Rectangle& rect, const Point& centre) {
-    media_tilesheet_add_rect(mediaHandle, MediaRect{rect.x, rect.y, rect.width, rect.height},
-                             MediaPoint{centre.x, centre.y});
+    media_tilesheet_add_rect(mediaHandle, rect, centre);
 }
 
 void Tilesheet::drawTiles(Graphics& graphics, std::span<const double> data, bool smooth,

@@ -27,7 +27,7 @@ constexpr double kStep = Main::UPDATE_STEP;
 // A clock that moves a little on every read, as a real one does between two reads.
 class TickingMedia : public HeadlessMedia {
 public:
-    double timeStamp() override {
+    double media_time_stamp() override {
         advance(tick);
         return now();
     }
@@ -71,14 +71,14 @@ protected:
         record.type = type;
         record.code = code;
         record.flags = flags;
-        record.id = static_cast<int>(stageObject(media->stage()));
+        record.target = static_cast<int>(stageObject(media->stage()));
         media->send(record);
     }
 
     void joystick(int type, int device, int code, int value = 0) {
         MediaEvent record;
         record.type = type;
-        record.id = device;
+        record.device = device;
         record.code = code;
         record.value = value;
         media->send(record);
@@ -90,8 +90,8 @@ protected:
 };
 
 TEST_F(MainTest, StartsFullScreenStretchedWithoutPointer) {
-    EXPECT_EQ(media->displayState(), 1);
-    EXPECT_EQ(media->scaleMode(), 3);
+    EXPECT_EQ(media->displayState(), StageDisplayState::FULL_SCREEN);
+    EXPECT_EQ(media->scaleMode(), StageScaleMode::EXACT_FIT);
     EXPECT_FALSE(media->cursorShown());
     EXPECT_TRUE(Main::fullscreen);
     EXPECT_EQ(Main::nextUpdateTime, kStart);
@@ -202,23 +202,23 @@ TEST_F(MainTest, KeysReachInputAndTheBoard) {
 TEST_F(MainTest, AltEnterTogglesFullScreen) {
     key(MediaEventType::KEY_DOWN, Keyboard::ENTER, Stage::efAltDown);
     EXPECT_FALSE(Main::fullscreen);
-    EXPECT_EQ(media->displayState(), 0);
+    EXPECT_EQ(media->displayState(), StageDisplayState::NORMAL);
     key(MediaEventType::KEY_UP, Keyboard::ENTER, Stage::efAltDown);
     key(MediaEventType::KEY_DOWN, Keyboard::ENTER);
-    EXPECT_EQ(media->displayState(), 0);
+    EXPECT_EQ(media->displayState(), StageDisplayState::NORMAL);
     key(MediaEventType::KEY_DOWN, Keyboard::ENTER, Stage::efAltDown);
     EXPECT_TRUE(Main::fullscreen);
-    EXPECT_EQ(media->displayState(), 1);
+    EXPECT_EQ(media->displayState(), StageDisplayState::FULL_SCREEN);
 }
 
 TEST_F(MainTest, AWindowedStartStaysInTheWindowUntilAltEnter) {
     start(std::make_unique<HeadlessMedia>(), false);
-    EXPECT_EQ(media->displayState(), 0);
+    EXPECT_EQ(media->displayState(), StageDisplayState::NORMAL);
     EXPECT_FALSE(Main::fullscreen);
-    EXPECT_EQ(media->scaleMode(), 3);
+    EXPECT_EQ(media->scaleMode(), StageScaleMode::EXACT_FIT);
     key(MediaEventType::KEY_DOWN, Keyboard::ENTER, Stage::efAltDown);
     EXPECT_TRUE(Main::fullscreen);
-    EXPECT_EQ(media->displayState(), 1);
+    EXPECT_EQ(media->displayState(), StageDisplayState::FULL_SCREEN);
     Main::reset();
     EXPECT_TRUE(Main::startFullScreen) << "a reset forgets the command line";
 }

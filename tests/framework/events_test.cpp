@@ -15,19 +15,19 @@ protected:
         FrameworkTest::SetUp();
         stage_ = &openWindow();
     }
-    MediaEvent key(int type, int code, int flags, int id) {
+    MediaEvent key(int type, int code, int flags, int target) {
         MediaEvent record;
         record.type = type;
         record.code = code;
         record.value = code;
         record.flags = flags;
-        record.id = id;
+        record.target = target;
         return record;
     }
     MediaEvent joystick(int type, int device, int code, int value = 0) {
         MediaEvent record;
         record.type = type;
-        record.id = device;
+        record.device = device;
         record.code = code;
         record.value = value;
         return record;

@@ -10,15 +10,15 @@ namespace {
 // Remembers the flags and fills of every tile batch on top of the headless layer.
 class FlagRecorder : public HeadlessMedia {
 public:
-    void gfxBeginBitmapFill(GraphicsHandle g, BitmapHandle bitmap, bool repeat,
-                            bool smooth) override {
+    void media_gfx_begin_bitmap_fill(GraphicsHandle g, BitmapHandle bitmap, bool repeat,
+                                     bool smooth) override {
         fills.push_back({repeat, smooth});
-        HeadlessMedia::gfxBeginBitmapFill(g, bitmap, repeat, smooth);
+        HeadlessMedia::media_gfx_begin_bitmap_fill(g, bitmap, repeat, smooth);
     }
-    void gfxDrawTiles(GraphicsHandle g, SheetHandle sheet, std::span<const double> data,
-                      int flags) override {
+    void media_gfx_draw_tiles(GraphicsHandle g, SheetHandle sheet, std::span<const double> data,
+                              int flags) override {
         this->flags.push_back(flags);
-        HeadlessMedia::gfxDrawTiles(g, sheet, data, flags);
+        HeadlessMedia::media_gfx_draw_tiles(g, sheet, data, flags);
     }
     std::vector<std::pair<bool, bool>> fills;
     std::vector<int> flags;

@@ -44,11 +44,11 @@ TEST(SimScriptTest, EveryKindOfLineBecomesItsNativeRecord) {
     EXPECT_EQ(events[1].record.flags, 0);
     EXPECT_EQ(events[2].record.flags, 0x4 | 0x8);
     EXPECT_EQ(events[3].record.type, MediaEventType::JOY_AXIS);
-    EXPECT_EQ(events[3].record.id, 1);
+    EXPECT_EQ(events[3].record.device, 1);
     EXPECT_EQ(events[3].record.code, 0);
     EXPECT_EQ(events[3].record.value, -32768);
     EXPECT_EQ(events[4].record.type, MediaEventType::JOY_BUTTON_DOWN);
-    EXPECT_EQ(events[4].record.id, 3);
+    EXPECT_EQ(events[4].record.device, 3);
     EXPECT_EQ(events[4].record.code, 7);
     EXPECT_DOUBLE_EQ(events[4].time, 2.25);
     EXPECT_EQ(events[5].record.type, MediaEventType::JOY_BUTTON_UP);

@@ -31,8 +31,8 @@ Shot takeShot(const std::vector<int>& ai, std::int64_t frames) {
     run.runFrames(frames);
     HeadlessMedia& media = run.media();
     auto atlas = [&media](BitmapHandle bitmap) {
-        return shot::AtlasPixels{media.bitmapWidth(bitmap), media.bitmapHeight(bitmap),
-                                 &media.pixels(bitmap)};
+        return shot::AtlasPixels{media.media_bitmap_data_width(bitmap),
+                                 media.media_bitmap_data_height(bitmap), &media.pixels(bitmap)};
     };
     const auto& frame = media.frames().back();
     return {shot::composeFrame(frame, atlas, media.background(), kWidth, kHeight),

@@ -89,8 +89,8 @@ int run(const std::vector<std::string>& args) {
     trace.attach(sim);
     HeadlessMedia& media = sim.media();
     auto atlas = [&media](BitmapHandle bitmap) {
-        return shot::AtlasPixels{media.bitmapWidth(bitmap), media.bitmapHeight(bitmap),
-                                 &media.pixels(bitmap)};
+        return shot::AtlasPixels{media.media_bitmap_data_width(bitmap),
+                                 media.media_bitmap_data_height(bitmap), &media.pixels(bitmap)};
     };
     const bool several = moments.size() > 1;
     for (const Moment& moment : moments) {

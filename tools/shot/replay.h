@@ -12,8 +12,8 @@ namespace zindle::shot {
 
 struct RecordedTile {
     std::string atlas; // file of the atlas image
-    MediaRect rect;
-    MediaPoint centre;
+    Rectangle rect;
+    Point centre;
     double x;
     double y;
 };

@@ -84,14 +84,14 @@ ScriptEvent parseScriptLine(const std::vector<std::string>& words, const std::st
     } else if (kind == "axis") {
         expectCount(5, "TIME axis DEVICE AXIS VALUE");
         record.type = MediaEventType::JOY_AXIS;
-        record.id = intField(words[2], 0, 255, "device", name, line);
+        record.device = intField(words[2], 0, 255, "device", name, line);
         record.code = intField(words[3], 0, 255, "axis", name, line);
         record.value = intField(words[4], kAxisMin, kAxisMax, "axis value", name, line);
     } else if (kind == "buttondown" || kind == "buttonup") {
         expectCount(4, "TIME buttondown|buttonup DEVICE BUTTON");
         record.type =
             kind == "buttondown" ? MediaEventType::JOY_BUTTON_DOWN : MediaEventType::JOY_BUTTON_UP;
-        record.id = intField(words[2], 0, 255, "device", name, line);
+        record.device = intField(words[2], 0, 255, "device", name, line);
         record.code = intField(words[3], 0, 255, "button", name, line);
     } else {
         fail(name, line,

@@ -189,7 +189,7 @@ bool Simulation::closed() const {
 
 void Simulation::deliver(MediaEvent record) {
     if (record.type == MediaEventType::KEY_DOWN || record.type == MediaEventType::KEY_UP)
-        record.id = static_cast<int>(media_->stage());
+        record.target = static_cast<int>(media_->stage());
     media_->send(record);
 }
 

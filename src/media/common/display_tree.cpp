@@ -81,7 +81,7 @@ SheetHandle DisplayTree::createSheet(BitmapHandle bitmap) {
     return static_cast<SheetHandle>(id);
 }
 
-void DisplayTree::addRect(SheetHandle sheet, const MediaRect& rect, const MediaPoint& centre) {
+void DisplayTree::addRect(SheetHandle sheet, const Rectangle& rect, const Point& centre) {
     auto s = sheets_.find(handleValue(sheet));
     if (s != sheets_.end())
         s->second.tiles.push_back(Tile{rect, centre});

@@ -13,8 +13,8 @@ namespace zindle {
 class DisplayTree {
 public:
     struct Tile {
-        MediaRect rect;
-        MediaPoint centre; // from the rectangle's top-left corner
+        Rectangle rect;
+        Point centre; // from the rectangle's top-left corner
     };
     // One media_gfx_draw_tiles call: (x, y, id) triples over one atlas.
     struct Batch {
@@ -38,7 +38,7 @@ public:
                    int flags);
 
     SheetHandle createSheet(BitmapHandle bitmap);
-    void addRect(SheetHandle sheet, const MediaRect& rect, const MediaPoint& centre);
+    void addRect(SheetHandle sheet, const Rectangle& rect, const Point& centre);
     BitmapHandle sheetBitmap(SheetHandle sheet) const;
     // Empty for an unknown sheet.
     std::span<const Tile> sheetTiles(SheetHandle sheet) const;

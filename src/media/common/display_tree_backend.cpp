@@ -12,7 +12,7 @@ constexpr std::size_t kReadChunk = 64 * 1024; // bytes read at a time
 } // namespace
 
 std::optional<std::vector<std::uint8_t>>
-DisplayTreeBackend::byteArrayReadFile(const std::string& path) {
+DisplayTreeBackend::media_byte_array_read_file(const std::string& path) {
     // A directory opens as a stream on some systems; it is not a file we can read.
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
@@ -31,39 +31,39 @@ DisplayTreeBackend::byteArrayReadFile(const std::string& path) {
     return bytes;
 }
 
-SheetHandle DisplayTreeBackend::tilesheetCreate(BitmapHandle bitmap) {
+SheetHandle DisplayTreeBackend::media_tilesheet_create(BitmapHandle bitmap) {
     return tree_.createSheet(bitmap);
 }
 
-void DisplayTreeBackend::tilesheetAddRect(SheetHandle sheet, const MediaRect& rect,
-                                          const MediaPoint& centre) {
+void DisplayTreeBackend::media_tilesheet_add_rect(SheetHandle sheet, const Rectangle& rect,
+                                                  const Point& centre) {
     tree_.addRect(sheet, rect, centre);
 }
 
-ObjectHandle DisplayTreeBackend::createDisplayObjectContainer() {
+ObjectHandle DisplayTreeBackend::media_create_display_object_container() {
     return tree_.createContainer();
 }
 
-void DisplayTreeBackend::docAddChild(ObjectHandle parent, ObjectHandle child) {
+void DisplayTreeBackend::media_doc_add_child(ObjectHandle parent, ObjectHandle child) {
     tree_.addChild(parent, child);
 }
 
-GraphicsHandle DisplayTreeBackend::displayObjectGetGraphics(ObjectHandle object) {
+GraphicsHandle DisplayTreeBackend::media_display_object_get_graphics(ObjectHandle object) {
     return tree_.graphicsOf(object);
 }
 
-void DisplayTreeBackend::gfxClear(GraphicsHandle graphics) {
+void DisplayTreeBackend::media_gfx_clear(GraphicsHandle graphics) {
     tree_.clear(graphics);
 }
 
 // Tiles are always drawn unrepeated; the repeat flag has nothing to act on.
-void DisplayTreeBackend::gfxBeginBitmapFill(GraphicsHandle graphics, BitmapHandle bitmap,
-                                            bool /*repeat*/, bool smooth) {
+void DisplayTreeBackend::media_gfx_begin_bitmap_fill(GraphicsHandle graphics, BitmapHandle bitmap,
+                                                     bool /*repeat*/, bool smooth) {
     tree_.beginBitmapFill(graphics, bitmap, smooth);
 }
 
-void DisplayTreeBackend::gfxDrawTiles(GraphicsHandle graphics, SheetHandle sheet,
-                                      std::span<const double> data, int flags) {
+void DisplayTreeBackend::media_gfx_draw_tiles(GraphicsHandle graphics, SheetHandle sheet,
+                                              std::span<const double> data, int flags) {
     tree_.drawTiles(graphics, sheet, data, flags);
 }
 

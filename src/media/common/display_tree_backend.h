@@ -9,18 +9,19 @@ namespace zindle {
 
 class DisplayTreeBackend : public MediaBackend {
 public:
-    std::optional<std::vector<std::uint8_t>> byteArrayReadFile(const std::string& path) override;
-    SheetHandle tilesheetCreate(BitmapHandle bitmap) override;
-    void tilesheetAddRect(SheetHandle sheet, const MediaRect& rect,
-                          const MediaPoint& centre) override;
-    ObjectHandle createDisplayObjectContainer() override;
-    void docAddChild(ObjectHandle parent, ObjectHandle child) override;
-    GraphicsHandle displayObjectGetGraphics(ObjectHandle object) override;
-    void gfxClear(GraphicsHandle graphics) override;
-    void gfxBeginBitmapFill(GraphicsHandle graphics, BitmapHandle bitmap, bool repeat,
-                            bool smooth) override;
-    void gfxDrawTiles(GraphicsHandle graphics, SheetHandle sheet, std::span<const double> data,
-                      int flags) override;
+    std::optional<std::vector<std::uint8_t>>
+    media_byte_array_read_file(const std::string& path) override;
+    SheetHandle media_tilesheet_create(BitmapHandle bitmap) override;
+    void media_tilesheet_add_rect(SheetHandle sheet, const Rectangle& rect,
+                                  const Point& centre) override;
+    ObjectHandle media_create_display_object_container() override;
+    void media_doc_add_child(ObjectHandle parent, ObjectHandle child) override;
+    GraphicsHandle media_display_object_get_graphics(ObjectHandle object) override;
+    void media_gfx_clear(GraphicsHandle graphics) override;
+    void media_gfx_begin_bitmap_fill(GraphicsHandle graphics, BitmapHandle bitmap, bool repeat,
+                                     bool smooth) override;
+    void media_gfx_draw_tiles(GraphicsHandle graphics, SheetHandle sheet,
+                              std::span<const double> data, int flags) override;
 
 protected:
     DisplayTree tree_;

@@ -6,8 +6,8 @@
 
 namespace zindle {
 
-BitmapHandle HeadlessMedia::bitmapDataLoad(const std::string& path, int /*flags*/) {
-    const auto bytes = byteArrayReadFile(path);
+BitmapHandle HeadlessMedia::media_bitmap_data_load(const std::string& path, int /*flags*/) {
+    const auto bytes = media_byte_array_read_file(path);
     if (!bytes)
         return BitmapHandle::None;
     auto decoded = decodePng(*bytes, PixelOrder::RGBA);
@@ -18,12 +18,12 @@ BitmapHandle HeadlessMedia::bitmapDataLoad(const std::string& path, int /*flags*
     return static_cast<BitmapHandle>(handle);
 }
 
-int HeadlessMedia::bitmapWidth(BitmapHandle bitmap) {
+int HeadlessMedia::media_bitmap_data_width(BitmapHandle bitmap) {
     auto found = images_.find(handleValue(bitmap));
     return found == images_.end() ? 0 : found->second.width;
 }
 
-int HeadlessMedia::bitmapHeight(BitmapHandle bitmap) {
+int HeadlessMedia::media_bitmap_data_height(BitmapHandle bitmap) {
     auto found = images_.find(handleValue(bitmap));
     return found == images_.end() ? 0 : found->second.height;
 }

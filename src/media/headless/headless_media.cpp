@@ -41,17 +41,16 @@ void HeadlessMedia::poll() {
     send(record);
 }
 
-// --- Application and window
-// -----------------------------------------------------------------------
+// --- Application and window -------------------------------------------------------------------
 
-void HeadlessMedia::setPackage(const std::string& company, const std::string& file,
-                               const std::string& package, const std::string& version) {
+void HeadlessMedia::media_set_package(const std::string& company, const std::string& file,
+                                      const std::string& package, const std::string& version) {
     package_ = {company, file, package, version};
 }
 
-void HeadlessMedia::createMainFrame(WindowReadyHandler onReady, int width, int height,
-                                    unsigned /*flags*/, const std::string& title,
-                                    BitmapHandle /*icon*/) {
+void HeadlessMedia::media_create_main_frame(WindowReadyHandler onReady, int width, int height,
+                                            unsigned /*flags*/, const std::string& title,
+                                            BitmapHandle /*icon*/) {
     title_ = title;
     width_ = width;
     height_ = height;
@@ -60,21 +59,21 @@ void HeadlessMedia::createMainFrame(WindowReadyHandler onReady, int width, int h
         onReady(kTheWindow);
 }
 
-StageHandle HeadlessMedia::getFrameStage(WindowHandle window) {
+StageHandle HeadlessMedia::media_get_frame_stage(WindowHandle window) {
     return window == kTheWindow ? stage_ : StageHandle::None;
 }
 
-void HeadlessMedia::setStageHandler(StageHandle /*stage*/, StageEventHandler handler, int /*width*/,
-                                    int /*height*/) {
+void HeadlessMedia::media_set_stage_handler(StageHandle /*stage*/, StageEventHandler handler,
+                                            int /*width*/, int /*height*/) {
     handler_ = std::move(handler);
 }
 
-void HeadlessMedia::stageSetNextWake(StageHandle /*stage*/, double seconds) {
+void HeadlessMedia::media_stage_set_next_wake(StageHandle /*stage*/, double seconds) {
     wake_ = seconds;
     wakeAskedAt_ = clock_;
 }
 
-void HeadlessMedia::renderStage(StageHandle stage) {
+void HeadlessMedia::media_render_stage(StageHandle stage) {
     Frame frame{clock_, {}};
     tree_.forEachBatch(stageObject(stage), [&](const DisplayTree::Batch& batch) {
         const auto tiles = tree_.sheetTiles(batch.sheet);
@@ -94,23 +93,23 @@ void HeadlessMedia::renderStage(StageHandle stage) {
     frames_.push_back(std::move(frame));
 }
 
-void HeadlessMedia::stageSetDisplayState(StageHandle /*stage*/, int state) {
+void HeadlessMedia::media_stage_set_display_state(StageHandle /*stage*/, StageDisplayState state) {
     displayState_ = state;
 }
 
-void HeadlessMedia::stageSetScaleMode(StageHandle /*stage*/, int mode) {
+void HeadlessMedia::media_stage_set_scale_mode(StageHandle /*stage*/, StageScaleMode mode) {
     scaleMode_ = mode;
 }
 
-void HeadlessMedia::stageShowCursor(StageHandle /*stage*/, bool show) {
+void HeadlessMedia::media_stage_show_cursor(StageHandle /*stage*/, bool show) {
     cursorShown_ = show;
 }
 
-void HeadlessMedia::displayObjectSetBg(ObjectHandle /*object*/, std::uint32_t rgb) {
+void HeadlessMedia::media_display_object_set_bg(ObjectHandle /*object*/, std::uint32_t rgb) {
     background_ = rgb;
 }
 
-void HeadlessMedia::showError(const std::string& caption, const std::string& text) {
+void HeadlessMedia::media_show_error(const std::string& caption, const std::string& text) {
     errors_.push_back(caption + ": " + text);
 }
 

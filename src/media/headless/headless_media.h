@@ -17,9 +17,9 @@ public:
     // One tile as a render presented it: which atlas, which rectangle, where its centre landed.
     struct DrawnTile {
         BitmapHandle atlas;
-        MediaRect rect;
-        MediaPoint centre; // the tile's centre point within its rectangle
-        double x;          // draw position (the centre lands here)
+        Rectangle rect;
+        Point centre; // the tile's centre point within its rectangle
+        double x;     // draw position (the centre lands here)
         double y;
         int id;
     };
@@ -70,8 +70,8 @@ public:
     void completeAllEffects();
     const std::vector<std::string>& errors() const { return errors_; } // "caption: text"
     bool closed() const { return closed_; }
-    int displayState() const { return displayState_; }
-    int scaleMode() const { return scaleMode_; }
+    StageDisplayState displayState() const { return displayState_; }
+    StageScaleMode scaleMode() const { return scaleMode_; }
     bool cursorShown() const { return cursorShown_; }
     std::uint32_t background() const { return background_; }
     const std::string& title() const { return title_; }
@@ -83,31 +83,32 @@ public:
     StageHandle stage() const { return stage_; }
 
     // --- MediaBackend ------------------------------------------------------------------------
-    void setPackage(const std::string& company, const std::string& file, const std::string& package,
-                    const std::string& version) override;
-    void createMainFrame(WindowReadyHandler onReady, int width, int height, unsigned flags,
-                         const std::string& title, BitmapHandle icon) override;
-    StageHandle getFrameStage(WindowHandle window) override;
-    void setStageHandler(StageHandle stage, StageEventHandler handler, int width,
-                         int height) override;
-    void stageSetNextWake(StageHandle stage, double seconds) override;
-    void renderStage(StageHandle stage) override;
-    double timeStamp() override { return clock_; }
-    void stageSetDisplayState(StageHandle stage, int state) override;
-    void stageSetScaleMode(StageHandle stage, int mode) override;
-    void stageShowCursor(StageHandle stage, bool show) override;
-    void displayObjectSetBg(ObjectHandle object, std::uint32_t rgb) override;
-    void close() override { closed_ = true; }
-    void showError(const std::string& caption, const std::string& text) override;
-    BitmapHandle bitmapDataLoad(const std::string& path, int flags) override;
-    int bitmapWidth(BitmapHandle bitmap) override;
-    int bitmapHeight(BitmapHandle bitmap) override;
-    SoundHandle soundFromFile(const std::string& path, bool playAsMusic) override;
-    ChannelHandle soundChannelCreate(SoundHandle sound, double startTime, int loops,
-                                     const MediaTransform* transform) override;
-    void soundChannelStop(ChannelHandle channel) override;
-    void soundChannelSetTransform(ChannelHandle channel, const MediaTransform& transform) override;
-    bool soundChannelIsComplete(ChannelHandle channel) override;
+    void media_set_package(const std::string& company, const std::string& file,
+                           const std::string& package, const std::string& version) override;
+    void media_create_main_frame(WindowReadyHandler onReady, int width, int height, unsigned flags,
+                                 const std::string& title, BitmapHandle icon) override;
+    StageHandle media_get_frame_stage(WindowHandle window) override;
+    void media_set_stage_handler(StageHandle stage, StageEventHandler handler, int width,
+                                 int height) override;
+    void media_stage_set_next_wake(StageHandle stage, double seconds) override;
+    void media_render_stage(StageHandle stage) override;
+    double media_time_stamp() override { return clock_; }
+    void media_stage_set_display_state(StageHandle stage, StageDisplayState state) override;
+    void media_stage_set_scale_mode(StageHandle stage, StageScaleMode mode) override;
+    void media_stage_show_cursor(StageHandle stage, bool show) override;
+    void media_display_object_set_bg(ObjectHandle object, std::uint32_t rgb) override;
+    void media_close() override { closed_ = true; }
+    void media_show_error(const std::string& caption, const std::string& text) override;
+    BitmapHandle media_bitmap_data_load(const std::string& path, int flags) override;
+    int media_bitmap_data_width(BitmapHandle bitmap) override;
+    int media_bitmap_data_height(BitmapHandle bitmap) override;
+    SoundHandle media_sound_from_file(const std::string& path, bool playAsMusic) override;
+    ChannelHandle media_sound_channel_create(SoundHandle sound, double startTime, int loops,
+                                             const SoundTransform* transform) override;
+    void media_sound_channel_stop(ChannelHandle channel) override;
+    void media_sound_channel_set_transform(ChannelHandle channel,
+                                           const SoundTransform& transform) override;
+    bool media_sound_channel_is_complete(ChannelHandle channel) override;
 
 private:
     double clock_ = 0;
@@ -120,8 +121,8 @@ private:
     std::vector<std::string> errors_;
     std::vector<std::string> package_;
     bool closed_ = false;
-    int displayState_ = 0;
-    int scaleMode_ = 0;
+    StageDisplayState displayState_ = StageDisplayState::NORMAL;
+    StageScaleMode scaleMode_ = StageScaleMode::SHOW_ALL;
     bool cursorShown_ = true;
     std::uint32_t background_ = 0xFFFFFF;
     std::string title_;

@@ -94,8 +94,8 @@ double clampOr(double v, double lo, double hi, double neutral) {
 }
 } // namespace
 
-SoundHandle HeadlessMedia::soundFromFile(const std::string& path, bool playAsMusic) {
-    const auto bytes = byteArrayReadFile(path);
+SoundHandle HeadlessMedia::media_sound_from_file(const std::string& path, bool playAsMusic) {
+    const auto bytes = media_byte_array_read_file(path);
     if (!bytes || !looksLikeAudio(*bytes))
         return SoundHandle::None;
     const auto handle = nextSound_++;
@@ -103,12 +103,13 @@ SoundHandle HeadlessMedia::soundFromFile(const std::string& path, bool playAsMus
     return static_cast<SoundHandle>(handle);
 }
 
-ChannelHandle HeadlessMedia::soundChannelCreate(SoundHandle sound, double /*startTime*/, int loops,
-                                                const MediaTransform* transform) {
+ChannelHandle HeadlessMedia::media_sound_channel_create(SoundHandle sound, double /*startTime*/,
+                                                        int loops,
+                                                        const SoundTransform* transform) {
     auto found = sounds_.find(handleValue(sound));
     if (found == sounds_.end())
         return ChannelHandle::None;
-    const MediaTransform t = transform != nullptr ? *transform : MediaTransform{};
+    const SoundTransform t = transform != nullptr ? *transform : SoundTransform{};
     const auto handle = static_cast<ChannelHandle>(nextChannel_++);
     channels_.push_back(ChannelRecord{handle, found->second.path, found->second.music, loops,
                                       clampOr(t.volume, 0, 1, 0), clampOr(t.pan, -1, 1, 0)});
@@ -131,19 +132,19 @@ void HeadlessMedia::endChannel(ChannelHandle channel, bool stopped) {
     live_.erase(handleValue(channel));
 }
 
-void HeadlessMedia::soundChannelStop(ChannelHandle channel) {
+void HeadlessMedia::media_sound_channel_stop(ChannelHandle channel) {
     endChannel(channel, true);
 }
 
-void HeadlessMedia::soundChannelSetTransform(ChannelHandle channel,
-                                             const MediaTransform& transform) {
+void HeadlessMedia::media_sound_channel_set_transform(ChannelHandle channel,
+                                                      const SoundTransform& transform) {
     if (auto* record = recordOf(channel)) {
         record->volume = clampOr(transform.volume, 0, 1, 0);
         record->pan = clampOr(transform.pan, -1, 1, 0);
     }
 }
 
-bool HeadlessMedia::soundChannelIsComplete(ChannelHandle channel) {
+bool HeadlessMedia::media_sound_channel_is_complete(ChannelHandle channel) {
     // A channel the mixer does not know (ended, or never started) is not playing.
     return !live_.contains(handleValue(channel));
 }

@@ -31,8 +31,8 @@ void onChannelFinished(int channel) {
 
 } // namespace
 
-MediaTransform clampTransform(const MediaTransform& transform) {
-    MediaTransform out;
+SoundTransform clampTransform(const SoundTransform& transform) {
+    SoundTransform out;
     out.volume = std::isnan(transform.volume) ? 0 : std::clamp(transform.volume, 0.0, 1.0);
     out.pan = std::isnan(transform.pan) ? 0 : std::clamp(transform.pan, -1.0, 1.0);
     return out;
@@ -137,7 +137,7 @@ int SdlAudio::freeMixerChannel() {
     return mixer;
 }
 
-void SdlAudio::apply(int mixer, const MediaTransform& transform) {
+void SdlAudio::apply(int mixer, const SoundTransform& transform) {
     const auto t = clampTransform(transform);
     const int volume = static_cast<int>(std::lround(t.volume * MIX_MAX_VOLUME));
     if (mixer == kMusic) {
@@ -151,14 +151,14 @@ void SdlAudio::apply(int mixer, const MediaTransform& transform) {
     Mix_SetPanning(mixer, left, right);
 }
 
-ChannelHandle SdlAudio::play(SoundHandle handle, int loops, const MediaTransform* transform) {
+ChannelHandle SdlAudio::play(SoundHandle handle, int loops, const SoundTransform* transform) {
     if (state_ != State::Open)
         return ChannelHandle::None;
     auto found = sounds_.find(handleValue(handle));
     if (found == sounds_.end())
         return ChannelHandle::None;
     const Sound& sound = found->second;
-    const MediaTransform t = transform ? *transform : MediaTransform{};
+    const SoundTransform t = transform ? *transform : SoundTransform{};
     const int repeats = loops >= kForeverLoops ? -1 : std::max(loops, 0);
 
     Channel channel{kMusic, 0};
@@ -230,7 +230,7 @@ void SdlAudio::stop(ChannelHandle handle) {
     found->second.stopped = true;
 }
 
-void SdlAudio::setTransform(ChannelHandle handle, const MediaTransform& transform) {
+void SdlAudio::setTransform(ChannelHandle handle, const SoundTransform& transform) {
     auto found = channels_.find(handleValue(handle));
     if (found == channels_.end() || ended(found->second))
         return;

@@ -17,7 +17,7 @@ struct _Mix_Music;
 namespace zindle {
 
 // Volume clamped to [0, 1] and pan to [-1, 1]; NaN counts as 0.
-MediaTransform clampTransform(const MediaTransform& transform);
+SoundTransform clampTransform(const SoundTransform& transform);
 // SDL_mixer's left and right levels (0 to 255) for a pan in [-1, 1]: the centre plays both
 // sides at full level, and a pan towards one side fades the other.
 std::pair<std::uint8_t, std::uint8_t> panLevels(double pan);
@@ -34,9 +34,9 @@ public:
     // None when the file cannot be loaded or no audio output can be had at all.
     SoundHandle load(const std::string& path, bool music);
     // None for an unknown sound or when the mixer cannot start it.
-    ChannelHandle play(SoundHandle sound, int loops, const MediaTransform* transform);
+    ChannelHandle play(SoundHandle sound, int loops, const SoundTransform* transform);
     void stop(ChannelHandle channel);
-    void setTransform(ChannelHandle channel, const MediaTransform& transform);
+    void setTransform(ChannelHandle channel, const SoundTransform& transform);
     // True once the sound has ended or was stopped; the handle is forgotten from then on.
     bool isComplete(ChannelHandle channel);
     // -1 for music, -2 for an unknown or finished channel.
@@ -67,7 +67,7 @@ private:
     bool ensureOpen();
     bool openDevice();
     int freeMixerChannel();
-    void apply(int mixer, const MediaTransform& transform);
+    void apply(int mixer, const SoundTransform& transform);
 
     enum class State { Closed, Open, Failed, ShutDown };
     State state_ = State::Closed;

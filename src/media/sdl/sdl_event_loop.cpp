@@ -32,17 +32,16 @@ constexpr int kLongestEventWait = 250;
 // s: the next poll after one the stage did not follow up with a wake of its own.
 constexpr double kFallbackWake = 0.02;
 
-MediaEvent record(int type, int code = 0, int value = 0, int id = 0) {
+MediaEvent record(int type, int code = 0, int value = 0) {
     MediaEvent event;
     event.type = type;
     event.code = code;
     event.value = value;
-    event.id = id;
     return event;
 }
 } // namespace
 
-void SdlMedia::stageSetNextWake(StageHandle stage, double seconds) {
+void SdlMedia::media_stage_set_next_wake(StageHandle stage, double seconds) {
     if (stage != stage_)
         return;
     double wait = seconds;
@@ -53,7 +52,7 @@ void SdlMedia::stageSetNextWake(StageHandle stage, double seconds) {
         wait = seconds + Stage::mediaEarlyWakeup; // when the frame is due
         wakeForFrame_ = true;
     }
-    wakeAt_ = timeStamp() + std::max(wait, kShortestWake);
+    wakeAt_ = media_time_stamp() + std::max(wait, kShortestWake);
 }
 
 void SdlMedia::runLoop() {
@@ -61,8 +60,8 @@ void SdlMedia::runLoop() {
         waitForWake();
         if (closeRequested_)
             break;
-        if (timeStamp() >= wakeAt_) {
-            wakeAt_ = timeStamp() + kFallbackWake;
+        if (media_time_stamp() >= wakeAt_) {
+            wakeAt_ = media_time_stamp() + kFallbackWake;
             wakeForFrame_ = false;
             deliver(record(MediaEventType::POLL));
         }
@@ -70,7 +69,7 @@ void SdlMedia::runLoop() {
 }
 
 void SdlMedia::waitForWake() {
-    const double remaining = wakeAt_ - timeStamp();
+    const double remaining = wakeAt_ - media_time_stamp();
     SDL_Event event;
     bool got = false;
     if (remaining >= kEventWaitGranularity && !wakeForFrame_) {
@@ -111,7 +110,7 @@ void SdlMedia::dispatch(const SDL_Event& event) {
         if (handler_)
             deliver(record(MediaEventType::QUIT));
         else
-            close();
+            media_close();
         break;
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
@@ -123,7 +122,8 @@ void SdlMedia::dispatch(const SDL_Event& event) {
         const SDL_Keycode key = event.key.keysym.sym;
         auto r =
             record(event.type == SDL_KEYDOWN ? MediaEventType::KEY_DOWN : MediaEventType::KEY_UP,
-                   frameworkKeyCode(key), keyCharacter(key, event.key.keysym.mod), stageId);
+                   frameworkKeyCode(key), keyCharacter(key, event.key.keysym.mod));
+        r.target = stageId;
         r.flags = keyFlags(key, event.key.keysym.mod);
         deliver(r);
         break;

@@ -20,7 +20,7 @@ MediaEvent joystickRecord(int type, int code, int value, int number) {
     record.type = type;
     record.code = code;
     record.value = value;
-    record.id = number;
+    record.device = number;
     return record;
 }
 } // namespace

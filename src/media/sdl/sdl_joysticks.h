@@ -40,8 +40,8 @@ public:
     bool isController(std::int32_t instanceId) const;
     void closeAll();
 
-    // The record an SDL joystick or game-controller event means to the game (its id is the
-    // device number), or none: events of joysticks that are not open, raw events of a pad read
+    // The record an SDL joystick or game-controller event means to the game (with its device
+    // number), or none: events of joysticks that are not open, raw events of a pad read
     // as a game controller (SDL sends both kinds for it), and controller parts the game has no
     // use for.
     std::optional<MediaEvent> translate(const SDL_Event& event);

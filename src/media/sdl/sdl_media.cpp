@@ -45,12 +45,12 @@ SdlAudio& SdlMedia::audio() {
     return *audio_;
 }
 
-void SdlMedia::setPackage(const std::string&, const std::string&, const std::string&,
-                          const std::string&) {
+void SdlMedia::media_set_package(const std::string&, const std::string&, const std::string&,
+                                 const std::string&) {
     // Nothing to store: the game keeps no preferences or saves under the package's name.
 }
 
-double SdlMedia::timeStamp() {
+double SdlMedia::media_time_stamp() {
     const std::uint64_t ticks = SDL_GetPerformanceCounter() - clockStart_;
     const std::uint64_t perSecond = SDL_GetPerformanceFrequency();
     // Whole seconds and the remainder apart, so that the fraction keeps its precision however
@@ -65,19 +65,19 @@ void SdlMedia::mute() {
     muted_ = true;
 }
 
-void SdlMedia::close() {
+void SdlMedia::media_close() {
     closeRequested_ = true;
 }
 
-void SdlMedia::showError(const std::string& caption, const std::string& text) {
+void SdlMedia::media_show_error(const std::string& caption, const std::string& text) {
     // Without a display this fails; the process entry has written the text to stderr already.
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
 }
 
 // --- Files and images ----------------------------------------------------------------------------
 
-BitmapHandle SdlMedia::bitmapDataLoad(const std::string& path, int) {
-    const auto bytes = byteArrayReadFile(path);
+BitmapHandle SdlMedia::media_bitmap_data_load(const std::string& path, int) {
+    const auto bytes = media_byte_array_read_file(path);
     if (!bytes)
         return BitmapHandle::None;
     SdlPtr<SDL_Surface> surface = decodeImage(*bytes);
@@ -88,37 +88,38 @@ BitmapHandle SdlMedia::bitmapDataLoad(const std::string& path, int) {
     return static_cast<BitmapHandle>(id);
 }
 
-int SdlMedia::bitmapWidth(BitmapHandle bitmap) {
+int SdlMedia::media_bitmap_data_width(BitmapHandle bitmap) {
     auto found = bitmaps_.find(handleValue(bitmap));
     return found == bitmaps_.end() ? 0 : found->second.surface->w;
 }
 
-int SdlMedia::bitmapHeight(BitmapHandle bitmap) {
+int SdlMedia::media_bitmap_data_height(BitmapHandle bitmap) {
     auto found = bitmaps_.find(handleValue(bitmap));
     return found == bitmaps_.end() ? 0 : found->second.surface->h;
 }
 
 // --- Sound ---------------------------------------------------------------------------------------
 
-SoundHandle SdlMedia::soundFromFile(const std::string& path, bool playAsMusic) {
+SoundHandle SdlMedia::media_sound_from_file(const std::string& path, bool playAsMusic) {
     return audio().load(path, playAsMusic);
 }
 
-ChannelHandle SdlMedia::soundChannelCreate(SoundHandle sound, double, int loops,
-                                           const MediaTransform* transform) {
+ChannelHandle SdlMedia::media_sound_channel_create(SoundHandle sound, double, int loops,
+                                                   const SoundTransform* transform) {
     // Sounds always start from their beginning: the game starts nothing part-way through.
     return audio().play(sound, loops, transform);
 }
 
-void SdlMedia::soundChannelStop(ChannelHandle channel) {
+void SdlMedia::media_sound_channel_stop(ChannelHandle channel) {
     audio().stop(channel);
 }
 
-void SdlMedia::soundChannelSetTransform(ChannelHandle channel, const MediaTransform& transform) {
+void SdlMedia::media_sound_channel_set_transform(ChannelHandle channel,
+                                                 const SoundTransform& transform) {
     audio().setTransform(channel, transform);
 }
 
-bool SdlMedia::soundChannelIsComplete(ChannelHandle channel) {
+bool SdlMedia::media_sound_channel_is_complete(ChannelHandle channel) {
     return audio().isComplete(channel);
 }
 

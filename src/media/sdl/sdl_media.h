@@ -73,43 +73,45 @@ public:
     SDL_Window* sdlWindow() const { return window_.get(); }
     // The mixer channel a sound channel plays on: -1 for music, -2 when unknown or ended.
     int mixerChannelOf(ChannelHandle channel) const;
-    // The wake the loop is waiting for, in seconds of timeStamp().
+    // The wake the loop is waiting for, in seconds of media_time_stamp().
     double nextWakeAt() const { return wakeAt_; }
 
     // --- For measurements ----------------------------------------------------------------------
-    // Called after every present with its time stamp (seconds of timeStamp()); none by default.
+    // Called after every present with its time stamp (seconds of media_time_stamp()); none by
+    // default.
     void setPresentObserver(std::function<void(double)> observer) {
         presentObserver_ = std::move(observer);
     }
 
     // --- MediaBackend --------------------------------------------------------------------------
-    void setPackage(const std::string& company, const std::string& file, const std::string& package,
-                    const std::string& version) override;
-    void createMainFrame(WindowReadyHandler onReady, int width, int height, unsigned flags,
-                         const std::string& title, BitmapHandle icon) override;
-    StageHandle getFrameStage(WindowHandle window) override;
-    void setStageHandler(StageHandle stage, StageEventHandler handler, int width,
-                         int height) override;
-    void stageSetNextWake(StageHandle stage, double seconds) override;
-    void renderStage(StageHandle stage) override;
-    double timeStamp() override;
-    void stageSetDisplayState(StageHandle stage, int state) override;
-    void stageSetScaleMode(StageHandle stage, int mode) override;
-    void stageShowCursor(StageHandle stage, bool show) override;
-    void displayObjectSetBg(ObjectHandle object, std::uint32_t rgb) override;
-    void close() override;
-    void showError(const std::string& caption, const std::string& text) override;
+    void media_set_package(const std::string& company, const std::string& file,
+                           const std::string& package, const std::string& version) override;
+    void media_create_main_frame(WindowReadyHandler onReady, int width, int height, unsigned flags,
+                                 const std::string& title, BitmapHandle icon) override;
+    StageHandle media_get_frame_stage(WindowHandle window) override;
+    void media_set_stage_handler(StageHandle stage, StageEventHandler handler, int width,
+                                 int height) override;
+    void media_stage_set_next_wake(StageHandle stage, double seconds) override;
+    void media_render_stage(StageHandle stage) override;
+    double media_time_stamp() override;
+    void media_stage_set_display_state(StageHandle stage, StageDisplayState state) override;
+    void media_stage_set_scale_mode(StageHandle stage, StageScaleMode mode) override;
+    void media_stage_show_cursor(StageHandle stage, bool show) override;
+    void media_display_object_set_bg(ObjectHandle object, std::uint32_t rgb) override;
+    void media_close() override;
+    void media_show_error(const std::string& caption, const std::string& text) override;
 
-    BitmapHandle bitmapDataLoad(const std::string& path, int flags) override;
-    int bitmapWidth(BitmapHandle bitmap) override;
-    int bitmapHeight(BitmapHandle bitmap) override;
+    BitmapHandle media_bitmap_data_load(const std::string& path, int flags) override;
+    int media_bitmap_data_width(BitmapHandle bitmap) override;
+    int media_bitmap_data_height(BitmapHandle bitmap) override;
 
-    SoundHandle soundFromFile(const std::string& path, bool playAsMusic) override;
-    ChannelHandle soundChannelCreate(SoundHandle sound, double startTime, int loops,
-                                     const MediaTransform* transform) override;
-    void soundChannelStop(ChannelHandle channel) override;
-    void soundChannelSetTransform(ChannelHandle channel, const MediaTransform& transform) override;
-    bool soundChannelIsComplete(ChannelHandle channel) override;
+    SoundHandle media_sound_from_file(const std::string& path, bool playAsMusic) override;
+    ChannelHandle media_sound_channel_create(SoundHandle sound, double startTime, int loops,
+                                             const SoundTransform* transform) override;
+    void media_sound_channel_stop(ChannelHandle channel) override;
+    void media_sound_channel_set_transform(ChannelHandle channel,
+                                           const SoundTransform& transform) override;
+    bool media_sound_channel_is_complete(ChannelHandle channel) override;
 
 private:
     struct Bitmap {
@@ -156,15 +158,15 @@ private:
     StageHandle stage_ = StageHandle::None;
     StageEventHandler handler_;
     std::uint32_t background_ = 0xFFFFFF;
-    int displayState_ = 0;
-    int scaleMode_ = 3;
+    StageDisplayState displayState_ = StageDisplayState::NORMAL;
+    StageScaleMode scaleMode_ = StageScaleMode::EXACT_FIT;
     bool cursorShown_ = true;
     bool fitWindow_ = false;
     bool muted_ = false;
     std::string mappingFile_;
 
     bool closeRequested_ = false;
-    double wakeAt_ = 0;         // seconds of timeStamp() at which the stage wants its poll
+    double wakeAt_ = 0;         // seconds of media_time_stamp() at which the stage wants its poll
     bool wakeForFrame_ = false; // the wake is when a frame is due: slept precisely
     std::uint64_t clockStart_ = 0;
 

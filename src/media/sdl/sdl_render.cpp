@@ -12,22 +12,19 @@
 namespace zindle {
 
 namespace {
-constexpr int kNoScale = 1;
-constexpr int kNoBorder = 2;
-constexpr int kExactFit = 3;
 constexpr int kVerticesPerTile = 4;
 constexpr int kIndicesPerTile = 6;
 
 // Where the picture goes in a window of the given size.
-SDL_Rect placePicture(int mode, int pictureW, int pictureH, int windowW, int windowH) {
-    if (mode == kExactFit || pictureW <= 0 || pictureH <= 0)
+SDL_Rect placePicture(StageScaleMode mode, int pictureW, int pictureH, int windowW, int windowH) {
+    if (mode == StageScaleMode::EXACT_FIT || pictureW <= 0 || pictureH <= 0)
         return {0, 0, windowW, windowH};
     double scale = 1;
     const double sx = static_cast<double>(windowW) / pictureW;
     const double sy = static_cast<double>(windowH) / pictureH;
-    if (mode == kNoBorder)
+    if (mode == StageScaleMode::NO_BORDER)
         scale = std::max(sx, sy);
-    else if (mode != kNoScale)
+    else if (mode != StageScaleMode::NO_SCALE)
         scale = std::min(sx, sy); // show all
     const int w = static_cast<int>(std::lround(pictureW * scale));
     const int h = static_cast<int>(std::lround(pictureH * scale));
@@ -99,13 +96,13 @@ void SdlMedia::drawBatch(const DisplayTree::Batch& batch) {
                        indices.data(), static_cast<int>(indices.size()));
 }
 
-void SdlMedia::renderStage(StageHandle stage) {
+void SdlMedia::media_render_stage(StageHandle stage) {
     if (!renderer_ || stage != stage_)
         return;
     drawWindow();
     SDL_RenderPresent(renderer_.get());
     if (presentObserver_)
-        presentObserver_(timeStamp());
+        presentObserver_(media_time_stamp());
     if (!presented_) {
         presented_ = true;
         applyDisplayState(); // held back until now (see applyDisplayState)

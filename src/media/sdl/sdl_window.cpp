@@ -19,7 +19,6 @@ namespace zindle {
 namespace {
 // The one window's handle: there is never a second.
 constexpr auto kWindow = static_cast<WindowHandle>(1);
-constexpr int kFullScreen = 1;
 
 // The largest whole multiple of width by height that fits the usable area (the screen less
 // panels and docks) of the first display; 1 when even that does not fit or nothing is known.
@@ -32,8 +31,8 @@ int largestFittingMultiple(int width, int height) {
 }
 } // namespace
 
-void SdlMedia::createMainFrame(WindowReadyHandler onReady, int width, int height, unsigned,
-                               const std::string& title, BitmapHandle icon) {
+void SdlMedia::media_create_main_frame(WindowReadyHandler onReady, int width, int height, unsigned,
+                                       const std::string& title, BitmapHandle icon) {
     if (window_)
         throw std::logic_error("The window is already open");
     // However the loop ends (a close, or an error on its way to the process entry), the window
@@ -49,7 +48,7 @@ void SdlMedia::createMainFrame(WindowReadyHandler onReady, int width, int height
     openWindow(width, height, title, icon);
     stage_ = tree_.createRoot();
     closeRequested_ = false;
-    wakeAt_ = timeStamp();
+    wakeAt_ = media_time_stamp();
     if (onReady)
         onReady(kWindow);
     runLoop();
@@ -125,7 +124,7 @@ void SdlMedia::loadControllerMappings() {
     std::error_code error;
     if (mappingFile_.empty() || !std::filesystem::exists(mappingFile_, error))
         return; // SDL's own mappings and SDL_GAMECONTROLLERCONFIG still apply
-    const auto bytes = byteArrayReadFile(mappingFile_);
+    const auto bytes = media_byte_array_read_file(mappingFile_);
     if (!bytes) {
         std::cout << mappingFile_ << ": cannot be read; pads use SDL's own mappings" << std::endl;
         return;
@@ -137,16 +136,16 @@ void SdlMedia::loadControllerMappings() {
         std::cout << complaint << std::endl;
 }
 
-StageHandle SdlMedia::getFrameStage(WindowHandle window) {
+StageHandle SdlMedia::media_get_frame_stage(WindowHandle window) {
     return window == kWindow && window_ ? stage_ : StageHandle::None;
 }
 
-void SdlMedia::setStageHandler(StageHandle stage, StageEventHandler handler, int, int) {
+void SdlMedia::media_set_stage_handler(StageHandle stage, StageEventHandler handler, int, int) {
     if (stage != StageHandle::None && stage == stage_)
         handler_ = std::move(handler);
 }
 
-void SdlMedia::stageSetDisplayState(StageHandle stage, int state) {
+void SdlMedia::media_stage_set_display_state(StageHandle stage, StageDisplayState state) {
     if (stage != stage_)
         return;
     displayState_ = state;
@@ -160,16 +159,17 @@ void SdlMedia::applyDisplayState() {
     if (!window_ || !presented_)
         return;
     // Desktop full screen: no mode switch, and the picture is stretched to the desktop.
-    SDL_SetWindowFullscreen(window_.get(),
-                            displayState_ >= kFullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    SDL_SetWindowFullscreen(window_.get(), displayState_ != StageDisplayState::NORMAL
+                                               ? SDL_WINDOW_FULLSCREEN_DESKTOP
+                                               : 0);
 }
 
-void SdlMedia::stageSetScaleMode(StageHandle stage, int mode) {
+void SdlMedia::media_stage_set_scale_mode(StageHandle stage, StageScaleMode mode) {
     if (stage == stage_)
         scaleMode_ = mode;
 }
 
-void SdlMedia::stageShowCursor(StageHandle stage, bool show) {
+void SdlMedia::media_stage_show_cursor(StageHandle stage, bool show) {
     if (stage != stage_)
         return;
     cursorShown_ = show;
@@ -181,7 +181,7 @@ void SdlMedia::applyCursor() {
         SDL_ShowCursor(cursorShown_ ? SDL_ENABLE : SDL_DISABLE);
 }
 
-void SdlMedia::displayObjectSetBg(ObjectHandle object, std::uint32_t rgb) {
+void SdlMedia::media_display_object_set_bg(ObjectHandle object, std::uint32_t rgb) {
     // Only the stage's background is drawn: it is the clear colour of the picture.
     if (object == stageObject(stage_) || stage_ == StageHandle::None)
         background_ = rgb & 0xFFFFFF;

@@ -124,7 +124,7 @@ TEST_F(HeadlessMediaTest, PumpDeliversQueuedRecordsThenPollsOnlyWhenTheWakeIsDue
     media().poll(); // renders, and asks to wake ~11.7 ms later
     MediaEvent a;
     a.type = MediaEventType::KEY_DOWN;
-    a.id = Lib::stage().id();
+    a.target = Lib::stage().id();
     a.code = 65;
     MediaEvent b = a;
     b.code = 66;

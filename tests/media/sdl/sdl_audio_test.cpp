@@ -25,7 +25,8 @@ protected:
         media = &freshMedia();
     }
     bool completes(ChannelHandle channel) {
-        return waitUntil([&] { return media->soundChannelIsComplete(channel); }, kPatience);
+        return waitUntil([&] { return media->media_sound_channel_is_complete(channel); },
+                         kPatience);
     }
 
     sdltest::ScratchDir dir;
@@ -33,24 +34,24 @@ protected:
 };
 
 TEST_F(SdlAudioTest, EffectPlaysAndCompletes) {
-    const SoundHandle blip = media->soundFromFile(dir.file("blip.wav"), false);
+    const SoundHandle blip = media->media_sound_from_file(dir.file("blip.wav"), false);
     ASSERT_NE(blip, SoundHandle::None);
-    const ChannelHandle channel = media->soundChannelCreate(blip, 0, 0, nullptr);
+    const ChannelHandle channel = media->media_sound_channel_create(blip, 0, 0, nullptr);
     ASSERT_NE(channel, ChannelHandle::None);
-    EXPECT_FALSE(media->soundChannelIsComplete(channel));
+    EXPECT_FALSE(media->media_sound_channel_is_complete(channel));
     EXPECT_GE(media->mixerChannelOf(channel), 0);
     EXPECT_TRUE(completes(channel));
     // Complete stays complete.
-    EXPECT_TRUE(media->soundChannelIsComplete(channel));
+    EXPECT_TRUE(media->media_sound_channel_is_complete(channel));
 }
 
 TEST_F(SdlAudioTest, Mp3MusicStreamsPlaysAndCompletes) {
-    const SoundHandle tune = media->soundFromFile(dir.file("tune.mp3"), true);
+    const SoundHandle tune = media->media_sound_from_file(dir.file("tune.mp3"), true);
     ASSERT_NE(tune, SoundHandle::None);
-    const ChannelHandle channel = media->soundChannelCreate(tune, 0, 0, nullptr);
+    const ChannelHandle channel = media->media_sound_channel_create(tune, 0, 0, nullptr);
     ASSERT_NE(channel, ChannelHandle::None);
     EXPECT_EQ(media->mixerChannelOf(channel), -1);
-    EXPECT_FALSE(media->soundChannelIsComplete(channel));
+    EXPECT_FALSE(media->media_sound_channel_is_complete(channel));
     EXPECT_TRUE(completes(channel));
 }
 
@@ -58,92 +59,93 @@ TEST_F(SdlAudioTest, Mp3MusicStreamsPlaysAndCompletes) {
 // playing 0.3 s after it started, where one played only once would have ended.
 TEST_F(SdlAudioTest, LoopCountIsRepeatsAfterTheFirstPlay) {
     sdltest::writeWav(dir.file("beep.wav"), 0.2);
-    const SoundHandle beep = media->soundFromFile(dir.file("beep.wav"), false);
-    const SoundHandle tune = media->soundFromFile(dir.file("tune.mp3"), true);
-    const ChannelHandle effect = media->soundChannelCreate(beep, 0, 1, nullptr);
-    const ChannelHandle music = media->soundChannelCreate(tune, 0, 1, nullptr);
+    const SoundHandle beep = media->media_sound_from_file(dir.file("beep.wav"), false);
+    const SoundHandle tune = media->media_sound_from_file(dir.file("tune.mp3"), true);
+    const ChannelHandle effect = media->media_sound_channel_create(beep, 0, 1, nullptr);
+    const ChannelHandle music = media->media_sound_channel_create(tune, 0, 1, nullptr);
     SDL_Delay(300);
-    EXPECT_FALSE(media->soundChannelIsComplete(effect));
-    EXPECT_FALSE(media->soundChannelIsComplete(music));
+    EXPECT_FALSE(media->media_sound_channel_is_complete(effect));
+    EXPECT_FALSE(media->media_sound_channel_is_complete(music));
     EXPECT_TRUE(completes(effect));
     EXPECT_TRUE(completes(music));
 }
 
 TEST_F(SdlAudioTest, MusicLoopingForeverEndsOnlyWhenStoppedOrReplaced) {
-    const SoundHandle tune = media->soundFromFile(dir.file("tune.mp3"), true);
-    const ChannelHandle first = media->soundChannelCreate(tune, 0, 1'000'000, nullptr);
+    const SoundHandle tune = media->media_sound_from_file(dir.file("tune.mp3"), true);
+    const ChannelHandle first = media->media_sound_channel_create(tune, 0, 1'000'000, nullptr);
     ASSERT_NE(first, ChannelHandle::None);
     SDL_Delay(500); // longer than the tune: it has come round at least once
-    EXPECT_FALSE(media->soundChannelIsComplete(first));
+    EXPECT_FALSE(media->media_sound_channel_is_complete(first));
 
-    const ChannelHandle second = media->soundChannelCreate(tune, 0, 1'000'000, nullptr);
-    EXPECT_TRUE(media->soundChannelIsComplete(first));
-    EXPECT_FALSE(media->soundChannelIsComplete(second));
-    media->soundChannelStop(second);
-    EXPECT_TRUE(media->soundChannelIsComplete(second));
+    const ChannelHandle second = media->media_sound_channel_create(tune, 0, 1'000'000, nullptr);
+    EXPECT_TRUE(media->media_sound_channel_is_complete(first));
+    EXPECT_FALSE(media->media_sound_channel_is_complete(second));
+    media->media_sound_channel_stop(second);
+    EXPECT_TRUE(media->media_sound_channel_is_complete(second));
     EXPECT_EQ(Mix_PlayingMusic(), 0);
 }
 
 TEST_F(SdlAudioTest, StoppedEffectReportsCompleteAtOnce) {
     sdltest::writeWav(dir.file("long.wav"), 2);
-    const SoundHandle hum = media->soundFromFile(dir.file("long.wav"), false);
-    const ChannelHandle channel = media->soundChannelCreate(hum, 0, 0, nullptr);
+    const SoundHandle hum = media->media_sound_from_file(dir.file("long.wav"), false);
+    const ChannelHandle channel = media->media_sound_channel_create(hum, 0, 0, nullptr);
     ASSERT_NE(channel, ChannelHandle::None);
     const int mixer = media->mixerChannelOf(channel);
-    media->soundChannelStop(channel);
-    EXPECT_TRUE(media->soundChannelIsComplete(channel));
+    media->media_sound_channel_stop(channel);
+    EXPECT_TRUE(media->media_sound_channel_is_complete(channel));
     EXPECT_EQ(Mix_Playing(mixer), 0);
-    media->soundChannelStop(channel); // twice is harmless
+    media->media_sound_channel_stop(channel); // twice is harmless
 }
 
 TEST_F(SdlAudioTest, ReusedMixerChannelDoesNotRevivePlayedOutSound) {
-    const SoundHandle blip = media->soundFromFile(dir.file("blip.wav"), false);
-    const ChannelHandle first = media->soundChannelCreate(blip, 0, 0, nullptr);
+    const SoundHandle blip = media->media_sound_from_file(dir.file("blip.wav"), false);
+    const ChannelHandle first = media->media_sound_channel_create(blip, 0, 0, nullptr);
     const int mixer = media->mixerChannelOf(first);
     ASSERT_TRUE(waitUntil([&] { return Mix_Playing(mixer) == 0; }, kPatience));
     // The next effect takes the freed mixer channel while the first is still unpolled.
     sdltest::writeWav(dir.file("long.wav"), 2);
-    const ChannelHandle second =
-        media->soundChannelCreate(media->soundFromFile(dir.file("long.wav"), false), 0, 0, nullptr);
+    const ChannelHandle second = media->media_sound_channel_create(
+        media->media_sound_from_file(dir.file("long.wav"), false), 0, 0, nullptr);
     ASSERT_EQ(media->mixerChannelOf(second), mixer);
-    EXPECT_TRUE(media->soundChannelIsComplete(first));
-    EXPECT_FALSE(media->soundChannelIsComplete(second));
+    EXPECT_TRUE(media->media_sound_channel_is_complete(first));
+    EXPECT_FALSE(media->media_sound_channel_is_complete(second));
     // Stopping the played-out one must not silence the new one.
-    media->soundChannelStop(first);
-    EXPECT_FALSE(media->soundChannelIsComplete(second));
+    media->media_sound_channel_stop(first);
+    EXPECT_FALSE(media->media_sound_channel_is_complete(second));
     EXPECT_NE(Mix_Playing(mixer), 0);
 }
 
 TEST_F(SdlAudioTest, VolumeAndPanAreClampedAndSetOnEveryPlay) {
     sdltest::writeWav(dir.file("long.wav"), 2);
-    const SoundHandle hum = media->soundFromFile(dir.file("long.wav"), false);
-    const MediaTransform loud{5.0, -3.0};
-    const ChannelHandle channel = media->soundChannelCreate(hum, 0, 0, &loud);
+    const SoundHandle hum = media->media_sound_from_file(dir.file("long.wav"), false);
+    const SoundTransform loud{5.0, -3.0};
+    const ChannelHandle channel = media->media_sound_channel_create(hum, 0, 0, &loud);
     const int mixer = media->mixerChannelOf(channel);
     EXPECT_EQ(Mix_Volume(mixer, -1), MIX_MAX_VOLUME);
-    media->soundChannelSetTransform(channel, {-1.0, 0});
+    media->media_sound_channel_set_transform(channel, SoundTransform{-1.0, 0});
     EXPECT_EQ(Mix_Volume(mixer, -1), 0);
-    media->soundChannelSetTransform(channel, {0.5, 0});
+    media->media_sound_channel_set_transform(channel, SoundTransform{0.5, 0});
     EXPECT_EQ(Mix_Volume(mixer, -1), 64);
-    media->soundChannelStop(channel);
+    media->media_sound_channel_stop(channel);
     // A play without a transform on the same mixer channel is at full volume again.
-    const ChannelHandle next = media->soundChannelCreate(hum, 0, 0, nullptr);
+    const ChannelHandle next = media->media_sound_channel_create(hum, 0, 0, nullptr);
     ASSERT_EQ(media->mixerChannelOf(next), mixer);
     EXPECT_EQ(Mix_Volume(mixer, -1), MIX_MAX_VOLUME);
 
-    const MediaTransform quiet{0.25, 0};
-    media->soundChannelCreate(media->soundFromFile(dir.file("tune.mp3"), true), 0, 0, &quiet);
+    const SoundTransform quiet{0.25, 0};
+    media->media_sound_channel_create(media->media_sound_from_file(dir.file("tune.mp3"), true), 0,
+                                      0, &quiet);
     EXPECT_EQ(Mix_VolumeMusic(-1), 32);
 }
 
 TEST(SdlAudioLevelsTest, TransformsAreClampedAndPanFadesTheOtherSide) {
-    EXPECT_EQ(clampTransform({1.5, 2}).volume, 1);
-    EXPECT_EQ(clampTransform({1.5, 2}).pan, 1);
-    EXPECT_EQ(clampTransform({-0.5, -2}).volume, 0);
-    EXPECT_EQ(clampTransform({-0.5, -2}).pan, -1);
-    EXPECT_EQ(clampTransform({std::nan(""), std::nan("")}).volume, 0);
-    EXPECT_EQ(clampTransform({std::nan(""), std::nan("")}).pan, 0);
-    EXPECT_EQ(clampTransform({0.3, -0.4}).volume, 0.3);
+    EXPECT_EQ(clampTransform(SoundTransform{1.5, 2}).volume, 1);
+    EXPECT_EQ(clampTransform(SoundTransform{1.5, 2}).pan, 1);
+    EXPECT_EQ(clampTransform(SoundTransform{-0.5, -2}).volume, 0);
+    EXPECT_EQ(clampTransform(SoundTransform{-0.5, -2}).pan, -1);
+    EXPECT_EQ(clampTransform(SoundTransform{std::nan(""), std::nan("")}).volume, 0);
+    EXPECT_EQ(clampTransform(SoundTransform{std::nan(""), std::nan("")}).pan, 0);
+    EXPECT_EQ(clampTransform(SoundTransform{0.3, -0.4}).volume, 0.3);
     EXPECT_EQ(panLevels(0), std::make_pair(std::uint8_t{255}, std::uint8_t{255}));
     EXPECT_EQ(panLevels(1), std::make_pair(std::uint8_t{0}, std::uint8_t{255}));
     EXPECT_EQ(panLevels(-1), std::make_pair(std::uint8_t{255}, std::uint8_t{0}));
@@ -152,28 +154,29 @@ TEST(SdlAudioLevelsTest, TransformsAreClampedAndPanFadesTheOtherSide) {
 
 TEST_F(SdlAudioTest, ManySoundsAtOnceTakeOverTheOldestChannel) {
     sdltest::writeWav(dir.file("long.wav"), 2);
-    const SoundHandle hum = media->soundFromFile(dir.file("long.wav"), false);
+    const SoundHandle hum = media->media_sound_from_file(dir.file("long.wav"), false);
     std::vector<ChannelHandle> channels;
     for (int i = 0; i < SdlAudio::kMixerChannels + 1; ++i)
-        channels.push_back(media->soundChannelCreate(hum, 0, 0, nullptr));
+        channels.push_back(media->media_sound_channel_create(hum, 0, 0, nullptr));
     for (auto c : channels)
         EXPECT_NE(c, ChannelHandle::None);
-    EXPECT_TRUE(media->soundChannelIsComplete(channels.front()));
-    EXPECT_FALSE(media->soundChannelIsComplete(channels.back()));
-    EXPECT_FALSE(media->soundChannelIsComplete(channels[1]));
+    EXPECT_TRUE(media->media_sound_channel_is_complete(channels.front()));
+    EXPECT_FALSE(media->media_sound_channel_is_complete(channels.back()));
+    EXPECT_FALSE(media->media_sound_channel_is_complete(channels[1]));
 }
 
 TEST_F(SdlAudioTest, BadFilesAndHandlesAreRefusedQuietly) {
     sdltest::writeText(dir.file("noise.wav"), "RIFF....WAVEnot a wave at all");
-    EXPECT_EQ(media->soundFromFile(dir.file("missing.wav"), false), SoundHandle::None);
-    EXPECT_EQ(media->soundFromFile(dir.file("noise.wav"), false), SoundHandle::None);
-    EXPECT_EQ(media->soundFromFile(dir.file("missing.mp3"), true), SoundHandle::None);
-    EXPECT_EQ(media->soundChannelCreate(SoundHandle::None, 0, 0, nullptr), ChannelHandle::None);
-    EXPECT_EQ(media->soundChannelCreate(static_cast<SoundHandle>(123), 0, 0, nullptr),
+    EXPECT_EQ(media->media_sound_from_file(dir.file("missing.wav"), false), SoundHandle::None);
+    EXPECT_EQ(media->media_sound_from_file(dir.file("noise.wav"), false), SoundHandle::None);
+    EXPECT_EQ(media->media_sound_from_file(dir.file("missing.mp3"), true), SoundHandle::None);
+    EXPECT_EQ(media->media_sound_channel_create(SoundHandle::None, 0, 0, nullptr),
               ChannelHandle::None);
-    EXPECT_TRUE(media->soundChannelIsComplete(static_cast<ChannelHandle>(77)));
-    media->soundChannelStop(static_cast<ChannelHandle>(77));
-    media->soundChannelSetTransform(ChannelHandle::None, {});
+    EXPECT_EQ(media->media_sound_channel_create(static_cast<SoundHandle>(123), 0, 0, nullptr),
+              ChannelHandle::None);
+    EXPECT_TRUE(media->media_sound_channel_is_complete(static_cast<ChannelHandle>(77)));
+    media->media_sound_channel_stop(static_cast<ChannelHandle>(77));
+    media->media_sound_channel_set_transform(ChannelHandle::None, SoundTransform{});
 }
 
 // Without any audio device, SDL's dummy driver takes over: one line says so, sounds still load
@@ -186,7 +189,7 @@ TEST(SdlAudioFallbackTest, PlaysOnSilentlyWithoutAnAudioDevice) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     auto& media = SdlMedia::install();
     testing::internal::CaptureStdout();
-    const SoundHandle blip = media.soundFromFile(dir.file("blip.wav"), false);
+    const SoundHandle blip = media.media_sound_from_file(dir.file("blip.wav"), false);
     const std::string said = testing::internal::GetCapturedStdout();
     if (before)
         setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
@@ -195,9 +198,10 @@ TEST(SdlAudioFallbackTest, PlaysOnSilentlyWithoutAnAudioDevice) {
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
     EXPECT_NE(said.find("without sound"), std::string::npos);
     ASSERT_NE(blip, SoundHandle::None);
-    const ChannelHandle channel = media.soundChannelCreate(blip, 0, 0, nullptr);
+    const ChannelHandle channel = media.media_sound_channel_create(blip, 0, 0, nullptr);
     ASSERT_NE(channel, ChannelHandle::None);
-    EXPECT_TRUE(waitUntil([&] { return media.soundChannelIsComplete(channel); }, kPatience));
+    EXPECT_TRUE(
+        waitUntil([&] { return media.media_sound_channel_is_complete(channel); }, kPatience));
 }
 
 } // namespace

@@ -49,8 +49,8 @@ TEST(SdlEventLoopTest, WindowOpensAtItsSizeAndCloseEndsTheLoop) {
         EXPECT_EQ(h, 320);
         EXPECT_STREQ(SDL_GetWindowTitle(media.sdlWindow()), "Zindle vs Pellorin");
         EXPECT_EQ(SDL_GetWindowFlags(media.sdlWindow()) & SDL_WINDOW_RESIZABLE, 0u);
-        EXPECT_EQ(media.getFrameStage(static_cast<WindowHandle>(99)), StageHandle::None);
-        media.close();
+        EXPECT_EQ(media.media_get_frame_stage(static_cast<WindowHandle>(99)), StageHandle::None);
+        media.media_close();
     });
     EXPECT_TRUE(ready);
     EXPECT_FALSE(media.windowOpen());
@@ -60,8 +60,9 @@ TEST(SdlEventLoopTest, AWindowFittedToTheScreenIsTheLargestWholeMultipleThatFits
     auto& media = freshMedia();
     media.fitWindowToScreen();
     runWindow(media, [&](StageHandle) {
+        media.media_close();
         SDL_Rect usable{};
-        ASSERT_EQ(SDL_GetDisplayUsableBounds(0, &usable), 0) << SDL_GetError();
+        EXPECT_EQ(SDL_GetDisplayUsableBounds(0, &usable), 0) << SDL_GetError();
         const int scale = std::max(1, std::min(usable.w / 480, usable.h / 320));
         int w = 0;
         int h = 0;
@@ -69,7 +70,6 @@ TEST(SdlEventLoopTest, AWindowFittedToTheScreenIsTheLargestWholeMultipleThatFits
         EXPECT_EQ(w, 480 * scale) << "usable area " << usable.w << "x" << usable.h;
         EXPECT_EQ(h, 320 * scale);
         EXPECT_GT(scale, 1) << "the dummy display (1024 by 768) takes twice the picture";
-        media.close();
     });
 }
 
@@ -84,11 +84,11 @@ TEST(SdlEventLoopTest, PollComesNoEarlierThanTheWakeAsked) {
             if (r.type != MediaEventType::POLL)
                 return;
             if (askedAt < 0) {
-                askedAt = media.timeStamp();
-                media.stageSetNextWake(stage, 0.03);
+                askedAt = media.media_time_stamp();
+                media.media_stage_set_next_wake(stage, 0.03);
             } else {
-                polledAt = media.timeStamp();
-                media.close();
+                polledAt = media.media_time_stamp();
+                media.media_close();
             }
         });
     EXPECT_GE(polledAt - askedAt, 0.03);
@@ -109,13 +109,13 @@ TEST(SdlEventLoopTest, WakesOfZeroOrLessComeWhenTheFrameIsDue) {
             if (r.type != MediaEventType::POLL)
                 return;
             if (askedAt >= 0)
-                waited.push_back(media.timeStamp() - askedAt);
+                waited.push_back(media.media_time_stamp() - askedAt);
             if (waited.size() == asked.size()) {
-                media.close();
+                media.media_close();
                 return;
             }
-            askedAt = media.timeStamp();
-            media.stageSetNextWake(stage, asked[waited.size()]);
+            askedAt = media.media_time_stamp();
+            media.media_stage_set_next_wake(stage, asked[waited.size()]);
         });
     ASSERT_EQ(waited.size(), 3u);
     EXPECT_GE(waited[0], Stage::mediaEarlyWakeup);
@@ -136,12 +136,12 @@ TEST(SdlEventLoopTest, WakesAtOnceAreServedWithoutSpinning) {
             if (r.type != MediaEventType::POLL)
                 return;
             if (start < 0)
-                start = media.timeStamp();
+                start = media.media_time_stamp();
             ++polls;
-            if (media.timeStamp() - start >= kRun)
-                media.close();
+            if (media.media_time_stamp() - start >= kRun)
+                media.media_close();
             else
-                media.stageSetNextWake(stage, polls % 2 ? -1.0 : std::nan(""));
+                media.media_stage_set_next_wake(stage, polls % 2 ? -1.0 : std::nan(""));
         });
     // A short sleep before each: a few hundred at most in 50 ms, where a spinning loop would
     // make tens of thousands.
@@ -164,13 +164,13 @@ TEST(SdlEventLoopTest, KeysArriveTranslatedForTheStageAndRepeatsAreDropped) {
             pushKey(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT);
             pushKey(SDL_KEYDOWN, SDLK_w, KMOD_LSHIFT);
             media.processPendingEvents();
-            media.close();
+            media.media_close();
         },
         [&](MediaEvent& r) { records.push_back(r); });
     const auto keys = ofType(records, {MediaEventType::KEY_DOWN, MediaEventType::KEY_UP});
     ASSERT_EQ(keys.size(), 5u);
     for (const auto& k : keys)
-        EXPECT_EQ(k.id, static_cast<int>(stage));
+        EXPECT_EQ(k.target, static_cast<int>(stage));
     EXPECT_EQ(keys[0].type, MediaEventType::KEY_DOWN);
     EXPECT_EQ(keys[0].code, 32);
     EXPECT_EQ(keys[0].value, ' ');
@@ -206,7 +206,7 @@ TEST(SdlEventLoopTest, QuitAndFocusBecomeTheirRecords) {
             records.push_back(r);
             // What the stage does with a quit record.
             if (r.type == MediaEventType::QUIT)
-                media.close();
+                media.media_close();
         });
     const auto seen = ofType(
         records, {MediaEventType::ACTIVATE, MediaEventType::DEACTIVATE, MediaEventType::QUIT});
@@ -220,15 +220,15 @@ TEST(SdlEventLoopTest, DisplayStateSwitchesTheDesktopFullScreenAndBack) {
     auto& media = freshMedia();
     runWindow(media, [&](StageHandle stage) {
         // Asked for before the first picture, full screen waits for it.
-        media.stageSetDisplayState(stage, 1);
+        media.media_stage_set_display_state(stage, StageDisplayState::FULL_SCREEN);
         EXPECT_EQ(SDL_GetWindowFlags(media.sdlWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
-        media.renderStage(stage);
+        media.media_render_stage(stage);
         EXPECT_NE(SDL_GetWindowFlags(media.sdlWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
-        media.stageSetDisplayState(stage, 0);
+        media.media_stage_set_display_state(stage, StageDisplayState::NORMAL);
         EXPECT_EQ(SDL_GetWindowFlags(media.sdlWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
-        media.stageShowCursor(stage, false);
+        media.media_stage_show_cursor(stage, false);
         EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
-        media.close();
+        media.media_close();
     });
 }
 
@@ -246,7 +246,7 @@ TEST(SdlErrorTest, ErrorBoxWithoutADisplayReturns) {
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     auto& media = sdltest::freshMedia();
-    media.showError("Error", "The atlas could not be loaded");
+    media.media_show_error("Error", "The atlas could not be loaded");
     if (display)
         setenv("DISPLAY", saved.c_str(), 1);
     SUCCEED();

@@ -61,7 +61,7 @@ protected:
         EXPECT_EQ(records.back().type, MediaEventType::JOY_AXIS);
         EXPECT_EQ(records.back().code, 0);
         EXPECT_EQ(records.back().value, value);
-        return records.back().id;
+        return records.back().device;
     }
 
     void run(const std::function<void()>& body, const std::string& mappingFile = {}) {
@@ -71,7 +71,7 @@ protected:
             *media,
             [&](StageHandle) {
                 body();
-                media->close();
+                media->media_close();
             },
             [&](MediaEvent& r) {
                 if (r.type != MediaEventType::POLL)
@@ -131,7 +131,7 @@ TEST_F(SdlJoystickTest, AxesArriveRawAndButtonsByNumber) {
         EXPECT_EQ(last[MediaEventType::JOY_AXIS].value, -5);
         ASSERT_TRUE(last.contains(MediaEventType::JOY_BUTTON_DOWN));
         EXPECT_EQ(last[MediaEventType::JOY_BUTTON_DOWN].code, 7);
-        EXPECT_EQ(last[MediaEventType::JOY_BUTTON_DOWN].id, 0);
+        EXPECT_EQ(last[MediaEventType::JOY_BUTTON_DOWN].device, 0);
         ASSERT_TRUE(last.contains(MediaEventType::JOY_BUTTON_UP));
         EXPECT_EQ(last[MediaEventType::JOY_BUTTON_UP].code, 7);
         detach(pad);
@@ -158,7 +158,7 @@ std::optional<int> lastSteer(const std::vector<MediaEvent>& got) {
 
 bool isRecord(const std::vector<MediaEvent>& got, int type, int code, int value) {
     return got.size() == 1 && got[0].type == type && got[0].code == code && got[0].value == value &&
-           got[0].id == 0;
+           got[0].device == 0;
 }
 
 TEST_F(SdlJoystickTest, AMappedPadReadsInTheStandardLayoutWhateverItsRawNumbers) {

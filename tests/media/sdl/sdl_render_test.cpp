@@ -34,21 +34,21 @@ protected:
         auto& media = freshMedia();
         std::vector<std::uint32_t> pixels;
         runWindow(media, [&](StageHandle stage) {
-            media.displayObjectSetBg(stageObject(stage), bg);
-            const BitmapHandle atlas = media.bitmapDataLoad(dir.file("atlas.png"), 0);
-            EXPECT_EQ(media.bitmapWidth(atlas), 4);
-            EXPECT_EQ(media.bitmapHeight(atlas), 2);
-            const SheetHandle sheet = media.tilesheetCreate(atlas);
-            media.tilesheetAddRect(sheet, {0, 0, 2, 2}, {1, 1});
-            media.tilesheetAddRect(sheet, {2, 0, 2, 2}, {0, 0});
-            const ObjectHandle sprite = media.createDisplayObjectContainer();
-            media.docAddChild(stageObject(stage), sprite);
-            const GraphicsHandle gfx = media.displayObjectGetGraphics(sprite);
-            media.gfxBeginBitmapFill(gfx, atlas, false, false);
-            media.gfxDrawTiles(gfx, sheet, triples, 0);
-            media.renderStage(stage);
+            media.media_display_object_set_bg(stageObject(stage), bg);
+            const BitmapHandle atlas = media.media_bitmap_data_load(dir.file("atlas.png"), 0);
+            EXPECT_EQ(media.media_bitmap_data_width(atlas), 4);
+            EXPECT_EQ(media.media_bitmap_data_height(atlas), 2);
+            const SheetHandle sheet = media.media_tilesheet_create(atlas);
+            media.media_tilesheet_add_rect(sheet, {0, 0, 2, 2}, {1, 1});
+            media.media_tilesheet_add_rect(sheet, {2, 0, 2, 2}, {0, 0});
+            const ObjectHandle sprite = media.media_create_display_object_container();
+            media.media_doc_add_child(stageObject(stage), sprite);
+            const GraphicsHandle gfx = media.media_display_object_get_graphics(sprite);
+            media.media_gfx_begin_bitmap_fill(gfx, atlas, false, false);
+            media.media_gfx_draw_tiles(gfx, sheet, triples, 0);
+            media.media_render_stage(stage);
             pixels = media.readPixels();
-            media.close();
+            media.media_close();
         });
         return pixels;
     }
@@ -114,20 +114,21 @@ TEST_F(SdlRenderTest, ExactFitStretchesThePictureToTheWholeWindowPixelForPixel) 
     runWindow(media, [&](StageHandle stage) {
         // As a full-screen desktop twice as wide and three times as high would make it.
         SDL_SetWindowSize(media.sdlWindow(), 960, 960);
-        media.stageSetScaleMode(stage, 3);
-        media.displayObjectSetBg(stageObject(stage), 0x85E3FF);
-        const BitmapHandle atlas = media.bitmapDataLoad(dir.file("atlas.png"), 0);
-        const SheetHandle sheet = media.tilesheetCreate(atlas);
-        media.tilesheetAddRect(sheet, {0, 0, 2, 2}, {0, 0});
+        media.media_stage_set_scale_mode(stage, StageScaleMode::EXACT_FIT);
+        media.media_display_object_set_bg(stageObject(stage), 0x85E3FF);
+        const BitmapHandle atlas = media.media_bitmap_data_load(dir.file("atlas.png"), 0);
+        const SheetHandle sheet = media.media_tilesheet_create(atlas);
+        media.media_tilesheet_add_rect(sheet, {0, 0, 2, 2}, {0, 0});
         const std::vector<double> data{10, 20, 0};
-        media.gfxDrawTiles(media.displayObjectGetGraphics(stageObject(stage)), sheet, data, 0);
-        media.renderStage(stage);
+        media.media_gfx_draw_tiles(media.media_display_object_get_graphics(stageObject(stage)),
+                                   sheet, data, 0);
+        media.media_render_stage(stage);
         int w = 0;
         int h = 0;
         window = media.readWindowPixels(w, h);
         EXPECT_EQ(w, 960);
         EXPECT_EQ(h, 960);
-        media.close();
+        media.media_close();
     });
     ASSERT_EQ(window.size(), 960u * 960u);
     auto win = [&](int x, int y) { return window[static_cast<std::size_t>(y * 960 + x)]; };
@@ -149,22 +150,23 @@ TEST_F(SdlRenderTest, WindowGetsThePictureAsItIsOrBorderedWhereItDoesNotReach) {
     std::vector<std::uint32_t> picture;
     std::vector<std::uint32_t> bordered;
     runWindow(media, [&](StageHandle stage) {
-        media.displayObjectSetBg(stageObject(stage), 0x85E3FF);
-        const BitmapHandle atlas = media.bitmapDataLoad(dir.file("atlas.png"), 0);
-        const SheetHandle sheet = media.tilesheetCreate(atlas);
-        media.tilesheetAddRect(sheet, {0, 0, 2, 2}, {0, 0});
+        media.media_display_object_set_bg(stageObject(stage), 0x85E3FF);
+        const BitmapHandle atlas = media.media_bitmap_data_load(dir.file("atlas.png"), 0);
+        const SheetHandle sheet = media.media_tilesheet_create(atlas);
+        media.media_tilesheet_add_rect(sheet, {0, 0, 2, 2}, {0, 0});
         const std::vector<double> data{10, 20, 0};
-        media.gfxDrawTiles(media.displayObjectGetGraphics(stageObject(stage)), sheet, data, 0);
+        media.media_gfx_draw_tiles(media.media_display_object_get_graphics(stageObject(stage)),
+                                   sheet, data, 0);
         int w = 0;
         int h = 0;
-        media.renderStage(stage);
+        media.media_render_stage(stage);
         same = media.readWindowPixels(w, h);
         picture = media.readPixels();
         SDL_SetWindowSize(media.sdlWindow(), 960, 960);
-        media.stageSetScaleMode(stage, 0); // show all
-        media.renderStage(stage);
+        media.media_stage_set_scale_mode(stage, StageScaleMode::SHOW_ALL);
+        media.media_render_stage(stage);
         bordered = media.readWindowPixels(w, h);
-        media.close();
+        media.media_close();
     });
     EXPECT_EQ(same, picture);
     ASSERT_EQ(bordered.size(), 960u * 960u);
@@ -185,25 +187,26 @@ TEST(SdlRenderOrderTest, ChildrenDrawAfterTheirParentInOrder) {
     auto& media = freshMedia();
     std::vector<std::uint32_t> pixels;
     runWindow(media, [&](StageHandle stage) {
-        const ObjectHandle first = media.createDisplayObjectContainer();
-        const ObjectHandle second = media.createDisplayObjectContainer();
-        media.docAddChild(stageObject(stage), first);
-        media.docAddChild(stageObject(stage), second);
+        const ObjectHandle first = media.media_create_display_object_container();
+        const ObjectHandle second = media.media_create_display_object_container();
+        media.media_doc_add_child(stageObject(stage), first);
+        media.media_doc_add_child(stageObject(stage), second);
         auto drawOne = [&](ObjectHandle object, const std::string& file, double x) {
-            const BitmapHandle bitmap = media.bitmapDataLoad(file, 0);
-            const SheetHandle sheet = media.tilesheetCreate(bitmap);
-            media.tilesheetAddRect(sheet, {0, 0, 1, 1}, {0, 0});
+            const BitmapHandle bitmap = media.media_bitmap_data_load(file, 0);
+            const SheetHandle sheet = media.media_tilesheet_create(bitmap);
+            media.media_tilesheet_add_rect(sheet, {0, 0, 1, 1}, {0, 0});
             const std::vector<double> data{x, 5, 0};
-            media.gfxDrawTiles(media.displayObjectGetGraphics(object), sheet, data, 0);
+            media.media_gfx_draw_tiles(media.media_display_object_get_graphics(object), sheet, data,
+                                       0);
         };
         drawOne(second, dir.file("b.png"), 5);
         drawOne(first, dir.file("a.png"), 5);
         drawOne(first, dir.file("a.png"), 6);
         // Cleared lists draw nothing.
-        media.gfxClear(media.displayObjectGetGraphics(stageObject(stage)));
-        media.renderStage(stage);
+        media.media_gfx_clear(media.media_display_object_get_graphics(stageObject(stage)));
+        media.media_render_stage(stage);
         pixels = media.readPixels();
-        media.close();
+        media.media_close();
     });
     ASSERT_EQ(pixels.size(), 480u * 320u);
     EXPECT_EQ(pixels[5 * 480 + 5], kBlue);
@@ -213,7 +216,7 @@ TEST(SdlRenderOrderTest, ChildrenDrawAfterTheirParentInOrder) {
 TEST(SdlImageTest, UnreadableImagesGiveNoBitmapAndNeverHang) {
     sdltest::ScratchDir dir;
     sdltest::writePng(dir.file("whole.png"), 64, 64, std::vector<std::uint32_t>(64 * 64, kRed));
-    const auto whole = *SdlMedia().byteArrayReadFile(dir.file("whole.png"));
+    const auto whole = *SdlMedia().media_byte_array_read_file(dir.file("whole.png"));
     // Cut off inside the header chunks, and inside the image data.
     for (std::size_t cut : {std::size_t{40}, whole.size() - 20}) {
         const std::string name = "cut" + std::to_string(cut) + ".png";
@@ -221,21 +224,22 @@ TEST(SdlImageTest, UnreadableImagesGiveNoBitmapAndNeverHang) {
     }
     sdltest::writeText(dir.file("noise.png"), "\x89PNG\r\n\x1a\nnot really");
     auto& media = freshMedia();
-    EXPECT_NE(media.bitmapDataLoad(dir.file("whole.png"), 0), BitmapHandle::None);
-    EXPECT_EQ(media.bitmapDataLoad(dir.file("cut40.png"), 0), BitmapHandle::None);
-    EXPECT_EQ(media.bitmapDataLoad(dir.file("cut" + std::to_string(whole.size() - 20) + ".png"), 0),
+    EXPECT_NE(media.media_bitmap_data_load(dir.file("whole.png"), 0), BitmapHandle::None);
+    EXPECT_EQ(media.media_bitmap_data_load(dir.file("cut40.png"), 0), BitmapHandle::None);
+    EXPECT_EQ(media.media_bitmap_data_load(
+                  dir.file("cut" + std::to_string(whole.size() - 20) + ".png"), 0),
               BitmapHandle::None);
-    EXPECT_EQ(media.bitmapDataLoad(dir.file("noise.png"), 0), BitmapHandle::None);
-    EXPECT_EQ(media.bitmapDataLoad(dir.file("missing.png"), 0), BitmapHandle::None);
-    EXPECT_EQ(media.bitmapDataLoad(dir.file(""), 0), BitmapHandle::None);
-    EXPECT_EQ(media.bitmapWidth(BitmapHandle::None), 0);
-    EXPECT_EQ(media.bitmapHeight(static_cast<BitmapHandle>(77)), 0);
+    EXPECT_EQ(media.media_bitmap_data_load(dir.file("noise.png"), 0), BitmapHandle::None);
+    EXPECT_EQ(media.media_bitmap_data_load(dir.file("missing.png"), 0), BitmapHandle::None);
+    EXPECT_EQ(media.media_bitmap_data_load(dir.file(""), 0), BitmapHandle::None);
+    EXPECT_EQ(media.media_bitmap_data_width(BitmapHandle::None), 0);
+    EXPECT_EQ(media.media_bitmap_data_height(static_cast<BitmapHandle>(77)), 0);
     // Bad handles are harmless everywhere.
-    const SheetHandle sheet = media.tilesheetCreate(static_cast<BitmapHandle>(5));
-    media.tilesheetAddRect(static_cast<SheetHandle>(99), {0, 0, 1, 1}, {0, 0});
+    const SheetHandle sheet = media.media_tilesheet_create(static_cast<BitmapHandle>(5));
+    media.media_tilesheet_add_rect(static_cast<SheetHandle>(99), {0, 0, 1, 1}, {0, 0});
     const std::vector<double> data{1, 2, 0};
-    media.gfxDrawTiles(static_cast<GraphicsHandle>(42), sheet, data, 0);
-    media.renderStage(static_cast<StageHandle>(3));
+    media.media_gfx_draw_tiles(static_cast<GraphicsHandle>(42), sheet, data, 0);
+    media.media_render_stage(static_cast<StageHandle>(3));
     EXPECT_TRUE(media.readPixels().empty());
 }
 
@@ -246,9 +250,9 @@ TEST(SdlImageTest, OtherFormatsLoadThroughSdlImage) {
     SDL_SaveBMP(surface, dir.file("blue.bmp").c_str());
     SDL_FreeSurface(surface);
     auto& media = freshMedia();
-    const BitmapHandle bitmap = media.bitmapDataLoad(dir.file("blue.bmp"), 0);
-    EXPECT_EQ(media.bitmapWidth(bitmap), 3);
-    EXPECT_EQ(media.bitmapHeight(bitmap), 2);
+    const BitmapHandle bitmap = media.media_bitmap_data_load(dir.file("blue.bmp"), 0);
+    EXPECT_EQ(media.media_bitmap_data_width(bitmap), 3);
+    EXPECT_EQ(media.media_bitmap_data_height(bitmap), 2);
 }
 
 TEST(SdlFileTest, ReadsWholeFilesAndFailsOnAnythingElse) {
@@ -260,17 +264,17 @@ TEST(SdlFileTest, ReadsWholeFilesAndFailsOnAnythingElse) {
     big[150'000] = 'y';
     sdltest::writeText(dir.file("big.bin"), big);
     auto& media = freshMedia();
-    const auto read = media.byteArrayReadFile(dir.file("list.txt"));
+    const auto read = media.media_byte_array_read_file(dir.file("list.txt"));
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(std::string(read->begin(), read->end()), bytes);
-    const auto empty = media.byteArrayReadFile(dir.file("empty.txt"));
+    const auto empty = media.media_byte_array_read_file(dir.file("empty.txt"));
     ASSERT_TRUE(empty.has_value());
     EXPECT_TRUE(empty->empty());
-    const auto whole = media.byteArrayReadFile(dir.file("big.bin"));
+    const auto whole = media.media_byte_array_read_file(dir.file("big.bin"));
     ASSERT_TRUE(whole.has_value());
     EXPECT_EQ(std::string(whole->begin(), whole->end()), big);
-    EXPECT_FALSE(media.byteArrayReadFile(dir.file("missing.txt")).has_value());
-    EXPECT_FALSE(media.byteArrayReadFile(dir.file("")).has_value());
+    EXPECT_FALSE(media.media_byte_array_read_file(dir.file("missing.txt")).has_value());
+    EXPECT_FALSE(media.media_byte_array_read_file(dir.file("")).has_value());
 }
 
 } // namespace

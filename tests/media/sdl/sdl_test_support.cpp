@@ -120,11 +120,11 @@ SdlMedia& freshMedia() {
 
 void runWindow(SdlMedia& media, const std::function<void(StageHandle)>& ready,
                const std::function<void(MediaEvent&)>& handler) {
-    media.createMainFrame(
+    media.media_create_main_frame(
         [&](WindowHandle window) {
-            const StageHandle stage = media.getFrameStage(window);
+            const StageHandle stage = media.media_get_frame_stage(window);
             if (handler)
-                media.setStageHandler(stage, handler, 480, 320);
+                media.media_set_stage_handler(stage, handler, 480, 320);
             ready(stage);
         },
         480, 320, 0, "Zindle vs Pellorin", BitmapHandle::None);

@@ -1,0 +1,15 @@
+# Copies the page and the game's data into the web build and lists the data in assets.json.
+# Run by the web build (cmake -P) with SOURCE, PAGE and OUT set.
+file(COPY ${PAGE}/index.html ${PAGE}/zindle-page.js DESTINATION ${OUT})
+file(GLOB data RELATIVE ${SOURCE} ${SOURCE}/assets/*)
+list(SORT data)
+file(REMOVE_RECURSE ${OUT}/assets)
+set(entries "")
+foreach(path IN LISTS data)
+    file(COPY ${SOURCE}/${path} DESTINATION ${OUT}/assets)
+    file(SIZE ${SOURCE}/${path} size)
+    string(REPLACE "\"" "\\\"" name "${path}")
+    list(APPEND entries "  {\"path\": \"${name}\", \"size\": ${size}}")
+endforeach()
+list(JOIN entries ",\n" body)
+file(WRITE ${OUT}/assets.json "[\n${body}\n]\n")

@@ -1,0 +1,117 @@
+// The program in a web page: the web media layer, the guarded start, and the entry points the
+// page calls from its animation-frame, keyboard, Gamepad and visibility callbacks. The start
+// returns once the stage exists; from then on only these entry points run the game, each under
+// the same guard as the start, so an error in any frame reaches the player as on the desktop.
+#include "actors/hero.h"
+#include "app/application_main.h"
+#include "app/main.h"
+#include "framework/random.h"
+#include "framework/stage.h"
+#include "match/game.h"
+#include "media/web/web_media.h"
+
+#include <emscripten/emscripten.h>
+
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+zindle::WebMedia* media = nullptr;
+
+bool computer(const zindle::Game& game, int player) {
+    return player >= 0 && static_cast<std::size_t>(player) < game.aiFlags.size() &&
+           game.aiFlags[static_cast<std::size_t>(player)];
+}
+
+// CTRL and the player's number, pressed and released: the key that hands a player to the computer.
+void pressComputerKey(int player) {
+    constexpr int kDigitOne = 49; // the framework's key code of the 1 key
+    media->key(true, kDigitOne + player, kDigitOne + player, zindle::Stage::efCtrlDown);
+    media->key(false, kDigitOne + player, kDigitOne + player, zindle::Stage::efCtrlDown);
+}
+
+void call(const std::function<void()>& body) {
+    if (media != nullptr)
+        media->guard(body);
+}
+} // namespace
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE void zindle_frame(double interval) {
+    call([&] { media->animationFrame(interval); });
+}
+
+EMSCRIPTEN_KEEPALIVE void zindle_key(int down, int code, int character, int flags) {
+    call([&] { media->key(down != 0, code, character, flags); });
+}
+
+EMSCRIPTEN_KEEPALIVE void zindle_joystick(int type, int device, int code, int value) {
+    call([&] { media->joystick(type, device, code, value); });
+}
+
+EMSCRIPTEN_KEEPALIVE void zindle_active(int active) {
+    call([&] { media->setActive(active != 0); });
+}
+
+// For the page's tests: the heroes in play (player number, computer or not) and how far the
+// title covers the field (1 shut, 0 open), as JSON.
+EMSCRIPTEN_KEEPALIVE const char* zindle_state() {
+    static std::string text;
+    std::ostringstream out;
+    out << "{\"heroes\":[";
+    if (const auto* game = dynamic_cast<const zindle::Game*>(zindle::Main::board.get())) {
+        const char* separator = "";
+        for (const auto& hero : game->heroes) {
+            out << separator << "{\"player\":" << hero->player
+                << ",\"computer\":" << (computer(*game, hero->player) ? "true" : "false") << "}";
+            separator = ",";
+        }
+        out << "],\"title\":" << game->titleAlpha << "}";
+    } else {
+        out << "],\"title\":null}";
+    }
+    text = out.str();
+    return text.c_str();
+}
+
+// 1 while the game runs; 0 once it has closed or failed.
+EMSCRIPTEN_KEEPALIVE int zindle_running() {
+    return media != nullptr && media->running() ? 1 : 0;
+}
+}
+
+// The page passes options only for measurements: "--seed N" seeds the random numbers, "--ai
+// 1,2,3,4" hands those players to the computer before the first frame, "--skip S" plays the
+// first S seconds at once, as a headless run would play them, or until a frame holds "--until N"
+// tiles, so that a seeded run reaches a known moment (a win's fountain) and is watched from there.
+int main(int argc, char** argv) {
+    media = &zindle::WebMedia::install();
+    media->setFatalHandler(&zindle::ApplicationMain::reportFatal);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    auto option = [&](const std::string& name) -> std::optional<std::string> {
+        for (std::size_t i = 0; i + 1 < args.size(); ++i)
+            if (args[i] == name)
+                return args[i + 1];
+        return std::nullopt;
+    };
+    const auto seed = option("--seed");
+    if (seed) {
+        zindle::seedRandom(std::stoull(*seed));
+        media->holdClock();
+    }
+    const int status = zindle::ApplicationMain::run();
+    if (status != 0 || !media->running())
+        return status;
+    call([&] {
+        if (const auto ai = option("--ai"))
+            for (char player : *ai)
+                if (player >= '1' && player <= '4')
+                    pressComputerKey(player - '1');
+        media->fastForward(seed ? std::stod(option("--skip").value_or("0")) : 0,
+                           std::stoul(option("--until").value_or("0")));
+    });
+    return 0;
+}

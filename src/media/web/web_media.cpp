@@ -1,0 +1,301 @@
+// The web backend: the clock and its pacing, the stage's records, images, the frame as runs of
+// tiles for the page's WebGL, and sounds handed to the page's Web Audio.
+#include "media/web/web_media.h"
+
+#include "framework/stage.h"
+#include "media/common/png_decode.h"
+#include "media/web/web_host.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <limits>
+
+namespace zindle {
+
+namespace {
+constexpr int kTileWords = 6; // left, top, width, height, atlas x, atlas y
+constexpr int kRunWords = 3;  // atlas, first tile, tile count
+// Polls one refresh may take: a wake that comes early, then the frame's own.
+constexpr int kPollsPerRefresh = 3;
+
+MediaEvent record(int type, int code = 0, int value = 0, int id = 0) {
+    MediaEvent event;
+    event.type = type;
+    event.code = code;
+    event.value = value;
+    event.id = id;
+    return event;
+}
+
+// Volume to [0, 1] and pan to [-1, 1], NaN to 0, as the desktop's mixer is given them.
+double clampUnit(double value, double low) {
+    return std::isnan(value) ? 0 : std::clamp(value, low, 1.0);
+}
+
+std::int16_t toShort(double value) {
+    return static_cast<std::int16_t>(std::clamp(value, double{std::numeric_limits<short>::min()},
+                                                double{std::numeric_limits<short>::max()}));
+}
+} // namespace
+
+WebMedia& WebMedia::install() {
+    return static_cast<WebMedia&>(media_install(std::make_unique<WebMedia>()));
+}
+
+WebMedia::WebMedia() : pacer_(Stage::mediaEarlyWakeup), clockStart_(web_host::now()) {}
+
+// --- The page's calls ------------------------------------------------------------------------
+
+void WebMedia::guard(const std::function<void()>& body) {
+    if (failed_)
+        return;
+    try {
+        body();
+    } catch (const std::exception& e) {
+        failed_ = true;
+        if (fatal_)
+            fatal_(e.what());
+    } catch (...) {
+        failed_ = true;
+        if (fatal_)
+            fatal_("Unknown error");
+    }
+}
+
+void WebMedia::animationFrame(double interval) {
+    rendered_ = false;
+    for (int i = 0; i < kPollsPerRefresh && running() && !rendered_; ++i) {
+        if (!pacer_.serve(web_host::now() - clockStart_, interval))
+            break;
+        deliver(record(MediaEventType::POLL));
+    }
+}
+
+void WebMedia::key(bool down, int code, int character, int flags) {
+    auto r = record(down ? MediaEventType::KEY_DOWN : MediaEventType::KEY_UP, code, character,
+                    static_cast<int>(stage_));
+    r.flags = flags;
+    deliver(r);
+}
+
+void WebMedia::joystick(int type, int device, int code, int value) {
+    deliver(record(type, code, value, device));
+}
+
+void WebMedia::setActive(bool active) {
+    deliver(record(active ? MediaEventType::ACTIVATE : MediaEventType::DEACTIVATE));
+}
+
+void WebMedia::deliver(MediaEvent event) {
+    if (handler_ && running())
+        handler_(event);
+}
+
+// --- Application and window ------------------------------------------------------------------
+
+void WebMedia::setPackage(const std::string&, const std::string&, const std::string&,
+                          const std::string&) {
+    // Nothing to store: the game keeps no preferences or saves under the package's name.
+}
+
+void WebMedia::createMainFrame(WindowReadyHandler onReady, int width, int height, unsigned,
+                               const std::string& title, BitmapHandle) {
+    logicalWidth_ = width;
+    logicalHeight_ = height;
+    web_host::createWindow(width, height, title.c_str());
+    stage_ = tree_.createRoot();
+    // The page's callbacks drive the program from here on; this returns at once, unlike the
+    // desktop's event loop, because a page must hand control back to the browser.
+    if (onReady)
+        onReady(static_cast<WindowHandle>(handleValue(stage_)));
+}
+
+StageHandle WebMedia::getFrameStage(WindowHandle window) {
+    return static_cast<StageHandle>(handleValue(window));
+}
+
+void WebMedia::setStageHandler(StageHandle stage, StageEventHandler handler, int, int) {
+    if (stage == stage_)
+        handler_ = std::move(handler);
+}
+
+void WebMedia::stageSetNextWake(StageHandle stage, double seconds) {
+    if (stage == stage_)
+        pacer_.wakeRequested(timeStamp(), seconds);
+}
+
+double WebMedia::timeStamp() {
+    if (heldClock_)
+        return *heldClock_;
+    return pacer_.clock(web_host::now() - clockStart_);
+}
+
+void WebMedia::fastForward(double seconds, std::size_t untilTiles) {
+    constexpr double kFrameRate = 60; // frames a second, as a headless run plays them
+    auto tilesInTree = [this] {
+        std::size_t tiles = 0;
+        tree_.forEachBatch(stageObject(stage_), [&](const DisplayTree::Batch& batch) {
+            tiles += batch.data.size() / 3;
+        });
+        return tiles;
+    };
+    drawing_ = false;
+    for (long frame = 0; frame / kFrameRate < seconds && running(); ++frame) {
+        if (untilTiles > 0 && tilesInTree() >= untilTiles)
+            break;
+        heldClock_ = static_cast<double>(frame) / kFrameRate;
+        rendered_ = false;
+        deliver(record(MediaEventType::POLL));
+        // k/60 - (k-1)/60 may round to a hair under a period; a redraw then renders the frame,
+        // as the headless run does.
+        if (!rendered_)
+            deliver(record(MediaEventType::REDRAW));
+    }
+    drawing_ = true;
+    clockStart_ = web_host::now() - heldClock_.value_or(0);
+    heldClock_.reset();
+}
+
+void WebMedia::stageSetDisplayState(StageHandle stage, int state) {
+    if (stage == stage_)
+        web_host::setDisplayState(state);
+}
+
+void WebMedia::stageSetScaleMode(StageHandle stage, int mode) {
+    if (stage == stage_)
+        web_host::setScaleMode(mode);
+}
+
+void WebMedia::stageShowCursor(StageHandle stage, bool show) {
+    if (stage == stage_)
+        web_host::showCursor(show);
+}
+
+void WebMedia::displayObjectSetBg(ObjectHandle object, std::uint32_t rgb) {
+    if (object == stageObject(stage_))
+        background_ = rgb & 0xFFFFFF;
+}
+
+void WebMedia::close() {
+    if (closed_)
+        return;
+    closed_ = true;
+    web_host::closed();
+}
+
+void WebMedia::showError(const std::string& caption, const std::string& text) {
+    failed_ = true;
+    web_host::showError(caption.c_str(), text.c_str());
+}
+
+// --- Drawing ---------------------------------------------------------------------------------
+
+void WebMedia::appendBatch(const DisplayTree::Batch& batch) {
+    const auto tiles = tree_.sheetTiles(batch.sheet);
+    if (tiles.empty() || !bitmaps_.contains(handleValue(batch.atlas)))
+        return;
+    const auto first = static_cast<std::uint32_t>(tiles_.size() / kTileWords);
+    for (std::size_t i = 0; i + 2 < batch.data.size(); i += 3) {
+        const double id = batch.data[i + 2];
+        if (!(id >= 0 && id < static_cast<double>(tiles.size())))
+            continue;
+        const auto& tile = tiles[static_cast<std::size_t>(id)];
+        // Whole pixels, rounded as the desktop rounds them.
+        const double left = std::round(batch.data[i] - tile.centre.x);
+        const double top = std::round(batch.data[i + 1] - tile.centre.y);
+        // Tiles wholly off the picture cost the page nothing; this also keeps every position
+        // that is drawn well inside 16 bits.
+        if (!(left < logicalWidth_ && top < logicalHeight_ && left + tile.rect.width > 0 &&
+              top + tile.rect.height > 0))
+            continue;
+        tiles_.insert(tiles_.end(),
+                      {toShort(left), toShort(top), toShort(tile.rect.width),
+                       toShort(tile.rect.height), toShort(tile.rect.x), toShort(tile.rect.y)});
+    }
+    const auto count = static_cast<std::uint32_t>(tiles_.size() / kTileWords) - first;
+    if (count == 0)
+        return;
+    // Consecutive batches over one atlas are one draw for the page.
+    const auto atlas = handleValue(batch.atlas);
+    if (!runs_.empty() && runs_[runs_.size() - kRunWords] == atlas)
+        runs_.back() += count;
+    else
+        runs_.insert(runs_.end(), {atlas, first, count});
+}
+
+void WebMedia::renderStage(StageHandle stage) {
+    if (stage != stage_ || !running())
+        return;
+    rendered_ = true;
+    if (!drawing_)
+        return;
+    tiles_.clear();
+    runs_.clear();
+    tree_.forEachBatch(stageObject(stage_),
+                       [this](const DisplayTree::Batch& batch) { appendBatch(batch); });
+    web_host::drawFrame(background_, runs_.data(), static_cast<int>(runs_.size() / kRunWords),
+                        tiles_.data());
+}
+
+// --- Images ----------------------------------------------------------------------------------
+
+BitmapHandle WebMedia::bitmapDataLoad(const std::string& path, int) {
+    const auto bytes = byteArrayReadFile(path);
+    if (!bytes)
+        return BitmapHandle::None;
+    const auto image = decodePng(*bytes, PixelOrder::RGBA);
+    if (!image)
+        return BitmapHandle::None;
+    const auto id = nextBitmap_++;
+    web_host::createImage(id, image->width, image->height, image->pixels.data());
+    bitmaps_.emplace(id, Size{image->width, image->height});
+    return static_cast<BitmapHandle>(id);
+}
+
+int WebMedia::bitmapWidth(BitmapHandle bitmap) {
+    auto found = bitmaps_.find(handleValue(bitmap));
+    return found == bitmaps_.end() ? 0 : found->second.width;
+}
+
+int WebMedia::bitmapHeight(BitmapHandle bitmap) {
+    auto found = bitmaps_.find(handleValue(bitmap));
+    return found == bitmaps_.end() ? 0 : found->second.height;
+}
+
+// --- Sound -----------------------------------------------------------------------------------
+
+SoundHandle WebMedia::soundFromFile(const std::string& path, bool playAsMusic) {
+    const auto id = nextSound_;
+    if (!web_host::loadSound(id, path.c_str(), playAsMusic))
+        return SoundHandle::None;
+    ++nextSound_;
+    return static_cast<SoundHandle>(id);
+}
+
+ChannelHandle WebMedia::soundChannelCreate(SoundHandle sound, double, int loops,
+                                           const MediaTransform* transform) {
+    // Sounds always start from their beginning: the game starts nothing part-way through.
+    const MediaTransform t = transform ? *transform : MediaTransform{};
+    const auto id = nextChannel_;
+    if (!web_host::playSound(id, handleValue(sound), std::max(loops, 0), clampUnit(t.volume, 0),
+                             clampUnit(t.pan, -1)))
+        return ChannelHandle::None;
+    ++nextChannel_;
+    return static_cast<ChannelHandle>(id);
+}
+
+void WebMedia::soundChannelStop(ChannelHandle channel) {
+    web_host::stopChannel(handleValue(channel));
+}
+
+void WebMedia::soundChannelSetTransform(ChannelHandle channel, const MediaTransform& transform) {
+    web_host::setChannelTransform(handleValue(channel), clampUnit(transform.volume, 0),
+                                  clampUnit(transform.pan, -1));
+}
+
+bool WebMedia::soundChannelIsComplete(ChannelHandle channel) {
+    return web_host::channelComplete(handleValue(channel));
+}
+
+} // namespace zindle

@@ -1,0 +1,117 @@
+#pragma once
+// The media layer in a web page, through Emscripten: WebGL draws the display tree, Web Audio
+// plays the sounds, and the page's keyboard, Gamepad and animation-frame callbacks become the
+// stage's native records. The page's script (page/zindle-page.js) owns the canvas, the audio
+// graph and the browser's events; this side keeps the display tree, the clock and the pacing,
+// and talks to the page through the few calls in web_host.h.
+#include "framework/media.h"
+#include "media/common/display_tree_backend.h"
+#include "media/web/frame_pacer.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace zindle {
+
+class WebMedia : public DisplayTreeBackend {
+public:
+    // Installs a fresh web backend (replacing any earlier one) and returns it.
+    static WebMedia& install();
+    WebMedia();
+
+    // What reports an error that escapes a callback of the page (the process entry's report).
+    void setFatalHandler(std::function<void(const std::string&)> handler) {
+        fatal_ = std::move(handler);
+    }
+
+    // --- Called by the page ---------------------------------------------------------------------
+    // One display refresh, interval seconds after the previous one: polls the stage when its
+    // wake is due, which renders the frame when the frame is due.
+    void animationFrame(double interval);
+    // A key press or release: framework key code, character, modifier flags (Stage::ef*).
+    void key(bool down, int code, int character, int flags);
+    // A joystick record (MediaEventType::JOY_*) for the device number the page gave the pad.
+    void joystick(int type, int device, int code, int value);
+    // The page became visible (true) or hidden (false).
+    void setActive(bool active);
+    // Runs body; an error escaping it is fatal: reported once, and the page stops calling in.
+    void guard(const std::function<void()>& body);
+    bool running() const { return stage_ != StageHandle::None && !closed_ && !failed_; }
+
+    // --- For measurements ----------------------------------------------------------------------
+    // Holds the clock at 0 until fastForward: the start and the first records then happen at the
+    // same moments as in a headless run.
+    void holdClock() { heldClock_ = 0; }
+    // Plays frames at exactly 60 a second of the held clock, as a headless run does, without
+    // drawing them, until it reads seconds or a frame holds untilTiles tiles (0: no such
+    // limit); then lets the clock run on from there in real time.
+    void fastForward(double seconds, std::size_t untilTiles = 0);
+
+    // --- MediaBackend ---------------------------------------------------------------------------
+    void setPackage(const std::string& company, const std::string& file, const std::string& package,
+                    const std::string& version) override;
+    void createMainFrame(WindowReadyHandler onReady, int width, int height, unsigned flags,
+                         const std::string& title, BitmapHandle icon) override;
+    StageHandle getFrameStage(WindowHandle window) override;
+    void setStageHandler(StageHandle stage, StageEventHandler handler, int width,
+                         int height) override;
+    void stageSetNextWake(StageHandle stage, double seconds) override;
+    void renderStage(StageHandle stage) override;
+    double timeStamp() override;
+    void stageSetDisplayState(StageHandle stage, int state) override;
+    void stageSetScaleMode(StageHandle stage, int mode) override;
+    void stageShowCursor(StageHandle stage, bool show) override;
+    void displayObjectSetBg(ObjectHandle object, std::uint32_t rgb) override;
+    void close() override;
+    void showError(const std::string& caption, const std::string& text) override;
+
+    BitmapHandle bitmapDataLoad(const std::string& path, int flags) override;
+    int bitmapWidth(BitmapHandle bitmap) override;
+    int bitmapHeight(BitmapHandle bitmap) override;
+
+    SoundHandle soundFromFile(const std::string& path, bool playAsMusic) override;
+    ChannelHandle soundChannelCreate(SoundHandle sound, double startTime, int loops,
+                                     const MediaTransform* transform) override;
+    void soundChannelStop(ChannelHandle channel) override;
+    void soundChannelSetTransform(ChannelHandle channel, const MediaTransform& transform) override;
+    bool soundChannelIsComplete(ChannelHandle channel) override;
+
+private:
+    struct Size {
+        int width;
+        int height;
+    };
+    void deliver(MediaEvent record);
+    void appendBatch(const DisplayTree::Batch& batch);
+
+    FramePacer pacer_;
+    double clockStart_;
+    std::optional<double> heldClock_; // set while the clock is held (measurements)
+    bool drawing_ = true;
+    StageHandle stage_ = StageHandle::None;
+    StageEventHandler handler_;
+    int logicalWidth_ = 0;
+    int logicalHeight_ = 0;
+    std::uint32_t background_ = 0xFFFFFF;
+    bool closed_ = false;
+    bool failed_ = false;
+    bool rendered_ = false; // the stage rendered during the current refresh
+    std::function<void(const std::string&)> fatal_;
+
+    std::unordered_map<std::uint32_t, Size> bitmaps_; // the pixels live in the page's textures
+    std::uint32_t nextBitmap_ = 1;
+    std::uint32_t nextSound_ = 1;
+    std::uint32_t nextChannel_ = 1;
+
+    // A frame as the page draws it, reused between frames: per tile, six 16-bit numbers (left,
+    // top, width, height, atlas x, atlas y); per run of tiles over one atlas, three 32-bit
+    // numbers (atlas, first tile, tile count).
+    std::vector<std::int16_t> tiles_;
+    std::vector<std::uint32_t> runs_;
+};
+
+} // namespace zindle

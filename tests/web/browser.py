@@ -1,0 +1,85 @@
+"""Headless Chromium on a page served from a folder on localhost, for the web build's tests.
+
+Debian's chromium and chromium-driver with python3-selenium; no browser is downloaded. Each
+Browser has a fresh profile and its own server on a free port, so runs do not collide.
+"""
+import functools
+import http.server
+import os
+import shutil
+import tempfile
+import threading
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+
+CHROMIUM = os.environ.get("ZINDLE_CHROMIUM", "/usr/bin/chromium")
+CHROMEDRIVER = os.environ.get("ZINDLE_CHROMEDRIVER", "/usr/bin/chromedriver")
+FLAGS = [
+    "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+    "--disable-background-networking", "--disable-component-update", "--disable-sync",
+    "--enable-unsafe-swiftshader", "--use-gl=angle", "--use-angle=swiftshader",
+    "--disable-renderer-backgrounding", "--disable-background-timer-throttling",
+    "--disable-backgrounding-occluded-windows", "--mute-audio",
+]
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+    def end_headers(self):
+        # Every run fetches afresh: a test that removes a file must not see a cached copy.
+        self.send_header("Cache-Control", "no-store")
+        super().end_headers()
+
+
+class Server:
+    """Serves a folder on 127.0.0.1 from a thread."""
+
+    def __init__(self, folder):
+        handler = functools.partial(QuietHandler, directory=str(folder))
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+        self.thread.start()
+
+    @property
+    def url(self):
+        return f"http://127.0.0.1:{self.httpd.server_port}/"
+
+    def close(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+
+class Browser:
+    """One headless Chromium with a fresh profile; a 480 by 320 page unless told otherwise."""
+
+    def __init__(self, width=480, height=320):
+        self.profile = tempfile.mkdtemp(prefix="zindle-chromium-")
+        options = webdriver.ChromeOptions()
+        options.binary_location = CHROMIUM
+        for flag in FLAGS:
+            options.add_argument(flag)
+        options.add_argument(f"--user-data-dir={self.profile}")
+        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+        self.driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+        self.set_page_size(width, height)
+
+    def set_page_size(self, width, height):
+        # The page's own size, whatever the window around it would add.
+        self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
+
+    def script(self, source, *args):
+        return self.driver.execute_script(source, *args)
+
+    def console(self):
+        """Console lines since the last call, as (level, message)."""
+        return [(e["level"], e["message"]) for e in self.driver.get_log("browser")]
+
+    def close(self):
+        try:
+            self.driver.quit()
+        finally:
+            shutil.rmtree(self.profile, ignore_errors=True)
