@@ -91,21 +91,27 @@ TEST_F(CloudTest, FlyingCloudLooksSmallerThenRegainsItsSize) {
     EXPECT_EQ(drawnTile(tiny), "CLOUD_TINY");
 }
 
-TEST_F(CloudTest, SizesBeyondTheTableHaveNoContactBox) {
-    Cloud broken(100, 200, 5);
-    broken.update(0);
-    EXPECT_EQ(broken.getDepiction(), "BROKEN");
-    EXPECT_EQ(drawnTile(broken), "CLOUD_BROKEN");
-    EXPECT_EQ(broken.getWidth(), 0);
-    EXPECT_EQ(broken.getHeight(), 0);
+TEST_F(CloudTest, EachSizeHasItsOwnLookAndContactBoxAndSizesBeyondTheTableNone) {
+    struct Size {
+        const char* tile;
+        int width, height; // half-extents of the contact box
+    };
+    const Size sizes[] = {{"CLOUD_TINY", 6, 6},   {"CLOUD_SMALL", 9, 6}, {"CLOUD_MEDIUM", 13, 6},
+                          {"CLOUD_LARGE", 15, 8}, {"CLOUD_HUGE", 20, 9}, {"CLOUD_BROKEN", 0, 0}};
+    for (int size = 0; size < 6; ++size) {
+        Cloud cloud(100, 200, size);
+        cloud.update(0);
+        EXPECT_EQ(drawnTile(cloud), sizes[size].tile) << "size " << size;
+        EXPECT_EQ(cloud.getWidth(), sizes[size].width) << "size " << size;
+        EXPECT_EQ(cloud.getHeight(), sizes[size].height) << "size " << size;
+    }
+    EXPECT_EQ(Cloud(100, 200, 5).getDepiction(), "BROKEN");
 
     Cloud negative(100, 200, -1);
     EXPECT_EQ(negative.getDepiction(), "TINY");
     EXPECT_EQ(negative.getWidth(), 0);
     EXPECT_EQ(negative.getHeight(), 0);
-
-    EXPECT_EQ(Cloud(0, 0, 4).getWidth(), 20);
-    EXPECT_EQ(Cloud(0, 0, 4).getHeight(), 9);
+    EXPECT_EQ(Cloud(100, 200, 9).getWidth(), 0);
 }
 
 } // namespace

@@ -7,6 +7,19 @@
 namespace zindle::test {
 namespace {
 
+// A point at (dx, dy) from the middle of a contact box, and whether it is in contact.
+struct Probe {
+    double dx, dy;
+    bool touches;
+};
+
+// On and just past each edge of a box of half-extents w by h whose edges count as contact.
+std::vector<Probe> edgeProbes(double w, double h) {
+    return {{-w, 0, true},       {w, 0, true},         {0, -h, true},
+            {0, h, true},        {-w, h, true},        {-w - 0.5, 0, false},
+            {w + 0.5, 0, false}, {0, -h - 0.5, false}, {0, h + 0.5, false}};
+}
+
 class HeroMotionTest : public GameFixture {
 protected:
     void SetUp() override {
@@ -81,16 +94,22 @@ TEST_F(HeroMotionTest, HeroesTouchWithinTwentyPixelsAndTheHigherGoesUp) {
     EXPECT_EQ(b.dy, -1.2);
     EXPECT_EQ(a.dy, 1.2);
 
-    a.dy = b.dy = 0;
-    b.x = 120.001;
-    a.update(0, *game);
-    EXPECT_EQ(a.dy, 0);
+    // Within 20 px on both axes, edges included, from every side.
+    for (const Probe& probe : edgeProbes(20, 20)) {
+        a.dy = b.dy = 0;
+        b.x = 100 + probe.dx;
+        b.y = 100 + probe.dy;
+        a.update(0, *game);
+        EXPECT_EQ(a.dy != 0, probe.touches) << "at " << probe.dx << ", " << probe.dy;
+    }
+    clearSounds();
 
+    a.dy = b.dy = 0;
     b.x = 110;
     b.invulnerable = true; // an invulnerable hero takes no part
     a.update(0, *game);
     EXPECT_EQ(a.dy, 0);
-    EXPECT_EQ(soundCount("hit_hurt"), 2);
+    EXPECT_EQ(soundCount("hit_hurt"), 0);
 }
 
 TEST_F(HeroMotionTest, ACloudIsTouchedUpToItsHalfExtentsPlusTenFromAnySide) {
@@ -104,11 +123,15 @@ TEST_F(HeroMotionTest, ACloudIsTouchedUpToItsHalfExtentsPlusTenFromAnySide) {
     EXPECT_EQ(game->trails.size(), 20u);
     EXPECT_EQ(soundCount("jump"), 1);
 
-    Cloud& beside = placeCloud(400, 100, 4);
-    hero.x = 430.001;
-    hero.y = 100;
-    hero.update(0, *game);
-    EXPECT_EQ(beside.hitCooldown, 0);
+    // Half-extents plus 10 on both axes, edges included, from every side.
+    for (const Probe& probe : edgeProbes(30, 19)) {
+        game->clouds.clear();
+        const Cloud& other = placeCloud(400, 100, 4);
+        hero.x = 400 + probe.dx;
+        hero.y = 100 + probe.dy;
+        hero.update(0, *game);
+        EXPECT_EQ(other.hitCooldown > 0, probe.touches) << "at " << probe.dx << ", " << probe.dy;
+    }
 }
 
 TEST_F(HeroMotionTest, ACloudHalfWayThroughItsMoveGivesNoRainButStillBouncesAndIsHit) {
@@ -149,25 +172,39 @@ TEST_F(HeroMotionTest, RainDrawsShareAngleAndSpreadPerDropAndCarriesTheRainbowsS
     EXPECT_NEAR(fast.dy, 0.2, 1e-12);
 }
 
-TEST_F(HeroMotionTest, TheIdleMacGuffinIsCaughtWithinSixteenAcrossAndEighteenUpOrDown) {
-    game->macGuffin = std::make_unique<MacGuffin>();
-    MacGuffin& mg = *game->macGuffin;
-    mg.x = 200;
-    mg.y = 100;
-    Hero& hero = placeHero(0, 200, 100);
-    hero.update(0, *game); // still entering
-    EXPECT_EQ(hero.score, 0);
+TEST_F(HeroMotionTest, OnlyTheIdleMacGuffinIsCaughtAndOnlyWithinItsReachOnEverySide) {
+    // Whether a hero standing at (dx, dy) from a MacGuffin in state takes it.
+    auto catches = [this](int state, double dx, double dy) {
+        game->heroes.clear();
+        game->macGuffin = std::make_unique<MacGuffin>();
+        MacGuffin& mg = *game->macGuffin;
+        mg.state = state;
+        mg.x = 200;
+        mg.y = 100;
+        Hero& hero = placeHero(0, 200 + dx, 100 + dy);
+        hero.update(0, *game);
+        const bool caught = hero.score == 1;
+        if (caught)
+            EXPECT_EQ(mg.state, MacGuffin::STATE_EXITING); // and it leaves
+        return caught;
+    };
+    EXPECT_FALSE(catches(MacGuffin::STATE_ENTERING, 0, 0));
+    EXPECT_FALSE(catches(MacGuffin::STATE_EXITING, 0, 0));
 
-    mg.state = MacGuffin::STATE_IDLE;
-    hero.x = 216;
-    hero.update(0, *game);
-    EXPECT_EQ(hero.score, 0);
-
-    hero.x = 215.99;
-    hero.y = 118;
-    hero.update(0, *game);
-    EXPECT_EQ(hero.score, 1);
-    EXPECT_EQ(mg.state, MacGuffin::STATE_EXITING);
+    // Reach: less than 16 px across, up to and including 18 px up or down.
+    const Probe probes[] = {
+        {0, 0, true},                                              // on it
+        {-15.5, 0, true},     {-16, 0, false},                     // left
+        {15.5, 0, true},      {16, 0, false},                      // right
+        {0, -18, true},       {0, -18.5, false},                   // above
+        {0, 18, true},        {0, 18.5, false},                    // below
+        {-15.5, -18, true},   {15.5, 18, true},  {-16, 18, false}, // corners
+        {15.5, -18.5, false},                                      //
+    };
+    for (const Probe& probe : probes) {
+        EXPECT_EQ(catches(MacGuffin::STATE_IDLE, probe.dx, probe.dy), probe.touches)
+            << "hero at " << probe.dx << ", " << probe.dy;
+    }
 }
 
 } // namespace

@@ -154,13 +154,13 @@ TEST_P(AudioMusicTest, LoopsWithoutGapOrClickThroughTheMixer) {
     EXPECT_EQ(lag, loop) << "one pass is " << static_cast<long>(lag) - static_cast<long>(loop)
                          << " frames longer than the music";
 
-    // The music sits well under the effects, which reach -1 dBFS.
+    // Loud enough to be heard under play, its peaks still under the effects' -1 dBFS ceiling.
     double peak = 0.0;
     for (std::size_t i = 0; i < loop; ++i) {
         peak = std::max(peak, std::fabs(capture.left[i]));
     }
-    EXPECT_LT(20.0 * std::log10(peak), -5.0);
-    EXPECT_GT(20.0 * std::log10(peak), -8.0);
+    EXPECT_LT(20.0 * std::log10(peak), -1.2);
+    EXPECT_GT(20.0 * std::log10(peak), -4.0);
 
     // Starting the track from silence does not click either.
     EXPECT_LT(std::fabs(capture.left.front()), 0.005);

@@ -13,7 +13,14 @@ namespace {
 
 using GameMatchTest = GameFixture;
 
-constexpr int kMaxSteps = 300 * 60 * 2; // two minutes of play; this seed wins in under one
+// A match is a race of chances: with four computer players most seeds take minutes to produce
+// a winner and some more than ten, so this test plays one seed chosen for an early win. Seed 4,
+// in this fixture's setup (which draws its numbers in another order than zindle-sim's), has
+// its first winner leave after 8402 steps, 28 s of play; the bound allows twice that. If a
+// change to play moves the win past the bound, that says nothing about the rules: pick another
+// seed that wins early here and put its figures in this comment.
+constexpr std::uint64_t kSeed = 4;
+constexpr int kMaxSteps = 300 * 60; // one minute of play
 
 // The rules every step must keep; returns the first one broken, or "".
 std::string brokenRule(const Game& game) {
@@ -53,7 +60,7 @@ std::string brokenRule(const Game& game) {
 }
 
 TEST_F(GameMatchTest, FourComputerPlayersPlayUntilOneWins) {
-    seedRandom(4);
+    seedRandom(kSeed);
     game = std::make_unique<Game>(); // the cloud field from the seed too
     step();
     for (int key = Input::P1AI; key <= Input::P4AI; ++key) {
@@ -88,7 +95,8 @@ TEST_F(GameMatchTest, FourComputerPlayersPlayUntilOneWins) {
             EXPECT_EQ(game->heroes.size(), 4u);
         }
     }
-    ASSERT_GE(winner, 0) << "nobody won in " << steps << " steps";
+    ASSERT_GE(winner, 0) << "seed " << kSeed << " no longer wins within " << kMaxSteps
+                         << " steps; it was chosen for a win after 8402 (see kSeed)";
     // Six catches in a row by the winner at least, and some spilled on the way.
     EXPECT_GE(catches, 6);
     EXPECT_GT(spills, 0);

@@ -69,6 +69,34 @@ TEST_F(GameUpdateTest, TheHeroBehindARemovedOneIsUpdatedInTheSameStep) {
     EXPECT_LT(next.y, 320);
 }
 
+TEST_F(GameUpdateTest, HeroesMeetTheWorldWhereItStoodAtTheEndOfTheLastStep) {
+    game->titleAlpha = 0;
+    game->clouds.clear();
+    // A MacGuffin that settles during this step, and a new cloud that reaches its place during
+    // it (a cloud stands at the origin until its first update), each right on a hero.
+    MacGuffin& mg = *game->macGuffin;
+    mg.x = 300;
+    mg.y = 100;
+    mg.state = MacGuffin::STATE_ENTERING;
+    mg.stateCooldown = 0.001;
+    Hero& catcher = placeHero(0, 300, 100);
+    const Cloud& cloud = *game->clouds.emplace_back(std::make_unique<Cloud>(100, 100, 4));
+    Hero& jumper = placeHero(1, 100, 100);
+
+    game->update(kStep);
+    EXPECT_EQ(mg.state, MacGuffin::STATE_IDLE);
+    EXPECT_EQ(catcher.score, 0) << "caught in the step it settled";
+    EXPECT_EQ(cloud.x, 100);
+    EXPECT_EQ(cloud.hitCooldown, 0) << "touched in the step it arrived";
+    EXPECT_GT(jumper.dy, 0);
+
+    game->update(kStep);
+    EXPECT_EQ(catcher.score, 1);
+    EXPECT_EQ(mg.state, MacGuffin::STATE_EXITING);
+    EXPECT_GT(cloud.hitCooldown, 0);
+    EXPECT_LT(jumper.dy, 0);
+}
+
 TEST_F(GameUpdateTest, HeroesWaitWhileTheTitleOpensButTheWorldMoves) {
     game->titleAlpha = 0.5;
     Hero& hero = addHero(0);

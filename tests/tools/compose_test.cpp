@@ -49,8 +49,8 @@ TEST(ShotComposeTest, LaterTilesBlendOverEarlierOnesByAlpha) {
 }
 
 TEST(ShotComposeTest, FractionalPositionsSnapToTheNearestPixelAndEdgesClip) {
-    HeadlessMedia::Frame frame{0, {tile(0, 1.4, 1.6), tile(0, -0.4, 5.9)}};
-    auto image = composeFrame(frame, lookup, 0x000000, 4, 6);
+    HeadlessMedia::Frame frame{0, {tile(0, 1.4, 1.6), tile(0, -0.4, 5.9), tile(0, 3.5, 4.5)}};
+    auto image = composeFrame(frame, lookup, 0x000000, 6, 6);
     // Left edge at 0.4, top at 0.6: pixels 0..1 across, 1..2 down.
     EXPECT_EQ(at(image, 0, 1), (RGB{255, 0, 0}));
     EXPECT_EQ(at(image, 1, 2), (RGB{255, 0, 0}));
@@ -59,6 +59,12 @@ TEST(ShotComposeTest, FractionalPositionsSnapToTheNearestPixelAndEdgesClip) {
     // The second tile hangs off the left and bottom edges; only pixel (0, 5) shows.
     EXPECT_EQ(at(image, 0, 5), (RGB{255, 0, 0}));
     EXPECT_EQ(at(image, 1, 5), (RGB{0, 0, 0}));
+    // A corner on a half pixel (2.5, 3.5) rounds up, as the renderer rounds it.
+    EXPECT_EQ(at(image, 2, 4), (RGB{0, 0, 0}));
+    EXPECT_EQ(at(image, 3, 4), (RGB{255, 0, 0}));
+    EXPECT_EQ(at(image, 3, 3), (RGB{0, 0, 0}));
+    EXPECT_EQ(at(image, 4, 5), (RGB{255, 0, 0}));
+    EXPECT_EQ(at(image, 5, 4), (RGB{0, 0, 0}));
 }
 
 TEST(ShotComposeTest, ScalingRepeatsEveryPixelAsABlock) {

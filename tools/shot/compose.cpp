@@ -10,27 +10,34 @@
 namespace zindle::shot {
 namespace {
 
-void blendTile(Image& out, const HeadlessMedia::DrawnTile& tile, const AtlasPixels& atlas) {
+constexpr double kFarOff = 1e6; // px; a tile this far away is off screen (or not a number)
+
+void blendTile(Image& out, const HeadlessMedia::DrawnTile& tile, const AtlasPixels& atlas,
+               std::vector<std::uint8_t>* translucentLayers) {
     const int rx = static_cast<int>(tile.rect.x);
     const int ry = static_cast<int>(tile.rect.y);
     const int rw = static_cast<int>(tile.rect.width);
     const int rh = static_cast<int>(tile.rect.height);
     if (rw <= 0 || rh <= 0 || !atlas.rgba)
         return;
-    const double left = tile.x - tile.centre.x;
-    const double top = tile.y - tile.centre.y;
-    // Pixels whose centres fall inside the tile's rectangle on screen.
-    const int x0 = std::max(0, static_cast<int>(std::ceil(left - 0.5)));
-    const int x1 = std::min(out.width, static_cast<int>(std::ceil(left + rw - 0.5)));
-    const int y0 = std::max(0, static_cast<int>(std::ceil(top - 0.5)));
-    const int y1 = std::min(out.height, static_cast<int>(std::ceil(top + rh - 0.5)));
+    // The top-left corner snaps to the nearest whole pixel, halves away from zero, where the SDL
+    // layer puts it; the tile is then copied texel for texel.
+    const double left = std::round(tile.x - tile.centre.x);
+    const double top = std::round(tile.y - tile.centre.y);
+    if (!(std::abs(left) < kFarOff && std::abs(top) < kFarOff))
+        return;
+    const int l = static_cast<int>(left);
+    const int t = static_cast<int>(top);
+    const int x0 = std::max(0, l);
+    const int x1 = std::min(out.width, l + rw);
+    const int y0 = std::max(0, t);
+    const int y1 = std::min(out.height, t + rh);
     for (int py = y0; py < y1; ++py) {
-        const int sy = ry + std::clamp(static_cast<int>(std::floor(py + 0.5 - top)), 0, rh - 1);
+        const int sy = ry + (py - t);
         if (sy < 0 || sy >= atlas.height)
             continue;
         for (int px = x0; px < x1; ++px) {
-            const int sx =
-                rx + std::clamp(static_cast<int>(std::floor(px + 0.5 - left)), 0, rw - 1);
+            const int sx = rx + (px - l);
             if (sx < 0 || sx >= atlas.width)
                 continue;
             const std::uint8_t* src =
@@ -38,8 +45,10 @@ void blendTile(Image& out, const HeadlessMedia::DrawnTile& tile, const AtlasPixe
             const unsigned a = src[3];
             if (a == 0)
                 continue;
-            std::uint8_t* dst =
-                out.rgb.data() + (static_cast<std::size_t>(py) * out.width + px) * 3;
+            const std::size_t at = static_cast<std::size_t>(py) * out.width + px;
+            if (translucentLayers && a < 255 && (*translucentLayers)[at] < 255)
+                ++(*translucentLayers)[at];
+            std::uint8_t* dst = out.rgb.data() + at * 3;
             for (int c = 0; c < 3; ++c)
                 dst[c] = static_cast<std::uint8_t>((src[c] * a + dst[c] * (255 - a) + 127) / 255);
         }
@@ -49,7 +58,8 @@ void blendTile(Image& out, const HeadlessMedia::DrawnTile& tile, const AtlasPixe
 } // namespace
 
 Image composeFrame(const HeadlessMedia::Frame& frame, const AtlasLookup& atlas,
-                   std::uint32_t background, int width, int height) {
+                   std::uint32_t background, int width, int height,
+                   std::vector<std::uint8_t>* translucentLayers) {
     Image out{width, height,
               std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3)};
     for (std::size_t i = 0; i < out.rgb.size(); i += 3) {
@@ -57,8 +67,10 @@ Image composeFrame(const HeadlessMedia::Frame& frame, const AtlasLookup& atlas,
         out.rgb[i + 1] = static_cast<std::uint8_t>(background >> 8);
         out.rgb[i + 2] = static_cast<std::uint8_t>(background);
     }
+    if (translucentLayers)
+        translucentLayers->assign(static_cast<std::size_t>(width) * height, 0);
     for (const auto& tile : frame.tiles)
-        blendTile(out, tile, atlas(tile.atlas));
+        blendTile(out, tile, atlas(tile.atlas), translucentLayers);
     return out;
 }
 

@@ -25,10 +25,13 @@ struct AtlasPixels {
 
 using AtlasLookup = std::function<AtlasPixels(BitmapHandle)>;
 
-// Each tile is placed unscaled with its centre point on (x, y); a screen pixel takes the texel
-// under its own centre (nearest neighbour), so half-pixel positions land as a renderer's would.
+// Each tile is placed unscaled with its centre point on (x, y), its corner snapped to whole
+// pixels as the SDL layer snaps it (a half pixel rounds away from zero).
+// When translucentLayers is given, it receives for every pixel how many partly transparent
+// texels were blended into it: the only pixels where renderers may round differently.
 Image composeFrame(const HeadlessMedia::Frame& frame, const AtlasLookup& atlas,
-                   std::uint32_t background, int width, int height);
+                   std::uint32_t background, int width, int height,
+                   std::vector<std::uint8_t>* translucentLayers = nullptr);
 // Every pixel becomes a scale-by-scale block.
 Image scaleUp(const Image& image, int scale);
 // Writes an 8-bit RGB PNG; throws std::runtime_error naming the path when it cannot.

@@ -11,11 +11,11 @@
 #include "framework/sound_channel.h"
 #include "framework/stage.h"
 #include "match/game.h"
+#include "media/common/mix_policy.h"
 #include "sound/beeper.h"
 #include "sound/music.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <sys/resource.h>
@@ -48,12 +48,7 @@ std::optional<std::filesystem::path> searchUp(std::filesystem::path dir) {
 } // namespace
 
 std::string soundCategory(const HeadlessMedia::ChannelRecord& record) {
-    if (record.music)
-        return "music";
-    std::string stem = std::filesystem::path(record.path).stem().string();
-    while (!stem.empty() && std::isdigit(static_cast<unsigned char>(stem.back())))
-        stem.pop_back();
-    return stem;
+    return record.music ? "music" : soundFamily(record.path);
 }
 
 std::filesystem::path locateDataRoot() {
@@ -118,7 +113,8 @@ struct Simulation::HeroBefore {
 };
 
 Simulation::Simulation(RunConfig config) : config_(std::move(config)) {
-    media_ = &HeadlessMedia::install();
+    media_ = config_.makeMedia ? &static_cast<HeadlessMedia&>(media_install(config_.makeMedia()))
+                               : &HeadlessMedia::install();
     media_->setKeepAllFrames(config_.keepAllFrames);
     media_->setTime(0);
     Assets::setSearchRoots({config_.dataRoot.empty() ? locateDataRoot() : config_.dataRoot});

@@ -31,6 +31,9 @@ struct RunConfig {
     std::optional<std::vector<double>> randomNumbers; // replaces the seeded generator
     std::filesystem::path dataRoot; // the folder holding assets/; empty: found from the executable
     bool keepAllFrames = false;     // otherwise only the last rendered frame is kept
+    // Makes the media layer to run on; empty: a plain headless one. A measurement that needs a
+    // real mixer hands over a headless layer whose sounds go elsewhere.
+    std::function<std::unique_ptr<HeadlessMedia>()> makeMedia;
 };
 
 // What a run has seen so far. How each count is taken (see Simulation::afterStep):

@@ -12,9 +12,13 @@
 namespace zindle {
 
 namespace {
-constexpr int kSampleRate = 44100;  // Hz
 constexpr int kBufferFrames = 1024; // sample frames per mixer callback: about 23 ms
-constexpr int kOutputChannels = 2;  // stereo, for the pan
+// A start of the same effect less than this after the last one joins it (see VoicePolicy).
+// Measured in mixed sound, so that starts that would begin in the same block always join.
+constexpr double kNoStackSeconds = 0.01;
+constexpr int kVoicesPerFamily = 4; // hits come in bursts of dozens; four already read as a crowd
+constexpr int kEvictFadeMs = 8;     // a voice that gives way fades rather than clicks off
+constexpr double kLimiterCeiling = 0.97; // of full scale
 // A loop count this large means "forever" (the music passes 1 000 000); the mixer is given its
 // own forever rather than a count it might overflow.
 constexpr int kForeverLoops = 1'000'000;
@@ -52,6 +56,9 @@ void SdlAudio::ChunkFree::operator()(Mix_Chunk* chunk) const {
 void SdlAudio::MusicFree::operator()(Mix_Music* music) const {
     Mix_FreeMusic(music);
 }
+
+SdlAudio::SdlAudio()
+    : policy_(kVoicesPerFamily, static_cast<std::uint64_t>(kNoStackSeconds * kSampleRate)) {}
 
 SdlAudio::~SdlAudio() {
     shutdown();
@@ -91,11 +98,30 @@ bool SdlAudio::openDevice() {
     starts_.assign(kMixerChannels, 0);
     startOrder_.assign(kMixerChannels, 0);
     Mix_ChannelFinished(&onChannelFinished);
+    limiter_ = std::make_unique<Limiter>(kSampleRate, kOutputChannels, kLimiterCeiling);
+    framesMixed_.store(0);
+    Mix_SetPostMix(&SdlAudio::postMix, this);
     return true;
+}
+
+void SdlAudio::postMix(void* self, std::uint8_t* stream, int bytes) {
+    // The device was opened for 16-bit samples; the mixer hands over whole frames.
+    static_cast<SdlAudio*>(self)->mixed(reinterpret_cast<std::int16_t*>(stream),
+                                        static_cast<std::size_t>(bytes) / sizeof(std::int16_t));
+}
+
+void SdlAudio::mixed(std::int16_t* samples, std::size_t count) {
+    if (observer_)
+        sumCopy_.assign(samples, samples + count);
+    limiter_->process(samples, count);
+    framesMixed_.fetch_add(count / kOutputChannels, std::memory_order_release);
+    if (observer_)
+        observer_(sumCopy_, std::span<const std::int16_t>(samples, count));
 }
 
 void SdlAudio::shutdown() {
     if (state_ == State::Open) {
+        Mix_SetPostMix(nullptr, nullptr);
         Mix_HaltChannel(-1);
         Mix_HaltMusic();
         Mix_ChannelFinished(nullptr);
@@ -119,6 +145,8 @@ SoundHandle SdlAudio::load(const std::string& path, bool music) {
     if (!sound.music && !sound.chunk)
         return SoundHandle::None;
     const auto id = nextSound_++;
+    if (!music)
+        families_.emplace(id, soundFamily(path));
     sounds_.emplace(id, std::move(sound));
     return static_cast<SoundHandle>(id);
 }
@@ -137,14 +165,19 @@ int SdlAudio::freeMixerChannel() {
     return mixer;
 }
 
+namespace {
+int mixerVolume(double volume) {
+    return static_cast<int>(std::lround(volume * kVoiceHeadroom * MIX_MAX_VOLUME));
+}
+} // namespace
+
 void SdlAudio::apply(int mixer, const SoundTransform& transform) {
     const auto t = clampTransform(transform);
-    const int volume = static_cast<int>(std::lround(t.volume * MIX_MAX_VOLUME));
     if (mixer == kMusic) {
-        Mix_VolumeMusic(volume);
+        Mix_VolumeMusic(mixerVolume(t.volume));
         return;
     }
-    Mix_Volume(mixer, volume);
+    Mix_Volume(mixer, mixerVolume(t.volume));
     // The pan effect stays on a mixer channel until it is set again, so it is set on every
     // play, centre included.
     const auto [left, right] = panLevels(t.pan);
@@ -170,18 +203,51 @@ ChannelHandle SdlAudio::play(SoundHandle handle, int loops, const SoundTransform
             return ChannelHandle::None;
         channel.playNumber = ++musicPlays_;
     } else {
-        const int mixer = freeMixerChannel();
-        if (mixer < 0)
-            return ChannelHandle::None;
-        apply(mixer, t);
-        if (Mix_PlayChannel(mixer, sound.chunk.get(), repeats) < 0)
-            return ChannelHandle::None;
-        channel.mixer = mixer;
-        channel.playNumber = ++starts_[static_cast<std::size_t>(mixer)];
-        startOrder_[static_cast<std::size_t>(mixer)] = ++effectPlays_;
+        return playEffect(handle, sound, repeats, t);
     }
     const auto id = nextChannel_++;
     channels_.emplace(id, channel);
+    return static_cast<ChannelHandle>(id);
+}
+
+ChannelHandle SdlAudio::playEffect(SoundHandle handle, const Sound& sound, int repeats,
+                                   const SoundTransform& t) {
+    const std::uint32_t soundId = handleValue(handle);
+    const std::string& family = families_[soundId];
+    const std::uint64_t now = framesMixed();
+    policy_.forgetEnded([&](std::uint32_t voice) {
+        auto found = channels_.find(voice);
+        return found == channels_.end() || ended(found->second);
+    });
+    const auto admission = policy_.admit(soundId, family, clampTransform(t).volume, now);
+    if (admission.join) {
+        // The caller still gets a channel of its own, which completes with the voice it joined.
+        Channel joined = channels_.at(*admission.join);
+        joined.joined = true;
+        // The voice keeps its place in the picture; only its level rises to the louder start.
+        Mix_Volume(joined.mixer, mixerVolume(admission.joinVolume));
+        const auto id = nextChannel_++;
+        channels_.emplace(id, joined);
+        return static_cast<ChannelHandle>(id);
+    }
+    for (const auto voice : admission.evict) {
+        const Channel& old = channels_.at(voice);
+        Mix_FadeOutChannel(old.mixer, kEvictFadeMs);
+    }
+
+    Channel channel{kMusic, 0};
+    const int mixer = freeMixerChannel();
+    if (mixer < 0)
+        return ChannelHandle::None;
+    apply(mixer, t);
+    if (Mix_PlayChannel(mixer, sound.chunk.get(), repeats) < 0)
+        return ChannelHandle::None;
+    channel.mixer = mixer;
+    channel.playNumber = ++starts_[static_cast<std::size_t>(mixer)];
+    startOrder_[static_cast<std::size_t>(mixer)] = ++effectPlays_;
+    const auto id = nextChannel_++;
+    channels_.emplace(id, channel);
+    policy_.started(id, soundId, family, clampTransform(t).volume, now);
     return static_cast<ChannelHandle>(id);
 }
 
@@ -221,7 +287,7 @@ void SdlAudio::stop(ChannelHandle handle) {
     auto found = channels_.find(handleValue(handle));
     if (found == channels_.end())
         return;
-    if (!ended(found->second)) {
+    if (!ended(found->second) && !found->second.joined) {
         if (found->second.mixer == kMusic)
             Mix_HaltMusic();
         else

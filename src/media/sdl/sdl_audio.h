@@ -2,11 +2,16 @@
 // Sounds on SDL2_mixer: effects decoded whole into chunks and played on the mixer's channels,
 // music streamed on its one music stream. Every started sound is a channel handle of its own, so
 // a mixer channel reused by a later sound never makes an earlier handle report the later
-// sound's state.
+// sound's state. Effects follow the shared voice rules, every voice keeps headroom and the sum
+// passes a limiter, so that a crowd of effects neither stacks up nor clips.
 #include "framework/media.h"
+#include "media/common/mix_policy.h"
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -25,8 +30,10 @@ std::pair<std::uint8_t, std::uint8_t> panLevels(double pan);
 class SdlAudio {
 public:
     static constexpr int kMixerChannels = 32;
+    static constexpr int kSampleRate = 44100; // Hz
+    static constexpr int kOutputChannels = 2; // stereo, for the pan
 
-    SdlAudio() = default;
+    SdlAudio();
     SdlAudio(const SdlAudio&) = delete;
     SdlAudio& operator=(const SdlAudio&) = delete;
     ~SdlAudio();
@@ -45,6 +52,17 @@ public:
     // fail and every channel reports complete.
     void shutdown();
 
+    // --- For measurements ----------------------------------------------------------------------
+    // Called on the audio thread after every mixed block, with the block as the mixer summed it
+    // and as it leaves the limiter (interleaved 16-bit stereo), while the mixer is locked: the
+    // observer may start and stop sounds, which then begin in the next block. Set it before the
+    // first load.
+    using MixObserver =
+        std::function<void(std::span<const std::int16_t> sum, std::span<const std::int16_t> out)>;
+    void setMixObserver(MixObserver observer) { observer_ = std::move(observer); }
+    // Sample frames mixed since the device opened.
+    std::uint64_t framesMixed() const { return framesMixed_.load(std::memory_order_acquire); }
+
 private:
     struct ChunkFree {
         void operator()(Mix_Chunk* chunk) const;
@@ -60,8 +78,16 @@ private:
         int mixer;                // mixer channel, or kMusic
         std::uint32_t playNumber; // which play on that mixer channel this is, from 1
         bool stopped = false;
+        // A duplicate start that joined a running voice: it ends with that voice, and stopping
+        // it leaves the voice to its own handle.
+        bool joined = false;
     };
     static constexpr int kMusic = -1;
+
+    static void postMix(void* self, std::uint8_t* stream, int bytes);
+    void mixed(std::int16_t* samples, std::size_t count);
+    ChannelHandle playEffect(SoundHandle handle, const Sound& sound, int repeats,
+                             const SoundTransform& t);
 
     bool ended(const Channel& channel) const;
     bool ensureOpen();
@@ -81,6 +107,13 @@ private:
     // When each mixer channel last started, counted in effect plays.
     std::vector<std::uint64_t> startOrder_;
     std::uint64_t effectPlays_ = 0;
+    // The family of each loaded effect, for the voice rules.
+    std::unordered_map<std::uint32_t, std::string> families_;
+    VoicePolicy policy_;
+    std::unique_ptr<Limiter> limiter_; // used only on the audio thread once the device is open
+    std::atomic<std::uint64_t> framesMixed_{0};
+    MixObserver observer_;
+    std::vector<std::int16_t> sumCopy_; // the block before the limiter, for the observer
 };
 
 } // namespace zindle

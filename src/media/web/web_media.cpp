@@ -19,12 +19,11 @@ constexpr int kRunWords = 3;  // atlas, first tile, tile count
 // Polls one refresh may take: a wake that comes early, then the frame's own.
 constexpr int kPollsPerRefresh = 3;
 
-MediaEvent record(int type, int code = 0, int value = 0, int id = 0) {
+MediaEvent record(int type, int code = 0, int value = 0) {
     MediaEvent event;
     event.type = type;
     event.code = code;
     event.value = value;
-    event.id = id;
     return event;
 }
 
@@ -73,14 +72,16 @@ void WebMedia::animationFrame(double interval) {
 }
 
 void WebMedia::key(bool down, int code, int character, int flags) {
-    auto r = record(down ? MediaEventType::KEY_DOWN : MediaEventType::KEY_UP, code, character,
-                    static_cast<int>(stage_));
+    auto r = record(down ? MediaEventType::KEY_DOWN : MediaEventType::KEY_UP, code, character);
+    r.target = static_cast<int>(stage_);
     r.flags = flags;
     deliver(r);
 }
 
 void WebMedia::joystick(int type, int device, int code, int value) {
-    deliver(record(type, code, value, device));
+    auto r = record(type, code, value);
+    r.device = device;
+    deliver(r);
 }
 
 void WebMedia::setActive(bool active) {
@@ -94,13 +95,13 @@ void WebMedia::deliver(MediaEvent event) {
 
 // --- Application and window ------------------------------------------------------------------
 
-void WebMedia::setPackage(const std::string&, const std::string&, const std::string&,
-                          const std::string&) {
+void WebMedia::media_set_package(const std::string&, const std::string&, const std::string&,
+                                 const std::string&) {
     // Nothing to store: the game keeps no preferences or saves under the package's name.
 }
 
-void WebMedia::createMainFrame(WindowReadyHandler onReady, int width, int height, unsigned,
-                               const std::string& title, BitmapHandle) {
+void WebMedia::media_create_main_frame(WindowReadyHandler onReady, int width, int height, unsigned,
+                                       const std::string& title, BitmapHandle) {
     logicalWidth_ = width;
     logicalHeight_ = height;
     web_host::createWindow(width, height, title.c_str());
@@ -111,21 +112,21 @@ void WebMedia::createMainFrame(WindowReadyHandler onReady, int width, int height
         onReady(static_cast<WindowHandle>(handleValue(stage_)));
 }
 
-StageHandle WebMedia::getFrameStage(WindowHandle window) {
+StageHandle WebMedia::media_get_frame_stage(WindowHandle window) {
     return static_cast<StageHandle>(handleValue(window));
 }
 
-void WebMedia::setStageHandler(StageHandle stage, StageEventHandler handler, int, int) {
+void WebMedia::media_set_stage_handler(StageHandle stage, StageEventHandler handler, int, int) {
     if (stage == stage_)
         handler_ = std::move(handler);
 }
 
-void WebMedia::stageSetNextWake(StageHandle stage, double seconds) {
+void WebMedia::media_stage_set_next_wake(StageHandle stage, double seconds) {
     if (stage == stage_)
-        pacer_.wakeRequested(timeStamp(), seconds);
+        pacer_.wakeRequested(media_time_stamp(), seconds);
 }
 
-double WebMedia::timeStamp() {
+double WebMedia::media_time_stamp() {
     if (heldClock_)
         return *heldClock_;
     return pacer_.clock(web_host::now() - clockStart_);
@@ -157,34 +158,34 @@ void WebMedia::fastForward(double seconds, std::size_t untilTiles) {
     heldClock_.reset();
 }
 
-void WebMedia::stageSetDisplayState(StageHandle stage, int state) {
+void WebMedia::media_stage_set_display_state(StageHandle stage, StageDisplayState state) {
     if (stage == stage_)
-        web_host::setDisplayState(state);
+        web_host::setDisplayState(static_cast<int>(state));
 }
 
-void WebMedia::stageSetScaleMode(StageHandle stage, int mode) {
+void WebMedia::media_stage_set_scale_mode(StageHandle stage, StageScaleMode mode) {
     if (stage == stage_)
-        web_host::setScaleMode(mode);
+        web_host::setScaleMode(static_cast<int>(mode));
 }
 
-void WebMedia::stageShowCursor(StageHandle stage, bool show) {
+void WebMedia::media_stage_show_cursor(StageHandle stage, bool show) {
     if (stage == stage_)
         web_host::showCursor(show);
 }
 
-void WebMedia::displayObjectSetBg(ObjectHandle object, std::uint32_t rgb) {
+void WebMedia::media_display_object_set_bg(ObjectHandle object, std::uint32_t rgb) {
     if (object == stageObject(stage_))
         background_ = rgb & 0xFFFFFF;
 }
 
-void WebMedia::close() {
+void WebMedia::media_close() {
     if (closed_)
         return;
     closed_ = true;
     web_host::closed();
 }
 
-void WebMedia::showError(const std::string& caption, const std::string& text) {
+void WebMedia::media_show_error(const std::string& caption, const std::string& text) {
     failed_ = true;
     web_host::showError(caption.c_str(), text.c_str());
 }
@@ -224,7 +225,7 @@ void WebMedia::appendBatch(const DisplayTree::Batch& batch) {
         runs_.insert(runs_.end(), {atlas, first, count});
 }
 
-void WebMedia::renderStage(StageHandle stage) {
+void WebMedia::media_render_stage(StageHandle stage) {
     if (stage != stage_ || !running())
         return;
     rendered_ = true;
@@ -240,8 +241,8 @@ void WebMedia::renderStage(StageHandle stage) {
 
 // --- Images ----------------------------------------------------------------------------------
 
-BitmapHandle WebMedia::bitmapDataLoad(const std::string& path, int) {
-    const auto bytes = byteArrayReadFile(path);
+BitmapHandle WebMedia::media_bitmap_data_load(const std::string& path, int) {
+    const auto bytes = media_byte_array_read_file(path);
     if (!bytes)
         return BitmapHandle::None;
     const auto image = decodePng(*bytes, PixelOrder::RGBA);
@@ -253,19 +254,19 @@ BitmapHandle WebMedia::bitmapDataLoad(const std::string& path, int) {
     return static_cast<BitmapHandle>(id);
 }
 
-int WebMedia::bitmapWidth(BitmapHandle bitmap) {
+int WebMedia::media_bitmap_data_width(BitmapHandle bitmap) {
     auto found = bitmaps_.find(handleValue(bitmap));
     return found == bitmaps_.end() ? 0 : found->second.width;
 }
 
-int WebMedia::bitmapHeight(BitmapHandle bitmap) {
+int WebMedia::media_bitmap_data_height(BitmapHandle bitmap) {
     auto found = bitmaps_.find(handleValue(bitmap));
     return found == bitmaps_.end() ? 0 : found->second.height;
 }
 
 // --- Sound -----------------------------------------------------------------------------------
 
-SoundHandle WebMedia::soundFromFile(const std::string& path, bool playAsMusic) {
+SoundHandle WebMedia::media_sound_from_file(const std::string& path, bool playAsMusic) {
     const auto id = nextSound_;
     if (!web_host::loadSound(id, path.c_str(), playAsMusic))
         return SoundHandle::None;
@@ -273,10 +274,10 @@ SoundHandle WebMedia::soundFromFile(const std::string& path, bool playAsMusic) {
     return static_cast<SoundHandle>(id);
 }
 
-ChannelHandle WebMedia::soundChannelCreate(SoundHandle sound, double, int loops,
-                                           const MediaTransform* transform) {
+ChannelHandle WebMedia::media_sound_channel_create(SoundHandle sound, double, int loops,
+                                                   const SoundTransform* transform) {
     // Sounds always start from their beginning: the game starts nothing part-way through.
-    const MediaTransform t = transform ? *transform : MediaTransform{};
+    const SoundTransform t = transform ? *transform : SoundTransform{};
     const auto id = nextChannel_;
     if (!web_host::playSound(id, handleValue(sound), std::max(loops, 0), clampUnit(t.volume, 0),
                              clampUnit(t.pan, -1)))
@@ -285,16 +286,17 @@ ChannelHandle WebMedia::soundChannelCreate(SoundHandle sound, double, int loops,
     return static_cast<ChannelHandle>(id);
 }
 
-void WebMedia::soundChannelStop(ChannelHandle channel) {
+void WebMedia::media_sound_channel_stop(ChannelHandle channel) {
     web_host::stopChannel(handleValue(channel));
 }
 
-void WebMedia::soundChannelSetTransform(ChannelHandle channel, const MediaTransform& transform) {
+void WebMedia::media_sound_channel_set_transform(ChannelHandle channel,
+                                                 const SoundTransform& transform) {
     web_host::setChannelTransform(handleValue(channel), clampUnit(transform.volume, 0),
                                   clampUnit(transform.pan, -1));
 }
 
-bool WebMedia::soundChannelIsComplete(ChannelHandle channel) {
+bool WebMedia::media_sound_channel_is_complete(ChannelHandle channel) {
     return web_host::channelComplete(handleValue(channel));
 }
 

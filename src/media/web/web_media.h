@@ -52,33 +52,34 @@ public:
     void fastForward(double seconds, std::size_t untilTiles = 0);
 
     // --- MediaBackend ---------------------------------------------------------------------------
-    void setPackage(const std::string& company, const std::string& file, const std::string& package,
-                    const std::string& version) override;
-    void createMainFrame(WindowReadyHandler onReady, int width, int height, unsigned flags,
-                         const std::string& title, BitmapHandle icon) override;
-    StageHandle getFrameStage(WindowHandle window) override;
-    void setStageHandler(StageHandle stage, StageEventHandler handler, int width,
-                         int height) override;
-    void stageSetNextWake(StageHandle stage, double seconds) override;
-    void renderStage(StageHandle stage) override;
-    double timeStamp() override;
-    void stageSetDisplayState(StageHandle stage, int state) override;
-    void stageSetScaleMode(StageHandle stage, int mode) override;
-    void stageShowCursor(StageHandle stage, bool show) override;
-    void displayObjectSetBg(ObjectHandle object, std::uint32_t rgb) override;
-    void close() override;
-    void showError(const std::string& caption, const std::string& text) override;
+    void media_set_package(const std::string& company, const std::string& file,
+                           const std::string& package, const std::string& version) override;
+    void media_create_main_frame(WindowReadyHandler onReady, int width, int height, unsigned flags,
+                                 const std::string& title, BitmapHandle icon) override;
+    StageHandle media_get_frame_stage(WindowHandle window) override;
+    void media_set_stage_handler(StageHandle stage, StageEventHandler handler, int width,
+                                 int height) override;
+    void media_stage_set_next_wake(StageHandle stage, double seconds) override;
+    void media_render_stage(StageHandle stage) override;
+    double media_time_stamp() override;
+    void media_stage_set_display_state(StageHandle stage, StageDisplayState state) override;
+    void media_stage_set_scale_mode(StageHandle stage, StageScaleMode mode) override;
+    void media_stage_show_cursor(StageHandle stage, bool show) override;
+    void media_display_object_set_bg(ObjectHandle object, std::uint32_t rgb) override;
+    void media_close() override;
+    void media_show_error(const std::string& caption, const std::string& text) override;
 
-    BitmapHandle bitmapDataLoad(const std::string& path, int flags) override;
-    int bitmapWidth(BitmapHandle bitmap) override;
-    int bitmapHeight(BitmapHandle bitmap) override;
+    BitmapHandle media_bitmap_data_load(const std::string& path, int flags) override;
+    int media_bitmap_data_width(BitmapHandle bitmap) override;
+    int media_bitmap_data_height(BitmapHandle bitmap) override;
 
-    SoundHandle soundFromFile(const std::string& path, bool playAsMusic) override;
-    ChannelHandle soundChannelCreate(SoundHandle sound, double startTime, int loops,
-                                     const MediaTransform* transform) override;
-    void soundChannelStop(ChannelHandle channel) override;
-    void soundChannelSetTransform(ChannelHandle channel, const MediaTransform& transform) override;
-    bool soundChannelIsComplete(ChannelHandle channel) override;
+    SoundHandle media_sound_from_file(const std::string& path, bool playAsMusic) override;
+    ChannelHandle media_sound_channel_create(SoundHandle sound, double startTime, int loops,
+                                             const SoundTransform* transform) override;
+    void media_sound_channel_stop(ChannelHandle channel) override;
+    void media_sound_channel_set_transform(ChannelHandle channel,
+                                           const SoundTransform& transform) override;
+    bool media_sound_channel_is_complete(ChannelHandle channel) override;
 
 private:
     struct Size {

@@ -6,7 +6,11 @@
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <functional>
+#include <mutex>
 
 namespace zindle {
 namespace {
@@ -121,21 +125,25 @@ TEST_F(SdlAudioTest, VolumeAndPanAreClampedAndSetOnEveryPlay) {
     const SoundTransform loud{5.0, -3.0};
     const ChannelHandle channel = media->media_sound_channel_create(hum, 0, 0, &loud);
     const int mixer = media->mixerChannelOf(channel);
-    EXPECT_EQ(Mix_Volume(mixer, -1), MIX_MAX_VOLUME);
+    // Every voice keeps half its level in reserve for the sum.
+    const int full = static_cast<int>(kVoiceHeadroom * MIX_MAX_VOLUME);
+    EXPECT_EQ(Mix_Volume(mixer, -1), full);
     media->media_sound_channel_set_transform(channel, SoundTransform{-1.0, 0});
     EXPECT_EQ(Mix_Volume(mixer, -1), 0);
     media->media_sound_channel_set_transform(channel, SoundTransform{0.5, 0});
-    EXPECT_EQ(Mix_Volume(mixer, -1), 64);
+    EXPECT_EQ(Mix_Volume(mixer, -1), full / 2);
     media->media_sound_channel_stop(channel);
-    // A play without a transform on the same mixer channel is at full volume again.
-    const ChannelHandle next = media->media_sound_channel_create(hum, 0, 0, nullptr);
+    // A play without a transform on the same mixer channel is at full volume again (a second
+    // sound of the same name, so that it does not join the stopped one).
+    const ChannelHandle next = media->media_sound_channel_create(
+        media->media_sound_from_file(dir.file("long.wav"), false), 0, 0, nullptr);
     ASSERT_EQ(media->mixerChannelOf(next), mixer);
-    EXPECT_EQ(Mix_Volume(mixer, -1), MIX_MAX_VOLUME);
+    EXPECT_EQ(Mix_Volume(mixer, -1), full);
 
     const SoundTransform quiet{0.25, 0};
     media->media_sound_channel_create(media->media_sound_from_file(dir.file("tune.mp3"), true), 0,
                                       0, &quiet);
-    EXPECT_EQ(Mix_VolumeMusic(-1), 32);
+    EXPECT_EQ(Mix_VolumeMusic(-1), full / 4);
 }
 
 TEST(SdlAudioLevelsTest, TransformsAreClampedAndPanFadesTheOtherSide) {
@@ -153,11 +161,14 @@ TEST(SdlAudioLevelsTest, TransformsAreClampedAndPanFadesTheOtherSide) {
 }
 
 TEST_F(SdlAudioTest, ManySoundsAtOnceTakeOverTheOldestChannel) {
-    sdltest::writeWav(dir.file("long.wav"), 2);
-    const SoundHandle hum = media->media_sound_from_file(dir.file("long.wav"), false);
+    // Sounds of as many families, so that no family bound is reached first.
     std::vector<ChannelHandle> channels;
-    for (int i = 0; i < SdlAudio::kMixerChannels + 1; ++i)
-        channels.push_back(media->media_sound_channel_create(hum, 0, 0, nullptr));
+    for (int i = 0; i < SdlAudio::kMixerChannels + 1; ++i) {
+        const std::string name = dir.file("hum" + std::to_string(i) + "x.wav");
+        sdltest::writeWav(name, 2);
+        channels.push_back(media->media_sound_channel_create(
+            media->media_sound_from_file(name, false), 0, 0, nullptr));
+    }
     for (auto c : channels)
         EXPECT_NE(c, ChannelHandle::None);
     EXPECT_TRUE(media->media_sound_channel_is_complete(channels.front()));
@@ -177,6 +188,101 @@ TEST_F(SdlAudioTest, BadFilesAndHandlesAreRefusedQuietly) {
     EXPECT_TRUE(media->media_sound_channel_is_complete(static_cast<ChannelHandle>(77)));
     media->media_sound_channel_stop(static_cast<ChannelHandle>(77));
     media->media_sound_channel_set_transform(ChannelHandle::None, SoundTransform{});
+}
+
+// Sounds started from the mixer's own hook all begin in the next block, like the starts of one
+// burst of game steps; the hook runs on the audio thread, so the checks wait for it.
+class SdlAudioMixTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        freshMedia(); // no other mixer open
+        audio.setMixObserver(
+            [this](std::span<const std::int16_t> sum, std::span<const std::int16_t> out) {
+                std::lock_guard lock(mutex);
+                sumFullScale += countFullScale(sum.data(), sum.size());
+                for (auto s : out)
+                    outPeak = std::max(outPeak, std::abs(static_cast<int>(s)));
+                if (burst) {
+                    burst();
+                    burst = nullptr;
+                    done.notify_all();
+                }
+            });
+    }
+    // The mixer stops calling the hook before the members it uses go.
+    void TearDown() override { audio.shutdown(); }
+    // Runs f on the audio thread between two blocks and waits for it.
+    void betweenBlocks(std::function<void()> f) {
+        std::unique_lock lock(mutex);
+        burst = std::move(f);
+        ASSERT_TRUE(done.wait_for(lock, std::chrono::seconds(3), [&] { return !burst; }));
+    }
+    SoundHandle load(const std::string& name) {
+        sdltest::writeWav(dir.file(name), 2);
+        return audio.load(dir.file(name), false);
+    }
+
+    sdltest::ScratchDir dir;
+    SdlAudio audio;
+    std::mutex mutex;
+    std::condition_variable done;
+    std::function<void()> burst;
+    std::size_t sumFullScale = 0;
+    int outPeak = 0;
+};
+
+TEST_F(SdlAudioMixTest, RestartsInOneBlockShareAVoiceThatEndsForEveryCaller) {
+    const SoundHandle hit = load("hit1.wav");
+    const SoundTransform quiet{0.5, 0}, loud{1, 0};
+    ChannelHandle first{}, second{}, third{};
+    int mixers[3] = {};
+    betweenBlocks([&] {
+        first = audio.play(hit, 0, &quiet);
+        second = audio.play(hit, 0, &loud);
+        third = audio.play(hit, 0, &quiet);
+        mixers[0] = audio.mixerChannelOf(first);
+        mixers[1] = audio.mixerChannelOf(second);
+        mixers[2] = audio.mixerChannelOf(third);
+    });
+    EXPECT_GE(mixers[0], 0);
+    EXPECT_EQ(mixers[1], mixers[0]);
+    EXPECT_EQ(mixers[2], mixers[0]);
+    EXPECT_EQ(Mix_Volume(mixers[0], -1), static_cast<int>(kVoiceHeadroom * MIX_MAX_VOLUME));
+    // Stopping a joined start leaves the voice to the others ...
+    audio.stop(second);
+    EXPECT_TRUE(audio.isComplete(second));
+    EXPECT_FALSE(audio.isComplete(third));
+    EXPECT_NE(Mix_Playing(mixers[0]), 0);
+    // ... and the voice's end reaches every start it took in.
+    audio.stop(first);
+    EXPECT_TRUE(audio.isComplete(first));
+    EXPECT_TRUE(audio.isComplete(third));
+}
+
+TEST_F(SdlAudioMixTest, AFamilyKeepsItsBoundAndTheSumIsLimited) {
+    std::vector<SoundHandle> hits, others;
+    for (int i = 1; i <= 5; ++i)
+        hits.push_back(load("hit" + std::to_string(i) + ".wav"));
+    for (int i = 0; i < 12; ++i)
+        others.push_back(load("other" + std::to_string(i) + "x.wav"));
+    std::vector<ChannelHandle> played;
+    betweenBlocks([&] {
+        for (auto s : hits)
+            played.push_back(audio.play(s, 0, nullptr));
+        for (auto s : others)
+            played.push_back(audio.play(s, 0, nullptr));
+    });
+    // The oldest hit gave way to the fifth; every other voice plays on.
+    EXPECT_TRUE(waitUntil([&] { return audio.isComplete(played[0]); }, kPatience));
+    for (std::size_t i = 1; i < played.size(); ++i)
+        EXPECT_FALSE(audio.isComplete(played[i])) << i;
+    // Sixteen tones in phase overflow the sum; what leaves the limiter stays below full scale.
+    betweenBlocks([] {});
+    betweenBlocks([] {});
+    std::lock_guard lock(mutex);
+    EXPECT_GT(sumFullScale, 0u);
+    EXPECT_GT(outPeak, 30000);
+    EXPECT_LT(outPeak, 32700);
 }
 
 // Without any audio device, SDL's dummy driver takes over: one line says so, sounds still load

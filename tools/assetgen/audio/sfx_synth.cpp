@@ -14,6 +14,7 @@ namespace {
 constexpr double kDcBlockHz = 20.0; // always on: an offset would click at the ends
 constexpr double kMaxFrequencyHz = 16000.0;
 constexpr double kMinDuty = 0.05;
+constexpr double kMinBodyHz = 30.0; // the body's slide stops here, above the DC blocker
 constexpr double kMaxDuty = 0.95;
 
 using Setter = std::function<void(SfxPreset&, const std::string&, const std::string&)>;
@@ -57,6 +58,9 @@ const std::map<std::string, Setter>& setters() {
         {"resonance", number(&SfxPreset::resonance)},
         {"high_pass", number(&SfxPreset::highPass)},
         {"high_pass_sweep", number(&SfxPreset::highPassSweep)},
+        {"body_frequency", number(&SfxPreset::bodyFrequency)},
+        {"body_slide", number(&SfxPreset::bodySlide)},
+        {"body_level", number(&SfxPreset::bodyLevel)},
         {"gain_db", number(&SfxPreset::gainDb)},
     };
     return table;
@@ -114,6 +118,7 @@ std::vector<double> renderSfx(const SfxPreset& p, int sampleRate) {
     double sinceRestart = 0.0;
     double lowPassCutoff = p.lowPass;
     double highPassCutoff = p.highPass;
+    double bodyPhase = 0.0; // in periods
 
     for (std::size_t i = 0; i < count; ++i) {
         const double t = static_cast<double>(i) / rate;
@@ -143,6 +148,13 @@ std::vector<double> renderSfx(const SfxPreset& p, int sampleRate) {
         if (p.highPass > 0.0) {
             sample = highPass.process(sample, highPassCutoff, rate);
             highPassCutoff = std::fmin(highPassCutoff * highPassStep, kMaxFrequencyHz);
+        }
+        // The body is a low sine beside the filtered wave: the weight a noise burst alone lacks.
+        if (p.bodyLevel > 0.0) {
+            const double bodyHz =
+                std::fmax(p.bodyFrequency * std::exp2(p.bodySlide * t), kMinBodyHz);
+            sample += p.bodyLevel * std::sin(2.0 * std::numbers::pi * bodyPhase);
+            bodyPhase = std::fmod(bodyPhase + bodyHz / rate, 1.0);
         }
         sample = dcBlock.process(sample, kDcBlockHz, rate);
         out[i] = sample * envelope(p, t);

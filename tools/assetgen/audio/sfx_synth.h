@@ -34,6 +34,9 @@ struct SfxPreset {
     double resonance = 0.0;     // 0..1
     double highPass = 0.0;      // Hz cutoff (0: only the DC blocker)
     double highPassSweep = 0.0; // octaves per second
+    double bodyFrequency = 0.0; // Hz at the start of a sine under the sound (0: none) ...
+    double bodySlide = 0.0;     // ... octaves per second ...
+    double bodyLevel = 0.0;     // ... and its level against the main wave, both enveloped
     std::uint32_t seed = 1;     // for the noise wave
     double gainDb = 0.0;        // a trim after levelling, for a variant that must sit back
 
