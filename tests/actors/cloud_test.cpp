@@ -3,7 +3,7 @@
 
 #include "effects/effects_fixture.h"
 
-namespace zindle::testing {
+namespace zindle::test {
 namespace {
 
 class CloudTest : public EffectsTest {
@@ -115,4 +115,4 @@ TEST_F(CloudTest, EachSizeHasItsOwnLookAndContactBoxAndSizesBeyondTheTableNone) 
 }
 
 } // namespace
-} // namespace zindle::testing
+} // namespace zindle::test

@@ -93,9 +93,26 @@ TEST_F(HeroDrawTest, AnOffScreenHeroGetsAnArrowAtTheEdgeAndABlinkingAlertWhileFa
     game->boardTime = 0.1; // the dark half of the blink
     EXPECT_EQ(ui().size(), 1u);
 
-    hero->x = 100;
-    hero->y = 285;
-    EXPECT_TRUE(ui().empty());
+    // On each edge of the field no arrow; just past it, an arrow pointing that way.
+    const struct {
+        double x, y;
+        const char* arrow;
+    } edges[] = {{-10, 100, nullptr}, {-10.5, 100, "ARROW_P1_LEFT"},  //
+                 {490, 100, nullptr}, {490.5, 100, "ARROW_P1_RIGHT"}, //
+                 {100, -10, nullptr}, {100, -10.5, "ARROW_P1_UP"},    //
+                 {100, 285, nullptr}, {100, 285.5, "ARROW_P1_DOWN"}};
+    hero->dy = 0;
+    for (const auto& edge : edges) {
+        hero->x = edge.x;
+        hero->y = edge.y;
+        tiles = ui();
+        if (edge.arrow == nullptr) {
+            EXPECT_TRUE(tiles.empty()) << edge.x << ", " << edge.y;
+        } else {
+            ASSERT_EQ(tiles.size(), 1u) << edge.x << ", " << edge.y;
+            EXPECT_EQ(tiles[0].name, edge.arrow);
+        }
+    }
 
     hero->x = 500;
     hero->y = -20;

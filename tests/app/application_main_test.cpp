@@ -1,9 +1,8 @@
 #include "app/application_main.h"
+#include "app/process_state.h"
 
 #include "app/main.h"
-#include "framework/assets.h"
 #include "framework/lib.h"
-#include "framework/sound_channel.h"
 #include "match/game.h"
 #include "media/headless/headless_media.h"
 #include "support/asset_folder.h"
@@ -18,21 +17,12 @@ namespace {
 class ApplicationMainTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Main::reset();
-        Lib::reset();
+        resetProcessState();
         media = &HeadlessMedia::install();
-        SoundChannel::reset();
-        Assets::reset();
         folder = std::make_unique<test::AssetFolder>();
         folder->writeStartUpData();
     }
-    void TearDown() override {
-        Main::reset();
-        Game::reset();
-        Lib::reset();
-        SoundChannel::reset();
-        Assets::reset();
-    }
+    void TearDown() override { resetProcessState(); }
 
     HeadlessMedia* media = nullptr;
     std::unique_ptr<test::AssetFolder> folder;

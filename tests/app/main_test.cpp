@@ -1,13 +1,11 @@
 #include "app/main.h"
+#include "app/process_state.h"
 
 #include "app/recording_board.h"
-#include "framework/assets.h"
 #include "framework/event.h"
 #include "framework/keyboard.h"
 #include "framework/lib.h"
-#include "framework/sound_channel.h"
 #include "input/input.h"
-#include "match/game.h"
 #include "media/headless/headless_media.h"
 #include "support/asset_folder.h"
 
@@ -37,21 +35,12 @@ public:
 class MainTest : public ::testing::Test {
 protected:
     void SetUp() override { start(std::make_unique<HeadlessMedia>()); }
-    void TearDown() override {
-        Main::reset();
-        Game::reset();
-        Lib::reset();
-        SoundChannel::reset();
-        Assets::reset();
-    }
+    void TearDown() override { resetProcessState(); }
 
     void start(std::unique_ptr<HeadlessMedia> backend, bool fullScreen = true) {
-        Main::reset();
+        resetProcessState();
         Main::startFullScreen = fullScreen;
-        Lib::reset();
         media = &static_cast<HeadlessMedia&>(media_install(std::move(backend)));
-        SoundChannel::reset();
-        Assets::reset();
         folder = std::make_unique<test::AssetFolder>();
         folder->writeStartUpData();
         media->setTime(kStart);

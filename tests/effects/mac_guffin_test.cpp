@@ -7,7 +7,7 @@
 #include <array>
 #include <set>
 
-namespace zindle::testing {
+namespace zindle::test {
 namespace {
 
 class MacGuffinTest : public EffectsTest {
@@ -135,4 +135,4 @@ TEST_F(MacGuffinTest, FlaresStayNearTheMacGuffinAndWithinTheSparkleFrames) {
 }
 
 } // namespace
-} // namespace zindle::testing
+} // namespace zindle::test

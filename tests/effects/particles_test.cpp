@@ -4,7 +4,7 @@
 #include "effects/effects_fixture.h"
 #include "match/game.h"
 
-namespace zindle::testing {
+namespace zindle::test {
 namespace {
 
 class ParticlesTest : public EffectsTest {
@@ -14,7 +14,7 @@ protected:
         game = std::make_unique<Game>();
     }
 
-    std::vector<std::string> names(const std::vector<DrawnTile>& tiles) {
+    std::vector<std::string> names(const std::vector<NamedTile>& tiles) {
         std::vector<std::string> out;
         for (const auto& tile : tiles)
             out.push_back(tile.name);
@@ -163,4 +163,4 @@ TEST_F(ParticlesTest, SparkleKeepsItsHeroAliveAfterTheHeroLeaves) {
 }
 
 } // namespace
-} // namespace zindle::testing
+} // namespace zindle::test

@@ -1,9 +1,8 @@
 #include "framework/assets.h"
 
+#include "app/process_state.h"
 #include "framework/bitmap_data.h"
-#include "framework/lib.h"
 #include "framework/sound.h"
-#include "framework/sound_channel.h"
 #include "media/headless/headless_media.h"
 #include "support/asset_folder.h"
 
@@ -18,17 +17,12 @@ namespace {
 class AssetsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Lib::reset();
+        resetProcessState();
         media = &HeadlessMedia::install();
-        SoundChannel::reset();
-        Assets::reset();
         folder = std::make_unique<test::AssetFolder>();
         folder->copyTestData("atlas_64x32.png", "assets/title.png");
     }
-    void TearDown() override {
-        SoundChannel::reset();
-        Assets::reset();
-    }
+    void TearDown() override { resetProcessState(); }
 
     HeadlessMedia* media = nullptr;
     std::unique_ptr<test::AssetFolder> folder;

@@ -1,8 +1,8 @@
 #pragma once
 // A fresh headless media layer and a forgotten framework for every test, plus small file helpers.
+#include "app/process_state.h"
 #include "framework/lib.h"
 #include "framework/random.h"
-#include "framework/sound_channel.h"
 #include "media/headless/headless_media.h"
 #include "support/asset_folder.h"
 
@@ -21,8 +21,7 @@ namespace zindle::test {
 class FrameworkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Lib::reset();
-        SoundChannel::reset();
+        resetProcessState();
         media_ = &HeadlessMedia::install();
         seedRandom(1);
         dir_ = std::filesystem::temp_directory_path() /
@@ -31,8 +30,7 @@ protected:
         std::filesystem::create_directories(dir_);
     }
     void TearDown() override {
-        Lib::reset();
-        SoundChannel::reset();
+        resetProcessState();
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }

@@ -1,6 +1,7 @@
 // Sounds and their channels: what reaches the mixer and when a channel counts as finished.
 #include "framework/framework_fixture.h"
 #include "framework/sound.h"
+#include "framework/sound_channel.h"
 
 #include <stdexcept>
 

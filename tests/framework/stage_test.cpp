@@ -1,6 +1,7 @@
 // The stage's frame clock and wake requests, driven by the headless event loop.
 #include "framework/framework_fixture.h"
 #include "framework/sound.h"
+#include "framework/sound_channel.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
+#include "app/process_state.h"
 #include "render/tile_list.h"
 #include "render/tiler.h"
 
-#include "framework/assets.h"
 #include "framework/display_object.h"
 #include "framework/graphics.h"
 #include "framework/lib.h"
@@ -19,16 +19,12 @@ namespace {
 class TilerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Lib::reset();
+        resetProcessState();
         media = &HeadlessMedia::install();
-        Assets::reset();
         folder = std::make_unique<test::AssetFolder>();
         folder->copyTestData("atlas_64x32.png", "assets/gametiles.png");
     }
-    void TearDown() override {
-        Lib::reset();
-        Assets::reset();
-    }
+    void TearDown() override { resetProcessState(); }
 
     std::unique_ptr<Tiler> load(const std::string& list) {
         folder->write("assets/gametiles.txt", list);

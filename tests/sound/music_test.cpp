@@ -1,9 +1,7 @@
 #include "sound/music.h"
 
-#include "framework/assets.h"
-#include "framework/lib.h"
+#include "app/process_state.h"
 #include "framework/sound.h"
-#include "framework/sound_channel.h"
 #include "media/headless/headless_media.h"
 #include "support/asset_folder.h"
 
@@ -15,19 +13,14 @@ namespace {
 class MusicTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Lib::reset();
+        resetProcessState();
         media = &HeadlessMedia::install();
-        SoundChannel::reset();
         folder.writeWav("assets/a.wav");
         folder.writeWav("assets/b.wav");
         a = std::make_shared<Sound>(folder.path("assets/a.wav").string(), true);
         b = std::make_shared<Sound>(folder.path("assets/b.wav").string(), true);
-        Music::init();
     }
-    void TearDown() override {
-        Music::init();
-        SoundChannel::reset();
-    }
+    void TearDown() override { resetProcessState(); }
 
     std::size_t started() const { return media->channels().size(); }
     const HeadlessMedia::ChannelRecord& last() const { return media->channels().back(); }

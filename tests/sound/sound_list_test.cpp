@@ -1,12 +1,10 @@
+#include "app/process_state.h"
 #include "sound/beeper.h"
 #include "sound/sfxr_category.h"
 #include "sound/sound_list.h"
 
-#include "framework/assets.h"
-#include "framework/lib.h"
 #include "framework/random.h"
 #include "framework/sound.h"
-#include "framework/sound_channel.h"
 #include "media/headless/headless_media.h"
 #include "support/asset_folder.h"
 
@@ -21,20 +19,13 @@ namespace {
 class SoundListTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Lib::reset();
+        resetProcessState();
         media = &HeadlessMedia::install();
-        SoundChannel::reset();
-        Assets::reset();
         folder = std::make_unique<test::AssetFolder>();
         folder->writeAllEffects();
         setRandomSource([] { return 0.0; });
     }
-    void TearDown() override {
-        setRandomSource({});
-        Beeper::sounds.clear();
-        SoundChannel::reset();
-        Assets::reset();
-    }
+    void TearDown() override { resetProcessState(); }
 
     // The file name of the n-th started channel.
     std::string played(std::size_t n) const {

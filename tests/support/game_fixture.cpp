@@ -1,15 +1,13 @@
 #include "support/game_fixture.h"
 
+#include "app/process_state.h"
 #include "framework/assets.h"
 #include "framework/display_object.h"
-#include "framework/lib.h"
 #include "framework/random.h"
 #include "input/input.h"
 #include "render/tiler.h"
 #include "sound/beeper.h"
 #include "sound/music.h"
-
-#include <unordered_map>
 
 namespace zindle::test {
 
@@ -20,46 +18,13 @@ std::string fileName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::vector<NamedTile> bufferedTiles(const Tiler* tiler) {
-    std::vector<NamedTile> out;
-    if (tiler == nullptr) {
-        return out;
-    }
-    std::unordered_map<int, std::string> names;
-    for (const auto& [name, id] : tiler->frames) {
-        names[id] = name;
-    }
-    const auto& buffer = tiler->tileBuffer;
-    for (std::size_t i = 0; i + 2 < buffer.size(); i += 3) {
-        out.push_back({names[static_cast<int>(buffer[i + 2])], buffer[i], buffer[i + 1]});
-    }
-    return out;
-}
-
 } // namespace
 
-RandomScript::RandomScript(std::vector<double> values, double fallback)
-    : values_(values.begin(), values.end()), fallback_(fallback) {}
-
-double RandomScript::next() {
-    ++drawn_;
-    if (values_.empty()) {
-        return fallback_;
-    }
-    const double v = values_.front();
-    values_.pop_front();
-    return v;
-}
-
 void GameFixture::SetUp() {
-    Game::reset();
+    resetProcessState();
     media = &HeadlessMedia::install();
-    Lib::reset();
-    Assets::reset();
     Assets::setSearchRoots({ZINDLE_TEST_DATA "/game"});
     seedRandom(20261207);
-    Input::init();
-    Music::init();
     Beeper::init();
     Game::init();
     canvas = std::make_unique<Sprite>();
@@ -69,17 +34,14 @@ void GameFixture::SetUp() {
 void GameFixture::TearDown() {
     game.reset();
     canvas.reset();
-    Game::reset();
-    Music::init();
-    Beeper::sounds.clear();
-    Assets::reset(); // back to the default search roots
-    setRandomSource({});
+    script_.reset();
+    resetProcessState();
 }
 
-RandomScript& GameFixture::scriptRandom(std::vector<double> values, double fallback) {
-    script_ = std::make_shared<RandomScript>(std::move(values), fallback);
-    auto script = script_;
-    setRandomSource([script] { return script->next(); });
+ScriptedRandom& GameFixture::scriptRandom(std::vector<double> values, double fallback) {
+    // The old script goes first: its destructor hands the stream back to the generator.
+    script_.reset();
+    script_ = std::make_unique<ScriptedRandom>(std::move(values), fallback);
     return *script_;
 }
 
@@ -118,17 +80,6 @@ std::vector<NamedTile> GameFixture::gameTiles() const {
 
 std::vector<NamedTile> GameFixture::titleTiles() const {
     return bufferedTiles(Game::titleTiler.get());
-}
-
-std::vector<NamedTile> GameFixture::tilesNamed(const std::vector<NamedTile>& tiles,
-                                               std::string_view name) {
-    std::vector<NamedTile> out;
-    for (const auto& tile : tiles) {
-        if (tile.name == name) {
-            out.push_back(tile);
-        }
-    }
-    return out;
 }
 
 int GameFixture::soundCount(std::string_view stem) const {

@@ -9,48 +9,28 @@
 #include "framework/display_object.h"
 #include "match/game.h"
 #include "media/headless/headless_media.h"
+#include "support/drawn_tiles.h"
+#include "support/scripted_random.h"
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace zindle {
-
-namespace test {
+namespace zindle::test {
 
 constexpr double kStep = 1.0 / 300; // s, the fixed step
-
-// One tile as a tiler buffered it, with its name read back from the tile list.
-struct NamedTile {
-    std::string name;
-    double x;
-    double y;
-};
-
-// Numbers handed out in order; once used up, the fallback every time.
-class RandomScript {
-public:
-    explicit RandomScript(std::vector<double> values = {}, double fallback = 0.5);
-    double next();
-    std::size_t drawn() const { return drawn_; }
-
-private:
-    std::deque<double> values_;
-    double fallback_;
-    std::size_t drawn_ = 0;
-};
 
 class GameFixture : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Replaces the random source with script (kept alive by the fixture).
-    RandomScript& scriptRandom(std::vector<double> values = {}, double fallback = 0.5);
+    // Replaces the random source with a script, kept until the next call or the test's end;
+    // once the values are used up, fallback every time.
+    ScriptedRandom& scriptRandom(std::vector<double> values = {}, double fallback = 0.5);
 
     // A hero for player that is not in the game's list.
     std::shared_ptr<Hero> makeHero(int player);
@@ -66,8 +46,6 @@ protected:
     void drawFrame();
     std::vector<NamedTile> gameTiles() const;
     std::vector<NamedTile> titleTiles() const;
-    static std::vector<NamedTile> tilesNamed(const std::vector<NamedTile>& tiles,
-                                             std::string_view name);
 
     // Sound effects started since the last clearSounds whose file name starts with stem.
     int soundCount(std::string_view stem) const;
@@ -81,8 +59,7 @@ protected:
     std::unique_ptr<Sprite> canvas;
 
 private:
-    std::shared_ptr<RandomScript> script_;
+    std::unique_ptr<ScriptedRandom> script_;
 };
 
-} // namespace test
-} // namespace zindle
+} // namespace zindle::test

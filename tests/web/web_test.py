@@ -179,20 +179,30 @@ class PlaySessionTest(unittest.TestCase):
         page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
         self.assert_title_frame("the first title")
         self.assertEqual(page.state()["heroes"], [])
-        self.assertNotEqual(page.js("return window.zindle.audioState()"), "running",
-                            "audio waits for a gesture")
-        self.assertEqual(page.sound_starts(MENU_MUSIC), 1, "the title music is asked for")
+        page.wait(f"window.zindle.stats.soundStarts[{MENU_MUSIC!r}] === 1", what="the title music")
 
         # SPACE: player 1's hero is thrown in, with its sound, and the title opens to the match
         # music; the key also starts the audio.
         page.keys(" ")
         page.wait("window.zindle.state().heroes.length === 1", what="a hero")
-        self.assertEqual(page.state()["heroes"][0], {"player": 0, "computer": False})
+        self.assertEqual(page.state()["heroes"][0], {"player": 0, "score": 0, "computer": False})
         page.wait("window.zindle.state().title === 0", what="the title to open")
         page.wait("window.zindle.audioState() === 'running'", what="audio to run")
-        self.assertGreaterEqual(page.sound_starts("assets/laser_shoot"), 1)
-        self.assertEqual(page.sound_starts(GAME_MUSIC), 1)
+        page.wait(f"window.zindle.stats.soundStarts[{GAME_MUSIC!r}] === 1", what="the match music")
+        self.assertGreaterEqual(page.sound_starts("assets/laser_shoot"), 1, "the spawn sound")
         self.assertEqual(page.js("return window.scrollY"), 0, "SPACE does not scroll the page")
+
+        # A hidden page deactivates the stage: no frames until it is shown again. (A headless
+        # browser never hides a tab, so the page is told that it is hidden.)
+        tell_hidden = """Object.defineProperty(document, 'hidden', {value: arguments[0],
+                                                                    configurable: true});
+                         document.dispatchEvent(new Event('visibilitychange'));"""
+        page.js(tell_hidden, True)
+        frames = page.frames()
+        time.sleep(0.3)
+        self.assertEqual(page.frames(), frames, "a hidden page draws nothing")
+        page.js(tell_hidden, False)
+        page.wait_frames(5)
 
         # CTRL+2 hands player 2 to the computer, which joins at once.
         from selenium.webdriver.common.keys import Keys
@@ -308,20 +318,51 @@ class BrokenDataTest(unittest.TestCase):
             shutil.rmtree(folder, ignore_errors=True)
 
 
+# Renders two seconds across the loop's join as the page loops the music, and compares the
+# first second after the join with the music's own first second: a sample-exact loop repeats
+# it exactly, while a gap or a misplaced join shows at once.
+RENDER_JOIN = """
+const [path, done] = arguments;
+window.zindle.music(path).then(async (entry) => {
+  if (!entry) return done(null);
+  const rate = entry.buffer.sampleRate;
+  const length = entry.span.end - entry.span.start;
+  const context = new OfflineAudioContext(1, length + rate, rate);
+  const source = context.createBufferSource();
+  source.buffer = entry.buffer;
+  source.loop = true;
+  source.loopStart = entry.start;
+  source.loopEnd = entry.end;
+  source.connect(context.destination);
+  source.start(0, entry.start);
+  const out = (await context.startRendering()).getChannelData(0);
+  let difference = 0, level = 0;
+  for (let i = 0; i < rate; ++i) {
+    difference = Math.max(difference, Math.abs(out[length + i] - out[i]));
+    level = Math.max(level, Math.abs(out[i]));
+  }
+  done({ span: entry.span, difference, level });
+});
+"""
+
+
 class MusicLoopTest(unittest.TestCase):
-    def test_music_loops_over_exactly_the_encoded_samples(self):
+    def test_music_loops_sample_exactly(self):
         page = Page(ARGS.web)
         try:
             page.wait("window.zindle && window.zindle.stats.frames > 0", what="the first frame")
+            page.browser.driver.set_script_timeout(60)
             for path in (GAME_MUSIC, MENU_MUSIC):
                 page.wait(f"window.zindle.gaplessInfo({path!r})", what=f"{path} to arrive")
                 info = page.js(f"return window.zindle.gaplessInfo({path!r})")
-                span = page.browser.driver.execute_async_script(
-                    f"const done = arguments[0];"
-                    f"window.zindle.music({path!r}).then(e => done(e && e.span));")
-                self.assertIsNotNone(span, f"{path} decodes")
-                # The loop is the music the encoder was given, whatever the decoder kept.
+                join = page.browser.driver.execute_async_script(RENDER_JOIN, path)
+                self.assertIsNotNone(join, f"{path} decodes")
+                span = join["span"]
+                # One pass is the music the encoder was given, whatever the decoder kept...
                 self.assertEqual(span["end"] - span["start"], info["samples"], path)
+                # ...and the second pass starts exactly as the first did.
+                self.assertGreater(join["level"], 0.01, "the music's start is not silence")
+                self.assertLess(join["difference"], 1e-6, path)
         finally:
             page.close()
 

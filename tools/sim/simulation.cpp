@@ -4,15 +4,13 @@
 #include "app/application_main.h"
 #include "app/board.h"
 #include "app/main.h"
+#include "app/process_state.h"
 #include "effects/mac_guffin.h"
 #include "framework/assets.h"
-#include "framework/lib.h"
 #include "framework/random.h"
-#include "framework/sound_channel.h"
 #include "framework/stage.h"
 #include "match/game.h"
 #include "media/common/mix_policy.h"
-#include "sound/beeper.h"
 #include "sound/music.h"
 
 #include <algorithm>
@@ -161,18 +159,7 @@ Simulation::~Simulation() {
 }
 
 void Simulation::takeDown() {
-    // Dismantle in the order the pieces depend on each other: the board and Main first, then
-    // the window with its display tree, then the loaded data and the playing channels.
-    Main::reset();
-    Lib::reset();
-    Game::reset();
-    Music::channel.reset();
-    Music::sound.reset();
-    Music::desiredSound.reset();
-    Beeper::sounds.clear();
-    SoundChannel::reset();
-    Assets::reset();
-    setRandomSource({});
+    resetProcessState();
 }
 
 Game& Simulation::game() {

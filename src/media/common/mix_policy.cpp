@@ -21,8 +21,8 @@ std::string soundFamily(const std::string& path) {
     return stem;
 }
 
-VoicePolicy::VoicePolicy(int voicesPerFamily, std::uint64_t noStackFrames)
-    : voicesPerFamily_(std::max(voicesPerFamily, 1)), noStackFrames_(noStackFrames) {}
+VoicePolicy::VoicePolicy(int voicesPerFamily, std::uint64_t noStackTicks)
+    : voicesPerFamily_(std::max(voicesPerFamily, 1)), noStackTicks_(noStackTicks) {}
 
 VoicePolicy::Admission VoicePolicy::admit(SoundId sound, const std::string& family, double volume,
                                           std::uint64_t now) {
@@ -32,7 +32,7 @@ VoicePolicy::Admission VoicePolicy::admit(SoundId sound, const std::string& fami
     for (auto v = voices_.rbegin(); v != voices_.rend(); ++v) {
         if (v->sound != sound)
             continue;
-        if (now - v->start < noStackFrames_) {
+        if (now - v->start < noStackTicks_) {
             v->volume = std::max(v->volume, volume);
             admission.join = v->id;
             admission.joinVolume = v->volume;

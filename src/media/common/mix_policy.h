@@ -13,6 +13,12 @@ namespace zindle {
 // "assets/hit_hurt3.wav" -> "hit_hurt": the numbered variants of one effect are one family.
 std::string soundFamily(const std::string& path);
 
+// The mixing rules every backend applies (see VoicePolicy and Limiter).
+constexpr double kNoStackSeconds = 0.01;    // a start this soon after the last joins it
+constexpr int kVoicesPerFamily = 4;         // hits come in bursts of dozens; four read as a crowd
+constexpr double kEvictFadeSeconds = 0.008; // a voice that gives way fades rather than clicks
+constexpr double kLimiterCeiling = 0.97;    // of full scale
+
 // The gain every voice gets before the sum. Mixers clamp as they add each voice, so the room
 // for many voices at once has to be made before the sum; the limiter after it catches the rest.
 constexpr double kVoiceHeadroom = 0.5; // of the recorded level (-6 dB)
@@ -22,9 +28,10 @@ public:
     using VoiceId = std::uint32_t;
     using SoundId = std::uint32_t;
 
-    // A start of the same sound less than noStackFrames after an earlier one joins it;
-    // a family never has more than voicesPerFamily voices.
-    VoicePolicy(int voicesPerFamily, std::uint64_t noStackFrames);
+    // A start of the same sound less than noStackTicks after an earlier one joins it; a family
+    // never has more than voicesPerFamily voices. Ticks are the caller's clock: sample frames
+    // mixed, or microseconds.
+    VoicePolicy(int voicesPerFamily, std::uint64_t noStackTicks);
 
     struct Admission {
         // The running voice a duplicate joins instead of starting; none: start a new voice.
@@ -35,7 +42,7 @@ public:
         std::vector<VoiceId> evict;
     };
 
-    // What to do with a start of sound (of family) at volume when now frames have been mixed.
+    // What to do with a start of sound (of family) at volume at tick now.
     // Evicted voices are forgotten here; the caller ends them.
     Admission admit(SoundId sound, const std::string& family, double volume, std::uint64_t now);
     // Records a voice the caller has started on the admission's terms.
@@ -54,10 +61,10 @@ private:
         SoundId sound;
         std::string family;
         double volume;
-        std::uint64_t start; // frames mixed when it started
+        std::uint64_t start; // tick at which it started
     };
     int voicesPerFamily_;
-    std::uint64_t noStackFrames_;
+    std::uint64_t noStackTicks_;
     std::vector<Voice> voices_; // oldest first
 };
 

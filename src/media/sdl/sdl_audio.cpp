@@ -13,12 +13,9 @@ namespace zindle {
 
 namespace {
 constexpr int kBufferFrames = 1024; // sample frames per mixer callback: about 23 ms
-// A start of the same effect less than this after the last one joins it (see VoicePolicy).
-// Measured in mixed sound, so that starts that would begin in the same block always join.
-constexpr double kNoStackSeconds = 0.01;
-constexpr int kVoicesPerFamily = 4; // hits come in bursts of dozens; four already read as a crowd
-constexpr int kEvictFadeMs = 8;     // a voice that gives way fades rather than clicks off
-constexpr double kLimiterCeiling = 0.97; // of full scale
+// The voice rules' clock is the sound mixed, so that starts that would begin in the same block
+// always join.
+constexpr int kEvictFadeMs = static_cast<int>(kEvictFadeSeconds * 1000 + 0.5);
 // A loop count this large means "forever" (the music passes 1 000 000); the mixer is given its
 // own forever rather than a count it might overflow.
 constexpr int kForeverLoops = 1'000'000;

@@ -5,6 +5,7 @@
 #include "actors/hero.h"
 #include "app/application_main.h"
 #include "app/main.h"
+#include "effects/particles.h"
 #include "framework/random.h"
 #include "framework/stage.h"
 #include "match/game.h"
@@ -12,6 +13,7 @@
 
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -56,7 +58,7 @@ EMSCRIPTEN_KEEPALIVE void zindle_active(int active) {
     call([&] { media->setActive(active != 0); });
 }
 
-// For the page's tests: the heroes in play (player number, computer or not) and how far the
+// For the page's tests: the heroes in play (player number, score, computer or not) and how far the
 // title covers the field (1 shut, 0 open), as JSON.
 EMSCRIPTEN_KEEPALIVE const char* zindle_state() {
     static std::string text;
@@ -65,7 +67,7 @@ EMSCRIPTEN_KEEPALIVE const char* zindle_state() {
     if (const auto* game = dynamic_cast<const zindle::Game*>(zindle::Main::board.get())) {
         const char* separator = "";
         for (const auto& hero : game->heroes) {
-            out << separator << "{\"player\":" << hero->player
+            out << separator << "{\"player\":" << hero->player << ",\"score\":" << hero->score
                 << ",\"computer\":" << (computer(*game, hero->player) ? "true" : "false") << "}";
             separator = ",";
         }
@@ -85,8 +87,9 @@ EMSCRIPTEN_KEEPALIVE int zindle_running() {
 
 // The page passes options only for measurements: "--seed N" seeds the random numbers, "--ai
 // 1,2,3,4" hands those players to the computer before the first frame, "--skip S" plays the
-// first S seconds at once, as a headless run would play them, or until a frame holds "--until N"
-// tiles, so that a seeded run reaches a known moment (a win's fountain) and is watched from there.
+// first S seconds at once, as a headless run would play them; "--score N" meanwhile keeps every
+// hero at that score at least (5: the next catch wins) and ends the skip at the first win, so
+// that its fountain is watched in real time.
 int main(int argc, char** argv) {
     media = &zindle::WebMedia::install();
     media->setFatalHandler(&zindle::ApplicationMain::reportFatal);
@@ -110,8 +113,24 @@ int main(int argc, char** argv) {
             for (char player : *ai)
                 if (player >= '1' && player <= '4')
                     pressComputerKey(player - '1');
-        media->fastForward(seed ? std::stod(option("--skip").value_or("0")) : 0,
-                           std::stoul(option("--until").value_or("0")));
+        // Until the first win when the scores are raised: its fountain is then watched.
+        const int score = std::stoi(option("--score").value_or("-1"));
+        auto game = [] { return dynamic_cast<zindle::Game*>(zindle::Main::board.get()); };
+        auto raiseScores = [&] {
+            if (auto* g = game())
+                for (const auto& hero : g->heroes)
+                    if (hero->score < score)
+                        hero->setScore(score, *g);
+        };
+        // A win, and only a win, sends the winner up as an AscendParticle.
+        auto won = [&] {
+            const auto* g = game();
+            return score >= 0 && g != nullptr &&
+                   std::any_of(g->sparkles.begin(), g->sparkles.end(), [](const auto& particle) {
+                       return dynamic_cast<const zindle::AscendParticle*>(particle.get());
+                   });
+        };
+        media->fastForward(seed ? std::stod(option("--skip").value_or("0")) : 0, won, raiseScores);
     });
     return 0;
 }

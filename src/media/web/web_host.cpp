@@ -35,6 +35,9 @@ EM_JS(int, jsPlaySound, (int channel, int sound, int loops, double volume, doubl
     return Module.host.playSound(channel >>> 0, sound >>> 0, loops, volume, pan) ? 1 : 0;
 });
 EM_JS(void, jsStopChannel, (int channel), { Module.host.stopChannel(channel >>> 0); });
+EM_JS(void, jsFadeOutChannel, (int channel, double seconds), {
+    Module.host.fadeOutChannel(channel >>> 0, seconds);
+});
 EM_JS(void, jsSetChannelTransform, (int channel, double volume, double pan), {
     Module.host.setChannelTransform(channel >>> 0, volume, pan);
 });
@@ -84,6 +87,9 @@ bool playSound(std::uint32_t channel, std::uint32_t sound, int loops, double vol
 }
 void stopChannel(std::uint32_t channel) {
     jsStopChannel(asInt(channel));
+}
+void fadeOutChannel(std::uint32_t channel, double seconds) {
+    jsFadeOutChannel(asInt(channel), seconds);
 }
 void setChannelTransform(std::uint32_t channel, double volume, double pan) {
     jsSetChannelTransform(asInt(channel), volume, pan);

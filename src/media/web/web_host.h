@@ -26,6 +26,8 @@ bool loadSound(std::uint32_t handle, const char* path, bool music);
 // False when the sound cannot be played.
 bool playSound(std::uint32_t channel, std::uint32_t sound, int loops, double volume, double pan);
 void stopChannel(std::uint32_t channel);
+// Fades the channel out over seconds, then ends it: a voice that gives way to a newer one.
+void fadeOutChannel(std::uint32_t channel, double seconds);
 void setChannelTransform(std::uint32_t channel, double volume, double pan);
 bool channelComplete(std::uint32_t channel);
 

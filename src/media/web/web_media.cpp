@@ -18,6 +18,7 @@ constexpr int kTileWords = 6; // left, top, width, height, atlas x, atlas y
 constexpr int kRunWords = 3;  // atlas, first tile, tile count
 // Polls one refresh may take: a wake that comes early, then the frame's own.
 constexpr int kPollsPerRefresh = 3;
+constexpr double kTicksPerSecond = 1e6; // the voice rules' clock: microseconds of the page's
 
 MediaEvent record(int type, int code = 0, int value = 0) {
     MediaEvent event;
@@ -42,7 +43,9 @@ WebMedia& WebMedia::install() {
     return static_cast<WebMedia&>(media_install(std::make_unique<WebMedia>()));
 }
 
-WebMedia::WebMedia() : pacer_(Stage::mediaEarlyWakeup), clockStart_(web_host::now()) {}
+WebMedia::WebMedia()
+    : pacer_(Stage::mediaEarlyWakeup), clockStart_(web_host::now()),
+      policy_(kVoicesPerFamily, static_cast<std::uint64_t>(kNoStackSeconds * kTicksPerSecond)) {}
 
 // --- The page's calls ------------------------------------------------------------------------
 
@@ -132,20 +135,18 @@ double WebMedia::media_time_stamp() {
     return pacer_.clock(web_host::now() - clockStart_);
 }
 
-void WebMedia::fastForward(double seconds, std::size_t untilTiles) {
+void WebMedia::fastForward(double seconds, const std::function<bool()>& done,
+                           const std::function<void()>& beforeFrame) {
     constexpr double kFrameRate = 60; // frames a second, as a headless run plays them
-    auto tilesInTree = [this] {
-        std::size_t tiles = 0;
-        tree_.forEachBatch(stageObject(stage_), [&](const DisplayTree::Batch& batch) {
-            tiles += batch.data.size() / 3;
-        });
-        return tiles;
-    };
+    // Only a held clock may be moved: a running one would go backwards.
+    if (!heldClock_)
+        return;
     drawing_ = false;
     for (long frame = 0; frame / kFrameRate < seconds && running(); ++frame) {
-        if (untilTiles > 0 && tilesInTree() >= untilTiles)
+        if (done())
             break;
         heldClock_ = static_cast<double>(frame) / kFrameRate;
+        beforeFrame();
         rendered_ = false;
         deliver(record(MediaEventType::POLL));
         // k/60 - (k-1)/60 may round to a hair under a period; a redraw then renders the frame,
@@ -270,6 +271,8 @@ SoundHandle WebMedia::media_sound_from_file(const std::string& path, bool playAs
     const auto id = nextSound_;
     if (!web_host::loadSound(id, path.c_str(), playAsMusic))
         return SoundHandle::None;
+    if (!playAsMusic)
+        families_.emplace(id, soundFamily(path));
     ++nextSound_;
     return static_cast<SoundHandle>(id);
 }
@@ -278,26 +281,67 @@ ChannelHandle WebMedia::media_sound_channel_create(SoundHandle sound, double, in
                                                    const SoundTransform* transform) {
     // Sounds always start from their beginning: the game starts nothing part-way through.
     const SoundTransform t = transform ? *transform : SoundTransform{};
+    const double volume = clampUnit(t.volume, 0);
+    const double pan = clampUnit(t.pan, -1);
+    const auto family = families_.find(handleValue(sound));
+    std::optional<VoicePolicy::Admission> admission;
+    const auto now = static_cast<std::uint64_t>(web_host::now() * kTicksPerSecond);
+    if (family != families_.end()) {
+        policy_.forgetEnded([](std::uint32_t voice) { return web_host::channelComplete(voice); });
+        admission = policy_.admit(handleValue(sound), family->second, volume, now);
+        if (admission->join) {
+            const auto id = nextChannel_++;
+            joined_.emplace(id, Joined{*admission->join});
+            // The voice keeps its place in the picture; only its level rises to the louder start.
+            web_host::setChannelTransform(*admission->join, admission->joinVolume,
+                                          voicePans_[*admission->join]);
+            return static_cast<ChannelHandle>(id);
+        }
+        for (const auto voice : admission->evict) {
+            web_host::fadeOutChannel(voice, kEvictFadeSeconds);
+            voicePans_.erase(voice);
+        }
+    }
     const auto id = nextChannel_;
-    if (!web_host::playSound(id, handleValue(sound), std::max(loops, 0), clampUnit(t.volume, 0),
-                             clampUnit(t.pan, -1)))
+    if (!web_host::playSound(id, handleValue(sound), std::max(loops, 0), volume, pan))
         return ChannelHandle::None;
     ++nextChannel_;
+    if (admission) {
+        policy_.started(id, handleValue(sound), family->second, volume, now);
+        voicePans_[id] = pan;
+    }
     return static_cast<ChannelHandle>(id);
 }
 
 void WebMedia::media_sound_channel_stop(ChannelHandle channel) {
+    // A joined start leaves the voice to the start that owns it.
+    if (auto joined = joined_.find(handleValue(channel)); joined != joined_.end()) {
+        joined->second.stopped = true;
+        return;
+    }
     web_host::stopChannel(handleValue(channel));
 }
 
 void WebMedia::media_sound_channel_set_transform(ChannelHandle channel,
                                                  const SoundTransform& transform) {
-    web_host::setChannelTransform(handleValue(channel), clampUnit(transform.volume, 0),
+    std::uint32_t target = handleValue(channel);
+    if (auto joined = joined_.find(target); joined != joined_.end())
+        target = joined->second.voice;
+    web_host::setChannelTransform(target, clampUnit(transform.volume, 0),
                                   clampUnit(transform.pan, -1));
 }
 
 bool WebMedia::media_sound_channel_is_complete(ChannelHandle channel) {
-    return web_host::channelComplete(handleValue(channel));
+    if (auto joined = joined_.find(handleValue(channel)); joined != joined_.end()) {
+        if (!joined->second.stopped && !web_host::channelComplete(joined->second.voice))
+            return false;
+        joined_.erase(joined);
+        return true;
+    }
+    const bool complete = web_host::channelComplete(handleValue(channel));
+    if (complete)
+        voicePans_.erase(handleValue(channel));
+    return complete;
 }
 
 } // namespace zindle

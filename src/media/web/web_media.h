@@ -6,6 +6,7 @@
 // and talks to the page through the few calls in web_host.h.
 #include "framework/media.h"
 #include "media/common/display_tree_backend.h"
+#include "media/common/mix_policy.h"
 #include "media/web/frame_pacer.h"
 
 #include <cstdint>
@@ -47,9 +48,10 @@ public:
     // same moments as in a headless run.
     void holdClock() { heldClock_ = 0; }
     // Plays frames at exactly 60 a second of the held clock, as a headless run does, without
-    // drawing them, until it reads seconds or a frame holds untilTiles tiles (0: no such
-    // limit); then lets the clock run on from there in real time.
-    void fastForward(double seconds, std::size_t untilTiles = 0);
+    // drawing them, until it reads seconds or done() says so; then lets the clock run on from
+    // there in real time. beforeFrame runs before each of those frames.
+    void fastForward(double seconds, const std::function<bool()>& done,
+                     const std::function<void()>& beforeFrame);
 
     // --- MediaBackend ---------------------------------------------------------------------------
     void media_set_package(const std::string& company, const std::string& file,
@@ -107,6 +109,17 @@ private:
     std::uint32_t nextBitmap_ = 1;
     std::uint32_t nextSound_ = 1;
     std::uint32_t nextChannel_ = 1;
+    // Effects follow the same voice rules as on the desktop; the page's audio graph keeps the
+    // headroom and the limiter. A start that joined a running voice gets a handle of its own,
+    // which ends with that voice.
+    struct Joined {
+        std::uint32_t voice;
+        bool stopped = false;
+    };
+    std::unordered_map<std::uint32_t, std::string> families_; // effects by sound handle
+    std::unordered_map<std::uint32_t, double> voicePans_;     // pan of each effect voice
+    std::unordered_map<std::uint32_t, Joined> joined_;        // by channel handle
+    VoicePolicy policy_;
 
     // A frame as the page draws it, reused between frames: per tile, six 16-bit numbers (left,
     // top, width, height, atlas x, atlas y); per run of tiles over one atlas, three 32-bit

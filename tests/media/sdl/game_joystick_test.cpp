@@ -6,15 +6,13 @@
 #include "actors/hero.h"
 #include "app/application_main.h"
 #include "app/main.h"
+#include "app/process_state.h"
 #include "framework/assets.h"
 #include "framework/event.h"
 #include "framework/lib.h"
 #include "framework/random.h"
-#include "framework/sound_channel.h"
 #include "input/input.h"
 #include "match/game.h"
-#include "sound/beeper.h"
-#include "sound/music.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -36,8 +34,8 @@ constexpr Uint32 kWatchdogMs = 9000;
 constexpr Sint16 kFullRight = 32767;
 constexpr Sint16 kFullLeft = -32768;
 constexpr int kButtonA = 0;
-constexpr int kOddStart = sdltest::OddPad::kStart;
-constexpr int kOddStick = sdltest::OddPad::kStick;
+constexpr int kOddStart = test::OddPad::kStart;
+constexpr int kOddStick = test::OddPad::kStick;
 constexpr int kPadAxes = 2;
 constexpr int kPadButtons = 8;
 // Steering output that a held stick must pass: about 20 steps of ramping, a few frames.
@@ -70,23 +68,12 @@ const Paddle& paddle(int index) {
 class GameJoystickTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        forgetTheProgram();
-        media = &sdltest::freshMedia();
+        resetProcessState();
+        media = &test::freshMedia();
         Assets::setSearchRoots({std::filesystem::path(ZINDLE_ASSETS_DIR).parent_path()});
         seedRandom(kSeed);
     }
-    void TearDown() override {
-        forgetTheProgram();
-        Assets::reset();
-    }
-    static void forgetTheProgram() {
-        Main::reset();
-        Game::reset();
-        Lib::reset();
-        SoundChannel::reset();
-        Music::init();
-        Beeper::sounds.clear();
-    }
+    void TearDown() override { resetProcessState(); }
 
     // One step of the script: run each frame until it returns true.
     struct Step {
@@ -140,9 +127,9 @@ protected:
     // A pad whose raw layout is unlike the raw reading's (Start on button 9, the stick on axis
     // 2, a D-pad), with a mapping SDL applies: read in the standard layout.
     static SDL_JoystickID plugInMappedPad() {
-        const int index = sdltest::OddPad::attach();
+        const int index = test::OddPad::attach();
         EXPECT_GE(index, 0) << SDL_GetError();
-        EXPECT_GE(SDL_GameControllerAddMapping(sdltest::OddPad::mapping(index).c_str()), 0)
+        EXPECT_GE(SDL_GameControllerAddMapping(test::OddPad::mapping(index).c_str()), 0)
             << SDL_GetError();
         return SDL_JoystickGetDeviceInstanceID(index);
     }

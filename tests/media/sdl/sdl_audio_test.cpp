@@ -15,8 +15,8 @@
 namespace zindle {
 namespace {
 
-using sdltest::freshMedia;
-using sdltest::waitUntil;
+using test::freshMedia;
+using test::waitUntil;
 
 constexpr double kShort = 0.05; // s: length of the test effect
 constexpr double kPatience = 3; // s: longest a short sound may take to be reported ended
@@ -24,8 +24,8 @@ constexpr double kPatience = 3; // s: longest a short sound may take to be repor
 class SdlAudioTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        sdltest::writeWav(dir.file("blip.wav"), kShort);
-        sdltest::writeMp3(dir.file("tune.mp3"), 0.2);
+        test::writeWav(dir.file("blip.wav"), kShort);
+        test::writeMp3(dir.file("tune.mp3"), 0.2);
         media = &freshMedia();
     }
     bool completes(ChannelHandle channel) {
@@ -33,7 +33,7 @@ protected:
                          kPatience);
     }
 
-    sdltest::ScratchDir dir;
+    test::ScratchDir dir;
     SdlMedia* media = nullptr;
 };
 
@@ -62,7 +62,7 @@ TEST_F(SdlAudioTest, Mp3MusicStreamsPlaysAndCompletes) {
 // The mixer consumes sound no faster than real time, so a 0.2 s sound repeated once is still
 // playing 0.3 s after it started, where one played only once would have ended.
 TEST_F(SdlAudioTest, LoopCountIsRepeatsAfterTheFirstPlay) {
-    sdltest::writeWav(dir.file("beep.wav"), 0.2);
+    test::writeWav(dir.file("beep.wav"), 0.2);
     const SoundHandle beep = media->media_sound_from_file(dir.file("beep.wav"), false);
     const SoundHandle tune = media->media_sound_from_file(dir.file("tune.mp3"), true);
     const ChannelHandle effect = media->media_sound_channel_create(beep, 0, 1, nullptr);
@@ -90,7 +90,7 @@ TEST_F(SdlAudioTest, MusicLoopingForeverEndsOnlyWhenStoppedOrReplaced) {
 }
 
 TEST_F(SdlAudioTest, StoppedEffectReportsCompleteAtOnce) {
-    sdltest::writeWav(dir.file("long.wav"), 2);
+    test::writeWav(dir.file("long.wav"), 2);
     const SoundHandle hum = media->media_sound_from_file(dir.file("long.wav"), false);
     const ChannelHandle channel = media->media_sound_channel_create(hum, 0, 0, nullptr);
     ASSERT_NE(channel, ChannelHandle::None);
@@ -107,7 +107,7 @@ TEST_F(SdlAudioTest, ReusedMixerChannelDoesNotRevivePlayedOutSound) {
     const int mixer = media->mixerChannelOf(first);
     ASSERT_TRUE(waitUntil([&] { return Mix_Playing(mixer) == 0; }, kPatience));
     // The next effect takes the freed mixer channel while the first is still unpolled.
-    sdltest::writeWav(dir.file("long.wav"), 2);
+    test::writeWav(dir.file("long.wav"), 2);
     const ChannelHandle second = media->media_sound_channel_create(
         media->media_sound_from_file(dir.file("long.wav"), false), 0, 0, nullptr);
     ASSERT_EQ(media->mixerChannelOf(second), mixer);
@@ -120,7 +120,7 @@ TEST_F(SdlAudioTest, ReusedMixerChannelDoesNotRevivePlayedOutSound) {
 }
 
 TEST_F(SdlAudioTest, VolumeAndPanAreClampedAndSetOnEveryPlay) {
-    sdltest::writeWav(dir.file("long.wav"), 2);
+    test::writeWav(dir.file("long.wav"), 2);
     const SoundHandle hum = media->media_sound_from_file(dir.file("long.wav"), false);
     const SoundTransform loud{5.0, -3.0};
     const ChannelHandle channel = media->media_sound_channel_create(hum, 0, 0, &loud);
@@ -165,7 +165,7 @@ TEST_F(SdlAudioTest, ManySoundsAtOnceTakeOverTheOldestChannel) {
     std::vector<ChannelHandle> channels;
     for (int i = 0; i < SdlAudio::kMixerChannels + 1; ++i) {
         const std::string name = dir.file("hum" + std::to_string(i) + "x.wav");
-        sdltest::writeWav(name, 2);
+        test::writeWav(name, 2);
         channels.push_back(media->media_sound_channel_create(
             media->media_sound_from_file(name, false), 0, 0, nullptr));
     }
@@ -177,7 +177,7 @@ TEST_F(SdlAudioTest, ManySoundsAtOnceTakeOverTheOldestChannel) {
 }
 
 TEST_F(SdlAudioTest, BadFilesAndHandlesAreRefusedQuietly) {
-    sdltest::writeText(dir.file("noise.wav"), "RIFF....WAVEnot a wave at all");
+    test::writeText(dir.file("noise.wav"), "RIFF....WAVEnot a wave at all");
     EXPECT_EQ(media->media_sound_from_file(dir.file("missing.wav"), false), SoundHandle::None);
     EXPECT_EQ(media->media_sound_from_file(dir.file("noise.wav"), false), SoundHandle::None);
     EXPECT_EQ(media->media_sound_from_file(dir.file("missing.mp3"), true), SoundHandle::None);
@@ -218,11 +218,11 @@ protected:
         ASSERT_TRUE(done.wait_for(lock, std::chrono::seconds(3), [&] { return !burst; }));
     }
     SoundHandle load(const std::string& name) {
-        sdltest::writeWav(dir.file(name), 2);
+        test::writeWav(dir.file(name), 2);
         return audio.load(dir.file(name), false);
     }
 
-    sdltest::ScratchDir dir;
+    test::ScratchDir dir;
     SdlAudio audio;
     std::mutex mutex;
     std::condition_variable done;
@@ -288,8 +288,8 @@ TEST_F(SdlAudioMixTest, AFamilyKeepsItsBoundAndTheSumIsLimited) {
 // Without any audio device, SDL's dummy driver takes over: one line says so, sounds still load
 // and channels still end.
 TEST(SdlAudioFallbackTest, PlaysOnSilentlyWithoutAnAudioDevice) {
-    sdltest::ScratchDir dir;
-    sdltest::writeWav(dir.file("blip.wav"), kShort);
+    test::ScratchDir dir;
+    test::writeWav(dir.file("blip.wav"), kShort);
     const char* before = std::getenv("SDL_AUDIODRIVER");
     const std::string saved = before ? before : "";
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);

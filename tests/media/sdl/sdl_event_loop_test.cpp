@@ -13,8 +13,8 @@
 namespace zindle {
 namespace {
 
-using sdltest::freshMedia;
-using sdltest::runWindow;
+using test::freshMedia;
+using test::runWindow;
 
 std::vector<MediaEvent> ofType(const std::vector<MediaEvent>& records, std::vector<int> types) {
     std::vector<MediaEvent> out;
@@ -120,8 +120,9 @@ TEST(SdlEventLoopTest, WakesOfZeroOrLessComeWhenTheFrameIsDue) {
     ASSERT_EQ(waited.size(), 3u);
     EXPECT_GE(waited[0], Stage::mediaEarlyWakeup);
     EXPECT_GE(waited[1], Stage::mediaEarlyWakeup - 0.003);
-    EXPECT_LT(waited[1], waited[0]);
-    EXPECT_LT(waited[2], 0.002); // overdue: at once
+    // Upper bounds measure the scheduler as much as the loop: on a busy machine a 2 ms sleep can
+    // outlast a 5 ms one. Only an overdue wake that waited a whole margin is the loop's fault.
+    EXPECT_LT(waited[2], Stage::mediaEarlyWakeup); // overdue: at once
 }
 
 TEST(SdlEventLoopTest, WakesAtOnceAreServedWithoutSpinning) {
@@ -245,7 +246,7 @@ TEST(SdlErrorTest, ErrorBoxWithoutADisplayReturns) {
     const std::string saved = display ? display : "";
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
-    auto& media = sdltest::freshMedia();
+    auto& media = test::freshMedia();
     media.media_show_error("Error", "The atlas could not be loaded");
     if (display)
         setenv("DISPLAY", saved.c_str(), 1);

@@ -13,10 +13,10 @@
 namespace zindle {
 namespace {
 
-using sdltest::freshMedia;
-using sdltest::runWindow;
+using test::freshMedia;
+using test::runWindow;
 
-constexpr int kOddStick = sdltest::OddPad::kStick;
+constexpr int kOddStick = test::OddPad::kStick;
 
 // Virtual pads, attached and detached as a player would plug real ones in and out.
 class SdlJoystickTest : public ::testing::Test {
@@ -33,9 +33,9 @@ protected:
     // Attaches the odd pad and, before the event loop sees it arrive, hands its mapping line to
     // mapper.
     SDL_JoystickID attachOddPad(const std::function<void(const std::string&)>& mapper) {
-        const int index = sdltest::OddPad::attach();
+        const int index = test::OddPad::attach();
         EXPECT_GE(index, 0) << SDL_GetError();
-        mapper(sdltest::OddPad::mapping(index));
+        mapper(test::OddPad::mapping(index));
         const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
         media->processPendingEvents();
         return id;
@@ -173,13 +173,13 @@ TEST_F(SdlJoystickTest, AMappedPadReadsInTheStandardLayoutWhateverItsRawNumbers)
 
         // Start and the south button, wherever the pad has them, are buttons 7 and 0.
         EXPECT_TRUE(isRecord(
-            changed([&] { SDL_JoystickSetVirtualButton(raw, sdltest::OddPad::kStart, 1); }),
+            changed([&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kStart, 1); }),
             T::JOY_BUTTON_DOWN, 7, 0));
         EXPECT_TRUE(isRecord(
-            changed([&] { SDL_JoystickSetVirtualButton(raw, sdltest::OddPad::kStart, 0); }),
+            changed([&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kStart, 0); }),
             T::JOY_BUTTON_UP, 7, 0));
         EXPECT_TRUE(isRecord(
-            changed([&] { SDL_JoystickSetVirtualButton(raw, sdltest::OddPad::kSouth, 1); }),
+            changed([&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kSouth, 1); }),
             T::JOY_BUTTON_DOWN, 0, 0));
         // Raw button 7 is not Start on this pad, and the other buttons mean nothing.
         EXPECT_TRUE(changed([&] {
@@ -210,9 +210,9 @@ TEST_F(SdlJoystickTest, AMappedPadReadsInTheStandardLayoutWhateverItsRawNumbers)
 }
 
 TEST_F(SdlJoystickTest, MappingFilesAddTheirPadsAndNameTheirBrokenLinesOnce) {
-    sdltest::ScratchDir dir;
+    test::ScratchDir dir;
     const std::string file = dir.file("gamecontrollerdb.txt");
-    sdltest::writeText(file, "# pads of our players\n"
+    test::writeText(file, "# pads of our players\n"
                              "\n"
                              "03000000aaaa,Far Pad,a:b0,platform:Windows,\n"
                              "not a mapping at all\n"
@@ -229,7 +229,7 @@ TEST_F(SdlJoystickTest, MappingFilesAddTheirPadsAndNameTheirBrokenLinesOnce) {
             ASSERT_NE(raw, nullptr);
             EXPECT_TRUE(isRecord(
                 after(*media, records,
-                      [&] { SDL_JoystickSetVirtualButton(raw, sdltest::OddPad::kStart, 1); }),
+                      [&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kStart, 1); }),
                 MediaEventType::JOY_BUTTON_DOWN, 7, 0));
         },
         file);

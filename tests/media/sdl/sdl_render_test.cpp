@@ -9,8 +9,8 @@
 namespace zindle {
 namespace {
 
-using sdltest::freshMedia;
-using sdltest::runWindow;
+using test::freshMedia;
+using test::runWindow;
 
 constexpr std::uint32_t kRed = 0xFFFF0000;
 constexpr std::uint32_t kGreen = 0xFF00FF00;
@@ -24,8 +24,8 @@ constexpr std::uint32_t kSky = 0xFF85E3FF;
 class SdlRenderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        sdltest::writePng(dir.file("atlas.png"), 4, 2,
-                          {kRed, kGreen, kClear, kGreen, kBlue, kWhite, kGreen, kGreen});
+        test::writePng(dir.file("atlas.png"), 4, 2,
+                       {kRed, kGreen, kClear, kGreen, kBlue, kWhite, kGreen, kGreen});
     }
 
     // Loads the atlas, draws the triples on a child of the stage, renders, and returns the
@@ -57,7 +57,7 @@ protected:
         return pixels.at(static_cast<std::size_t>(y * 480 + x));
     }
 
-    sdltest::ScratchDir dir;
+    test::ScratchDir dir;
 };
 
 TEST_F(SdlRenderTest, TileLandsWithItsCentreOnThePointUnscaled) {
@@ -181,9 +181,9 @@ TEST_F(SdlRenderTest, WindowGetsThePictureAsItIsOrBorderedWhereItDoesNotReach) {
 }
 
 TEST(SdlRenderOrderTest, ChildrenDrawAfterTheirParentInOrder) {
-    sdltest::ScratchDir dir;
-    sdltest::writePng(dir.file("a.png"), 1, 1, {kRed});
-    sdltest::writePng(dir.file("b.png"), 1, 1, {kBlue});
+    test::ScratchDir dir;
+    test::writePng(dir.file("a.png"), 1, 1, {kRed});
+    test::writePng(dir.file("b.png"), 1, 1, {kBlue});
     auto& media = freshMedia();
     std::vector<std::uint32_t> pixels;
     runWindow(media, [&](StageHandle stage) {
@@ -214,15 +214,15 @@ TEST(SdlRenderOrderTest, ChildrenDrawAfterTheirParentInOrder) {
 }
 
 TEST(SdlImageTest, UnreadableImagesGiveNoBitmapAndNeverHang) {
-    sdltest::ScratchDir dir;
-    sdltest::writePng(dir.file("whole.png"), 64, 64, std::vector<std::uint32_t>(64 * 64, kRed));
+    test::ScratchDir dir;
+    test::writePng(dir.file("whole.png"), 64, 64, std::vector<std::uint32_t>(64 * 64, kRed));
     const auto whole = *SdlMedia().media_byte_array_read_file(dir.file("whole.png"));
     // Cut off inside the header chunks, and inside the image data.
     for (std::size_t cut : {std::size_t{40}, whole.size() - 20}) {
         const std::string name = "cut" + std::to_string(cut) + ".png";
-        sdltest::writeText(dir.file(name), std::string(whole.begin(), whole.begin() + cut));
+        test::writeText(dir.file(name), std::string(whole.begin(), whole.begin() + cut));
     }
-    sdltest::writeText(dir.file("noise.png"), "\x89PNG\r\n\x1a\nnot really");
+    test::writeText(dir.file("noise.png"), "\x89PNG\r\n\x1a\nnot really");
     auto& media = freshMedia();
     EXPECT_NE(media.media_bitmap_data_load(dir.file("whole.png"), 0), BitmapHandle::None);
     EXPECT_EQ(media.media_bitmap_data_load(dir.file("cut40.png"), 0), BitmapHandle::None);
@@ -244,7 +244,7 @@ TEST(SdlImageTest, UnreadableImagesGiveNoBitmapAndNeverHang) {
 }
 
 TEST(SdlImageTest, OtherFormatsLoadThroughSdlImage) {
-    sdltest::ScratchDir dir;
+    test::ScratchDir dir;
     SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 3, 2, 32, SDL_PIXELFORMAT_ARGB8888);
     SDL_FillRect(surface, nullptr, 0xFF0000FF);
     SDL_SaveBMP(surface, dir.file("blue.bmp").c_str());
@@ -256,13 +256,13 @@ TEST(SdlImageTest, OtherFormatsLoadThroughSdlImage) {
 }
 
 TEST(SdlFileTest, ReadsWholeFilesAndFailsOnAnythingElse) {
-    sdltest::ScratchDir dir;
+    test::ScratchDir dir;
     const std::string bytes("tile\0list\n", 10);
-    sdltest::writeText(dir.file("list.txt"), bytes);
-    sdltest::writeText(dir.file("empty.txt"), "");
+    test::writeText(dir.file("list.txt"), bytes);
+    test::writeText(dir.file("empty.txt"), "");
     std::string big(200'000, 'x');
     big[150'000] = 'y';
-    sdltest::writeText(dir.file("big.bin"), big);
+    test::writeText(dir.file("big.bin"), big);
     auto& media = freshMedia();
     const auto read = media.media_byte_array_read_file(dir.file("list.txt"));
     ASSERT_TRUE(read.has_value());
@@ -285,7 +285,7 @@ namespace {
 
 // The renderer the environment names is the one used; software also when it is named so.
 TEST(SdlRendererChoiceTest, TheEnvironmentsChoiceWins) {
-    sdltest::useHeadlessDrivers();
+    test::useHeadlessDrivers();
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
     SDL_Window* window = SDL_CreateWindow("t", 0, 0, 48, 32, SDL_WINDOW_HIDDEN);
     ASSERT_NE(window, nullptr) << SDL_GetError();

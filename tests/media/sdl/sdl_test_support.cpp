@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <thread>
 
-namespace zindle::sdltest {
+namespace zindle::test {
 
 namespace {
 constexpr int kRate = 44100;        // Hz
@@ -161,4 +161,4 @@ std::string OddPad::mapping(int deviceIndex) {
            "dpup:h0.1,dpdown:h0.4,";
 }
 
-} // namespace zindle::sdltest
+} // namespace zindle::test

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace zindle::sdltest {
+namespace zindle::test {
 
 // Dummy video and disk audio (into /dev/null), unless the environment chose others.
 void useHeadlessDrivers();
@@ -61,4 +61,4 @@ struct OddPad {
     static std::string mapping(int deviceIndex);
 };
 
-} // namespace zindle::sdltest
+} // namespace zindle::test

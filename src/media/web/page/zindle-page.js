@@ -20,6 +20,8 @@
   const DECODER_DELAY = 529; // samples every MP3 decoder adds before the encoder's delay
   const TILE_WORDS = 6; // per tile: left, top, width, height, atlas x, atlas y
   const SAMPLE_RATE = 44100; // Hz, the rate of the game's sounds: decoded without resampling
+  const VOICE_HEADROOM = 0.5; // gain before the sum, the desktop mixer's (-6 dB)
+  const LIMITER_THRESHOLD_DB = -1; // where the output limiter starts to turn the sum down
   const FRAME_SAMPLES = 3600; // frame records kept for the measurements (a minute at 60 Hz)
 
   const panel = document.getElementById('panel');
@@ -36,7 +38,7 @@
     workTimes: [], // ms: main-thread time of each refresh that presented a frame
     refreshTimes: [], // ms: when each refresh came
     tileCounts: [], // tiles drawn in each frame
-    soundStarts: {}, // file -> sounds started from it
+    soundStarts: {}, // file -> sounds the audio graph started from it
     errors: [],
     sessions: 0,
   };
@@ -140,8 +142,19 @@
         context = null;
       }
     }
+    // As on the desktop: every voice keeps headroom before the sum (the bus), and a limiter
+    // (a compressor with a hard knee and a high ratio) catches the peaks that remain.
     const bus = context ? context.createGain() : null;
-    if (bus) bus.connect(context.destination);
+    if (bus) {
+      bus.gain.value = VOICE_HEADROOM;
+      const limiter = context.createDynamicsCompressor();
+      limiter.threshold.value = LIMITER_THRESHOLD_DB;
+      limiter.knee.value = 0;
+      limiter.ratio.value = 20;
+      limiter.attack.value = 0.002;
+      limiter.release.value = 0.08;
+      bus.connect(limiter).connect(context.destination);
+    }
     const decoded = new Map(); // path -> Promise<{ buffer, start, end } or null>
     return { context, bus, decoded, unlocked: !!context && context.state === 'running' };
   })();
@@ -590,6 +603,20 @@
     session.channels.clear();
   }
 
+  // Turns the channel down over seconds and ends it then; its end is reported as usual.
+  function fadeOutChannel(channel, seconds) {
+    if (!channel.source) {
+      stopChannel(channel);
+      return;
+    }
+    const at = audio.context.currentTime;
+    channel.gain.gain.setValueAtTime(channel.gain.gain.value, at);
+    channel.gain.gain.linearRampToValueAtTime(0, at + seconds);
+    try {
+      channel.source.stop(at + seconds);
+    } catch (error) { /* never started */ }
+  }
+
   function stopChannel(channel) {
     channel.stopped = true;
     channel.done = true;
@@ -637,6 +664,7 @@
       channel.done = true;
       merge.disconnect();
     };
+    stats.soundStarts[sound.path] = (stats.soundStarts[sound.path] || 0) + 1;
     const length = entry.end - entry.start;
     if (channel.loops > 0) {
       source.loop = true;
@@ -696,7 +724,6 @@
       playSound(channelHandle, soundHandle, loops, volume, pan) {
         const sound = run.sounds.get(soundHandle);
         if (!sound) return false;
-        stats.soundStarts[sound.path] = (stats.soundStarts[sound.path] || 0) + 1;
         const channel = { session: run, loops, volume, pan, done: false, stopped: false, source: null };
         run.channels.set(channelHandle, channel);
         if (!audio.context || (!sound.music && !audio.unlocked)) {
@@ -709,6 +736,10 @@
       stopChannel(handle) {
         const channel = run.channels.get(handle);
         if (channel) stopChannel(channel);
+      },
+      fadeOutChannel(handle, seconds) {
+        const channel = run.channels.get(handle);
+        if (channel) fadeOutChannel(channel, seconds);
       },
       setChannelTransform(handle, volume, pan) {
         const channel = run.channels.get(handle);
@@ -764,12 +795,12 @@
     done(await WebAssembly.instantiate(wasmModule, imports), wasmModule);
   }
 
-  // Options for measurements only, from the address: ?seed=N&ai=1,2,3,4&skip=S&until=T (see
+  // Options for measurements only, from the address: ?seed=N&ai=1,2,3,4&skip=S&score=N (see
   // web_entry.cpp). Without them the game starts as it always does.
   function measurementOptions() {
     const query = new URLSearchParams(window.location.search);
     const options = [];
-    for (const name of ['seed', 'ai', 'skip', 'until'])
+    for (const name of ['seed', 'ai', 'skip', 'score'])
       if (query.has(name)) options.push(`--${name}`, query.get(name));
     return options;
   }
