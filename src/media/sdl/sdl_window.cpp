@@ -4,6 +4,7 @@
 
 #include "media/sdl/sdl_audio.h"
 #include "media/sdl/sdl_controller_mappings.h"
+#include "media/sdl/sdl_display_guard.h"
 #include "media/sdl/sdl_joysticks.h"
 
 #include <SDL.h>
@@ -63,6 +64,7 @@ void SdlMedia::openWindow(int width, int height, const std::string& title, Bitma
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER) != 0)
         throw std::runtime_error(std::string("Could not start the video: ") + SDL_GetError());
     videoStarted_ = true;
+    guardDisplay();
     // Before the event loop opens the pads that are already plugged in, so they are mapped too.
     loadControllerMappings();
 
@@ -125,10 +127,8 @@ void SdlMedia::loadControllerMappings() {
     if (mappingFile_.empty() || !std::filesystem::exists(mappingFile_, error))
         return; // SDL's own mappings and SDL_GAMECONTROLLERCONFIG still apply
     const auto bytes = media_byte_array_read_file(mappingFile_);
-    if (!bytes) {
-        std::cout << mappingFile_ << ": cannot be read; pads use SDL's own mappings" << std::endl;
-        return;
-    }
+    if (!bytes)
+        return; // the reader has said in one line why; SDL's own mappings still apply
     const std::string complaint = addControllerMappings(
         std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()),
         mappingFile_);
