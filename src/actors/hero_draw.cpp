@@ -6,6 +6,7 @@
 #include "framework/random.h"
 #include "input/input.h"
 #include "match/game.h"
+#include "match/rules.h"
 #include "render/tiler.h"
 
 #include <algorithm>
@@ -20,8 +21,6 @@ namespace zindle {
 
 namespace {
 
-constexpr int kPlayers = 4;
-
 constexpr double kUpPoseBelowDy = -0.5;  // px per step; rising faster shows "_UP"
 constexpr double kDownPoseFromDy = 0.75; // px per step; falling this fast shows "_DOWN"
 
@@ -31,7 +30,6 @@ constexpr double kCrownFragmentOdds = 5; // times crowniness: chance a fragment 
 constexpr double kCrownRingPx = 150;     // ring radius when the crown starts to form
 constexpr double kCrownRingDropPx = 10;  // the forming ring sits this much lower, times crowniness
 
-constexpr int kBeamScore = 5; // one catch from winning: the beams show
 constexpr int kFlareScoreCap = 5;
 
 constexpr double kOffTop = -10;    // px; beyond these the hero gets an arrow
@@ -53,11 +51,11 @@ constexpr std::array<std::string_view, 6> kFlareNames = {"FLARE_1", "FLARE_2", "
                                                          "FLARE_4", "FLARE_5", "FLARE_6"};
 
 // "PLAYER_" n pose side, indexed [player][pose][side].
-using FigureTable = std::array<std::array<std::array<std::string, 2>, kPoses>, kPlayers>;
+using FigureTable = std::array<std::array<std::array<std::string, 2>, kPoses>, rules::kPlayers>;
 const FigureTable& figureNames() {
     static const FigureTable table = [] {
         FigureTable t;
-        for (int p = 0; p < kPlayers; ++p) {
+        for (int p = 0; p < rules::kPlayers; ++p) {
             for (int pose = 0; pose < kPoses; ++pose) {
                 for (int side = 0; side < 2; ++side) {
                     t[p][pose][side] = "PLAYER_" + std::to_string(p + 1) +
@@ -72,11 +70,11 @@ const FigureTable& figureNames() {
 }
 
 // "ARROW_P" n vertical horizontal, indexed [player][vertical][horizontal].
-using ArrowTable = std::array<std::array<std::array<std::string, 3>, 3>, kPlayers>;
+using ArrowTable = std::array<std::array<std::array<std::string, 3>, 3>, rules::kPlayers>;
 const ArrowTable& arrowNames() {
     static const ArrowTable table = [] {
         ArrowTable t;
-        for (int p = 0; p < kPlayers; ++p) {
+        for (int p = 0; p < rules::kPlayers; ++p) {
             for (int v = 0; v < 3; ++v) {
                 for (int h = 0; h < 3; ++h) {
                     t[p][v][h] = "ARROW_P" + std::to_string(p + 1) +
@@ -90,15 +88,15 @@ const ArrowTable& arrowNames() {
 }
 
 bool isPlayerSlot(int player) {
-    return player >= 0 && player < kPlayers;
-}
-
-bool facesLeft(int player) {
-    return player >= 0 && static_cast<std::size_t>(player) < Input::paddles.size() &&
-           Input::paddles[static_cast<std::size_t>(player)].getFacing() == -1;
+    return player >= 0 && player < rules::kPlayers;
 }
 
 } // namespace
+
+bool Hero::facesLeft() const {
+    const Paddle* paddle = Input::paddle(player);
+    return paddle && paddle->getFacing() == -1;
+}
 
 void Hero::draw(Tiler& tiler) const {
     if (isPlayerSlot(player)) {
@@ -106,7 +104,7 @@ void Hero::draw(Tiler& tiler) const {
                           : dy < kUpPoseBelowDy  ? kUp
                           : dy < kDownPoseFromDy ? kFloat
                                                  : kDown;
-        const int side = facesLeft(player) ? 0 : 1;
+        const int side = facesLeft() ? 0 : 1;
         tiler.drawTile(figureNames()[player][pose][side], x, y);
     }
     if (crowniness <= 0) {
@@ -130,7 +128,7 @@ void Hero::draw(Tiler& tiler) const {
 
 void Hero::drawFlare(Tiler& tiler) const {
     const bool flicker = score > 1 && random() < 0.5;
-    if (score >= kBeamScore) {
+    if (score >= rules::kOneCatchFromWinning) {
         tiler.drawTile(flicker ? "BEAM_HORIZ_3" : "BEAM_HORIZ_2", 0, y);
         tiler.drawTile(flicker ? "BEAM_VERT_3" : "BEAM_VERT_2", x, 0);
     }
