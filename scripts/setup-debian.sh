@@ -6,7 +6,7 @@ set -euo pipefail
 
 PACKAGES=(
     build-essential cmake pkg-config git
-    libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev
+    libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libx11-dev
     libpng-dev libmp3lame-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev

@@ -21,12 +21,13 @@ constexpr const char* kTitle = "Zindle vs Pellorin";
 } // namespace
 
 void ApplicationMain::reportFatal(const std::string& text) {
-    // The box is a courtesy: if it cannot be shown, standard error still carries the text.
+    // Standard error first: the box waits for the player, and whoever reads the log (or the
+    // box cannot be shown at all) must not wait with it.
+    std::cerr << text << std::endl;
     try {
         media_show_error("Error", text);
     } catch (...) {
     }
-    std::cerr << text << std::endl;
 }
 
 void ApplicationMain::main() {

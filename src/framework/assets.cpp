@@ -179,14 +179,19 @@ std::string Assets::resolve(const std::string& path) {
     const std::filesystem::path relative(path);
     if (relative.is_absolute())
         return path;
+    std::optional<std::filesystem::path> firstOther;
     for (const auto& root : roots()) {
         const auto candidate = root / relative;
         std::error_code error;
         if (std::filesystem::is_regular_file(candidate, error))
             return candidate.string();
+        if (!firstOther &&
+            std::filesystem::exists(std::filesystem::symlink_status(candidate, error)))
+            firstOther = candidate;
     }
-    // Not found anywhere: the media layer gets the path as it is and reports it as it fails.
-    return path;
+    // Something that is not a file (a folder, a FIFO, a device) goes to the media layer as it
+    // is, so that its refusal names what is really there; not found anywhere, the path as it is.
+    return firstOther ? firstOther->string() : path;
 }
 
 void Assets::reset() {

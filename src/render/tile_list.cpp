@@ -10,6 +10,36 @@ namespace zindle {
 namespace {
 
 constexpr std::size_t kTileFields = 7; // NAME X Y WIDTH HEIGHT CENTREX CENTREY
+// A hostile list must not turn into megabytes of warnings: each repeats at most this much of
+// the name, and a file gets at most so many before the rest are only counted.
+constexpr std::size_t kMaxNameInWarning = 64; // characters
+constexpr std::size_t kMaxWarnings = 50;      // per file
+
+// Passes warnings on as they come, up to the limit, and counts the rest.
+class Warnings {
+public:
+    Warnings(const TileWarningSink& sink, std::size_t& more) : sink_(sink), more_(more) {}
+
+    // One line: text, the name (cut short if long), then after.
+    void operator()(std::string_view text, std::string_view name, std::string_view after = {}) {
+        if (given_ == kMaxWarnings) {
+            ++more_;
+            return;
+        }
+        ++given_;
+        std::string line(text);
+        line += name.substr(0, kMaxNameInWarning);
+        if (name.size() > kMaxNameInWarning)
+            line += "...";
+        line += after;
+        sink_(line);
+    }
+
+private:
+    const TileWarningSink& sink_;
+    std::size_t& more_;
+    std::size_t given_ = 0;
+};
 
 int digitValue(char c, int base) {
     int value = -1;
@@ -92,7 +122,18 @@ std::optional<int> parseTileInteger(std::string_view field) {
 }
 
 TileList readTileList(std::string_view text, int atlasWidth, int atlasHeight) {
+    std::vector<std::string> warnings;
+    TileList list =
+        readTileList(text, atlasWidth, atlasHeight,
+                     [&warnings](const std::string& line) { warnings.push_back(line); });
+    list.warnings = std::move(warnings);
+    return list;
+}
+
+TileList readTileList(std::string_view text, int atlasWidth, int atlasHeight,
+                      const TileWarningSink& sink) {
     TileList list;
+    Warnings warn(sink, list.moreWarnings);
     for (std::string_view line : split(text, '\n')) {
         if (line.empty() || line.front() == '#')
             continue;
@@ -103,8 +144,7 @@ TileList readTileList(std::string_view text, int atlasWidth, int atlasHeight) {
         if (fields.size() == 1)
             continue; // a lone word (or a lone carriage return) is not meant as a tile
         if (fields.size() < kTileFields) {
-            list.warnings.push_back("Warning: insufficient parameters specified for tile " +
-                                    std::string(name));
+            warn("Warning: insufficient parameters specified for tile ", name);
             continue;
         }
 
@@ -115,24 +155,22 @@ TileList readTileList(std::string_view text, int atlasWidth, int atlasHeight) {
         for (std::size_t i = 1; i < fields.size(); ++i) {
             const std::optional<int> value = parseTileInteger(fields[i]);
             if (!value) {
-                list.warnings.push_back("Warning: non-integer paramater specified for tile " +
-                                        std::string(name));
+                warn("Warning: non-integer paramater specified for tile ", name);
                 broken = true;
             } else if (i < kTileFields) {
                 numbers[i - 1] = *value;
             }
         }
         if (broken) {
-            list.warnings.push_back("Warning: skipping tile due to broken parameter(s): " +
-                                    std::string(name));
+            warn("Warning: skipping tile due to broken parameter(s): ", name);
             continue;
         }
 
         const auto [x, y, width, height, centreX, centreY] = numbers;
         if (!insideAtlas(x, y, width, height, atlasWidth, atlasHeight)) {
-            list.warnings.push_back("Warning: tile " + std::string(name) +
-                                    " lies outside its atlas (" + std::to_string(atlasWidth) + "x" +
-                                    std::to_string(atlasHeight) + "), skipped");
+            warn("Warning: tile ", name,
+                 " lies outside its atlas (" + std::to_string(atlasWidth) + "x" +
+                     std::to_string(atlasHeight) + "), skipped");
             continue;
         }
         list.tiles.push_back({upperCase(name),

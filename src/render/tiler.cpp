@@ -27,9 +27,11 @@ Tiler::Tiler(const std::string& name) {
     const int atlasHeight = bitmap->height();
     tilesheet = std::make_unique<Tilesheet>(std::move(bitmap));
 
-    const TileList list = readTileList(*text, atlasWidth, atlasHeight);
-    for (const std::string& warning : list.warnings)
-        std::cout << warning << '\n';
+    const TileList list = readTileList(*text, atlasWidth, atlasHeight,
+                                       [](const std::string& line) { std::cout << line << '\n'; });
+    if (list.moreWarnings > 0)
+        std::cout << "Warning: " << list.moreWarnings << " more warnings about the tile list "
+                  << listId << " not shown\n";
     // The game plays on without these pictures, but a blank screen must not go unexplained.
     if (list.tiles.empty())
         std::cout << "Warning: the tile list " << listId << " names no tiles\n";

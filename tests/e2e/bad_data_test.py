@@ -1,33 +1,107 @@
-"""Broken data files: the real game is started from a temporary copy of its folder in which one
-asset is missing, empty, truncated or garbage. Each run must either stop at once with a
-non-zero status and a message naming the file, or play on (a warning is allowed) until it is
-asked to quit. A crash, a sanitizer report or a hang fails the test.
+"""Broken and hostile data files: the real game is started from a temporary copy of its folder
+in which one asset is missing, empty, truncated or garbage, or (with --hostile) replaced by a
+FIFO, a device, a folder, a sparse file far over any size limit, or data that lies about what
+it is. Each run must either stop at once with a non-zero status and a message naming the file,
+or play on (frames shown; a warning is allowed, and required for a hostile file) until it is
+asked to quit. A crash, a sanitizer report, a hang, no frame in time or memory over the bound
+fails the test; the memory bound is also an address-space limit, so that a regression fails
+instead of taking the machine.
 
-usage: bad_data_test.py PATH/TO/zindle PATH/TO/assets ASSET [ASSET...]
+usage: bad_data_test.py [--hostile] PATH/TO/zindle PATH/TO/assets ASSET [ASSET...]
 (ASSET relative to the assets folder, e.g. gametiles.png)"""
 
 import concurrent.futures
 import os
 import random
+import resource
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
-# s: a run still going after this long is taken to be playing on. Sanitizer builds start
-# slower; ZINDLE_PLAY_ON_SECONDS lengthens the wait there.
+# s: a run still going after this long must be showing frames. Sanitizer builds start slower;
+# ZINDLE_PLAY_ON_SECONDS lengthens the wait there.
 PLAY_ON_SECONDS = float(os.environ.get("ZINDLE_PLAY_ON_SECONDS", "2"))
+# MB of resident memory a run may reach; the sanitizer build sets more (its shadow memory).
+MAX_RSS_MB = float(os.environ.get("ZINDLE_MAX_RSS_MB", "200"))
+# MB of address space, a hard stop for a run that grows without end. Off (0) under
+# AddressSanitizer, which reserves terabytes of address space up front.
+MAX_ADDRESS_SPACE_MB = int(os.environ.get("ZINDLE_MAX_ADDRESS_SPACE_MB", "8192"))
 QUIT_TIMEOUT = 10  # s after SIGTERM
-CRASH_MARKERS = ("AddressSanitizer", "runtime error:", "terminate called", "Segmentation fault")
+# s more that a run may take, to end or to show its first frame, when the machine is so busy
+# that the first deadline passes; a hung or starved run still fails after it.
+GRACE_SECONDS = 10
+POLL = 0.02        # s between looks at the running game
+CRASH_MARKERS = ("AddressSanitizer", "runtime error:", "terminate called", "Segmentation fault",
+                 "std::bad_alloc")
+CLASSIC_MODES = ("missing", "empty", "truncated", "garbage")
+HOSTILE_MODES = ("fifo", "device", "folder", "sparse", "mislabelled", "huge")
 
 
-def break_file(path, mode):
+def png_chunk(kind, body):
+    return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+
+def huge_png():
+    """A valid 16384 x 16384 one-bit grey PNG: about 4 KB of file for a gigabyte of pixels."""
+    side = 16384
+    row = b"\0" * (1 + side // 8)
+    packer = zlib.compressobj(9)
+    data = b"".join(packer.compress(row) for _ in range(side)) + packer.flush()
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 1, 0,
+                                                                  0, 0, 0))
+            + png_chunk(b"IDAT", data) + png_chunk(b"IEND", b""))
+
+
+def slow_wav():
+    """6 KB of samples declared at 1 Hz: one and a half hours of sound."""
+    samples = 3000
+    fmt = struct.pack("<HHIIHH", 1, 1, 1, 2, 2, 16)
+    body = (b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt + b"data"
+            + struct.pack("<I", samples * 2) + b"\0" * (samples * 2))
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def lying_data(asset):
+    """Data that is not what its name says, each kind in its most expensive way."""
+    if asset.endswith(".png"):
+        # A 70-byte BMP header that claims 30000 x 30000 pixels.
+        return (b"BM" + struct.pack("<IHHI", 70, 0, 0, 54)
+                + struct.pack("<IiiHHIIiiII", 40, 30000, 30000, 1, 24, 0, 0, 0, 0, 0, 0)
+                + b"\0" * 16)
+    if asset.endswith(".txt"):
+        # One tile line with a long name and thousands of broken fields.
+        return b"N" * 2000 + b" x" * 40000 + b"\n"
+    if asset.endswith(".wav"):
+        return slow_wav()
+    return b"GIF89a\xff\xff\xff\xff\0\0\0;"  # music: a picture
+
+
+def break_file(path, asset, mode):
+    """Replaces the file at path; False when the mode has nothing to say about this kind."""
+    if mode == "huge" and not asset.endswith(".png"):
+        return False
     data = open(path, "rb").read()
+    os.remove(path)
     if mode == "missing":
-        os.remove(path)
-        return
+        return True
+    if mode == "fifo":
+        os.mkfifo(path)
+        return True
+    if mode == "device":
+        os.symlink("/dev/zero", path)
+        return True
+    if mode == "folder":
+        os.mkdir(path)
+        return True
+    if mode == "sparse":
+        with open(path, "wb") as f:
+            f.truncate(3 << 30)  # 3 GiB, nothing on disk
+        return True
     if mode == "empty":
         data = b""
     elif mode == "truncated":
@@ -35,69 +109,131 @@ def break_file(path, mode):
     elif mode == "garbage":
         rng = random.Random(os.path.basename(path))
         data = bytes(rng.getrandbits(8) for _ in range(max(len(data), 64)))
+    elif mode == "mislabelled":
+        data = lying_data(asset)
+    elif mode == "huge":
+        data = huge_png()
     with open(path, "wb") as f:
         f.write(data)
+    return True
+
+
+def rss_mb(pid):
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1]) / 1024
+    except OSError:
+        pass
+    return 0
+
+
+def limit_address_space():
+    if MAX_ADDRESS_SPACE_MB > 0:
+        limit = MAX_ADDRESS_SPACE_MB << 20
+        resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+
+
+def watch(proc, frames_log, deadline):
+    """Waits until the game ends, or the deadline passes with a frame shown (or the grace after
+    it without one); returns (status or None, peak RSS in MB, whether a frame was shown, whether
+    the grace was needed). A run over the memory bound is stopped being watched at once."""
+    peak = 0
+    while True:
+        peak = max(peak, rss_mb(proc.pid))
+        status = proc.poll()
+        showed = os.path.exists(frames_log) and os.path.getsize(frames_log) > 0
+        now = time.time()
+        late = now >= deadline
+        if (status is not None or peak > MAX_RSS_MB or (late and showed)
+                or now >= deadline + GRACE_SECONDS):
+            return status, peak, showed, late
+        time.sleep(POLL)
 
 
 def run_case(executable, assets, asset, mode):
     """Returns None when the case behaves, otherwise the problem."""
     work = tempfile.mkdtemp(prefix="zindle-bad-data-")
+    label = "%s %s" % (mode, asset)
     try:
         game = os.path.join(work, "zindle")
         shutil.copy2(executable, game)
         shutil.copytree(os.path.realpath(assets), os.path.join(work, "assets"))
-        break_file(os.path.join(work, "assets", asset), mode)
+        if not break_file(os.path.join(work, "assets", asset), asset, mode):
+            return None
+        frames_log = os.path.join(work, "frames.txt")
         env = dict(os.environ)
         env.pop("DISPLAY", None)  # no display: a fatal error goes to standard error, no box
         env.update(SDL_VIDEODRIVER="dummy", SDL_AUDIODRIVER="dummy",
-                   ASAN_OPTIONS="detect_leaks=0")
-        proc = subprocess.Popen([game], cwd=work, env=env, stdout=subprocess.PIPE,
-                                stderr=subprocess.STDOUT)
-        played_on = False
-        try:
-            status = proc.wait(timeout=PLAY_ON_SECONDS)
-        except subprocess.TimeoutExpired:
-            played_on = True
+                   ASAN_OPTIONS="detect_leaks=0", ZINDLE_PACING_LOG=frames_log)
+        output = open(os.path.join(work, "output.txt"), "w+b")
+        started = time.time()
+        proc = subprocess.Popen([game], cwd=work, env=env, stdout=output,
+                                stderr=subprocess.STDOUT, preexec_fn=limit_address_space)
+        status, peak, showed, late = watch(proc, frames_log, started + PLAY_ON_SECONDS)
+        took = time.time() - started
+        played_on = status is None
+        if peak > MAX_RSS_MB and played_on:
+            proc.kill()
+            status = proc.wait()
+        elif played_on:
             proc.send_signal(signal.SIGTERM)
             try:
                 status = proc.wait(timeout=QUIT_TIMEOUT)
             except subprocess.TimeoutExpired:
                 proc.kill()
                 proc.wait()
-                return "did not quit within %d s of SIGTERM" % QUIT_TIMEOUT
-        output = proc.stdout.read().decode(errors="replace")
-        label = "%s %s" % (mode, asset)
+                return "%s: did not quit within %d s of SIGTERM" % (label, QUIT_TIMEOUT)
+        output.seek(0)
+        text = output.read().decode(errors="replace")
+        output.close()
+        if peak > MAX_RSS_MB:
+            return "%s: took %.0f MB of memory (bound %.0f MB):\n%s" % (label, peak, MAX_RSS_MB,
+                                                                       text[-2000:])
         for marker in CRASH_MARKERS:
-            if marker in output:
-                return "%s: '%s' in its output:\n%s" % (label, marker, output)
+            if marker in text:
+                return "%s: '%s' in its output:\n%s" % (label, marker, text[-2000:])
+        name = os.path.basename(asset)
+        naming = [line.strip() for line in text.splitlines() if name in line]
         if played_on:
+            if not showed:
+                return "%s: still running after %.0f s without showing a frame:\n%s" % (
+                    label, PLAY_ON_SECONDS + GRACE_SECONDS, text[-2000:])
             if status not in (0, -signal.SIGTERM):
-                return "%s: ended with %s after SIGTERM:\n%s" % (label, status, output)
-            warnings = [line for line in output.splitlines() if line.strip()]
-            print("ok   %-9s %-24s plays on (%d output lines%s)"
-                  % (mode, asset, len(warnings), ": " + warnings[0] if warnings else ""),
+                return "%s: ended with %s after SIGTERM:\n%s" % (label, status, text)
+            if mode in HOSTILE_MODES and not naming:
+                return "%s: played on without a line naming the file:\n%s" % (label, text)
+            lines = [line for line in text.splitlines() if line.strip()]
+            print("ok   %-11s %-24s plays on%s, %3.0f MB (%d output lines%s)"
+                  % (mode, asset, " (late: a busy machine)" if late and took > PLAY_ON_SECONDS
+                     + POLL * 5 else "", peak, len(lines), ": " + lines[0] if lines else ""),
                   flush=True)
             return None
         if status == 0:
-            return "%s: ended with status 0 on its own:\n%s" % (label, output)
+            return "%s: ended with status 0 on its own:\n%s" % (label, text)
         if status < 0:
-            return "%s: killed by signal %d:\n%s" % (label, -status, output)
-        if os.path.basename(asset) not in output:
-            return "%s: ended with status %d without naming the file:\n%s" % (label, status, output)
-        first = next(line for line in output.splitlines() if os.path.basename(asset) in line)
-        print("ok   %-9s %-24s stops: %s" % (mode, asset, first.strip()), flush=True)
+            return "%s: killed by signal %d:\n%s" % (label, -status, text)
+        if not naming:
+            return "%s: ended with status %d without naming the file:\n%s" % (label, status, text)
+        print("ok   %-11s %-24s stops in %.1f s, %3.0f MB: %s"
+              % (mode, asset, took, peak, naming[0]), flush=True)
         return None
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
 
 def main():
-    if len(sys.argv) < 4:
+    args = sys.argv[1:]
+    hostile = args[:1] == ["--hostile"]
+    if hostile:
+        args = args[1:]
+    if len(args) < 3:
         print(__doc__)
         return 2
-    executable, assets, names = sys.argv[1], sys.argv[2], sys.argv[3:]
-    cases = [(name, mode) for name in names for mode in ("missing", "empty", "truncated",
-                                                          "garbage")]
+    executable, assets, names = args[0], args[1], args[2:]
+    modes = HOSTILE_MODES if hostile else CLASSIC_MODES
+    cases = [(name, mode) for name in names for mode in modes]
     with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
         problems = [p for p in pool.map(lambda c: run_case(executable, assets, *c), cases) if p]
     for problem in problems:

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -111,6 +112,24 @@ TEST_F(AssetsTest, RelativePathsResolveInTheFirstRootThatHasThem) {
     EXPECT_EQ(Assets::resolve("assets/jump2.wav"), second.path("assets/jump2.wav").string());
     EXPECT_EQ(Assets::resolve("assets/jump3.wav"), "assets/jump3.wav");
     EXPECT_EQ(Assets::resolve("/abs/jump1.wav"), "/abs/jump1.wav");
+}
+
+// A folder (or FIFO, or device) where a file should be is handed on where it was found, so that
+// the reader's refusal names it, rather than as a bare path that may lead somewhere else; a
+// regular file in a later root still wins.
+TEST_F(AssetsTest, SomethingThatIsNoFileIsHandedOnWhereItWasFound) {
+    test::AssetFolder second;
+    second.writeWav("assets/jump1.wav");
+    std::filesystem::create_directories(folder->path("assets/jump1.wav"));
+    std::filesystem::create_directories(folder->path("assets/jump2.wav"));
+    Assets::setSearchRoots({folder->root(), second.root()});
+    EXPECT_EQ(Assets::resolve("assets/jump1.wav"), second.path("assets/jump1.wav").string());
+    EXPECT_EQ(Assets::resolve("assets/jump2.wav"), folder->path("assets/jump2.wav").string());
+    ::testing::internal::CaptureStdout();
+    EXPECT_THROW(Assets::getSound("assets/jump2.wav"), std::runtime_error);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "Warning: " + folder->path("assets/jump2.wav").string() +
+                       ": a folder, not a regular file\n");
 }
 
 } // namespace

@@ -118,6 +118,32 @@ TEST(TileListTest, NumbersTooLargeForAnIntAreBrokenParameters) {
 
 // Whatever the text, every accepted tile lies inside the atlas, and the n-th accepted tile is
 // the n-th rectangle: no id is ever spent on a skipped line.
+// A long name with thousands of bad fields once cost gigabytes of warnings. Each warning now
+// shows only the start of the name, and a file gives a bounded number, counting the rest; they
+// are handed on as they come, and the good tiles around them still load.
+TEST(TileListTest, HostileListsGiveBoundedWarningsAsTheyCome) {
+    const std::string name(100'000, 'N');
+    std::string text = "FIRST 0 0 8 8 4 4\n" + name;
+    for (int i = 0; i < 20'000; ++i)
+        text += " x";
+    text += "\nLAST 8 0 8 8 4 4\n";
+    std::vector<std::string> given;
+    const TileList list =
+        readTileList(text, kW, kH, [&given](const std::string& line) { given.push_back(line); });
+    EXPECT_EQ(names(list), (Lines{"FIRST", "LAST"}));
+    EXPECT_TRUE(list.warnings.empty()); // handed to the sink instead
+    ASSERT_EQ(given.size(), 50u);
+    EXPECT_EQ(list.moreWarnings, 20'001u - 50u); // one per bad field, then the skip
+    EXPECT_EQ(given[0],
+              "Warning: non-integer paramater specified for tile " + name.substr(0, 64) + "...");
+    for (const auto& line : given)
+        EXPECT_LT(line.size(), 200u);
+    // Collected, the same bound holds.
+    const TileList collected = readTileList(text, kW, kH);
+    EXPECT_EQ(collected.warnings, given);
+    EXPECT_EQ(collected.moreWarnings, list.moreWarnings);
+}
+
 TEST(TileListTest, RandomAndTruncatedInputNeverYieldsABadTile) {
     const std::string good = "CROWN 0 0 16 16 8 8\nCLOUD_TINY 16 0 8 0x8 4 4\n# c\n"
                              "SPARKLE_1 40 8 24 24 -3 30\nX 1 1 1 1 1 1 1\n";

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <random>
 #include <stdexcept>
 
@@ -61,6 +63,22 @@ TEST_F(TilerTest, WarningsGoToStandardOutputAndSkippedLinesUseNoId) {
     EXPECT_EQ(tiler->frames.at("A"), 0);
     EXPECT_EQ(tiler->frames.at("D"), 1);
     EXPECT_EQ(tiler->frames.count("C"), 0u);
+}
+
+TEST_F(TilerTest, WarningsPastTheLimitAreCountedInOneLineNamingTheList) {
+    std::string list;
+    for (int i = 0; i < 60; ++i)
+        list += "SHORT 1 2\n";
+    list += "A 0 0 8 8 4 4\n";
+    ::testing::internal::CaptureStdout();
+    auto tiler = load(list);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 51) << out;
+    EXPECT_NE(out.find("Warning: 10 more warnings about the tile list assets/gametiles.txt not "
+                       "shown\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(tiler->frames.at("A"), 0);
 }
 
 TEST_F(TilerTest, AListWithoutTilesIsReportedInOneLine) {

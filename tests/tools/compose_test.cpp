@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace zindle;
 using namespace zindle::shot;
 
@@ -74,4 +76,18 @@ TEST(ShotComposeTest, ScalingRepeatsEveryPixelAsABlock) {
     ASSERT_EQ(big.height, 3);
     EXPECT_EQ(at(big, 2, 2), (RGB{1, 2, 3}));
     EXPECT_EQ(at(big, 3, 0), (RGB{4, 5, 6}));
+}
+
+// Centres and positions near and beyond the ends of an int (a tile list may hold centres of
+// +-2^31) draw nothing and convert nothing out of range; the sanitizer build checks the latter.
+TEST(ShotComposeTest, FarAwayTilesDrawNothing) {
+    const double far = 2147483648.0; // 2^31
+    HeadlessMedia::Frame frame{0,
+                               {tile(0, 3, 3, far, far), tile(0, 3, 3, -far, -far),
+                                tile(0, 1e300, -1e300), tile(0, 3, 3, far - 1, 0),
+                                tile(0, std::nan(""), 3)}};
+    const auto image = composeFrame(frame, lookup, 0x85E3FF, 6, 6);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x)
+            EXPECT_EQ(at(image, x, y), (RGB{0x85, 0xE3, 0xFF})) << x << "," << y;
 }

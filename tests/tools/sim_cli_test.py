@@ -5,6 +5,7 @@ usage: sim_cli_test.py ZINDLE_SIM ZINDLE_SHOT DATA_DIR"""
 
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -109,6 +110,52 @@ def test_bad_input_is_reported(tmp):
           "missing data: status %d, %r" % (run.returncode, run.stderr))
 
 
+def test_what_cannot_be_done_is_refused_at_once(tmp):
+    # Each must end with status 2 and one line on standard error, and nothing on standard
+    # output; none may run the simulation first, nor wait on a FIFO.
+    fifo = os.path.join(tmp, "numbers.fifo")
+    os.mkfifo(fifo)
+    cases = [
+        ([SIM, "--seconds", "1e18"], "--seconds"),
+        ([SHOT, "--at", "1e18"], "--at"),
+        ([SIM, "--script", tmp], tmp),
+        ([SIM, "--random", fifo], fifo),
+        ([SIM, "--seconds", "3600", "--trace", "/dev/full"], "/dev/full"),
+    ]
+    for args, named in cases:
+        try:
+            run = subprocess.run(args, capture_output=True, text=True, timeout=10)
+        except subprocess.TimeoutExpired:
+            check(False, "%s: still running after 10 s" % args[1:])
+            continue
+        lines = [line for line in run.stderr.splitlines() if not line.startswith("(try")]
+        check(run.returncode == 2 and len(lines) == 1 and named in lines[0] and not run.stdout,
+              "%s: status %d, stdout %r, stderr %r" % (args[1:], run.returncode, run.stdout[:200],
+                                                       run.stderr[:400]))
+    with open("/dev/full", "w") as full:
+        run = subprocess.run([SIM, "--seconds", "1"], stdout=full, stderr=subprocess.PIPE,
+                             text=True, timeout=60)
+    check(run.returncode == 2 and "standard output" in run.stderr,
+          "JSON to a full disk: status %d, %r" % (run.returncode, run.stderr))
+
+
+def test_game_warnings_stay_off_standard_output(tmp):
+    # The data folder's tile list has a broken line: the game warns, and the JSON must still
+    # be all there is on standard output.
+    data = os.path.join(tmp, "warned")
+    assets = os.path.join(os.path.dirname(os.path.realpath(SIM)), "assets")
+    shutil.copytree(os.path.realpath(assets), os.path.join(data, "assets"))
+    with open(os.path.join(data, "assets", "title.txt"), "a") as f:
+        f.write("BROKEN 1 2 3\n")
+    run = sim("--seconds", 1, "--data", data)
+    check(run.returncode == 0 and "BROKEN" in run.stderr, "status %d, %r"
+          % (run.returncode, run.stderr))
+    try:
+        json.loads(run.stdout)
+    except ValueError:
+        check(False, "standard output is not one JSON object: %r" % run.stdout[:300])
+
+
 def png_size(path):
     with open(path, "rb") as f:
         head = f.read(24)
@@ -142,6 +189,8 @@ def main():
         test_script_drives_the_players(tmp)
         test_escape_on_the_title_ends_the_run()
         test_bad_input_is_reported(tmp)
+        test_what_cannot_be_done_is_refused_at_once(tmp)
+        test_game_warnings_stay_off_standard_output(tmp)
         test_screenshots(tmp)
     print("FAIL" if failures else "PASS")
     return 1 if failures else 0

@@ -37,34 +37,31 @@ std::string outputPath(const std::string& out, const Moment& moment, bool severa
     return (path.parent_path() / name).string();
 }
 
-int run(const std::vector<std::string>& args) {
+int run(const std::vector<std::string>& args, std::ostream& result) {
     CommonOptions options;
     std::vector<Moment> moments;
     std::string out = "shot.png";
     int scale = 1;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
-            std::cout
-                << "usage: zindle-shot --at T1,T2,... [--scale N] [--out FILE.png] [options]\n"
-                   "  --at T,...      moments in simulated seconds; each writes one PNG\n"
-                   "  --scale N       integer enlargement (default 1: 480x320)\n"
-                   "  --out FILE      output (default shot.png); with several moments\n"
-                   "                  FILE-T.png for each moment T\n"
-                << kCommonUsage;
+            result << "usage: zindle-shot --at T1,T2,... [--scale N] [--out FILE.png] [options]\n"
+                      "  --at T,...      moments in simulated seconds; each writes one PNG\n"
+                      "  --scale N       integer enlargement (default 1: 480x320)\n"
+                      "  --out FILE      output (default shot.png); with several moments\n"
+                      "                  FILE-T.png for each moment T\n"
+                   << kCommonUsage;
             return kExitOk;
         }
         if (parseCommonOption(args, i, options))
             continue;
         if (args[i] == "--at") {
             const std::string& text = optionValue(args, i);
-            auto times = parseNumberList("--at", text);
+            auto times = parseSeconds("--at", text);
             std::size_t start = 0;
             for (double t : times) {
                 auto end = text.find(',', start);
                 std::string label = text.substr(start, end - start);
                 start = end == std::string::npos ? text.size() : end + 1;
-                if (t < 0)
-                    throw UsageError("--at: moments must be 0 or later");
                 moments.push_back({frameAt(t), label});
             }
         } else if (args[i] == "--scale") {
@@ -103,7 +100,7 @@ int run(const std::vector<std::string>& args) {
                                         kStageWidth, kStageHeight);
         const std::string path = outputPath(out, moment, several);
         shot::writePng(path, shot::scaleUp(image, scale));
-        std::cout << path << '\n';
+        result << path << '\n';
     }
     trace.finish();
     return kExitOk;

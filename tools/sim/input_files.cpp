@@ -1,10 +1,11 @@
 // Reading the input script and the random-number list, with one clear line per bad line.
 #include "input_files.h"
 
+#include "media/common/asset_file.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <sstream>
 
 namespace zindle::sim {
@@ -12,7 +13,8 @@ namespace {
 
 constexpr int kAxisMin = -32768; // the native joystick axis range
 constexpr int kAxisMax = 32767;
-constexpr int kKeyCodeMax = 255; // framework key codes fit in a byte
+constexpr int kKeyCodeMax = 255;                     // framework key codes fit in a byte
+constexpr std::size_t kMaxInputFileBytes = 64 << 20; // bytes: hours of scripted input
 
 [[noreturn]] void fail(const std::string& name, int line, const std::string& problem) {
     throw InputFileError(name + ":" + std::to_string(line) + ": " + problem);
@@ -101,11 +103,13 @@ ScriptEvent parseScriptLine(const std::vector<std::string>& words, const std::st
     return event;
 }
 
-std::ifstream openOrFail(const std::string& path) {
-    std::ifstream in(path);
-    if (!in)
-        throw InputFileError(path + ": cannot be read");
-    return in;
+// The whole file through the same reader as the game's assets: a folder, a FIFO or a device
+// named by mistake stops the tool with one line instead of running on with no input.
+std::istringstream openOrFail(const std::string& path) {
+    AssetFile file = readAssetFile(path, kMaxInputFileBytes);
+    if (!file.bytes)
+        throw InputFileError(path + ": cannot be read: " + file.problem);
+    return std::istringstream(std::string(file.bytes->begin(), file.bytes->end()));
 }
 
 } // namespace

@@ -51,16 +51,16 @@ std::string report(const RunStats& stats, bool closed, double wallSeconds, Memor
         .str();
 }
 
-int run(const std::vector<std::string>& args) {
+int run(const std::vector<std::string>& args, std::ostream& out) {
     CommonOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
-            std::cout << "usage: zindle-sim [options]\n"
-                      << kCommonUsage
-                      << "Prints one JSON object. catches: the MacGuffin sent away by a hero;\n"
-                         "falls: heroes that dropped out of the bottom (respawned or gone);\n"
-                         "wins: heroes that left the game any other way (the sixth catch).\n"
-                         "Same options, same output, apart from the time and memory figures.\n";
+            out << "usage: zindle-sim [options]\n"
+                << kCommonUsage
+                << "Prints one JSON object. catches: the MacGuffin sent away by a hero;\n"
+                   "falls: heroes that dropped out of the bottom (respawned or gone);\n"
+                   "wins: heroes that left the game any other way (the sixth catch).\n"
+                   "Same options, same output, apart from the time and memory figures.\n";
             return kExitOk;
         }
         if (!parseCommonOption(args, i, options))
@@ -82,7 +82,7 @@ int run(const std::vector<std::string>& args) {
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     trace.finish();
-    std::cout << report(sim.stats(), sim.closed(), wall, memory) << std::endl;
+    out << report(sim.stats(), sim.closed(), wall, memory) << std::endl;
     return kExitOk;
 }
 

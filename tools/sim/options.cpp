@@ -39,12 +39,22 @@ std::vector<double> parseNumberList(const std::string& option, const std::string
     return out;
 }
 
+std::vector<double> parseSeconds(const std::string& option, const std::string& text) {
+    auto values = parseNumberList(option, text);
+    for (double value : values) {
+        if (value < 0 || value > kMaxSeconds)
+            throw UsageError(option + " takes seconds from 0 to " +
+                             std::to_string(static_cast<long>(kMaxSeconds)));
+    }
+    return values;
+}
+
 bool parseCommonOption(const std::vector<std::string>& args, std::size_t& i, CommonOptions& out) {
     const std::string& name = args[i];
     if (name == "--seconds") {
-        auto values = parseNumberList(name, optionValue(args, i));
-        if (values.size() != 1 || values[0] < 0)
-            throw UsageError("--seconds needs one number, 0 or more");
+        auto values = parseSeconds(name, optionValue(args, i));
+        if (values.size() != 1)
+            throw UsageError("--seconds needs one number");
         out.seconds = values[0];
     } else if (name == "--seed") {
         const std::string& text = optionValue(args, i);

@@ -19,6 +19,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// s: the longest run or latest moment the tools accept (about eleven days of play), so that
+// every frame count fits and no request runs for ever.
+constexpr double kMaxSeconds = 1e6;
+
 struct CommonOptions {
     double seconds = 60;
     RunConfig run;
@@ -32,6 +36,8 @@ bool parseCommonOption(const std::vector<std::string>& args, std::size_t& i, Com
 const std::string& optionValue(const std::vector<std::string>& args, std::size_t& i);
 // Comma-separated numbers, each finite.
 std::vector<double> parseNumberList(const std::string& option, const std::string& text);
+// Comma-separated simulated times, each from 0 to kMaxSeconds.
+std::vector<double> parseSeconds(const std::string& option, const std::string& text);
 
 extern const char* const kCommonUsage;
 

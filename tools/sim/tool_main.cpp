@@ -5,6 +5,8 @@
 #include "options.h"
 #include "trace.h"
 
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
 namespace zindle::sim {
@@ -18,8 +20,14 @@ TraceFile::TraceFile(const std::string& path) : path_(path) {
 }
 
 void TraceFile::attach(Simulation& sim) {
+    // Checked after every line: a full disk stops the run at its first steps, not after an
+    // hour of simulation whose trace is lost anyway.
     if (out_.is_open())
-        sim.setStepObserver([this](const StepReport& step) { out_ << traceLine(step) << '\n'; });
+        sim.setStepObserver([this](const StepReport& step) {
+            out_ << traceLine(step) << '\n';
+            if (!out_)
+                throw OutputError("--trace: writing " + path_ + " failed: " + std::strerror(errno));
+        });
 }
 
 void TraceFile::finish() {
@@ -27,13 +35,28 @@ void TraceFile::finish() {
         return;
     out_.flush();
     if (!out_)
-        throw std::runtime_error("--trace: writing " + path_ + " failed");
+        throw OutputError("--trace: writing " + path_ + " failed: " + std::strerror(errno));
 }
 
 int runTool(const char* name, int argc, char** argv,
-            int (*body)(const std::vector<std::string>& args), const std::string& failurePrefix) {
+            int (*body)(const std::vector<std::string>& args, std::ostream& out),
+            const std::string& failurePrefix) {
+    // Standard output carries the tool's result alone, so that it can be parsed: whatever the
+    // game itself writes there (warnings about its data) goes to standard error instead.
+    struct Redirect {
+        std::streambuf* stdoutBuffer = std::cout.rdbuf(std::cerr.rdbuf());
+        ~Redirect() { std::cout.rdbuf(stdoutBuffer); }
+    } redirect;
+    std::ostream out(redirect.stdoutBuffer);
     try {
-        return body(std::vector<std::string>(argv + 1, argv + argc));
+        const int status = body(std::vector<std::string>(argv + 1, argv + argc), out);
+        if (!out.flush())
+            throw OutputError("writing standard output failed: " +
+                              std::string(std::strerror(errno)));
+        return status;
+    } catch (const OutputError& e) {
+        std::cerr << name << ": " << e.what() << "\n";
+        return kExitUsage;
     } catch (const UsageError& e) {
         std::cerr << name << ": " << e.what() << "\n(try --help)\n";
         return kExitUsage;

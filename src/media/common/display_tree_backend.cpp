@@ -2,35 +2,13 @@
 // containers, drawing lists and tile sheets.
 #include "media/common/display_tree_backend.h"
 
-#include <array>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+#include "media/common/asset_file.h"
 
 namespace zindle {
 
-namespace {
-constexpr std::size_t kReadChunk = 64 * 1024; // bytes read at a time
-} // namespace
-
 std::optional<std::vector<std::uint8_t>>
 DisplayTreeBackend::media_byte_array_read_file(const std::string& path) {
-    // A directory opens as a stream on some systems; it is not a file we can read.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::vector<std::uint8_t> bytes;
-    std::array<char, kReadChunk> chunk;
-    // Read through the stream, not its buffer: a read error then sets badbit rather than
-    // throwing, and is a failure, not a short file.
-    while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0)
-        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + in.gcount());
-    if (in.bad())
-        return std::nullopt;
-    return bytes;
+    return readAsset(path, kMaxTextFileBytes);
 }
 
 SheetHandle DisplayTreeBackend::media_tilesheet_create(BitmapHandle bitmap) {

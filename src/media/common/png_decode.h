@@ -1,12 +1,18 @@
 #pragma once
-// PNG decoding shared by both backends. libpng's simplified interface keeps its longjmp error
+// PNG decoding shared by every backend. libpng's simplified interface keeps its longjmp error
 // handling inside the library, so a corrupt or truncated file simply gives nullopt.
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace zindle {
+
+// px: the largest atlas accepted. A 480 by 320 game fits all its pictures many times over into
+// this; a header that claims more is refused before anything is allocated for it.
+constexpr std::uint32_t kMaxImageSide = 4096;
+constexpr std::uint64_t kMaxImagePixels = 2048 * 2048; // 16 MB decoded
 
 struct DecodedImage {
     int width = 0;
@@ -17,7 +23,12 @@ struct DecodedImage {
 enum class PixelOrder { RGBA, BGRA };
 
 bool isPng(std::span<const std::uint8_t> bytes);
-// nullopt for anything that is not a whole, valid PNG of a sane size.
-std::optional<DecodedImage> decodePng(std::span<const std::uint8_t> bytes, PixelOrder order);
+// nullopt for anything that is not a whole, valid PNG of a sane size; then problem (if given)
+// says why in a few words.
+std::optional<DecodedImage> decodePng(std::span<const std::uint8_t> bytes, PixelOrder order,
+                                      std::string* problem = nullptr);
+// An atlas image from its file, through the one asset reader; a file that is refused or not a
+// sane PNG is reported in one line naming it.
+std::optional<DecodedImage> readPng(const std::string& path, PixelOrder order);
 
 } // namespace zindle

@@ -7,10 +7,7 @@
 namespace zindle {
 
 BitmapHandle HeadlessMedia::media_bitmap_data_load(const std::string& path, int /*flags*/) {
-    const auto bytes = media_byte_array_read_file(path);
-    if (!bytes)
-        return BitmapHandle::None;
-    auto decoded = decodePng(*bytes, PixelOrder::RGBA);
+    auto decoded = readPng(path, PixelOrder::RGBA);
     if (!decoded)
         return BitmapHandle::None;
     const auto handle = nextImage_++;

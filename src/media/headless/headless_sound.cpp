@@ -2,6 +2,8 @@
 // mixer would sniff them, and every channel is recorded with what the mixer would have been told.
 #include "media/headless/headless_media.h"
 
+#include "media/common/asset_file.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -95,7 +97,7 @@ double clampOr(double v, double lo, double hi, double neutral) {
 } // namespace
 
 SoundHandle HeadlessMedia::media_sound_from_file(const std::string& path, bool playAsMusic) {
-    const auto bytes = media_byte_array_read_file(path);
+    const auto bytes = readAsset(path, playAsMusic ? kMaxMusicFileBytes : kMaxEffectFileBytes);
     if (!bytes || !looksLikeAudio(*bytes))
         return SoundHandle::None;
     const auto handle = nextSound_++;

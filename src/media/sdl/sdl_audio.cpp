@@ -2,13 +2,18 @@
 // the mixer, and telling when each started sound has ended.
 #include "media/sdl/sdl_audio.h"
 
+#include "media/common/asset_file.h"
+
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <climits>
 #include <cmath>
+#include <cstdio>
 #include <iostream>
 
 namespace zindle {
@@ -21,6 +26,11 @@ constexpr int kEvictFadeMs = static_cast<int>(kEvictFadeSeconds * 1000 + 0.5);
 // A loop count this large means "forever" (the music passes 1 000 000); the mixer is given its
 // own forever rather than a count it might overflow.
 constexpr int kForeverLoops = 1'000'000;
+// Effects are decoded whole; these bound what one may cost. Every effect of the game lasts
+// about a second.
+constexpr double kMaxEffectSeconds = 10; // s
+constexpr auto kMaxEffectDecodedBytes = static_cast<Uint32>(
+    kMaxEffectSeconds * SdlAudio::kSampleRate * SdlAudio::kOutputChannels * 2); // bytes
 
 // Ends counted per mixer channel. The mixer reports an end from its audio thread (or from a
 // halt on ours), so the callback only counts; everything else happens on the event thread,
@@ -138,9 +148,9 @@ SoundHandle SdlAudio::load(const std::string& path, bool music) {
         return SoundHandle::None;
     Sound sound;
     if (music)
-        sound.music.reset(Mix_LoadMUS(path.c_str()));
+        sound.music = loadMusic(path);
     else
-        sound.chunk.reset(Mix_LoadWAV(path.c_str()));
+        sound.chunk = loadEffect(path);
     if (!sound.music && !sound.chunk)
         return SoundHandle::None;
     const auto id = nextSound_++;
@@ -148,6 +158,56 @@ SoundHandle SdlAudio::load(const std::string& path, bool music) {
         families_.emplace(id, soundFamily(path));
     sounds_.emplace(id, std::move(sound));
     return static_cast<SoundHandle>(id);
+}
+
+std::unique_ptr<_Mix_Music, SdlAudio::MusicFree> SdlAudio::loadMusic(const std::string& path) {
+    // Music streams from its file for as long as it plays, so the file is only checked and
+    // opened here; the mixer reads the very descriptor that was checked.
+    const int fd = openAsset(path, kMaxMusicFileBytes);
+    if (fd < 0)
+        return nullptr;
+    FILE* file = fdopen(fd, "rb");
+    if (file == nullptr) {
+        close(fd);
+        return nullptr;
+    }
+    SDL_RWops* source = SDL_RWFromFP(file, SDL_TRUE);
+    if (source == nullptr) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return std::unique_ptr<_Mix_Music, MusicFree>(Mix_LoadMUS_RW(source, 1));
+}
+
+std::unique_ptr<Mix_Chunk, SdlAudio::ChunkFree> SdlAudio::loadEffect(const std::string& path) {
+    const auto bytes = readAsset(path, kMaxEffectFileBytes);
+    if (!bytes || bytes->size() > static_cast<std::size_t>(INT_MAX))
+        return nullptr;
+    const int size = static_cast<int>(bytes->size());
+    // An effect is decoded whole at the mixer's rate, so a small file that claims a very low
+    // sample rate would become a huge sound. Its length is read first, by opening it as a
+    // stream, which decodes nothing.
+    const double seconds = [&] {
+        std::unique_ptr<_Mix_Music, MusicFree> probe(
+            Mix_LoadMUS_RW(SDL_RWFromConstMem(bytes->data(), size), 1));
+        return probe ? Mix_MusicDuration(probe.get()) : -1.0;
+    }();
+    if (seconds > kMaxEffectSeconds) {
+        reportAssetProblem(path, std::to_string(std::lround(seconds)) + " s long, over the " +
+                                     std::to_string(std::lround(kMaxEffectSeconds)) +
+                                     " s a sound effect may last");
+        return nullptr;
+    }
+    std::unique_ptr<Mix_Chunk, ChunkFree> chunk(
+        Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes->data(), size), 1));
+    // The decoded size is bounded again, for a format whose length could not be told above.
+    if (chunk && chunk->alen > kMaxEffectDecodedBytes) {
+        reportAssetProblem(path, std::to_string(chunk->alen) + " bytes decoded, over the " +
+                                     std::to_string(kMaxEffectDecodedBytes) +
+                                     " a sound effect may take");
+        return nullptr;
+    }
+    return chunk;
 }
 
 int SdlAudio::freeMixerChannel() {

@@ -84,6 +84,9 @@ private:
     };
     static constexpr int kMusic = -1;
 
+    // The file at path through the one asset reader; null (reported) when refused.
+    static std::unique_ptr<Mix_Chunk, ChunkFree> loadEffect(const std::string& path);
+    static std::unique_ptr<_Mix_Music, MusicFree> loadMusic(const std::string& path);
     static void postMix(void* self, std::uint8_t* stream, int bytes);
     void mixed(std::int16_t* samples, std::size_t count);
     ChannelHandle playEffect(SoundHandle handle, const Sound& sound, int repeats,

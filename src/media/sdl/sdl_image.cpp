@@ -1,51 +1,41 @@
-// Decoding image files into surfaces of one pixel format (ARGB8888), so that textures and
-// read-backs agree. PNG, the atlases' format, goes through our own libpng decoder: SDL_image
-// ignores short reads while decoding a PNG and can loop for ever on a truncated file, and a
-// broken atlas must be refused, never hang the start-up. Other formats go to SDL_image.
+// Atlas images as surfaces of one pixel format (ARGB8888), so that textures and read-backs
+// agree. The atlases are PNG and go through our own libpng decoder with its size limits; other
+// formats are refused by their signature rather than handed to a decoder that knows no limit.
 #include "media/common/png_decode.h"
 #include "media/sdl/sdl_media.h"
 
 #include <SDL.h>
-#include <SDL_image.h>
 
-#include <climits>
 #include <cstdint>
 #include <cstring>
 
 namespace zindle {
 
-namespace {
-SdlPtr<SDL_Surface> surfaceFromPng(const std::vector<std::uint8_t>& bytes) {
+SdlPtr<SDL_Surface> SdlMedia::surfaceFromImage(const DecodedImage& image) {
     // ARGB8888 words are B, G, R, A in memory on the little-endian machines we run on.
     static_assert(SDL_BYTEORDER == SDL_LIL_ENDIAN);
-    const auto image = decodePng(bytes, PixelOrder::BGRA);
-    if (!image)
-        return nullptr;
-    SdlPtr<SDL_Surface> surface{SDL_CreateRGBSurfaceWithFormat(0, image->width, image->height, 32,
-                                                               SDL_PIXELFORMAT_ARGB8888)};
+    SdlPtr<SDL_Surface> surface{
+        SDL_CreateRGBSurfaceWithFormat(0, image.width, image.height, 32, SDL_PIXELFORMAT_ARGB8888)};
     if (!surface)
         return nullptr;
-    const std::size_t rowBytes = std::size_t(image->width) * 4;
+    const std::size_t rowBytes = std::size_t(image.width) * 4;
     auto* target = static_cast<std::uint8_t*>(surface->pixels);
-    for (int row = 0; row < image->height; ++row)
+    for (int row = 0; row < image.height; ++row)
         std::memcpy(target + std::size_t(row) * surface->pitch,
-                    image->pixels.data() + std::size_t(row) * rowBytes, rowBytes);
+                    image.pixels.data() + std::size_t(row) * rowBytes, rowBytes);
     return surface;
 }
-} // namespace
 
-SdlPtr<SDL_Surface> SdlMedia::decodeImage(const std::vector<std::uint8_t>& bytes) {
-    if (isPng(bytes))
-        return surfaceFromPng(bytes);
-    if (bytes.size() > static_cast<std::size_t>(INT_MAX))
-        return nullptr;
-    SDL_RWops* source = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
-    if (source == nullptr)
-        return nullptr;
-    SdlPtr<SDL_Surface> loaded{IMG_Load_RW(source, 1)};
-    if (!loaded)
-        return nullptr;
-    return SdlPtr<SDL_Surface>{SDL_ConvertSurfaceFormat(loaded.get(), SDL_PIXELFORMAT_ARGB8888, 0)};
+BitmapHandle SdlMedia::media_bitmap_data_load(const std::string& path, int) {
+    const auto image = readPng(path, PixelOrder::BGRA);
+    if (!image)
+        return BitmapHandle::None;
+    SdlPtr<SDL_Surface> surface = surfaceFromImage(*image);
+    if (!surface)
+        return BitmapHandle::None;
+    const auto id = nextBitmap_++;
+    bitmaps_.emplace(id, Bitmap{std::move(surface), nullptr});
+    return static_cast<BitmapHandle>(id);
 }
 
 } // namespace zindle

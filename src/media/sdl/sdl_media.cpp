@@ -6,7 +6,6 @@
 #include "media/sdl/sdl_joysticks.h"
 
 #include <SDL.h>
-#include <SDL_image.h>
 
 namespace zindle {
 
@@ -35,7 +34,6 @@ SdlMedia::~SdlMedia() {
     closeWindow();
     audio_->shutdown();
     bitmaps_.clear();
-    IMG_Quit();
     SDL_Quit();
 }
 
@@ -66,19 +64,7 @@ void SdlMedia::media_show_error(const std::string& caption, const std::string& t
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
 }
 
-// --- Files and images ----------------------------------------------------------------------------
-
-BitmapHandle SdlMedia::media_bitmap_data_load(const std::string& path, int) {
-    const auto bytes = media_byte_array_read_file(path);
-    if (!bytes)
-        return BitmapHandle::None;
-    SdlPtr<SDL_Surface> surface = decodeImage(*bytes);
-    if (!surface)
-        return BitmapHandle::None;
-    const auto id = nextBitmap_++;
-    bitmaps_.emplace(id, Bitmap{std::move(surface), nullptr});
-    return static_cast<BitmapHandle>(id);
-}
+// --- Images --------------------------------------------------------------------------------------
 
 int SdlMedia::media_bitmap_data_width(BitmapHandle bitmap) {
     auto found = bitmaps_.find(handleValue(bitmap));

@@ -25,6 +25,7 @@ namespace zindle {
 
 class SdlAudio;
 class SdlJoysticks;
+struct DecodedImage;
 
 // Whether SDL's own software renderer should draw into this window: true when the environment
 // names no renderer and the X server offers no direct rendering (DRI2, DRI3 or NVIDIA's GLX),
@@ -127,8 +128,8 @@ private:
     void drawWindow(); // the picture placed in the window's back buffer
 
     SdlAudio& audio();
-    // Images (sdl_image.cpp): null when the bytes are no image we can decode.
-    static SdlPtr<SDL_Surface> decodeImage(const std::vector<std::uint8_t>& bytes);
+    // Images (sdl_image.cpp): null when SDL has no memory for the surface.
+    static SdlPtr<SDL_Surface> surfaceFromImage(const DecodedImage& image);
 
     std::vector<SDL_Vertex> vertices_; // one batch's corners, reused (sdl_render.cpp)
     std::vector<int> indices_;

@@ -3,6 +3,7 @@
 #include "media/sdl/sdl_media.h"
 
 #include "media/sdl/sdl_audio.h"
+#include "media/sdl/sdl_display_guard.h"
 #include "media/sdl/sdl_joysticks.h"
 
 #include <SDL.h>
@@ -48,6 +49,7 @@ void SdlMedia::openWindow(int width, int height, const std::string& title, Bitma
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0)
         throw std::runtime_error(std::string("Could not start the video: ") + SDL_GetError());
     videoStarted_ = true;
+    guardDisplay();
 
     window_.reset(SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                    width, height, SDL_WINDOW_SHOWN));

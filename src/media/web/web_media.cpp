@@ -243,10 +243,7 @@ void WebMedia::media_render_stage(StageHandle stage) {
 // --- Images ----------------------------------------------------------------------------------
 
 BitmapHandle WebMedia::media_bitmap_data_load(const std::string& path, int) {
-    const auto bytes = media_byte_array_read_file(path);
-    if (!bytes)
-        return BitmapHandle::None;
-    const auto image = decodePng(*bytes, PixelOrder::RGBA);
+    const auto image = readPng(path, PixelOrder::RGBA);
     if (!image)
         return BitmapHandle::None;
     const auto id = nextBitmap_++;

@@ -6,9 +6,11 @@
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 
@@ -188,6 +190,41 @@ TEST_F(SdlAudioTest, BadFilesAndHandlesAreRefusedQuietly) {
     EXPECT_TRUE(media->media_sound_channel_is_complete(static_cast<ChannelHandle>(77)));
     media->media_sound_channel_stop(static_cast<ChannelHandle>(77));
     media->media_sound_channel_set_transform(ChannelHandle::None, SoundTransform{});
+}
+
+// A 16-bit mono PCM wav of the given samples, all silence, at the given rate.
+std::string pcmWav(std::uint32_t rate, std::uint32_t samples) {
+    auto le = [](std::uint32_t v, int bytes) {
+        std::string out;
+        for (int i = 0; i < bytes; ++i)
+            out += static_cast<char>(v >> (8 * i) & 0xFF);
+        return out;
+    };
+    const std::uint32_t data = samples * 2;
+    return "RIFF" + le(36 + data, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(rate, 4) +
+           le(rate * 2, 4) + le(2, 2) + le(16, 2) + "data" + le(data, 4) + std::string(data, '\0');
+}
+
+// Effects are decoded whole at the mixer's rate: a small file that claims a very low rate, or
+// a long one, is refused with one line before it is decoded, not after it took gigabytes. Music
+// and effects alike are read only from regular files.
+TEST_F(SdlAudioTest, EffectsTooLongOrNotRegularFilesAreRefusedInOneLine) {
+    test::writeText(dir.file("slow.wav"), pcmWav(2, 40));           // 20 s
+    test::writeText(dir.file("long.wav"), pcmWav(8000, 8000 * 11)); // 11 s
+    test::writeText(dir.file("fine.wav"), pcmWav(8000, 8000 * 9));  // 9 s
+    std::filesystem::create_directory(dir.file("folder.mp3"));
+    std::filesystem::create_symlink("/dev/zero", dir.file("zero.wav"));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(media->media_sound_from_file(dir.file("slow.wav"), false), SoundHandle::None);
+    EXPECT_EQ(media->media_sound_from_file(dir.file("long.wav"), false), SoundHandle::None);
+    EXPECT_NE(media->media_sound_from_file(dir.file("fine.wav"), false), SoundHandle::None);
+    EXPECT_EQ(media->media_sound_from_file(dir.file("zero.wav"), false), SoundHandle::None);
+    EXPECT_EQ(media->media_sound_from_file(dir.file("folder.mp3"), true), SoundHandle::None);
+    const std::string said = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 4) << said;
+    for (const char* name : {"slow.wav: 20 s long", "long.wav: 11 s long", "zero.wav: a character",
+                             "folder.mp3: a folder"})
+        EXPECT_NE(said.find(name), std::string::npos) << name << " in " << said;
 }
 
 // Sounds started from the mixer's own hook all begin in the next block, like the starts of one

@@ -243,16 +243,23 @@ TEST(SdlImageTest, UnreadableImagesGiveNoBitmapAndNeverHang) {
     EXPECT_TRUE(media.readPixels().empty());
 }
 
-TEST(SdlImageTest, OtherFormatsLoadThroughSdlImage) {
+// The atlases are PNG. Any other format would go to a decoder without our size limits: a tiny
+// BMP or GIF that claims a huge size would hold gigabytes. They are refused by their signature,
+// whatever their name, with one line naming the file.
+TEST(SdlImageTest, OtherFormatsAreRefusedByTheirSignature) {
     test::ScratchDir dir;
     SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 3, 2, 32, SDL_PIXELFORMAT_ARGB8888);
     SDL_FillRect(surface, nullptr, 0xFF0000FF);
-    SDL_SaveBMP(surface, dir.file("blue.bmp").c_str());
+    SDL_SaveBMP(surface, dir.file("blue.png").c_str());
     SDL_FreeSurface(surface);
+    test::writeText(dir.file("tiny.png"), std::string("GIF89a\x01\0\x01\0\0\0\0;", 14));
     auto& media = freshMedia();
-    const BitmapHandle bitmap = media.media_bitmap_data_load(dir.file("blue.bmp"), 0);
-    EXPECT_EQ(media.media_bitmap_data_width(bitmap), 3);
-    EXPECT_EQ(media.media_bitmap_data_height(bitmap), 2);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(media.media_bitmap_data_load(dir.file("blue.png"), 0), BitmapHandle::None);
+    EXPECT_EQ(media.media_bitmap_data_load(dir.file("tiny.png"), 0), BitmapHandle::None);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Warning: " + dir.file("blue.png") +
+                  ": not a PNG image\nWarning: " + dir.file("tiny.png") + ": not a PNG image\n");
 }
 
 TEST(SdlFileTest, ReadsWholeFilesAndFailsOnAnythingElse) {
