@@ -13,6 +13,7 @@ PACKAGES=(
     xvfb xauth xdotool x11-utils openbox imagemagick sox python3
     heaptrack
     emscripten libstb-dev chromium chromium-driver python3-selenium
+    desktop-file-utils appstream dpkg-dev lintian
 )
 
 missing=()

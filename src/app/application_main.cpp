@@ -3,6 +3,8 @@
 #include "app/application_main.h"
 
 #include "app/main.h"
+#include "app/version.h"
+#include "framework/assets.h"
 #include "framework/lib.h"
 #include "framework/media.h"
 
@@ -31,7 +33,10 @@ void ApplicationMain::reportFatal(const std::string& text) {
 }
 
 void ApplicationMain::main() {
-    Lib::setPackage("ZindleAndPellorin", "MyApplication", "org.zindle.game", "1.0.0");
+    // Without the data folder the first load would fail on one file; saying where the folder
+    // was looked for is what the player needs to mend an installation.
+    Assets::dataFolder();
+    Lib::setPackage("ZindleAndPellorin", "MyApplication", "org.zindle.game", kVersion);
     Lib::create([] { Main::main(); }, kStageWidth, kStageHeight, kFrameRate, kSkyBlue,
                 Lib::HARDWARE, kTitle);
 }

@@ -54,6 +54,7 @@ std::unique_ptr<Board> Main::board;
 double Main::nextUpdateTime = 0;
 std::uint64_t Main::stepsTaken = 0;
 bool Main::fullscreen = false;
+bool Main::startFullScreen = true;
 
 Main::Main() {
     instance = this;
@@ -78,8 +79,9 @@ void Main::onAddedToStage(Event* e) {
         removeEventListener(Event::ADDED_TO_STAGE, addedToStageListener_);
     Stage& theStage = *stage();
     theStage.setScaleMode(StageScaleMode::EXACT_FIT);
-    theStage.setDisplayState(StageDisplayState::FULL_SCREEN);
-    fullscreen = true;
+    theStage.setDisplayState(startFullScreen ? StageDisplayState::FULL_SCREEN
+                                             : StageDisplayState::NORMAL);
+    fullscreen = startFullScreen;
 
     addEventListener(Event::ENTER_FRAME, [this](Event& event) { update(event); });
     // The stage outlives no Main in practice, but a listener must not reach a Main that is gone
@@ -186,6 +188,7 @@ void Main::reset() {
     nextUpdateTime = 0;
     stepsTaken = 0;
     fullscreen = false;
+    startFullScreen = true;
 }
 
 } // namespace zindle

@@ -41,6 +41,9 @@ public:
     static double nextUpdateTime;
     static std::uint64_t stepsTaken; // fixed steps run since start-up (measurements)
     static bool fullscreen;
+    // Whether the stage goes full screen when Main arrives on it; the command line's
+    // --windowed clears it. ALT+ENTER switches either way afterwards.
+    static bool startFullScreen;
 
 private:
     ListenerId addedToStageListener_ = 0;

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <iostream>
+#include <stdexcept>
 #include <system_error>
 
 namespace zindle {
@@ -69,14 +70,21 @@ constexpr std::array<CatalogueEntry, 41> kCatalogue{{
     {"assets/power_up5.wav", "sound"},
 }};
 
+// The folder under each search root that holds the data files, as the catalogue's ids say.
+constexpr const char* kDataFolder = "assets";
+
 // The game is started from anywhere (a desktop launcher, a shell in another folder), so the
-// data is looked for next to the executable before the working directory.
+// data is looked for next to the executable (a build tree), then where an installation puts it
+// relative to the executable (so an installed tree still works once moved), then in the working
+// directory.
 std::vector<std::filesystem::path> defaultSearchRoots() {
     std::vector<std::filesystem::path> roots;
     std::error_code error;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error)
+    if (!error) {
         roots.push_back(exe.parent_path());
+        roots.push_back((exe.parent_path() / ZINDLE_DATA_FROM_EXE).lexically_normal());
+    }
     const auto cwd = std::filesystem::current_path(error);
     if (!error)
         roots.push_back(cwd);
@@ -192,6 +200,19 @@ std::string Assets::resolve(const std::string& path) {
     // Something that is not a file (a folder, a FIFO, a device) goes to the media layer as it
     // is, so that its refusal names what is really there; not found anywhere, the path as it is.
     return firstOther ? firstOther->string() : path;
+}
+
+std::filesystem::path Assets::dataFolder() {
+    std::string lookedIn;
+    for (const auto& root : roots()) {
+        const auto folder = root / kDataFolder;
+        std::error_code error;
+        if (std::filesystem::is_directory(folder, error))
+            return folder;
+        lookedIn += (lookedIn.empty() ? "" : ", ") + folder.string();
+    }
+    throw std::runtime_error("The game's data folder is missing; looked in: " +
+                             (lookedIn.empty() ? std::string("nowhere") : lookedIn));
 }
 
 void Assets::reset() {

@@ -30,8 +30,11 @@ public:
     static std::optional<std::string> getResourceName(const std::string& id);
 
     // Where relative paths are looked up, first match wins: by default the folder of the
-    // executable, then the working directory.
+    // executable, then the installed data folder relative to it, then the working directory.
     static void setSearchRoots(std::vector<std::filesystem::path> roots);
+    // The first search root's data folder ("assets") that exists; throws, naming every place
+    // it looked, when there is none: without its data the game cannot start.
+    static std::filesystem::path dataFolder();
     // The path handed to the media layer for a catalogued relative path.
     static std::string resolve(const std::string& path);
     // Empties the catalogue and the cache (tests).

@@ -66,5 +66,17 @@ TEST_F(ApplicationMainTest, AMissingAtlasStopsStartUpNamingTheFile) {
     EXPECT_NE(err.find("assets/gametiles.png"), std::string::npos) << err;
 }
 
+TEST_F(ApplicationMainTest, NoDataFolderStopsStartUpSayingWhereItLooked) {
+    std::filesystem::remove_all(folder->path("assets"));
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(ApplicationMain::run(), 1);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(media->errors().size(), 1u);
+    EXPECT_NE(media->errors()[0].find(folder->path("assets").string()), std::string::npos)
+        << media->errors()[0];
+    EXPECT_NE(err.find("data folder"), std::string::npos) << err;
+    EXPECT_EQ(media->windowWidth(), 0) << "no window opens without the data";
+}
+
 } // namespace
 } // namespace zindle

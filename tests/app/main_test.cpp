@@ -37,8 +37,9 @@ protected:
     void SetUp() override { start(std::make_unique<HeadlessMedia>()); }
     void TearDown() override { resetProcessState(); }
 
-    void start(std::unique_ptr<HeadlessMedia> backend) {
+    void start(std::unique_ptr<HeadlessMedia> backend, bool fullScreen = true) {
         resetProcessState();
+        Main::startFullScreen = fullScreen;
         media = &static_cast<HeadlessMedia&>(media_install(std::move(backend)));
         folder = std::make_unique<test::AssetFolder>();
         folder->writeStartUpData();
@@ -197,6 +198,18 @@ TEST_F(MainTest, AltEnterTogglesFullScreen) {
     key(MediaEventType::KEY_DOWN, Keyboard::ENTER, Stage::efAltDown);
     EXPECT_TRUE(Main::fullscreen);
     EXPECT_EQ(media->displayState(), StageDisplayState::FULL_SCREEN);
+}
+
+TEST_F(MainTest, AWindowedStartStaysInTheWindowUntilAltEnter) {
+    start(std::make_unique<HeadlessMedia>(), false);
+    EXPECT_EQ(media->displayState(), StageDisplayState::NORMAL);
+    EXPECT_FALSE(Main::fullscreen);
+    EXPECT_EQ(media->scaleMode(), StageScaleMode::EXACT_FIT);
+    key(MediaEventType::KEY_DOWN, Keyboard::ENTER, Stage::efAltDown);
+    EXPECT_TRUE(Main::fullscreen);
+    EXPECT_EQ(media->displayState(), StageDisplayState::FULL_SCREEN);
+    Main::reset();
+    EXPECT_TRUE(Main::startFullScreen) << "a reset forgets the command line";
 }
 
 TEST_F(MainTest, AltF4ClosesAfterTheBoardSawTheKey) {

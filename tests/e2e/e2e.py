@@ -120,7 +120,7 @@ class Display:
 class Game:
     """The real game in a display, its sound going to a file."""
 
-    def __init__(self, display, executable):
+    def __init__(self, display, executable, args=(), cwd=None):
         self.display = display
         self.dir = tempfile.mkdtemp(prefix="zindle-e2e-")
         self.audio = os.path.join(self.dir, "audio.raw")
@@ -128,8 +128,8 @@ class Game:
         env["SDL_AUDIODRIVER"] = "disk"
         env["SDL_DISKAUDIOFILE"] = self.audio
         self.log = open(os.path.join(self.dir, "output.txt"), "w+b")
-        self.proc = subprocess.Popen([executable], env=env, stdout=self.log,
-                                     stderr=subprocess.STDOUT)
+        self.proc = subprocess.Popen([executable] + list(args), env=env, cwd=cwd,
+                                     stdout=self.log, stderr=subprocess.STDOUT)
         self.window = self._wait_for_window()
 
     def _wait_for_window(self, timeout=20):

@@ -114,6 +114,35 @@ TEST_F(AssetsTest, RelativePathsResolveInTheFirstRootThatHasThem) {
     EXPECT_EQ(Assets::resolve("/abs/jump1.wav"), "/abs/jump1.wav");
 }
 
+TEST_F(AssetsTest, TheDataFolderIsTheFirstRootsAndItsAbsenceNamesEveryPlaceLooked) {
+    const auto noData = folder->root() / "assets"; // holds files, but no data folder of its own
+    Assets::setSearchRoots({noData, folder->root()});
+    EXPECT_EQ(Assets::dataFolder(), folder->root() / "assets");
+
+    Assets::setSearchRoots({noData, "/nonexistent/place"});
+    try {
+        Assets::dataFolder();
+        FAIL() << "no error";
+    } catch (const std::runtime_error& e) {
+        const std::string text = e.what();
+        EXPECT_NE(text.find((noData / "assets").string()), std::string::npos) << text;
+        EXPECT_NE(text.find("/nonexistent/place/assets"), std::string::npos) << text;
+        EXPECT_EQ(text.find('\n'), std::string::npos) << "one line: " << text;
+    }
+}
+
+TEST_F(AssetsTest, ByDefaultTheInstalledDataFolderIsLookedForRelativeToTheExecutable) {
+    std::filesystem::current_path(folder->root() / "assets"); // no data folder here
+    Assets::reset();                                          // the default roots
+    try {
+        const auto found = Assets::dataFolder();
+        GTEST_SKIP() << "a data folder is reachable from the test program: " << found;
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("/share/zindle-vs-pellorin/assets"), std::string::npos)
+            << e.what();
+    }
+}
+
 // A folder (or FIFO, or device) where a file should be is handed on where it was found, so that
 // the reader's refusal names it, rather than as a bare path that may lead somewhere else; a
 // regular file in a later root still wins.

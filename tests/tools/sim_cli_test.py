@@ -106,7 +106,7 @@ def test_bad_input_is_reported(tmp):
           "short random file: status %d, %r" % (run.returncode, run.stderr))
     # From an empty folder, so that no data is found relative to the working directory either.
     run = sim("--data", tmp, cwd=tmp)
-    check(run.returncode == 1 and "gametiles" in run.stderr,
+    check(run.returncode == 1 and "data folder is missing" in run.stderr and tmp in run.stderr,
           "missing data: status %d, %r" % (run.returncode, run.stderr))
 
 

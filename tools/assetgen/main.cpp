@@ -14,6 +14,9 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(output);
         assetgen::generateArt(source, output);
         assetgen::generateAudio(source, output);
+        // The pad mappings are written by hand; they travel with the data as they are.
+        std::filesystem::copy_file(source / "gamecontrollerdb.txt", output / "gamecontrollerdb.txt",
+                                   std::filesystem::copy_options::overwrite_existing);
     } catch (const std::exception& e) {
         std::cerr << "zindle-assetgen: " << e.what() << '\n';
         return 1;

@@ -39,12 +39,6 @@ MediaEvent record(int type, int code = 0, int value = 0) {
     event.value = value;
     return event;
 }
-
-MediaEvent joystickRecord(int type, int code, int value, int device) {
-    MediaEvent event = record(type, code, value);
-    event.device = device;
-    return event;
-}
 } // namespace
 
 void SdlMedia::media_stage_set_next_wake(StageHandle stage, double seconds) {
@@ -156,29 +150,15 @@ void SdlMedia::dispatch(const SDL_Event& event) {
         joysticks_->remove(event.jdevice.which); // an instance id
         break;
     case SDL_JOYAXISMOTION:
-        if (auto number = joysticks_->numberOf(event.jaxis.which))
-            deliver(joystickRecord(MediaEventType::JOY_AXIS, event.jaxis.axis, event.jaxis.value,
-                                   *number));
-        break;
     case SDL_JOYBUTTONDOWN:
     case SDL_JOYBUTTONUP:
-        if (auto number = joysticks_->numberOf(event.jbutton.which))
-            deliver(joystickRecord(event.type == SDL_JOYBUTTONDOWN ? MediaEventType::JOY_BUTTON_DOWN
-                                                                   : MediaEventType::JOY_BUTTON_UP,
-                                   event.jbutton.button, 0, *number));
-        break;
     case SDL_JOYHATMOTION:
-        if (auto number = joysticks_->numberOf(event.jhat.which))
-            deliver(
-                joystickRecord(MediaEventType::JOY_HAT, event.jhat.hat, event.jhat.value, *number));
-        break;
     case SDL_JOYBALLMOTION:
-        if (auto number = joysticks_->numberOf(event.jball.which)) {
-            auto r = joystickRecord(MediaEventType::JOY_BALL, event.jball.ball, 0, *number);
-            r.x = event.jball.xrel;
-            r.y = event.jball.yrel;
-            deliver(r);
-        }
+    case SDL_CONTROLLERAXISMOTION:
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+        if (auto translated = joysticks_->translate(event))
+            deliver(*translated);
         break;
     default:
         break;

@@ -7,8 +7,31 @@
 
 namespace zindle {
 
+namespace {
+// The joystick records the game reads: axis 0 steers, buttons 0 and 7 join.
+constexpr int kSteeringAxis = 0;
+constexpr int kJoinButton = 0;  // where many pads have their south face button
+constexpr int kStartButton = 7; // where many pads have Start
+// A D-pad side held down is the stick pushed all the way.
+constexpr Sint16 kFullLeft = -32768;
+constexpr Sint16 kFullRight = 32767;
+
+MediaEvent joystickRecord(int type, int code, int value, int number) {
+    MediaEvent record;
+    record.type = type;
+    record.code = code;
+    record.value = value;
+    record.device = number;
+    return record;
+}
+} // namespace
+
 void SdlJoysticks::Closer::operator()(SDL_Joystick* joystick) const {
     SDL_JoystickClose(joystick);
+}
+
+void SdlJoysticks::Closer::operator()(SDL_GameController* controller) const {
+    SDL_GameControllerClose(controller);
 }
 
 std::optional<int> SdlJoysticks::add(int deviceIndex) {
@@ -17,15 +40,20 @@ std::optional<int> SdlJoysticks::add(int deviceIndex) {
         return std::nullopt;
     if (auto known = numberOf(id))
         return known;
-    SDL_Joystick* joystick = SDL_JoystickOpen(deviceIndex);
-    if (joystick == nullptr)
+    Slot opened;
+    if (SDL_IsGameController(deviceIndex))
+        opened.controller.reset(SDL_GameControllerOpen(deviceIndex));
+    // A pad whose mapping SDL cannot apply after all is still playable raw.
+    if (!opened.controller)
+        opened.joystick.reset(SDL_JoystickOpen(deviceIndex));
+    if (!opened.open())
         return std::nullopt;
-    auto free = std::find_if(slots_.begin(), slots_.end(),
-                             [](const Slot& slot) { return slot.joystick == nullptr; });
+    opened.instanceId = id;
+    auto free =
+        std::find_if(slots_.begin(), slots_.end(), [](const Slot& slot) { return !slot.open(); });
     if (free == slots_.end())
         free = slots_.insert(slots_.end(), Slot{});
-    free->joystick.reset(joystick);
-    free->instanceId = SDL_JoystickInstanceID(joystick);
+    *free = std::move(opened);
     return static_cast<int>(free - slots_.begin());
 }
 
@@ -33,22 +61,112 @@ std::optional<int> SdlJoysticks::remove(std::int32_t instanceId) {
     const auto number = numberOf(instanceId);
     if (!number)
         return std::nullopt;
-    auto& slot = slots_[static_cast<std::size_t>(*number)];
-    slot.joystick.reset();
-    slot.instanceId = -1;
+    slots_[static_cast<std::size_t>(*number)] = Slot{};
     return number;
 }
 
 std::optional<int> SdlJoysticks::numberOf(std::int32_t instanceId) const {
     for (std::size_t i = 0; i < slots_.size(); ++i) {
-        if (slots_[i].joystick != nullptr && slots_[i].instanceId == instanceId)
+        if (slots_[i].open() && slots_[i].instanceId == instanceId)
             return static_cast<int>(i);
     }
     return std::nullopt;
 }
 
+bool SdlJoysticks::isController(std::int32_t instanceId) const {
+    const auto number = numberOf(instanceId);
+    return number && slots_[static_cast<std::size_t>(*number)].controller != nullptr;
+}
+
 void SdlJoysticks::closeAll() {
     slots_.clear();
+}
+
+std::optional<MediaEvent> SdlJoysticks::translate(const SDL_Event& event) {
+    switch (event.type) {
+    case SDL_CONTROLLERAXISMOTION:
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+        return translateController(event);
+    default:
+        break;
+    }
+    // Raw events: only for joysticks read raw.
+    std::int32_t which = -1;
+    switch (event.type) {
+    case SDL_JOYAXISMOTION:
+        which = event.jaxis.which;
+        break;
+    case SDL_JOYBUTTONDOWN:
+    case SDL_JOYBUTTONUP:
+        which = event.jbutton.which;
+        break;
+    case SDL_JOYHATMOTION:
+        which = event.jhat.which;
+        break;
+    case SDL_JOYBALLMOTION:
+        which = event.jball.which;
+        break;
+    default:
+        return std::nullopt;
+    }
+    const auto number = numberOf(which);
+    if (!number || isController(which))
+        return std::nullopt;
+    switch (event.type) {
+    case SDL_JOYAXISMOTION:
+        return joystickRecord(MediaEventType::JOY_AXIS, event.jaxis.axis, event.jaxis.value,
+                              *number);
+    case SDL_JOYBUTTONDOWN:
+        return joystickRecord(MediaEventType::JOY_BUTTON_DOWN, event.jbutton.button, 0, *number);
+    case SDL_JOYBUTTONUP:
+        return joystickRecord(MediaEventType::JOY_BUTTON_UP, event.jbutton.button, 0, *number);
+    case SDL_JOYHATMOTION:
+        return joystickRecord(MediaEventType::JOY_HAT, event.jhat.hat, event.jhat.value, *number);
+    default: {
+        auto record = joystickRecord(MediaEventType::JOY_BALL, event.jball.ball, 0, *number);
+        record.x = event.jball.xrel;
+        record.y = event.jball.yrel;
+        return record;
+    }
+    }
+}
+
+std::optional<MediaEvent> SdlJoysticks::translateController(const SDL_Event& event) {
+    const std::int32_t which =
+        event.type == SDL_CONTROLLERAXISMOTION ? event.caxis.which : event.cbutton.which;
+    const auto number = numberOf(which);
+    if (!number || !isController(which))
+        return std::nullopt;
+    Slot* slot = &slots_[static_cast<std::size_t>(*number)];
+    if (event.type == SDL_CONTROLLERAXISMOTION) {
+        if (event.caxis.axis != SDL_CONTROLLER_AXIS_LEFTX)
+            return std::nullopt;
+        slot->stick = event.caxis.value;
+    } else {
+        const bool down = event.type == SDL_CONTROLLERBUTTONDOWN;
+        const int type = down ? MediaEventType::JOY_BUTTON_DOWN : MediaEventType::JOY_BUTTON_UP;
+        switch (event.cbutton.button) {
+        case SDL_CONTROLLER_BUTTON_A:
+            return joystickRecord(type, kJoinButton, 0, *number);
+        case SDL_CONTROLLER_BUTTON_START:
+            return joystickRecord(type, kStartButton, 0, *number);
+        case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
+            slot->padLeft = down;
+            break;
+        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
+            slot->padRight = down;
+            break;
+        default:
+            return std::nullopt;
+        }
+    }
+    // The stick or the D-pad moved. One side of the D-pad held wins over the stick; both sides, or
+    // neither, leave the stick.
+    Sint16 value = slot->stick;
+    if (slot->padLeft != slot->padRight)
+        value = slot->padLeft ? kFullLeft : kFullRight;
+    return joystickRecord(MediaEventType::JOY_AXIS, kSteeringAxis, value, *number);
 }
 
 } // namespace zindle

@@ -33,6 +33,8 @@ SdlMedia::SdlMedia()
 SdlMedia::~SdlMedia() {
     closeWindow();
     audio_->shutdown();
+    if (muted_)
+        SDL_ResetHint(SDL_HINT_AUDIODRIVER); // back to what the environment chose
     bitmaps_.clear();
     SDL_Quit();
 }
@@ -53,6 +55,12 @@ double SdlMedia::media_time_stamp() {
     // long the counter has been running.
     return static_cast<double>(ticks / perSecond) +
            static_cast<double>(ticks % perSecond) / static_cast<double>(perSecond);
+}
+
+void SdlMedia::mute() {
+    // Overrides SDL_AUDIODRIVER from the environment too: muted means muted.
+    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    muted_ = true;
 }
 
 void SdlMedia::media_close() {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -49,6 +50,17 @@ public:
 
     SdlMedia();
     ~SdlMedia() override;
+
+    // --- Set by the process entry before the window opens --------------------------------------
+    // Silence: sounds go to SDL's dummy audio driver, which consumes them in real time, so they
+    // still load and their channels still end as they would on a sound card.
+    void mute();
+    // The window opens at the largest whole multiple of the picture's size that fits the
+    // screen's usable area, instead of at the picture's own size.
+    void fitWindowToScreen() { fitWindow_ = true; }
+    // A file of pad mappings in SDL's format, added to SDL's own when the window opens; a file
+    // that does not exist is no error.
+    void useControllerMappings(std::string path) { mappingFile_ = std::move(path); }
 
     // --- For tests -----------------------------------------------------------------------------
     // The stage's picture as a render draws it, at the logical size, row by row, as 0xAARRGGBB;
@@ -114,6 +126,7 @@ private:
     void closeWindow();
     void applyDisplayState();
     void applyCursor();
+    void loadControllerMappings();
 
     // Event loop (sdl_event_loop.cpp)
     void runLoop();
@@ -149,6 +162,9 @@ private:
     StageDisplayState displayState_ = StageDisplayState::NORMAL;
     StageScaleMode scaleMode_ = StageScaleMode::EXACT_FIT;
     bool cursorShown_ = true;
+    bool fitWindow_ = false;
+    bool muted_ = false;
+    std::string mappingFile_;
 
     bool closeRequested_ = false;
     double wakeAt_ = 0;         // seconds of media_time_stamp() at which the stage wants its poll

@@ -3,18 +3,33 @@
 #include "media/sdl/sdl_media.h"
 
 #include "media/sdl/sdl_audio.h"
+#include "media/sdl/sdl_controller_mappings.h"
 #include "media/sdl/sdl_display_guard.h"
 #include "media/sdl/sdl_joysticks.h"
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
 #include <stdexcept>
+#include <string_view>
 
 namespace zindle {
 
 namespace {
 // The one window's handle: there is never a second.
 constexpr auto kWindow = static_cast<WindowHandle>(1);
+
+// The largest whole multiple of width by height that fits the usable area (the screen less
+// panels and docks) of the first display; 1 when even that does not fit or nothing is known.
+// Whole multiples keep every pixel of the art the same size.
+int largestFittingMultiple(int width, int height) {
+    SDL_Rect usable{};
+    if (width <= 0 || height <= 0 || SDL_GetDisplayUsableBounds(0, &usable) != 0)
+        return 1;
+    return std::max(1, std::min(usable.w / width, usable.h / height));
+}
 } // namespace
 
 void SdlMedia::media_create_main_frame(WindowReadyHandler onReady, int width, int height, unsigned,
@@ -46,13 +61,16 @@ void SdlMedia::openWindow(int width, int height, const std::string& title, Bitma
     // Pads keep steering while another window has the focus (and on the dummy video driver,
     // where no window ever has it).
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0)
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER) != 0)
         throw std::runtime_error(std::string("Could not start the video: ") + SDL_GetError());
     videoStarted_ = true;
     guardDisplay();
+    // Before the event loop opens the pads that are already plugged in, so they are mapped too.
+    loadControllerMappings();
 
+    const int scale = fitWindow_ ? largestFittingMultiple(width, height) : 1;
     window_.reset(SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                   width, height, SDL_WINDOW_SHOWN));
+                                   width * scale, height * scale, SDL_WINDOW_SHOWN));
     if (!window_)
         throw std::runtime_error(std::string("Could not open the window: ") + SDL_GetError());
     createRenderer();
@@ -99,9 +117,23 @@ void SdlMedia::closeWindow() {
     presented_ = false;
     joysticks_->closeAll();
     if (videoStarted_) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER);
         videoStarted_ = false;
     }
+}
+
+void SdlMedia::loadControllerMappings() {
+    std::error_code error;
+    if (mappingFile_.empty() || !std::filesystem::exists(mappingFile_, error))
+        return; // SDL's own mappings and SDL_GAMECONTROLLERCONFIG still apply
+    const auto bytes = media_byte_array_read_file(mappingFile_);
+    if (!bytes)
+        return; // the reader has said in one line why; SDL's own mappings still apply
+    const std::string complaint = addControllerMappings(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()),
+        mappingFile_);
+    if (!complaint.empty())
+        std::cout << complaint << std::endl;
 }
 
 StageHandle SdlMedia::media_get_frame_stage(WindowHandle window) {

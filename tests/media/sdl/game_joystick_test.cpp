@@ -34,7 +34,8 @@ constexpr Uint32 kWatchdogMs = 9000;
 constexpr Sint16 kFullRight = 32767;
 constexpr Sint16 kFullLeft = -32768;
 constexpr int kButtonA = 0;
-constexpr int kButtonStart = 7;
+constexpr int kOddStart = test::OddPad::kStart;
+constexpr int kOddStick = test::OddPad::kStick;
 constexpr int kPadAxes = 2;
 constexpr int kPadButtons = 8;
 // Steering output that a held stick must pass: about 20 steps of ramping, a few frames.
@@ -114,12 +115,22 @@ protected:
         return status;
     }
 
-    // A virtual pad with a stick and eight buttons, as a player plugs one in. Returns its
-    // instance id; the program opens it when the event loop sees it arrive.
+    // A joystick with a stick and eight buttons that SDL has no mapping for, as a player plugs
+    // one in: read raw. Returns its instance id; the program opens it when the event loop sees
+    // it arrive.
     static SDL_JoystickID plugIn() {
         const int index =
-            SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, kPadAxes, kPadButtons, 0);
+            SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_UNKNOWN, kPadAxes, kPadButtons, 0);
         EXPECT_GE(index, 0) << SDL_GetError();
+        return SDL_JoystickGetDeviceInstanceID(index);
+    }
+    // A pad whose raw layout is unlike the raw reading's (Start on button 9, the stick on axis
+    // 2, a D-pad), with a mapping SDL applies: read in the standard layout.
+    static SDL_JoystickID plugInMappedPad() {
+        const int index = test::OddPad::attach();
+        EXPECT_GE(index, 0) << SDL_GetError();
+        EXPECT_GE(SDL_GameControllerAddMapping(test::OddPad::mapping(index).c_str()), 0)
+            << SDL_GetError();
         return SDL_JoystickGetDeviceInstanceID(index);
     }
     static void unplug(SDL_JoystickID id) {
@@ -130,8 +141,11 @@ protected:
     }
     // Open (by the program) while it is plugged in; null once the program has let it go.
     static SDL_Joystick* opened(SDL_JoystickID id) { return SDL_JoystickFromInstanceID(id); }
-    static void tilt(SDL_JoystickID id, Sint16 value) {
-        SDL_JoystickSetVirtualAxis(opened(id), 0, value);
+    static void tilt(SDL_JoystickID id, Sint16 value, int axis = 0) {
+        SDL_JoystickSetVirtualAxis(opened(id), axis, value);
+    }
+    static void padPush(SDL_JoystickID id, Uint8 hat) {
+        SDL_JoystickSetVirtualHat(opened(id), 0, hat);
     }
     static void press(SDL_JoystickID id, int button, bool down) {
         SDL_JoystickSetVirtualButton(opened(id), button, down ? SDL_PRESSED : SDL_RELEASED);
@@ -140,7 +154,7 @@ protected:
     SdlMedia* media = nullptr;
 };
 
-TEST_F(GameJoystickTest, PadsJoinAndSteerTheirOwnPlayersWhilePadsComeAndGo) {
+TEST_F(GameJoystickTest, RawAndMappedPadsJoinAndSteerTheirOwnPlayersWhilePadsComeAndGo) {
     SDL_JoystickID first = -1;
     SDL_JoystickID second = -1;
     SDL_JoystickID third = -1;
@@ -157,17 +171,30 @@ TEST_F(GameJoystickTest, PadsJoinAndSteerTheirOwnPlayersWhilePadsComeAndGo) {
         {"the stick reaches paddle 1", [&] { return paddle(0).pad == 1.0; }},
         {"paddle 1 steers right", [&] { return paddle(0).getValue() > kSteered; }},
 
-        act("plug in a second pad mid-match", [&] { second = plugIn(); }),
+        act("plug in a mapped pad of another layout mid-match",
+            [&] { second = plugInMappedPad(); }),
         {"the second pad is opened", [&] { return opened(second) != nullptr; }},
-        act("press START on the second pad", [&] { press(second, kButtonStart, true); }),
+        act("press its raw button 7, which is not its Start", [&] { press(second, 7, true); }),
+        act("release it", [&] { press(second, 7, false); }),
+        {"nobody joins", [&] { return !hasHero(1); }},
+        act("press START on the second pad", [&] { press(second, kOddStart, true); }),
         {"player 2 joins", [&] { return hasHero(1); }},
         act("release START, tilt the second stick left",
             [&] {
-                press(second, kButtonStart, false);
-                tilt(second, kFullLeft);
+                press(second, kOddStart, false);
+                tilt(second, kFullLeft, kOddStick);
             }),
         {"the second stick reaches paddle 2 only",
          [&] { return paddle(1).pad == -1.0 && paddle(0).pad == 1.0; }},
+        act("centre the second stick, push its D-pad right",
+            [&] {
+                tilt(second, 0, kOddStick);
+                padPush(second, SDL_HAT_RIGHT);
+            }),
+        {"the D-pad steers paddle 2 right",
+         [&] { return paddle(1).pad == 1.0 && paddle(1).getValue() > kSteered; }},
+        act("let go of the D-pad", [&] { padPush(second, SDL_HAT_CENTERED); }),
+        {"paddle 2 is back at the stick's centre", [&] { return paddle(1).pad == 0.0; }},
 
         act("unplug the second pad", [&] { unplug(second); }),
         {"the program lets it go", [&] { return opened(second) == nullptr; }},
@@ -175,10 +202,10 @@ TEST_F(GameJoystickTest, PadsJoinAndSteerTheirOwnPlayersWhilePadsComeAndGo) {
         {"the first pad still steers paddle 1",
          [&] { return paddle(0).pad == -1.0 && paddle(0).getValue() < -kSteered; }},
 
-        act("plug in a third pad", [&] { third = plugIn(); }),
+        act("plug in a third pad, mapped", [&] { third = plugInMappedPad(); }),
         {"the third pad is opened", [&] { return opened(third) != nullptr; }},
-        act("tilt the third stick right", [&] { tilt(third, kFullRight); }),
-        {"it takes the free seat of player 2", [&] { return paddle(1).pad == 1.0; }},
+        act("push the third pad's D-pad left", [&] { padPush(third, SDL_HAT_LEFT); }),
+        {"it takes the free seat of player 2", [&] { return paddle(1).pad == -1.0; }},
         act("centre the first stick", [&] { tilt(first, 0); }),
         {"the first pad still steers paddle 1", [&] { return paddle(0).pad == 0.0; }},
 

@@ -5,6 +5,8 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstdlib>
 
@@ -52,6 +54,23 @@ TEST(SdlEventLoopTest, WindowOpensAtItsSizeAndCloseEndsTheLoop) {
     });
     EXPECT_TRUE(ready);
     EXPECT_FALSE(media.windowOpen());
+}
+
+TEST(SdlEventLoopTest, AWindowFittedToTheScreenIsTheLargestWholeMultipleThatFits) {
+    auto& media = freshMedia();
+    media.fitWindowToScreen();
+    runWindow(media, [&](StageHandle) {
+        media.media_close();
+        SDL_Rect usable{};
+        EXPECT_EQ(SDL_GetDisplayUsableBounds(0, &usable), 0) << SDL_GetError();
+        const int scale = std::max(1, std::min(usable.w / 480, usable.h / 320));
+        int w = 0;
+        int h = 0;
+        SDL_GetWindowSize(media.sdlWindow(), &w, &h);
+        EXPECT_EQ(w, 480 * scale) << "usable area " << usable.w << "x" << usable.h;
+        EXPECT_EQ(h, 320 * scale);
+        EXPECT_GT(scale, 1) << "the dummy display (1024 by 768) takes twice the picture";
+    });
 }
 
 TEST(SdlEventLoopTest, PollComesNoEarlierThanTheWakeAsked) {

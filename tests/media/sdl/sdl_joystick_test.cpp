@@ -1,9 +1,14 @@
 #include "sdl_test_support.h"
 
+#include "media/sdl/sdl_controller_mappings.h"
+
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+#include <optional>
+#include <string>
 
 namespace zindle {
 namespace {
@@ -11,16 +16,32 @@ namespace {
 using test::freshMedia;
 using test::runWindow;
 
+constexpr int kOddStick = test::OddPad::kStick;
+
 // Virtual pads, attached and detached as a player would plug real ones in and out.
 class SdlJoystickTest : public ::testing::Test {
 protected:
-    // Attaches a pad and returns its instance id (SDL announces it with its device index).
+    // Attaches a joystick SDL has no mapping for and returns its instance id (SDL announces it
+    // with its device index).
     SDL_JoystickID attach() {
-        const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 8, 0);
+        const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_UNKNOWN, 2, 8, 0);
         EXPECT_GE(index, 0) << SDL_GetError();
         const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
         media->processPendingEvents();
         return id;
+    }
+    // Attaches the odd pad and, before the event loop sees it arrive, hands its mapping line to
+    // mapper.
+    SDL_JoystickID attachOddPad(const std::function<void(const std::string&)>& mapper) {
+        const int index = test::OddPad::attach();
+        EXPECT_GE(index, 0) << SDL_GetError();
+        mapper(test::OddPad::mapping(index));
+        const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
+        media->processPendingEvents();
+        return id;
+    }
+    static void addMapping(const std::string& mapping) {
+        EXPECT_GE(SDL_GameControllerAddMapping(mapping.c_str()), 0) << SDL_GetError();
     }
     void detach(SDL_JoystickID id) {
         for (int i = 0; i < SDL_NumJoysticks(); ++i) {
@@ -29,20 +50,23 @@ protected:
         }
         media->processPendingEvents();
     }
-    // Moves axis 0 of a pad to value and returns the device number the record carried.
-    int deviceOf(SDL_JoystickID id, Sint16 value) {
+    // Moves a raw axis of a pad (axis 0, or the odd pad's stick) to value and returns the
+    // device number the record carried.
+    int deviceOf(SDL_JoystickID id, Sint16 value, int axis = 0) {
         records.clear();
-        SDL_JoystickSetVirtualAxis(SDL_JoystickFromInstanceID(id), 0, value);
+        SDL_JoystickSetVirtualAxis(SDL_JoystickFromInstanceID(id), axis, value);
         media->processPendingEvents();
         if (records.empty())
             return -1;
         EXPECT_EQ(records.back().type, MediaEventType::JOY_AXIS);
+        EXPECT_EQ(records.back().code, 0);
         EXPECT_EQ(records.back().value, value);
         return records.back().device;
     }
 
-    void run(const std::function<void()>& body) {
+    void run(const std::function<void()>& body, const std::string& mappingFile = {}) {
         media = &freshMedia();
+        media->useControllerMappings(mappingFile);
         runWindow(
             *media,
             [&](StageHandle) {
@@ -67,12 +91,18 @@ TEST_F(SdlJoystickTest, NumbersStayWhileConnectedAndTheLowestFreeIsReused) {
         EXPECT_EQ(deviceOf(b, 1000), 1);
         detach(a);
         EXPECT_EQ(deviceOf(b, 2000), 1);
-        const auto c = attach();
-        EXPECT_EQ(deviceOf(c, 1000), 0);
+        // Mapped and raw pads share one numbering.
+        const auto c = attachOddPad(addMapping);
+        EXPECT_EQ(deviceOf(c, 1000, kOddStick), 0);
         const auto d = attach();
         EXPECT_EQ(deviceOf(d, 1000), 2);
         EXPECT_EQ(deviceOf(b, 3000), 1);
         detach(b);
+        const auto e = attachOddPad(addMapping);
+        EXPECT_EQ(deviceOf(e, 1000, kOddStick), 1);
+        EXPECT_EQ(deviceOf(c, 4000, kOddStick), 0);
+        EXPECT_EQ(deviceOf(d, 4000), 2);
+        detach(e);
         detach(c);
         detach(d);
     });
@@ -106,6 +136,113 @@ TEST_F(SdlJoystickTest, AxesArriveRawAndButtonsByNumber) {
         EXPECT_EQ(last[MediaEventType::JOY_BUTTON_UP].code, 7);
         detach(pad);
     });
+}
+
+// What one change of a virtual device delivers: the records, without polls.
+std::vector<MediaEvent> after(SdlMedia& media, std::vector<MediaEvent>& records,
+                              const std::function<void()>& change) {
+    records.clear();
+    change();
+    media.processPendingEvents();
+    return records;
+}
+
+// The value of the last steering record, or none.
+std::optional<int> lastSteer(const std::vector<MediaEvent>& got) {
+    for (auto it = got.rbegin(); it != got.rend(); ++it) {
+        if (it->type == MediaEventType::JOY_AXIS && it->code == 0)
+            return it->value;
+    }
+    return std::nullopt;
+}
+
+bool isRecord(const std::vector<MediaEvent>& got, int type, int code, int value) {
+    return got.size() == 1 && got[0].type == type && got[0].code == code && got[0].value == value &&
+           got[0].device == 0;
+}
+
+TEST_F(SdlJoystickTest, AMappedPadReadsInTheStandardLayoutWhateverItsRawNumbers) {
+    run([&] {
+        const auto pad = attachOddPad(addMapping);
+        SDL_Joystick* raw = SDL_JoystickFromInstanceID(pad);
+        ASSERT_NE(raw, nullptr) << "the pad is open";
+        auto changed = [&](const std::function<void()>& change) {
+            return after(*media, records, change);
+        };
+        namespace T = MediaEventType;
+
+        // Start and the south button, wherever the pad has them, are buttons 7 and 0.
+        EXPECT_TRUE(isRecord(
+            changed([&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kStart, 1); }),
+            T::JOY_BUTTON_DOWN, 7, 0));
+        EXPECT_TRUE(isRecord(
+            changed([&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kStart, 0); }),
+            T::JOY_BUTTON_UP, 7, 0));
+        EXPECT_TRUE(isRecord(
+            changed([&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kSouth, 1); }),
+            T::JOY_BUTTON_DOWN, 0, 0));
+        // Raw button 7 is not Start on this pad, and the other buttons mean nothing.
+        EXPECT_TRUE(changed([&] {
+                        SDL_JoystickSetVirtualButton(raw, 7, 1);
+                        SDL_JoystickSetVirtualButton(raw, 2, 1);
+                        SDL_JoystickSetVirtualButton(raw, 8, 1);
+                    }).empty());
+
+        // The stick, on raw axis 2, is axis 0; raw axis 0 and the vertical axis are not.
+        EXPECT_TRUE(isRecord(changed([&] { SDL_JoystickSetVirtualAxis(raw, kOddStick, -20000); }),
+                             T::JOY_AXIS, 0, -20000));
+        EXPECT_TRUE(changed([&] {
+                        SDL_JoystickSetVirtualAxis(raw, 0, 30000);
+                        SDL_JoystickSetVirtualAxis(raw, 1, 30000);
+                    }).empty());
+
+        // A D-pad side is a full push, and letting go gives the stick back.
+        EXPECT_TRUE(isRecord(changed([&] { SDL_JoystickSetVirtualHat(raw, 0, SDL_HAT_RIGHT); }),
+                             T::JOY_AXIS, 0, 32767));
+        EXPECT_EQ(lastSteer(changed([&] { SDL_JoystickSetVirtualAxis(raw, kOddStick, 5000); })),
+                  32767)
+            << "the held D-pad wins over the stick";
+        EXPECT_EQ(lastSteer(changed([&] { SDL_JoystickSetVirtualHat(raw, 0, SDL_HAT_LEFT); })),
+                  -32768);
+        EXPECT_EQ(lastSteer(changed([&] { SDL_JoystickSetVirtualHat(raw, 0, SDL_HAT_CENTERED); })),
+                  5000);
+    });
+}
+
+TEST_F(SdlJoystickTest, MappingFilesAddTheirPadsAndNameTheirBrokenLinesOnce) {
+    test::ScratchDir dir;
+    const std::string file = dir.file("gamecontrollerdb.txt");
+    test::writeText(file, "# pads of our players\n"
+                             "\n"
+                             "03000000aaaa,Far Pad,a:b0,platform:Windows,\n"
+                             "not a mapping at all\n"
+                             "xyz\r\n");
+    std::string complaint;
+    ::testing::internal::CaptureStdout();
+    run(
+        [&] {
+            const auto pad = attachOddPad([&](const std::string& mapping) {
+                complaint = addControllerMappings(
+                    "# one good line\n" + mapping + "platform:Linux,\n", "more.txt");
+            });
+            SDL_Joystick* raw = SDL_JoystickFromInstanceID(pad);
+            ASSERT_NE(raw, nullptr);
+            EXPECT_TRUE(isRecord(
+                after(*media, records,
+                      [&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kStart, 1); }),
+                MediaEventType::JOY_BUTTON_DOWN, 7, 0));
+        },
+        file);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(complaint, "");
+    EXPECT_EQ(out, file + ": 2 lines not understood as pad mappings and skipped (line 4: " +
+                       "Couldn't parse GUID from not a mapping at all)\n");
+}
+
+TEST_F(SdlJoystickTest, AMissingMappingFileIsNoError) {
+    ::testing::internal::CaptureStdout();
+    run([&] { EXPECT_GE(attach(), 0); }, "/nonexistent/gamecontrollerdb.txt");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
 }
 
 } // namespace

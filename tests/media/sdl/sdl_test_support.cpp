@@ -140,4 +140,25 @@ bool waitUntil(const std::function<bool()>& done, double timeout) {
     return true;
 }
 
+int OddPad::attach() {
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_UNKNOWN; // so that SDL maps it only when told how
+    desc.naxes = 3;
+    desc.nbuttons = 10;
+    desc.nhats = 1;
+    desc.vendor_id = 0x1234;
+    desc.product_id = 0x5678;
+    desc.name = "Odd Pad";
+    return SDL_JoystickAttachVirtualEx(&desc);
+}
+
+std::string OddPad::mapping(int deviceIndex) {
+    char guid[33];
+    SDL_JoystickGetGUIDString(SDL_JoystickGetDeviceGUID(deviceIndex), guid, sizeof guid);
+    return std::string(guid) +
+           ",Odd Pad,a:b3,b:b2,start:b9,back:b8,leftx:a2,lefty:a1,dpleft:h0.8,dpright:h0.2,"
+           "dpup:h0.1,dpdown:h0.4,";
+}
+
 } // namespace zindle::test

@@ -48,4 +48,17 @@ void runWindow(SdlMedia& media, const std::function<void(StageHandle)>& ready,
 // Waits (up to timeout seconds, polling) until done() holds; returns whether it did.
 bool waitUntil(const std::function<bool()>& done, double timeout);
 
+// A virtual pad whose raw layout is unlike the common one, as some pads are under Linux's own
+// drivers: Start is button 9, the south face button 3, the left stick axis 2, the D-pad hat 0.
+struct OddPad {
+    static constexpr int kStart = 9;
+    static constexpr int kSouth = 3;
+    static constexpr int kStick = 2;
+    // Attaches one and returns its device index; SDL announces it to the event loop, which
+    // opens it as a game controller if a mapping for it exists by then.
+    static int attach();
+    // Its mapping line in SDL's format.
+    static std::string mapping(int deviceIndex);
+};
+
 } // namespace zindle::test

@@ -19,6 +19,7 @@ void generateArt(const std::filesystem::path& source, const std::filesystem::pat
     addDisplay(game, src, heroes);
     game.write(output, "gametiles");
     writeTitleAtlas(src, heroes, output);
+    writeIcons(heroes, output);
 }
 
 } // namespace assetgen

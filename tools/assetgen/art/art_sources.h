@@ -53,6 +53,9 @@ void addArrows(Atlas& atlas, const ArtSources& src);
 void addEffects(Atlas& atlas, const ArtSources& src);
 void addDisplay(Atlas& atlas, const ArtSources& src, const HeroFigures& heroes);
 
+// The desktop icons, icons/SIZE.png for the usual sizes from 16 to 256 px (icons.cpp).
+void writeIcons(const HeroFigures& heroes, const std::filesystem::path& output);
+
 // The title atlas (title_screen.cpp).
 void writeTitleAtlas(const ArtSources& src, const HeroFigures& heroes,
                      const std::filesystem::path& output);

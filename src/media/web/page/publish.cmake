@@ -1,7 +1,8 @@
 # Copies the page and the game's data into the web build and lists the data in assets.json.
 # Run by the web build (cmake -P) with SOURCE, PAGE and OUT set.
 file(COPY ${PAGE}/index.html ${PAGE}/zindle-page.js DESTINATION ${OUT})
-file(GLOB data RELATIVE ${SOURCE} ${SOURCE}/assets/*)
+# Files only: assets/icons holds the desktop icons, which are no data of the game.
+file(GLOB data LIST_DIRECTORIES false RELATIVE ${SOURCE} ${SOURCE}/assets/*)
 list(SORT data)
 file(REMOVE_RECURSE ${OUT}/assets)
 set(entries "")

@@ -1,0 +1,57 @@
+// The game's command line: a handful of options, answered the way desktop programs answer.
+#include "app/command_line.h"
+
+#include "app/version.h"
+
+namespace zindle {
+
+CommandLine CommandLine::parse(const std::vector<std::string>& args) {
+    CommandLine line;
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            line.action = Action::Help;
+        } else if (arg == "--version") {
+            // Help wins over the version when both are asked for, as the more useful answer.
+            if (line.action != Action::Help)
+                line.action = Action::Version;
+        } else if (arg == "--windowed") {
+            line.windowed = true;
+        } else if (arg == "--mute") {
+            line.mute = true;
+        } else {
+            line.action = Action::Refuse;
+            line.refusal = arg.starts_with("-") ? "unknown option '" + arg + "'"
+                                                : "unexpected argument '" + arg + "'";
+            return line;
+        }
+    }
+    return line;
+}
+
+std::string CommandLine::usage() {
+    return "Usage: zindle [--windowed] [--mute]\n"
+           "       zindle --help | --version\n";
+}
+
+std::string CommandLine::help() {
+    return usage() +
+           "\n"
+           "Zindle vs Pellorin, a one-screen arcade game for one to four players.\n"
+           "\n"
+           "  --windowed  play in a window (the largest whole multiple of 480 by 320 that\n"
+           "              fits the screen) instead of full screen\n"
+           "  --mute      play without sound effects and music\n"
+           "  -h, --help  show this help and exit\n"
+           "  --version   show the version and exit\n"
+           "\n"
+           "Keys: player 1 steers with the arrows and joins with SPACE; players 2 to 4 with\n"
+           "Q W E, O P I and Z X C. A gamepad steers with its stick or D-pad and joins with\n"
+           "Start or its lower face button. ESC leaves a match, and the game from the title.\n"
+           "More in zindle(6).\n";
+}
+
+std::string CommandLine::version() {
+    return std::string("zindle (Zindle vs Pellorin) ") + kVersion + "\n";
+}
+
+} // namespace zindle

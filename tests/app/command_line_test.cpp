@@ -1,0 +1,55 @@
+#include "app/command_line.h"
+#include "app/version.h"
+
+#include <gtest/gtest.h>
+
+namespace zindle {
+namespace {
+
+using Action = CommandLine::Action;
+
+TEST(CommandLineTest, NoArgumentsPlayAsAlwaysAndOptionsCombine) {
+    const auto plain = CommandLine::parse({});
+    EXPECT_EQ(plain.action, Action::Play);
+    EXPECT_FALSE(plain.windowed);
+    EXPECT_FALSE(plain.mute);
+
+    const auto both = CommandLine::parse({"--mute", "--windowed", "--mute"});
+    EXPECT_EQ(both.action, Action::Play);
+    EXPECT_TRUE(both.windowed);
+    EXPECT_TRUE(both.mute);
+}
+
+TEST(CommandLineTest, HelpAndVersionAnswerInsteadOfPlaying) {
+    EXPECT_EQ(CommandLine::parse({"--windowed", "--help"}).action, Action::Help);
+    EXPECT_EQ(CommandLine::parse({"-h"}).action, Action::Help);
+    EXPECT_EQ(CommandLine::parse({"--version"}).action, Action::Version);
+    EXPECT_EQ(CommandLine::parse({"--help", "--version"}).action, Action::Help);
+    EXPECT_EQ(CommandLine::parse({"--version", "--help"}).action, Action::Help);
+    EXPECT_EQ(CommandLine::version(),
+              std::string("zindle (Zindle vs Pellorin) ") + kVersion + "\n");
+}
+
+TEST(CommandLineTest, TheFirstUnknownArgumentIsNamedAndRefusesTheLine) {
+    const auto option = CommandLine::parse({"--mute", "--fullscreen", "stray"});
+    EXPECT_EQ(option.action, Action::Refuse);
+    EXPECT_EQ(option.refusal, "unknown option '--fullscreen'");
+
+    const auto stray = CommandLine::parse({"level2", "--help"});
+    EXPECT_EQ(stray.action, Action::Refuse) << "a stray argument is not hidden by --help after it";
+    EXPECT_EQ(stray.refusal, "unexpected argument 'level2'");
+
+    // Near misses of real options are refused too, rather than half-understood.
+    for (const char* arg : {"--Windowed", "--mute=yes", "-", "", "--"})
+        EXPECT_EQ(CommandLine::parse({arg}).action, Action::Refuse) << "'" << arg << "'";
+}
+
+TEST(CommandLineTest, HelpStartsWithTheUsageAndNamesEveryOption) {
+    const std::string help = CommandLine::help();
+    EXPECT_EQ(help.rfind(CommandLine::usage(), 0), 0u);
+    for (const char* option : {"--windowed", "--mute", "--help", "--version"})
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+}
+
+} // namespace
+} // namespace zindle
