@@ -9,6 +9,7 @@
 #include "framework/random.h"
 #include "input/input.h"
 #include "match/game.h"
+#include "match/rules.h"
 #include "sound/beeper.h"
 #include "sound/sfxr_category.h"
 
@@ -21,13 +22,10 @@ namespace zindle {
 
 namespace {
 
-constexpr double kStepsPerSecond = 300;   // nominal steps; velocities are px per step
-constexpr double kGravityPerStep = 0.012; // px per step, added to dy each step
-constexpr double kPaddleSpeed = 0.75;     // px per step at a full paddle
-constexpr double kAiBlendPerStep = 0.02;  // share of the gap to aiDesiredDx closed each step
-constexpr double kSteeredDx = 0.1;        // px per step; faster than this restores the lives
+constexpr double kPaddleSpeed = 0.75;    // px per step at a full paddle
+constexpr double kAiBlendPerStep = 0.02; // share of the gap to aiDesiredDx closed each step
+constexpr double kSteeredDx = 0.1;       // px per step; faster than this restores the lives
 constexpr int kFullLives = 2;
-constexpr double kFallOutY = 1280;            // px; further down the hero has fallen out
 constexpr double kInvulnerableRiseDy = -0.75; // px per step; rising faster keeps invulnerability
 
 constexpr double kSpawnLeftX = 180;   // px, player 0's start point
@@ -91,20 +89,18 @@ bool Hero::update(double dt, Game& game) {
         // A fixed blend per step, whatever dt: the computer eases into its speed.
         dx = aiDesiredDx * kAiBlendPerStep + dx * (1 - kAiBlendPerStep);
     } else {
-        const bool hasPaddle =
-            player >= 0 && static_cast<std::size_t>(player) < Input::paddles.size();
-        dx = hasPaddle ? Input::paddles[static_cast<std::size_t>(player)].getValue() * kPaddleSpeed
-                       : 0;
+        const Paddle* paddle = Input::paddle(player);
+        dx = paddle ? paddle->getValue() * kPaddleSpeed : 0;
     }
     if (std::abs(dx) > kSteeredDx) {
         lives = kFullLives;
     }
 
-    x += dx * dt * kStepsPerSecond;
-    dy += dt * kGravityPerStep * kStepsPerSecond;
-    y += dt * dy * kStepsPerSecond;
+    x += dx * dt * rules::kStepsPerSecond;
+    dy += dt * rules::kGravityPerStep * rules::kStepsPerSecond;
+    y += dt * dy * rules::kStepsPerSecond;
 
-    if (y > kFallOutY) {
+    if (y > rules::kFallOutY) {
         alive = fall(game);
     }
     if (dy >= kInvulnerableRiseDy) {

@@ -22,15 +22,18 @@ public:
     // One step; false when the hero leaves the game (fell with no lives left, or won).
     virtual bool update(double dt, Game& game);
     virtual void setScore(int score, Game& game);
+    // [vestige] Nothing reads a hero's size: contacts use their own reaches (hero.cpp).
     virtual int getWidth() const { return 10; }
     virtual int getHeight() const { return 10; }
+    // [draws random] The flare's flicker and the forming crown's fragments take numbers from the
+    // game's one random stream, so how often frames are drawn changes the match.
     virtual void drawFlare(Tiler& tiler) const;
     virtual void draw(Tiler& tiler) const;
     virtual void drawUI(Tiler& tiler, const Game& game) const;
 
     int player;
     int lives = 2;
-    int facing = 0; // kept for callers; drawing takes the facing from the paddle
+    int facing = 0; // [vestige] never set; drawing takes the facing from the paddle
     double dx = 0;
     double dy = 0;
     bool invulnerable = false;
@@ -60,6 +63,8 @@ private:
     void stampRainbow(double dt, Game& game);
     void emitSparkles(double dt, Game& game);
     void growCrown(double dt);
+    // The player's paddle faces left (hero_draw.cpp); false for a player without a paddle.
+    bool facesLeft() const;
 };
 
 } // namespace zindle

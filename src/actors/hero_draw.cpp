@@ -6,6 +6,7 @@
 #include "framework/random.h"
 #include "input/input.h"
 #include "match/game.h"
+#include "match/rules.h"
 #include "render/tiler.h"
 
 #include <algorithm>
@@ -20,8 +21,6 @@ namespace zindle {
 
 namespace {
 
-constexpr int kPlayers = 4;
-
 constexpr double kUpPoseBelowDy = -0.5;  // px per step; rising faster shows "_UP"
 constexpr double kDownPoseFromDy = 0.75; // px per step; falling this fast shows "_DOWN"
 
@@ -32,7 +31,6 @@ constexpr double kCrownRingPx = 16;        // ring half-width when the crown sta
 constexpr double kCrownRingFlatness = 0.4; // its half-height, as a share of the half-width
 constexpr double kCrownRingDropPx = 10; // the forming ring sits this much lower, times crowniness
 
-constexpr int kBeamScore = 5; // one catch from winning: the beams show
 constexpr int kFlareScoreCap = 5;
 
 constexpr double kOffTop = -10;    // px; beyond these the hero gets an arrow
@@ -58,11 +56,11 @@ constexpr std::array<std::string_view, 6> kFlareNames = {"FLARE_1", "FLARE_2", "
                                                          "FLARE_4", "FLARE_5", "FLARE_6"};
 
 // "PLAYER_" n pose side, indexed [player][pose][side].
-using FigureTable = std::array<std::array<std::array<std::string, 2>, kPoses>, kPlayers>;
+using FigureTable = std::array<std::array<std::array<std::string, 2>, kPoses>, rules::kPlayers>;
 const FigureTable& figureNames() {
     static const FigureTable table = [] {
         FigureTable t;
-        for (int p = 0; p < kPlayers; ++p) {
+        for (int p = 0; p < rules::kPlayers; ++p) {
             for (int pose = 0; pose < kPoses; ++pose) {
                 for (int side = 0; side < 2; ++side) {
                     t[p][pose][side] = "PLAYER_" + std::to_string(p + 1) +
@@ -80,12 +78,12 @@ const FigureTable& figureNames() {
 // for the MacGuffin's arrival: "MATCH_POINT_" direction "_P" n "_" k, indexed [player][k - 2],
 // k 3 while the flare flickers.
 struct MatchPointBeams {
-    std::array<std::array<std::string, 2>, kPlayers> horizontal, vertical;
+    std::array<std::array<std::string, 2>, rules::kPlayers> horizontal, vertical;
 };
 const MatchPointBeams& matchPointNames() {
     static const MatchPointBeams table = [] {
         MatchPointBeams t;
-        for (int p = 0; p < kPlayers; ++p) {
+        for (int p = 0; p < rules::kPlayers; ++p) {
             for (int k = 0; k < 2; ++k) {
                 const std::string suffix =
                     "_P" + std::to_string(p + 1) + "_" + std::to_string(k + 2);
@@ -99,11 +97,11 @@ const MatchPointBeams& matchPointNames() {
 }
 
 // "ARROW_P" n vertical horizontal, indexed [player][vertical][horizontal].
-using ArrowTable = std::array<std::array<std::array<std::string, 3>, 3>, kPlayers>;
+using ArrowTable = std::array<std::array<std::array<std::string, 3>, 3>, rules::kPlayers>;
 const ArrowTable& arrowNames() {
     static const ArrowTable table = [] {
         ArrowTable t;
-        for (int p = 0; p < kPlayers; ++p) {
+        for (int p = 0; p < rules::kPlayers; ++p) {
             for (int v = 0; v < 3; ++v) {
                 for (int h = 0; h < 3; ++h) {
                     t[p][v][h] = "ARROW_P" + std::to_string(p + 1) +
@@ -117,15 +115,15 @@ const ArrowTable& arrowNames() {
 }
 
 bool isPlayerSlot(int player) {
-    return player >= 0 && player < kPlayers;
-}
-
-bool facesLeft(int player) {
-    return player >= 0 && static_cast<std::size_t>(player) < Input::paddles.size() &&
-           Input::paddles[static_cast<std::size_t>(player)].getFacing() == -1;
+    return player >= 0 && player < rules::kPlayers;
 }
 
 } // namespace
+
+bool Hero::facesLeft() const {
+    const Paddle* paddle = Input::paddle(player);
+    return paddle && paddle->getFacing() == -1;
+}
 
 void Hero::draw(Tiler& tiler) const {
     if (isPlayerSlot(player)) {
@@ -133,7 +131,7 @@ void Hero::draw(Tiler& tiler) const {
                           : dy < kUpPoseBelowDy  ? kUp
                           : dy < kDownPoseFromDy ? kFloat
                                                  : kDown;
-        const int side = facesLeft(player) ? 0 : 1;
+        const int side = facesLeft() ? 0 : 1;
         tiler.drawTile(figureNames()[player][pose][side], x, y);
     }
     if (crowniness <= 0) {
@@ -160,7 +158,7 @@ void Hero::draw(Tiler& tiler) const {
 
 void Hero::drawFlare(Tiler& tiler) const {
     const bool flicker = score > 1 && random() < 0.5;
-    if (score >= kBeamScore && isPlayerSlot(player)) {
+    if (score >= rules::kOneCatchFromWinning && isPlayerSlot(player)) {
         const std::size_t k = flicker ? 1 : 0;
         tiler.drawTile(matchPointNames().horizontal[player][k], 0, y);
         tiler.drawTile(matchPointNames().vertical[player][k], x, 0);

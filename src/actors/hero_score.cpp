@@ -8,6 +8,7 @@
 #include "framework/random.h"
 #include "input/input.h"
 #include "match/game.h"
+#include "match/rules.h"
 #include "sound/beeper.h"
 #include "sound/sfxr_category.h"
 
@@ -21,7 +22,6 @@ namespace zindle {
 
 namespace {
 
-constexpr int kWinningScore = 5;       // a catch at this score or above wins
 constexpr double kCatchThrowDy = -1.8; // px per step, upwards
 constexpr double kDropY = 320;         // px, the bottom edge the spilled MacGuffins rise from
 constexpr double kDropSpreadPx = 16;   // px either side of the fall
@@ -36,8 +36,6 @@ constexpr double kWinBurstSpeed = 2; // px per step
 constexpr double kWinBurstLift = -1; // px per step, upwards
 
 constexpr double kRainbowStampEvery = 0.0025; // s; under a full-speed step, so every step
-constexpr double kRainbowBandPx = 3;          // px between bands, across the direction of travel
-constexpr int kRainbowBands = 2;              // bands either side of the middle one
 constexpr double kRainbowLifeBase = 0.5;      // s
 
 constexpr double kSparkleEveryPerPoint = 0.5; // s between sparkles, divided by the capped score
@@ -74,6 +72,7 @@ void Hero::setScore(int newScore, Game& game) {
 }
 
 bool Hero::fall(Game& game) {
+    ++game.tally.falls;
     while (score > 0) {
         --score;
         const double r1 = random();
@@ -95,7 +94,8 @@ bool Hero::fall(Game& game) {
 }
 
 bool Hero::catchMacGuffin(Game& game) {
-    if (score >= kWinningScore) {
+    ++game.tally.catches;
+    if (score >= rules::kOneCatchFromWinning) {
         win(game);
         return false;
     }
@@ -112,6 +112,7 @@ bool Hero::catchMacGuffin(Game& game) {
 }
 
 void Hero::win(Game& game) {
+    ++game.tally.wins;
     score = 0;
     lives = 0;
     game.lastWinner = player;
@@ -128,11 +129,8 @@ void Hero::win(Game& game) {
                                           kWinBurstSpeed * std::cos(a) + kWinBurstLift));
         game.slomo = 1;
     }
-    const bool facesLeft = player >= 0 &&
-                           static_cast<std::size_t>(player) < Input::paddles.size() &&
-                           Input::paddles[static_cast<std::size_t>(player)].getFacing() == -1;
     std::string frame =
-        "PLAYER_" + std::to_string(player + 1) + "_SUPERUP" + (facesLeft ? "_LEFT" : "_RIGHT");
+        "PLAYER_" + std::to_string(player + 1) + "_SUPERUP" + (facesLeft() ? "_LEFT" : "_RIGHT");
     game.sparkles.push_back(std::make_unique<AscendParticle>(mg.x, mg.y, std::move(frame)));
 }
 
@@ -142,18 +140,8 @@ void Hero::stampRainbow(double dt, Game& game) {
         return;
     }
     rainbowCooldown = kRainbowStampEvery;
-    if (dx == 0 && dy == 0) {
-        return;
-    }
-    // Bands lie across the direction of travel; hueDir turns them over as the hero turns.
-    const double speed = std::sqrt(dx * dx + dy * dy);
-    const double across = dy * kRainbowBandPx / speed * hueDir;
-    const double down = dx * -kRainbowBandPx / speed * hueDir;
-    for (int band = -kRainbowBands; band <= kRainbowBands; ++band) {
-        game.trails.push_back(std::make_unique<RainbowParticle>(
-            band, static_cast<int>(std::floor(x - band * across)),
-            static_cast<int>(std::floor(y - band * down)), kRainbowLifeBase));
-    }
+    // hueDir turns the bands over as the hero turns.
+    layRainbowRibbon(game, x, y, dx, dy, hueDir, kRainbowLifeBase);
 }
 
 void Hero::emitSparkles(double dt, Game& game) {

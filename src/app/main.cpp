@@ -11,6 +11,7 @@
 #include "framework/stage.h"
 #include "input/input.h"
 #include "match/game.h"
+#include "match/rules.h"
 #include "sound/beeper.h"
 #include "sound/music.h"
 
@@ -32,8 +33,8 @@ constexpr int kJoinButtonA = 0;
 constexpr int kJoinButtonStart = 7;
 // The START key of each joystick device that has a player; other devices pass 0, which the
 // game ignores.
-constexpr std::array<int, 4> kJoystickStartKeys{Input::P1START, Input::P2START, Input::P3START,
-                                                Input::P4START};
+constexpr std::array<int, rules::kPlayers> kJoystickStartKeys{Input::P1START, Input::P2START,
+                                                              Input::P3START, Input::P4START};
 constexpr int kUnplayedDeviceKey = 0;
 
 int joystickStartKey(int device) {

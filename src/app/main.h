@@ -4,6 +4,7 @@
 #include "app/board.h"
 #include "framework/display_object.h"
 #include "framework/event_dispatcher.h"
+#include "match/rules.h"
 
 #include <cstdint>
 #include <memory>
@@ -16,7 +17,7 @@ class JoystickEvent;
 
 class Main : public Sprite {
 public:
-    static constexpr double UPDATE_STEP = 1.0 / 300.0; // s, one fixed step
+    static constexpr double UPDATE_STEP = 1.0 / rules::kStepsPerSecond; // s, one fixed step
     static constexpr int MAX_STEPS = 30; // steps in one frame after which the schedule resyncs
 
     Main();

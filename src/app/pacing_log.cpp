@@ -1,3 +1,4 @@
+// The pacing log's file and its one line per present; nothing is opened unless asked for.
 #include "app/pacing_log.h"
 
 #include "app/main.h"

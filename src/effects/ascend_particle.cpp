@@ -2,6 +2,7 @@
 #include "effects/particles.h"
 
 #include "effects/pixel.h"
+#include "match/rules.h"
 #include "render/tiler.h"
 
 #include <utility>
@@ -11,14 +12,13 @@ namespace zindle {
 namespace {
 constexpr double kLife = 1.0;       // s
 constexpr double kRiseSpeed = 20.0; // px per nominal step, upwards
-constexpr double kStepsPerSecond = 300.0;
 } // namespace
 
 AscendParticle::AscendParticle(double x, double y, std::string frame)
     : TrailParticle(floorToPixel(x), floorToPixel(y), kLife), frame(std::move(frame)) {}
 
 bool AscendParticle::update(double dt, Game& game) {
-    y -= kRiseSpeed * kStepsPerSecond * dt;
+    y -= kRiseSpeed * rules::kStepsPerSecond * dt;
     return TrailParticle::update(dt, game);
 }
 

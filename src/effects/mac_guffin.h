@@ -22,6 +22,7 @@ public:
     MacGuffin& operator=(const MacGuffin&) = delete;
 
     virtual void hit();
+    // [vestige] Nothing reads the MacGuffin's size: the catch box is the hero's (16 by 18).
     virtual int getWidth() const { return 6; }
     virtual int getHeight() const { return 8; }
     virtual void update(double dt);

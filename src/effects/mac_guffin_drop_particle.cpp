@@ -4,6 +4,7 @@
 
 #include "effects/pixel.h"
 #include "framework/random.h"
+#include "match/rules.h"
 #include "render/tiler.h"
 
 namespace zindle {
@@ -11,8 +12,6 @@ namespace zindle {
 namespace {
 constexpr double kMinLife = 0.5;    // s
 constexpr double kLifeSpread = 0.5; // s, added at random
-constexpr double kGravity = 0.012;  // px per nominal step, added to dy each nominal step
-constexpr double kStepsPerSecond = 300.0;
 } // namespace
 
 MacGuffinDropParticle::MacGuffinDropParticle(double x, double y, double dx, double dy)
@@ -20,10 +19,10 @@ MacGuffinDropParticle::MacGuffinDropParticle(double x, double y, double dx, doub
       dx(dx) {}
 
 bool MacGuffinDropParticle::update(double dt, Game& game) {
-    const double s = kStepsPerSecond * dt;
+    const double s = rules::kStepsPerSecond * dt;
     x += dx * s;
     y += dy * s;
-    dy += kGravity * s;
+    dy += rules::kGravityPerStep * s;
     return TrailParticle::update(dt, game);
 }
 

@@ -24,6 +24,13 @@ public:
     std::string frame;
 };
 
+// Appends one slice of rainbow ribbon to game.trails: the five bands centred on (x, y), 3 px
+// apart at right angles to the path (dx, dy). turn, from -1 to 1, says which way up the bands
+// lie (and squeezes them together near 0). A mover that stands still lays nothing. Both the
+// last catcher's rainbow and the win fountain lay their ribbons with this.
+void layRainbowRibbon(Game& game, double x, double y, double dx, double dy, double turn,
+                      double lifeBase);
+
 class AscendParticle : public TrailParticle {
 public:
     AscendParticle(double x, double y, std::string frame);
@@ -46,6 +53,8 @@ class MacGuffinDropParticle : public TrailParticle {
 public:
     MacGuffinDropParticle(double x, double y, double dx, double dy);
     bool update(double dt, Game& game) override;
+    // [draws random] Fades by flickering: each drawing takes a number from the game's one
+    // random stream, so how often frames are drawn changes the match.
     void draw(Tiler& tiler) const override;
     double dy;
     double dx;

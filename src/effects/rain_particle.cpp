@@ -3,6 +3,7 @@
 
 #include "effects/pixel.h"
 #include "framework/random.h"
+#include "match/rules.h"
 #include "render/tiler.h"
 
 namespace zindle {
@@ -11,7 +12,6 @@ namespace {
 constexpr double kMinLife = 0.25;   // s
 constexpr double kLifeSpread = 0.5; // s, added at random
 constexpr double kGravity = 0.006;  // px per nominal step, added to dy each nominal step
-constexpr double kStepsPerSecond = 300.0;
 // The streak: tiles this many velocities behind the drop, drawn tail first.
 constexpr double kDarkFar = 9.0;
 constexpr double kDarkNear = 6.0;
@@ -23,7 +23,7 @@ RainParticle::RainParticle(double x, double y, double dx, double dy)
       dx(dx) {}
 
 bool RainParticle::update(double dt, Game& game) {
-    const double s = kStepsPerSecond * dt;
+    const double s = rules::kStepsPerSecond * dt;
     dy += kGravity * s;
     y += dy * s;
     x += dx * s;

@@ -1,10 +1,14 @@
 // One band of a rainbow ribbon: stands still where it was laid until its life runs out.
 #include "effects/particles.h"
 
+#include "effects/pixel.h"
 #include "framework/random.h"
+#include "match/game.h"
 #include "render/tiler.h"
 
 #include <array>
+#include <cmath>
+#include <memory>
 #include <string_view>
 
 namespace zindle {
@@ -15,6 +19,8 @@ constexpr double kLifeSpread = 0.5; // s, added at random to the creator's base
 constexpr std::array<std::string_view, 5> kBands{"RAINBOW_BLUE", "RAINBOW_GREEN", "RAINBOW_YELLOW",
                                                  "RAINBOW_ORANGE", "RAINBOW_PINK"};
 constexpr int kLowestIndex = -2;
+constexpr int kOuterBand = 2; // bands -2..2 in a slice of ribbon
+constexpr double kBandPx = 3; // px between neighbouring bands
 
 std::string_view bandTile(int index) {
     const int k = index - kLowestIndex;
@@ -24,6 +30,19 @@ std::string_view bandTile(int index) {
 
 RainbowParticle::RainbowParticle(int index, int x, int y, double lifeBase)
     : TrailParticle(x, y, lifeBase + kLifeSpread * random()), frame(bandTile(index)) {}
+
+void layRainbowRibbon(Game& game, double x, double y, double dx, double dy, double turn,
+                      double lifeBase) {
+    if (dx == 0 && dy == 0)
+        return;
+    const double length = std::sqrt(dx * dx + dy * dy);
+    const double across = dy * kBandPx / length * turn;
+    const double down = dx * -kBandPx / length * turn;
+    // game.trails may reallocate as it grows; nothing here refers into it across an append.
+    for (int band = -kOuterBand; band <= kOuterBand; ++band)
+        game.trails.push_back(std::make_unique<RainbowParticle>(
+            band, floorToPixel(x - band * across), floorToPixel(y - band * down), lifeBase));
+}
 
 void RainbowParticle::draw(Tiler& tiler) const {
     // An index outside the five bands leaves the name empty: nothing to draw.

@@ -5,6 +5,7 @@
 #include "effects/pixel.h"
 #include "effects/tile_names.h"
 #include "framework/random.h"
+#include "match/rules.h"
 #include "render/tiler.h"
 
 namespace zindle {
@@ -12,7 +13,6 @@ namespace zindle {
 namespace {
 constexpr double kMinLife = 0.125;   // s
 constexpr double kLifeSpread = 0.25; // s, added at random
-constexpr double kStepsPerSecond = 300.0;
 } // namespace
 
 SimpleSparkle::SimpleSparkle(double x, double y, double dx, double dy)
@@ -21,7 +21,7 @@ SimpleSparkle::SimpleSparkle(double x, double y, double dx, double dy)
 
 bool SimpleSparkle::update(double dt, Game& game) {
     const double k = 1 - lifeAlpha(); // slows down linearly to rest at the end of its life
-    const double s = kStepsPerSecond * dt;
+    const double s = rules::kStepsPerSecond * dt;
     x += dx * k * s;
     y += dy * k * s;
     return TrailParticle::update(dt, game);

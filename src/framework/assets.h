@@ -24,7 +24,7 @@ public:
     static std::shared_ptr<BitmapData> getBitmapData(const std::string& id, bool useCache = true);
     static std::optional<std::vector<std::uint8_t>> getBytes(const std::string& id);
     static std::optional<std::string> getText(const std::string& id);
-    // Throws "Could not load:" + path when a catalogued sound cannot be loaded.
+    // Throws SoundLoadError when a catalogued sound cannot be loaded.
     static std::shared_ptr<Sound> getSound(const std::string& id);
     static std::shared_ptr<Font> getFont(const std::string& id);
     static std::optional<std::string> getResourceName(const std::string& id);

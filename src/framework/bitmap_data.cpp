@@ -1,3 +1,4 @@
+// A decoded image: the media layer's handle and the path it came from.
 #include "framework/bitmap_data.h"
 
 namespace zindle {

@@ -1,3 +1,5 @@
+// The display tree's objects: native containers, their children and the "addedToStage" and
+// broadcast events that walk the tree.
 #include "framework/display_object.h"
 
 #include "framework/graphics.h"

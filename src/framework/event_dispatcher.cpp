@@ -1,3 +1,4 @@
+// Listener lists by event type, and dispatch over a copy so that listeners may change them.
 #include "framework/event_dispatcher.h"
 
 #include <algorithm>

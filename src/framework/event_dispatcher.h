@@ -22,7 +22,8 @@ public:
     EventDispatcher& operator=(const EventDispatcher&) = delete;
     virtual ~EventDispatcher() = default;
 
-    // The options are accepted for completeness; listeners always run in order of registration.
+    // [vestige] useCapture, priority and useWeakReference are accepted and ignored: listeners
+    // always run in order of registration, and the game registers one per type and object.
     ListenerId addEventListener(const std::string& type, Listener listener, bool useCapture = false,
                                 int priority = 0, bool useWeakReference = false);
     // A listener for one event class: the event is handed over as that class.

@@ -1,3 +1,4 @@
+// A drawing list: clearing it and appending batches of tiles through the media layer.
 #include "framework/graphics.h"
 
 #include "framework/bitmap_data.h"

@@ -1,4 +1,5 @@
 #pragma once
+// A joystick's axis, ball, hat or button event, dispatched on the stage.
 #include "framework/event.h"
 
 namespace zindle {

@@ -15,6 +15,14 @@ constexpr int NUMBER_2 = 50;
 constexpr int NUMBER_3 = 51;
 constexpr int NUMBER_4 = 52;
 constexpr int A = 65; // to Z = 90
+constexpr int C = 67;
+constexpr int E = 69;
+constexpr int I = 73;
+constexpr int O = 79;
+constexpr int P = 80;
+constexpr int Q = 81;
+constexpr int W = 87;
+constexpr int X = 88;
 constexpr int Z = 90;
 constexpr int NUMPAD_0 = 96; // to NUMPAD_9 = 105
 constexpr int NUMPAD_MULTIPLY = 106;

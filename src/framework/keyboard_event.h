@@ -1,4 +1,6 @@
 #pragma once
+// A key pressed or released, with its code, character and modifier keys; it bubbles from the
+// focused object up to the stage.
 #include "framework/event.h"
 
 namespace zindle {

@@ -1,3 +1,5 @@
+// The application's start (the one window and its stage), its class-level state and its reset,
+// and the small services System, Timer and Mouse.
 #include "framework/lib.h"
 
 #include "framework/bitmap_data.h"

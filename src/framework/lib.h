@@ -16,6 +16,8 @@ class BitmapData;
 
 class Lib {
 public:
+    // [vestige] Window flags for create. The game passes HARDWARE alone and no backend reads
+    // them: full screen comes from the stage's display state, and frames are never vsynced.
     static constexpr unsigned FULLSCREEN = 0x01;
     static constexpr unsigned BORDERLESS = 0x02;
     static constexpr unsigned RESIZABLE = 0x04;

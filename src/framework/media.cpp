@@ -1,3 +1,4 @@
+// The slot that holds the one installed media backend.
 #include "framework/media.h"
 
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// The generator behind random() and the hook that lets tests and tools script its numbers.
 #include "framework/random.h"
 
 #include <chrono>

@@ -1,8 +1,7 @@
+// Loading a sound through the media layer and starting channels on it.
 #include "framework/sound.h"
 
 #include "framework/sound_channel.h"
-
-#include <stdexcept>
 
 namespace zindle {
 
@@ -12,7 +11,7 @@ Sound::Sound(const std::string& url, bool playAsMusic) {
         return;
     mediaHandle = media_sound_from_file(url, playAsMusic);
     if (mediaHandle == SoundHandle::None)
-        throw std::runtime_error("Could not load:" + url);
+        throw SoundLoadError(url);
     url_ = url;
     mediaLoading = false;
 }

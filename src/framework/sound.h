@@ -4,15 +4,22 @@
 #include "framework/sound_transform.h"
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace zindle {
 
 class SoundChannel;
 
+// A sound file that cannot be loaded; the message is "Could not load:" followed by its url.
+class SoundLoadError : public std::runtime_error {
+public:
+    explicit SoundLoadError(const std::string& url) : std::runtime_error("Could not load:" + url) {}
+};
+
 class Sound {
 public:
-    // Loads url; throws std::runtime_error "Could not load:" + url when it cannot.
+    // Loads url; throws SoundLoadError when it cannot.
     // Music may be streamed instead of decoded whole.
     Sound(const std::string& url, bool playAsMusic);
     Sound(const Sound&) = delete;

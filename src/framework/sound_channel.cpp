@@ -1,3 +1,4 @@
+// Starting, stopping and re-panning one channel, and the poll that tells each channel it ended.
 #include "framework/sound_channel.h"
 
 namespace zindle {

@@ -1,3 +1,5 @@
+// The stage's event pump (one native record at a time), the frame clock that decides when to
+// render, and the translation of key and joystick records into events.
 #include "framework/stage.h"
 
 #include "framework/joystick_event.h"

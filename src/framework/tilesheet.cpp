@@ -1,3 +1,4 @@
+// A tile atlas: its native sheet, the rectangles added in order, and drawing through it.
 #include "framework/tilesheet.h"
 
 #include "framework/bitmap_data.h"

@@ -2,6 +2,9 @@
 // drives it) deals only in player keys and paddle values.
 #include "input/input.h"
 
+#include "framework/keyboard.h"
+#include "match/rules.h"
+
 #include <array>
 
 namespace zindle {
@@ -26,23 +29,23 @@ struct Binding {
 // Raw codes are the framework's key codes. Some lower-case letter codes coincide with function
 // and keypad keys (113 is also F2, 105 NUMPAD_9): those keys steer exactly like the letter.
 constexpr std::array<Binding, 17> kBindings{{
-    {Input::P1LEFT, 37, false},  // LEFT arrow
-    {Input::P1RIGHT, 39, false}, // RIGHT arrow
-    {Input::P1START, 32, false}, // SPACE
-    {Input::P2LEFT, 'Q', true},
-    {Input::P2RIGHT, 'W', true},
-    {Input::P2START, 'E', true},
-    {Input::P3LEFT, 'O', true},
-    {Input::P3RIGHT, 'P', true},
-    {Input::P3START, 'I', true},
-    {Input::P4LEFT, 'Z', true},
-    {Input::P4RIGHT, 'X', true},
-    {Input::P4START, 'C', true},
-    {Input::P1AI, '1', false},
-    {Input::P2AI, '2', false},
-    {Input::P3AI, '3', false},
-    {Input::P4AI, '4', false},
-    {Input::ESC, 27, false}, // ESCAPE
+    {Input::P1LEFT, Keyboard::LEFT, false},
+    {Input::P1RIGHT, Keyboard::RIGHT, false},
+    {Input::P1START, Keyboard::SPACE, false},
+    {Input::P2LEFT, Keyboard::Q, true},
+    {Input::P2RIGHT, Keyboard::W, true},
+    {Input::P2START, Keyboard::E, true},
+    {Input::P3LEFT, Keyboard::O, true},
+    {Input::P3RIGHT, Keyboard::P, true},
+    {Input::P3START, Keyboard::I, true},
+    {Input::P4LEFT, Keyboard::Z, true},
+    {Input::P4RIGHT, Keyboard::X, true},
+    {Input::P4START, Keyboard::C, true},
+    {Input::P1AI, Keyboard::NUMBER_1, false},
+    {Input::P2AI, Keyboard::NUMBER_2, false},
+    {Input::P3AI, Keyboard::NUMBER_3, false},
+    {Input::P4AI, Keyboard::NUMBER_4, false},
+    {Input::ESC, Keyboard::ESCAPE, false},
 }};
 
 struct PaddleSetup {
@@ -51,7 +54,7 @@ struct PaddleSetup {
     int facing; // players on the left half start facing right, and the other way round
 };
 
-constexpr std::array<PaddleSetup, 4> kPaddles{{
+constexpr std::array<PaddleSetup, rules::kPlayers> kPaddles{{
     {Input::P1LEFT, Input::P1RIGHT, 1},
     {Input::P2LEFT, Input::P2RIGHT, -1},
     {Input::P3LEFT, Input::P3RIGHT, 1},
@@ -79,10 +82,16 @@ void Input::update(double /*dt*/) {
         paddle.update();
 }
 
+Paddle* Input::paddle(int player) {
+    if (player < 0 || static_cast<std::size_t>(player) >= paddles.size())
+        return nullptr;
+    return &paddles[static_cast<std::size_t>(player)];
+}
+
 void Input::setPad(double value, int index) {
     // The index is a joystick's device number: any number may come in, only four have paddles.
-    if (index >= 0 && static_cast<std::size_t>(index) < paddles.size())
-        paddles[static_cast<std::size_t>(index)].pad = value;
+    if (Paddle* pad = paddle(index))
+        pad->pad = value;
 }
 
 void Input::setKeyState(int key, bool state) {

@@ -39,10 +39,13 @@ public:
     static void setKeyState(int key, bool state);
     static bool getKeyState(int key);
     static int translateKey(int code);
+    // The paddle of a player or joystick device number; null for a number that has none.
+    static Paddle* paddle(int player);
 
     static std::vector<Paddle> paddles;
     static std::map<int, int> keyBinds;
     static std::map<int, bool> keyStates;
+    // [vestige] Always 0: no device here has an accelerometer, and nothing reads them.
     static double accelerometerX;
     static double accelerometerY;
     static double accelerometerZ;

@@ -11,6 +11,7 @@
 #include "framework/random.h"
 #include "framework/sound.h"
 #include "input/input.h"
+#include "match/rules.h"
 #include "render/tiler.h"
 
 #include <cmath>
@@ -25,8 +26,6 @@ constexpr const char* kGameMusicPath =
     "assets/Orbwright-Velvetdusk-08Brightloop(featuringQuietharbor).mp3";
 constexpr const char* kMenuMusicPath = "assets/Orbwright-Velvetdusk-16TakeThisOne.mp3";
 
-constexpr int kPlayerSlots = 4;
-
 // The cloud field: five columns of three rows, on a grid of 4-pixel cells.
 constexpr int kCloudColumns = 5;
 constexpr int kCloudRows = 3;
@@ -38,15 +37,6 @@ constexpr double kCloudRowJitter = 15;   // cells of random drop within a row
 constexpr double kCloudColumnLeft = 15;  // cells from the left to the first column
 constexpr double kCloudColumnPitch = 18; // cells between columns
 constexpr double kCloudColumnJitter = 18;
-
-bool hasHeroFor(const std::vector<std::shared_ptr<Hero>>& heroes, int player) {
-    for (const auto& hero : heroes) {
-        if (hero->player == player) {
-            return true;
-        }
-    }
-    return false;
-}
 
 } // namespace
 
@@ -86,10 +76,19 @@ Game::Game() {
         }
     }
     macGuffin = std::make_unique<MacGuffin>();
-    aiFlags.assign(kPlayerSlots, false);
+    aiFlags.assign(rules::kPlayers, false);
 }
 
 Game::~Game() = default;
+
+bool Game::hasHero(int player) const {
+    for (const auto& hero : heroes) {
+        if (hero->player == player) {
+            return true;
+        }
+    }
+    return false;
+}
 
 void Game::spawnHero(int player) {
     lastWinner = -1;
@@ -103,14 +102,14 @@ void Game::onInput(int /*device*/, int key, int state, bool ctrl) {
     if (key == Input::P1START || key == Input::P2START || key == Input::P3START ||
         key == Input::P4START) {
         const int player = (key - Input::P1START) / (Input::P2START - Input::P1START);
-        if (!hasHeroFor(heroes, player)) {
+        if (!hasHero(player)) {
             spawnHero(player);
         }
     }
     if (key == Input::ESC) {
         heroes.clear();
         gameTimeout = 1;
-        for (int p = 0; p < kPlayerSlots && p < static_cast<int>(aiFlags.size()); ++p) {
+        for (int p = 0; p < rules::kPlayers && p < static_cast<int>(aiFlags.size()); ++p) {
             aiFlags[p] = false;
         }
         if (titleAlpha == 1) {

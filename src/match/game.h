@@ -2,8 +2,13 @@
 // The one screen: the playfield (clouds, the MacGuffin, heroes, particles) and the title that
 // covers it between matches. State and flow live in game.cpp, the per-step update in
 // game_update.cpp, drawing and the HUD in game_draw.cpp.
+// Game::update is not the only writer: the rules of the match live with the heroes. A hero's
+// update (actors/hero.cpp) bounces other heroes, hits clouds and catches the MacGuffin; its
+// score rules (actors/hero_score.cpp) keep the score, the crown, the rainbow, falls and the win,
+// set the shake and the slow motion, add particles and count catches, falls and wins in tally.
 #include "app/board.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -28,9 +33,13 @@ public:
     ~Game() override;
 
     void update(double dt) override;
+    // [draws random] One number per frame for the screen shake, and more through the heroes'
+    // and particles' drawing: how often frames are drawn changes the match.
     void draw(Graphics& graphics) override;
     void onInput(int device, int key, int state, bool ctrl) override;
     virtual void spawnHero(int player);
+    // Whether a hero of player is in the game.
+    bool hasHero(int player) const;
 
     std::vector<std::shared_ptr<Hero>> heroes;
     std::vector<std::unique_ptr<Cloud>> clouds;
@@ -46,6 +55,16 @@ public:
     // The slot of the last winner until somebody joins again, -1 otherwise: only the display
     // reads it, to say who won while nobody plays on.
     int lastWinner = -1;
+
+    // What the heroes' rules have seen since this Game was made, counted where they act
+    // (hero_score.cpp). The game never reads them; the tools and tests do. A winning catch
+    // counts as a catch and as a win; a fall counts whether or not a life was left.
+    struct Tally {
+        std::int64_t catches = 0;
+        std::int64_t falls = 0;
+        std::int64_t wins = 0;
+    };
+    Tally tally;
 
     static std::unique_ptr<Tiler> tiler;
     static std::unique_ptr<Tiler> titleTiler;

@@ -8,6 +8,7 @@
 #include "effects/trail_particle.h"
 #include "framework/graphics.h"
 #include "framework/random.h"
+#include "match/rules.h"
 #include "render/tiler.h"
 
 #include <array>
@@ -32,7 +33,6 @@ constexpr double kPanelCrownDropPx = 50; // how far below that it starts to rise
 constexpr double kPanelPipDx = 39;       // the first score pip
 constexpr double kPanelPipPitch = 15;
 constexpr double kPanelPipY = 290;
-constexpr int kPips = 5;
 constexpr double kPipBlinksPerSecond = 3; // of game time, once the next catch wins
 constexpr double kPipBlinkLag = 0.1;      // of a cycle, each pip behind its left neighbour
 constexpr double kPanelWinnerDx = 69;     // the winner's word, centred where the pips go
@@ -43,11 +43,11 @@ constexpr double kStartBlinksPerSecond = 95.0 / 120.0;
 constexpr double kTitleUpperTravelPx = 183; // the upper half leaves upwards
 constexpr double kTitleLowerTravelPx = 137; // the lower half downwards: 320 together
 
-constexpr std::array<std::string_view, 4> kPlayerNumberTiles = {
+constexpr std::array<std::string_view, rules::kPlayers> kPlayerNumberTiles = {
     "PLAYER_NUMBER_1", "PLAYER_NUMBER_2", "PLAYER_NUMBER_3", "PLAYER_NUMBER_4"};
-constexpr std::array<std::string_view, 4> kJoinLightTiles = {
+constexpr std::array<std::string_view, rules::kPlayers> kJoinLightTiles = {
     "PLAYER_JOIN_LIGHT_1", "PLAYER_JOIN_LIGHT_2", "PLAYER_JOIN_LIGHT_3", "PLAYER_JOIN_LIGHT_4"};
-constexpr std::array<std::string_view, 4> kJoinDarkTiles = {
+constexpr std::array<std::string_view, rules::kPlayers> kJoinDarkTiles = {
     "PLAYER_JOIN_DARK_1", "PLAYER_JOIN_DARK_2", "PLAYER_JOIN_DARK_3", "PLAYER_JOIN_DARK_4"};
 
 double frac(double v) {
@@ -63,12 +63,12 @@ void drawPanel(Tiler& tiler, const Hero& hero, int slot, double boardTime) {
         tiler.drawTile("CROWN", left + kPanelCrownDx,
                        kPanelCrownY + kPanelCrownDropPx * rest * rest);
     }
-    for (int i = 0; i < kPips; ++i) {
+    for (int i = 0; i < rules::kOneCatchFromWinning; ++i) {
         // Once the next catch wins, all pips blink in a wave instead of counting.
-        const bool lit =
-            hero.score >= kPips
-                ? frac((kPips - 1 - i) * kPipBlinkLag + kPipBlinksPerSecond * boardTime) <= 0.5
-                : i < hero.score;
+        const bool lit = hero.score >= rules::kOneCatchFromWinning
+                             ? frac((rules::kOneCatchFromWinning - 1 - i) * kPipBlinkLag +
+                                    kPipBlinksPerSecond * boardTime) <= 0.5
+                             : i < hero.score;
         tiler.drawTile(lit ? "SCORE_ON" : "SCORE_OFF", left + kPanelPipDx + kPanelPipPitch * i,
                        kPanelPipY);
     }

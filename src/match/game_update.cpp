@@ -6,8 +6,10 @@
 #include "actors/hero.h"
 #include "effects/mac_guffin.h"
 #include "effects/trail_particle.h"
+#include "match/rules.h"
 #include "sound/music.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace zindle {
@@ -19,7 +21,6 @@ constexpr double kShakeDecayPerSecond = 2;    // of game time
 constexpr double kTitleOpenPerSecond = 1.5;   // titleAlpha 1 -> 0 in two thirds of a second
 constexpr double kTitleClosePerSecond = 0.5;  // titleAlpha 0 -> 1 in two seconds
 constexpr double kTimeoutRisePerSecond = 0.2; // gameTimeout 0 -> 1 in five seconds
-constexpr int kPlayerSlots = 4;
 
 // Updates every particle of list and removes the dead, keeping the order of the living. The
 // length is read afresh for every test, so particles appended during the pass are updated in the
@@ -44,8 +45,8 @@ void updateParticles(std::vector<std::unique_ptr<TrailParticle>>& list, double d
 } // namespace
 
 void Game::update(double dt) {
-    const double slowed = slomo - kSlomoDecayPerSecond * dt;
-    slomo = slowed > 0 ? slowed : 0;
+    // max, not clamp: a step whose length is not a number leaves no slow motion behind.
+    slomo = std::max(0.0, slomo - kSlomoDecayPerSecond * dt);
     const double speed = 1 - slomo;
     const double c = dt * speed * speed;
     // Also stops a step whose length is not a number.
@@ -53,33 +54,25 @@ void Game::update(double dt) {
         return;
     }
     boardTime += c;
-    const double shaken = shake - kShakeDecayPerSecond * c;
-    shake = shaken > 0 ? shaken : 0;
+    shake = std::max(0.0, shake - kShakeDecayPerSecond * c);
 
     if (!heroes.empty()) {
         gameTimeout = 0;
-        const double opened = titleAlpha - kTitleOpenPerSecond * c;
-        titleAlpha = opened > 0 ? opened : 0;
+        titleAlpha = std::clamp(titleAlpha - kTitleOpenPerSecond * c, 0.0, 1.0);
         Music::ensurePlaying(gameMusic);
     } else if (gameTimeout < 1) {
         // The match music plays on through the aftermath.
-        const double waited = gameTimeout + kTimeoutRisePerSecond * c;
-        gameTimeout = waited < 1 ? waited : 1;
+        gameTimeout = std::clamp(gameTimeout + kTimeoutRisePerSecond * c, 0.0, 1.0);
     } else {
-        const double closed = titleAlpha + kTitleClosePerSecond * c;
-        titleAlpha = closed < 1 ? closed : 1;
+        titleAlpha = std::clamp(titleAlpha + kTitleClosePerSecond * c, 0.0, 1.0);
         Music::ensurePlaying(menuMusic);
     }
 
-    for (int p = 0; p < kPlayerSlots; ++p) {
+    for (int p = 0; p < rules::kPlayers; ++p) {
         if (static_cast<std::size_t>(p) >= aiFlags.size() || !aiFlags[p]) {
             continue;
         }
-        bool present = false;
-        for (const auto& hero : heroes) {
-            present = present || hero->player == p;
-        }
-        if (!present) {
+        if (!hasHero(p)) {
             spawnHero(p);
         }
     }

@@ -16,6 +16,7 @@ public:
     static void play(const std::shared_ptr<Sound>& track);
     static void ensurePlaying(const std::shared_ptr<Sound>& track);
     static void stop();
+    // [vestige] Called every step by Main and does nothing: a track switches when requested.
     static void update(double dt);
 
     static std::shared_ptr<Sound> sound;

@@ -19,7 +19,6 @@ namespace {
 constexpr double kPickShare = 0.5;     // picks come from this front share of the list
 constexpr double kScreenCentreX = 240; // px: an event here plays in the centre
 constexpr double kPanHalfWidth = 240;  // px from the centre to a fully left or right pan
-constexpr std::string_view kLoadFailure = "Could not load:";
 } // namespace
 
 SoundList::SoundList(const std::string& name, int count) {
@@ -29,10 +28,8 @@ SoundList::SoundList(const std::string& name, int count) {
             // A null result (an id the catalogue lacks) has already been reported there.
             if (auto sound = Assets::getSound(id))
                 sounds.push_back(std::move(sound));
-        } catch (const std::runtime_error& e) {
+        } catch (const SoundLoadError&) {
             // A broken or missing effect file costs that variant, not the game.
-            if (!std::string_view(e.what()).starts_with(kLoadFailure))
-                throw;
             std::cout << "Warning: sound effect " << id << " could not be loaded and is left out"
                       << std::endl;
         }

@@ -2,6 +2,7 @@
 #include "support/game_fixture.h"
 
 #include "effects/particles.h"
+#include "match/rules.h"
 
 namespace zindle::test {
 namespace {
@@ -78,8 +79,11 @@ TEST_F(HeroScoreTest, AFallSpillsTheScoreCostsALifeAndRespawns) {
     hero.crowniness = 0.5;
     EXPECT_FALSE(hero.update(kStep, *game));
     EXPECT_EQ(soundCount("explosion"), 2);
-    EXPECT_EQ(hero.crowniness, 0.5); // no later step ran
-    EXPECT_GT(hero.y, 1280);         // not respawned
+    EXPECT_EQ(hero.crowniness, 0.5);     // no later step ran
+    EXPECT_GT(hero.y, rules::kFallOutY); // not respawned
+    // Both falls are counted, the one that cost the last life too.
+    EXPECT_EQ(game->tally.falls, 2);
+    EXPECT_EQ(game->tally.catches, 0);
 }
 
 TEST_F(HeroScoreTest, ACatchScoresThrowsUpAndTakesTheRainbowFromEverybody) {
@@ -98,6 +102,8 @@ TEST_F(HeroScoreTest, ACatchScoresThrowsUpAndTakesTheRainbowFromEverybody) {
     EXPECT_TRUE(hero.hasCrown);
     EXPECT_EQ(mg.state, MacGuffin::STATE_EXITING);
     EXPECT_EQ(soundCount("pickup_coin"), 1);
+    EXPECT_EQ(game->tally.catches, 1);
+    EXPECT_EQ(game->tally.wins, 0);
 }
 
 TEST_F(HeroScoreTest, TheSixthCatchWinsInABurstOfRainbowsAndSlowMotion) {
@@ -112,6 +118,10 @@ TEST_F(HeroScoreTest, TheSixthCatchWinsInABurstOfRainbowsAndSlowMotion) {
     EXPECT_EQ(game->slomo, 1);
     EXPECT_EQ(mg.state, MacGuffin::STATE_EXITING);
     EXPECT_EQ(soundVolumes("explosion"), (std::vector<double>{0.6, 0.8, 1.0}));
+    // The winning catch is a catch and a win, and no fall.
+    EXPECT_EQ(game->tally.catches, 1);
+    EXPECT_EQ(game->tally.wins, 1);
+    EXPECT_EQ(game->tally.falls, 0);
 
     ASSERT_EQ(game->trails.size(), 10u);
     const auto& first = dynamic_cast<WinParticle&>(*game->trails[0]);

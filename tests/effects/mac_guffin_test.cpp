@@ -3,6 +3,7 @@
 #include "effects/mac_guffin.h"
 
 #include "effects/effects_fixture.h"
+#include "match/rules.h"
 
 #include <array>
 #include <set>
@@ -111,7 +112,7 @@ TEST_F(MacGuffinTest, FlaresStayNearTheMacGuffinAndWithinTheSparkleFrames) {
     mg.update(1);
     std::set<std::string> names;
     for (int i = 0; i < 1000; ++i) {
-        mg.update(1.0 / 300);
+        mg.update(1.0 / rules::kStepsPerSecond);
         ASSERT_LE(mg.flares.size(), 2u);
         for (const auto& flare : mg.flares) {
             ASSERT_GE(flare->x, -10);

@@ -3,6 +3,7 @@
 
 #include "effects/effects_fixture.h"
 #include "match/game.h"
+#include "match/rules.h"
 
 namespace zindle::test {
 namespace {
@@ -122,7 +123,7 @@ TEST_F(ParticlesTest, WinFountainUpdatedFromTheTrailsItGrows) {
         game->trails.push_back(std::make_unique<WinParticle>(240, 160, i - 5, -2));
     for (int step = 0; step < 30; ++step) {
         for (std::size_t k = 0; k < game->trails.size();) {
-            if (game->trails[k]->update(1.0 / 300, *game))
+            if (game->trails[k]->update(1.0 / rules::kStepsPerSecond, *game))
                 ++k;
             else
                 game->trails.erase(game->trails.begin() + static_cast<std::ptrdiff_t>(k));
@@ -154,7 +155,7 @@ TEST_F(ParticlesTest, SparkleKeepsItsHeroAliveAfterTheHeroLeaves) {
     EXPECT_FALSE(watch.expired());
     auto& sparkle = *game->sparkles[0];
     for (int i = 0; i < 10; ++i) {
-        EXPECT_TRUE(sparkle.update(1.0 / 300, *game));
+        EXPECT_TRUE(sparkle.update(1.0 / rules::kStepsPerSecond, *game));
         sparkle.draw(*tiler);
     }
     EXPECT_EQ(drawn().size(), 10u);

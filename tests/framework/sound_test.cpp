@@ -93,7 +93,7 @@ TEST_F(SoundTest, UnloadableFilesRaiseCouldNotLoad) {
         try {
             Sound sound(path, false);
             ADD_FAILURE() << path << " loaded";
-        } catch (const std::runtime_error& e) {
+        } catch (const SoundLoadError& e) {
             EXPECT_EQ(std::string(e.what()), "Could not load:" + path);
         }
     }

@@ -5,6 +5,7 @@
 #include "effects/particles.h"
 #include "framework/random.h"
 #include "input/input.h"
+#include "match/rules.h"
 
 #include <set>
 
@@ -20,7 +21,8 @@ using GameMatchTest = GameFixture;
 // change to play moves the win past the bound, that says nothing about the rules: pick another
 // seed that wins early here and put its figures in this comment.
 constexpr std::uint64_t kSeed = 4;
-constexpr int kMaxSteps = 300 * 60; // one minute of play
+constexpr int kStepsPerSecond = static_cast<int>(rules::kStepsPerSecond);
+constexpr int kMaxSteps = kStepsPerSecond * 60; // one minute of play
 
 // The rules every step must keep; returns the first one broken, or "".
 std::string brokenRule(const Game& game) {
@@ -31,7 +33,7 @@ std::string brokenRule(const Game& game) {
         if (!players.insert(hero->player).second) {
             return "two heroes for one player";
         }
-        if (hero->score < 0 || hero->score > 5) {
+        if (hero->score < 0 || hero->score > rules::kOneCatchFromWinning) {
             return "score out of range";
         }
         if (hero->lives < 0 || hero->lives > 2) {
@@ -70,7 +72,7 @@ TEST_F(GameMatchTest, FourComputerPlayersPlayUntilOneWins) {
     int steps = 0;
     int catches = 0;
     int spills = 0;
-    std::vector<int> lastScore(4, 0);
+    std::vector<int> lastScore(rules::kPlayers, 0);
     int winner = -1;
     while (winner < 0 && steps < kMaxSteps) {
         std::vector<std::shared_ptr<Hero>> before = game->heroes;
@@ -90,7 +92,7 @@ TEST_F(GameMatchTest, FourComputerPlayersPlayUntilOneWins) {
             spills += hero->score < last ? 1 : 0;
             last = hero->score;
         }
-        if (steps == 300) {
+        if (steps == kStepsPerSecond) {
             EXPECT_EQ(game->titleAlpha, 0);
             EXPECT_EQ(game->heroes.size(), 4u);
         }
@@ -100,6 +102,10 @@ TEST_F(GameMatchTest, FourComputerPlayersPlayUntilOneWins) {
     // Six catches in a row by the winner at least, and some spilled on the way.
     EXPECT_GE(catches, 6);
     EXPECT_GT(spills, 0);
+    // The game's own count agrees: one win, whose catch is among the catches.
+    EXPECT_EQ(game->tally.wins, 1);
+    EXPECT_GE(game->tally.catches, catches + 1);
+    EXPECT_GT(game->tally.falls, 0);
 
     // The winner left in a burst: slow motion, its picture rising from the MacGuffin.
     EXPECT_EQ(game->slomo > 0.99, true);
@@ -121,7 +127,7 @@ TEST_F(GameMatchTest, FourComputerPlayersPlayUntilOneWins) {
     // ESC ends the match; the title closes over two seconds of game time, once the slow
     // motion has worn off.
     game->onInput(0, Input::ESC, Input::DOWN, false);
-    step(300 * 5);
+    step(kStepsPerSecond * 5);
     EXPECT_TRUE(game->heroes.empty());
     EXPECT_EQ(game->titleAlpha, 1);
 }

@@ -2,6 +2,7 @@
 
 #include "app/process_state.h"
 #include "framework/sound.h"
+#include "match/rules.h"
 #include "media/headless/headless_media.h"
 #include "support/asset_folder.h"
 
@@ -34,7 +35,7 @@ protected:
 TEST_F(MusicTest, RepeatedRequestsNeverRestart) {
     for (int step = 0; step < 100; ++step) {
         Music::ensurePlaying(a);
-        Music::update(1.0 / 300);
+        Music::update(1.0 / rules::kStepsPerSecond);
     }
     ASSERT_EQ(started(), 1u);
     EXPECT_FALSE(last().stopped);

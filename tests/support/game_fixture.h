@@ -8,6 +8,7 @@
 #include "effects/trail_particle.h"
 #include "framework/display_object.h"
 #include "match/game.h"
+#include "match/rules.h"
 #include "media/headless/headless_media.h"
 #include "support/drawn_tiles.h"
 #include "support/scripted_random.h"
@@ -21,7 +22,7 @@
 
 namespace zindle::test {
 
-constexpr double kStep = 1.0 / 300; // s, the fixed step
+constexpr double kStep = 1.0 / rules::kStepsPerSecond; // s, the fixed step
 
 class GameFixture : public ::testing::Test {
 protected:
@@ -39,7 +40,7 @@ protected:
     // A hero appended to the game's list, standing still where put and open to contact.
     Hero& placeHero(int player, double x, double y);
 
-    // n board steps of 1/300 s, each preceded by the input step as Main runs it.
+    // n board steps of kStep, each preceded by the input step as Main runs it.
     void step(int n = 1);
 
     // Draws one frame and returns what each tiler buffered.

@@ -1,3 +1,4 @@
+// Blending a recorded frame's tiles into an RGBA picture and scaling it up.
 #include "compose.h"
 
 #include <algorithm>

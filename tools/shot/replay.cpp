@@ -1,3 +1,4 @@
+// Replaying a recorded frame into the installed media layer, one sheet per atlas.
 #include "replay.h"
 
 #include "framework/assets.h"

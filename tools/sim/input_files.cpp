@@ -1,3 +1,4 @@
+// Reading the input script and the random-number list, with one clear line per bad line.
 #include "input_files.h"
 
 #include "media/common/asset_file.h"

@@ -1,3 +1,4 @@
+// The JSON writer: escaping, exact doubles and nested objects.
 #include "json.h"
 
 #include <cmath>

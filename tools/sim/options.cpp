@@ -1,3 +1,4 @@
+// Parsing and checking the command-line options that zindle-sim and zindle-shot share.
 #include "options.h"
 
 #include <charconv>

@@ -1,11 +1,11 @@
+// Starting the real program on the headless media layer, delivering frames and scripted input
+// on the simulated clock, and gathering the run's figures after every step.
 #include "simulation.h"
 
-#include "actors/hero.h"
 #include "app/application_main.h"
 #include "app/board.h"
 #include "app/main.h"
 #include "app/process_state.h"
-#include "effects/mac_guffin.h"
 #include "framework/assets.h"
 #include "framework/random.h"
 #include "framework/stage.h"
@@ -22,9 +22,7 @@
 namespace zindle::sim {
 namespace {
 
-constexpr double kFallLine = 1280;   // px: a hero below this has fallen out of the world
-constexpr double kRespawnDrop = 400; // px: no step moves a hero this far up, but a respawn does
-constexpr int kAiKeyBase = 48;       // key code of the digit 0; players 1 to 4 are 49 to 52
+constexpr int kAiKeyBase = 48; // key code of the digit 0; players 1 to 4 are 49 to 52
 constexpr std::size_t kChannelRecordsKept = 4096; // records before finished ones are dropped
 
 bool hasData(const std::filesystem::path& root) {
@@ -87,7 +85,6 @@ class Simulation::Probe : public Board {
 public:
     Probe(std::unique_ptr<Board> inner, Simulation& run) : inner_(std::move(inner)), run_(run) {}
     void update(double dt) override {
-        run_.beforeStep();
         inner_->update(dt);
         run_.afterStep();
     }
@@ -103,11 +100,6 @@ public:
 private:
     std::unique_ptr<Board> inner_;
     Simulation& run_;
-};
-
-struct Simulation::HeroBefore {
-    std::shared_ptr<Hero> hero;
-    double y;
 };
 
 Simulation::Simulation(RunConfig config) : config_(std::move(config)) {
@@ -220,30 +212,11 @@ void Simulation::runFrames(std::int64_t count) {
         runFrame();
 }
 
-void Simulation::beforeStep() {
-    const Game& g = game();
-    heroesBefore_.clear();
-    for (const auto& hero : g.heroes)
-        heroesBefore_.push_back({hero, hero->y});
-    macGuffinStateBefore_ = g.macGuffin ? g.macGuffin->state : MacGuffin::STATE_IDLE;
-}
-
 void Simulation::afterStep() {
     const Game& g = game();
-    for (const auto& [hero, yBefore] : heroesBefore_) {
-        const bool stays = std::find(g.heroes.begin(), g.heroes.end(), hero) != g.heroes.end();
-        if (!stays) {
-            if (hero->y > kFallLine)
-                ++stats_.falls;
-            else
-                ++stats_.wins;
-        } else if (hero->y < yBefore - kRespawnDrop) {
-            ++stats_.falls;
-        }
-    }
-    if (g.macGuffin && g.macGuffin->state == MacGuffin::STATE_EXITING &&
-        macGuffinStateBefore_ != MacGuffin::STATE_EXITING)
-        ++stats_.catches;
+    stats_.catches = g.tally.catches;
+    stats_.falls = g.tally.falls;
+    stats_.wins = g.tally.wins;
     stats_.maxTrails = std::max(stats_.maxTrails, g.trails.size());
     stats_.maxSparkles = std::max(stats_.maxSparkles, g.sparkles.size());
 

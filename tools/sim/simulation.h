@@ -36,14 +36,8 @@ struct RunConfig {
     std::function<std::unique_ptr<HeadlessMedia>()> makeMedia;
 };
 
-// What a run has seen so far. How each count is taken (see Simulation::afterStep):
-// - a catch is the MacGuffin entering STATE_EXITING during a step (only a hero's catch or win
-//   sends it there), so winning catches count as catches too;
-// - a fall is a hero that was in the list before a step and either left it below y = 1280 or
-//   was thrown back to its start point (y dropped by more than kRespawnDrop) during the step;
-// - a win is a hero that left the list during a step anywhere above y = 1280: update() ends a
-//   hero only for a fall without lives or for the sixth catch. ESC empties the list between
-//   steps, so it counts as neither.
+// What a run has seen so far. Catches, falls and wins are the game's own count (Game::tally),
+// read after every step.
 struct RunStats {
     std::int64_t steps = 0;
     std::int64_t frames = 0;
@@ -111,7 +105,6 @@ public:
 private:
     class Probe;
     friend class Probe;
-    void beforeStep();
     void afterStep();
     void deliver(MediaEvent record);
     static void takeDown();
@@ -126,9 +119,6 @@ private:
     std::size_t soundsSeen_ = 0;
     RunStats stats_;
     std::function<void(const StepReport&)> observer_;
-    struct HeroBefore;
-    std::vector<HeroBefore> heroesBefore_;
-    int macGuffinStateBefore_ = 0;
 };
 
 } // namespace zindle::sim

@@ -1,3 +1,4 @@
+// The --trace file and the exit status for each kind of failure, shared by both tools.
 #include "tool_main.h"
 
 #include "input_files.h"

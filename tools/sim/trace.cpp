@@ -1,3 +1,4 @@
+// Writing one step's state of the board as a JSON line.
 #include "trace.h"
 
 #include "actors/cloud.h"

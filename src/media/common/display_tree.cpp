@@ -1,3 +1,5 @@
+// The display tree's bookkeeping: containers and their children, drawing lists of tile batches,
+// tile sheets, and the walk that visits every batch in drawing order.
 #include "media/common/display_tree.h"
 
 #include <algorithm>

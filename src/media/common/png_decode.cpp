@@ -1,3 +1,4 @@
+// PNG bytes to RGBA pixels with libpng's simplified interface.
 #include "media/common/png_decode.h"
 
 #include <png.h>

@@ -1,3 +1,5 @@
+// The headless backend's driving (events, polls), its window and stage primitives, and the
+// recording of every rendered frame.
 #include "media/headless/headless_media.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// The SDL backend's sounds: loading effects and music, starting, stopping and panning them on
+// the mixer, and telling when each started sound has ended.
 #include "media/sdl/sdl_audio.h"
 
 #include "media/common/asset_file.h"

@@ -1,3 +1,4 @@
+// Opening and closing joysticks as they come and go, and their small stable device numbers.
 #include "media/sdl/sdl_joysticks.h"
 
 #include <SDL.h>

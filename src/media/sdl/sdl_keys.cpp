@@ -1,3 +1,4 @@
+// The table from SDL key codes to the framework's, and the characters and modifier flags.
 #include "media/sdl/sdl_keys.h"
 
 #include "framework/stage.h"
