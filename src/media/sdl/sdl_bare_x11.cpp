@@ -83,15 +83,16 @@ void SdlMedia::placeWindowWithoutManager() {
     const Xlib x(library);
     Display* display = info.info.x11.display;
     if (x.complete() && !x.managerRuns(display)) {
-        // Full screen covers the display; the window is the picture's size, centred on it
-        // (SDL itself keeps the full size until the server reports another).
+        // Full screen covers the display; back in a window, the window returns to where it
+        // was (SDL itself keeps the full size until the server reports another). A window
+        // never made full screen here is left alone.
         SDL_Rect place{0, 0, 0, 0};
-        SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window_.get()), &place);
-        if ((SDL_GetWindowFlags(window_.get()) & SDL_WINDOW_FULLSCREEN) == 0) {
-            place.x += (place.w - logicalWidth_) / 2;
-            place.y += (place.h - logicalHeight_) / 2;
-            place.w = logicalWidth_;
-            place.h = logicalHeight_;
+        if ((SDL_GetWindowFlags(window_.get()) & SDL_WINDOW_FULLSCREEN) != 0) {
+            SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window_.get()), &place);
+            placedFullScreen_ = true;
+        } else if (placedFullScreen_) {
+            place = {windowedPlace_.x, windowedPlace_.y, windowedPlace_.w, windowedPlace_.h};
+            placedFullScreen_ = false;
         }
         if (place.w > 0 && place.h > 0) {
             x.moveResizeWindow(display, info.info.x11.window, place.x, place.y,

@@ -164,6 +164,10 @@ private:
     SdlPtr<SDL_Texture> target_; // the picture at its logical size
     SdlPtr<SDL_Texture> sharp_;  // the picture enlarged sharpFactor_ times, before filtering
     int sharpFactor_ = 0;
+    struct {
+        int x = 0, y = 0, w = 0, h = 0;
+    } windowedPlace_;               // the window's place before full screen
+    bool placedFullScreen_ = false; // sized to the screen here, without a window manager
     bool softwareRenderer_ = false; // SDL's own: its filtering is slow, the processor stretches
     SdlPtr<SDL_Texture> stretched_; // the picture at its placed size, stretched on the processor
     int stretchedWidth_ = 0, stretchedHeight_ = 0;

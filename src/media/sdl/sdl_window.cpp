@@ -165,6 +165,11 @@ void SdlMedia::applyDisplayState() {
     // before the player sees anything. The first present applies it.
     if (!window_ || !presented_)
         return;
+    // The window's own place, to go back to when full screen ends without a window manager.
+    if ((SDL_GetWindowFlags(window_.get()) & SDL_WINDOW_FULLSCREEN) == 0) {
+        SDL_GetWindowPosition(window_.get(), &windowedPlace_.x, &windowedPlace_.y);
+        SDL_GetWindowSize(window_.get(), &windowedPlace_.w, &windowedPlace_.h);
+    }
     // Desktop full screen: no mode switch, and the picture is stretched to the desktop.
     SDL_SetWindowFullscreen(window_.get(), displayState_ != StageDisplayState::NORMAL
                                                ? SDL_WINDOW_FULLSCREEN_DESKTOP
