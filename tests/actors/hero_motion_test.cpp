@@ -184,8 +184,9 @@ TEST_F(HeroMotionTest, OnlyTheIdleMacGuffinIsCaughtAndOnlyWithinItsReachOnEveryS
         Hero& hero = placeHero(0, 200 + dx, 100 + dy);
         hero.update(0, *game);
         const bool caught = hero.score == 1;
-        if (caught)
+        if (caught) {
             EXPECT_EQ(mg.state, MacGuffin::STATE_EXITING); // and it leaves
+        }
         return caught;
     };
     EXPECT_FALSE(catches(MacGuffin::STATE_ENTERING, 0, 0));
