@@ -69,6 +69,15 @@ struct MediaEvent {
     int result = 0; // written by the stage: 1 when a listener cancelled the event
 };
 
+// A record of the given type, as the backends' event loops build them.
+inline MediaEvent mediaEvent(int type, int code = 0, int value = 0) {
+    MediaEvent event;
+    event.type = type;
+    event.code = code;
+    event.value = value;
+    return event;
+}
+
 // Whether the window covers the screen. The numbers are the ones the stage's property uses.
 enum class StageDisplayState { NORMAL = 0, FULL_SCREEN = 1, FULL_SCREEN_INTERACTIVE = 2 };
 // How the stage's picture is placed in a window of another size.

@@ -3,12 +3,9 @@
 
 #include <png.h>
 
-#include <cstring>
-
 namespace zindle {
 
 namespace {
-constexpr std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 // Frees libpng's state on every path out.
 struct ImageReader {
@@ -25,11 +22,6 @@ std::nullopt_t fail(std::string* problem, std::string text) {
     return std::nullopt;
 }
 } // namespace
-
-bool isPng(std::span<const std::uint8_t> bytes) {
-    return bytes.size() >= sizeof kPngSignature &&
-           std::memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) == 0;
-}
 
 std::optional<DecodedImage> decodePng(std::span<const std::uint8_t> bytes, PixelOrder order,
                                       std::string* problem) {

@@ -32,13 +32,6 @@ constexpr int kLongestEventWait = 250;
 // s: the next poll after one the stage did not follow up with a wake of its own.
 constexpr double kFallbackWake = 0.02;
 
-MediaEvent record(int type, int code = 0, int value = 0) {
-    MediaEvent event;
-    event.type = type;
-    event.code = code;
-    event.value = value;
-    return event;
-}
 } // namespace
 
 void SdlMedia::media_stage_set_next_wake(StageHandle stage, double seconds) {
@@ -63,7 +56,7 @@ void SdlMedia::runLoop() {
         if (media_time_stamp() >= wakeAt_) {
             wakeAt_ = media_time_stamp() + kFallbackWake;
             wakeForFrame_ = false;
-            deliver(record(MediaEventType::POLL));
+            deliver(mediaEvent(MediaEventType::POLL));
         }
     }
 }
@@ -108,7 +101,7 @@ void SdlMedia::dispatch(const SDL_Event& event) {
     switch (event.type) {
     case SDL_QUIT:
         if (handler_)
-            deliver(record(MediaEventType::QUIT));
+            deliver(mediaEvent(MediaEventType::QUIT));
         else
             media_close();
         break;
@@ -120,9 +113,9 @@ void SdlMedia::dispatch(const SDL_Event& event) {
         if (event.key.repeat != 0)
             break;
         const SDL_Keycode key = event.key.keysym.sym;
-        auto r =
-            record(event.type == SDL_KEYDOWN ? MediaEventType::KEY_DOWN : MediaEventType::KEY_UP,
-                   frameworkKeyCode(key), keyCharacter(key, event.key.keysym.mod));
+        auto r = mediaEvent(event.type == SDL_KEYDOWN ? MediaEventType::KEY_DOWN
+                                                      : MediaEventType::KEY_UP,
+                            frameworkKeyCode(key), keyCharacter(key, event.key.keysym.mod));
         r.target = stageId;
         r.flags = keyFlags(key, event.key.keysym.mod);
         deliver(r);
@@ -131,13 +124,13 @@ void SdlMedia::dispatch(const SDL_Event& event) {
     case SDL_WINDOWEVENT:
         switch (event.window.event) {
         case SDL_WINDOWEVENT_FOCUS_GAINED:
-            deliver(record(MediaEventType::ACTIVATE));
+            deliver(mediaEvent(MediaEventType::ACTIVATE));
             break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
-            deliver(record(MediaEventType::DEACTIVATE));
+            deliver(mediaEvent(MediaEventType::DEACTIVATE));
             break;
         case SDL_WINDOWEVENT_EXPOSED:
-            deliver(record(MediaEventType::REDRAW));
+            deliver(mediaEvent(MediaEventType::REDRAW));
             break;
         default:
             break;

@@ -20,14 +20,6 @@ constexpr int kRunWords = 3;  // atlas, first tile, tile count
 constexpr int kPollsPerRefresh = 3;
 constexpr double kTicksPerSecond = 1e6; // the voice rules' clock: microseconds of the page's
 
-MediaEvent record(int type, int code = 0, int value = 0) {
-    MediaEvent event;
-    event.type = type;
-    event.code = code;
-    event.value = value;
-    return event;
-}
-
 // Volume to [0, 1] and pan to [-1, 1], NaN to 0, as the desktop's mixer is given them.
 double clampUnit(double value, double low) {
     return std::isnan(value) ? 0 : std::clamp(value, low, 1.0);
@@ -70,25 +62,25 @@ void WebMedia::animationFrame(double interval) {
     for (int i = 0; i < kPollsPerRefresh && running() && !rendered_; ++i) {
         if (!pacer_.serve(web_host::now() - clockStart_, interval))
             break;
-        deliver(record(MediaEventType::POLL));
+        deliver(mediaEvent(MediaEventType::POLL));
     }
 }
 
 void WebMedia::key(bool down, int code, int character, int flags) {
-    auto r = record(down ? MediaEventType::KEY_DOWN : MediaEventType::KEY_UP, code, character);
+    auto r = mediaEvent(down ? MediaEventType::KEY_DOWN : MediaEventType::KEY_UP, code, character);
     r.target = static_cast<int>(stage_);
     r.flags = flags;
     deliver(r);
 }
 
 void WebMedia::joystick(int type, int device, int code, int value) {
-    auto r = record(type, code, value);
+    auto r = mediaEvent(type, code, value);
     r.device = device;
     deliver(r);
 }
 
 void WebMedia::setActive(bool active) {
-    deliver(record(active ? MediaEventType::ACTIVATE : MediaEventType::DEACTIVATE));
+    deliver(mediaEvent(active ? MediaEventType::ACTIVATE : MediaEventType::DEACTIVATE));
 }
 
 void WebMedia::deliver(MediaEvent event) {
@@ -148,11 +140,11 @@ void WebMedia::fastForward(double seconds, const std::function<bool()>& done,
         heldClock_ = static_cast<double>(frame) / kFrameRate;
         beforeFrame();
         rendered_ = false;
-        deliver(record(MediaEventType::POLL));
+        deliver(mediaEvent(MediaEventType::POLL));
         // k/60 - (k-1)/60 may round to a hair under a period; a redraw then renders the frame,
         // as the headless run does.
         if (!rendered_)
-            deliver(record(MediaEventType::REDRAW));
+            deliver(mediaEvent(MediaEventType::REDRAW));
     }
     drawing_ = true;
     clockStart_ = web_host::now() - heldClock_.value_or(0);

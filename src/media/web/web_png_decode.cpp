@@ -2,7 +2,6 @@
 // Same contract as the desktop's decoder: a corrupt, truncated or oversized file gives nullopt.
 #include "media/common/png_decode.h"
 
-#include <cstring>
 #include <string>
 
 #define STB_IMAGE_IMPLEMENTATION
@@ -17,14 +16,8 @@
 namespace zindle {
 
 namespace {
-constexpr std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr int kChannels = 4;
 } // namespace
-
-bool isPng(std::span<const std::uint8_t> bytes) {
-    return bytes.size() >= sizeof kPngSignature &&
-           std::memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) == 0;
-}
 
 std::optional<DecodedImage> decodePng(std::span<const std::uint8_t> bytes, PixelOrder order,
                                       std::string* problem) {
