@@ -7,6 +7,7 @@
 // window (or straight into a window of that size).
 #include "framework/media.h"
 #include "media/common/display_tree_backend.h"
+#include "media/common/held_inputs.h"
 #include "media/common/picture_scaling.h"
 
 #include <cstdint>
@@ -179,6 +180,7 @@ private:
     int logicalHeight_ = 0;
     StageHandle stage_ = StageHandle::None;
     StageEventHandler handler_;
+    HeldInputs held_; // what the stage was told is held, let go when the focus goes
     std::uint32_t background_ = 0xFFFFFF;
     StageDisplayState displayState_ = StageDisplayState::NORMAL;
     StageScaleMode scaleMode_ = StageScaleMode::EXACT_FIT;

@@ -126,6 +126,7 @@ void SdlMedia::closeWindow() {
     renderer_.reset();
     window_.reset();
     presented_ = false;
+    held_ = HeldInputs{};
     joysticks_->closeAll();
     if (videoStarted_) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER);
