@@ -7,11 +7,22 @@ import functools
 import http.server
 import os
 import shutil
+import sys
 import tempfile
 import threading
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
+# The Python that scripts/setup-debian.sh provides, with python3-selenium. The first python3 on
+# PATH may be another one (a version manager's) that cannot import selenium: the script is then
+# run again under Debian's, once.
+DEBIAN_PYTHON = "/usr/bin/python3"
+try:
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+except ImportError:
+    if os.environ.get("ZINDLE_DEBIAN_PYTHON") or not os.path.exists(DEBIAN_PYTHON):
+        raise
+    os.environ["ZINDLE_DEBIAN_PYTHON"] = "1"
+    os.execv(DEBIAN_PYTHON, [DEBIAN_PYTHON] + sys.argv)
 
 CHROMIUM = os.environ.get("ZINDLE_CHROMIUM", "/usr/bin/chromium")
 CHROMEDRIVER = os.environ.get("ZINDLE_CHROMEDRIVER", "/usr/bin/chromedriver")

@@ -367,6 +367,18 @@ class MusicLoopTest(unittest.TestCase):
             page.close()
 
 
+class ScriptsTest(unittest.TestCase):
+    def test_measurements_run_from_a_python_without_selenium(self):
+        # -S leaves Debian's packages out of the path, as another python3 first on PATH would.
+        script = os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "measure_web.py")
+        run = subprocess.run([sys.executable, "-S", script, ARGS.web, "--only", "size"],
+                             capture_output=True, text=True, timeout=60,
+                             env={k: v for k, v in os.environ.items()
+                                  if k != "ZINDLE_DEBIAN_PYTHON"})
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertIn('"figure": "wasm+js gzip"', run.stdout)
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()

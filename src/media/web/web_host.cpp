@@ -1,5 +1,5 @@
 // The page's side of web_host.h, reached through Module.host, the object the page hands to the
-// program when it starts it (page/zindle-page.js).
+// program when it starts it (page/host.js).
 #include "media/web/web_host.h"
 
 #include <emscripten/emscripten.h>

@@ -1,5 +1,5 @@
 #pragma once
-// The calls from the program to its page (page/zindle-page.js), which keeps the canvas, the
+// The calls from the program to its page (page/host.js), which keeps the canvas, the
 // audio graph and the browser's events. Handles are the program's own numbers; the page keeps
 // what stands behind them (textures, decoded sounds, playing sources).
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 // The media layer in a web page, through Emscripten: WebGL draws the display tree, Web Audio
 // plays the sounds, and the page's keyboard, Gamepad and animation-frame callbacks become the
-// stage's native records. The page's script (page/zindle-page.js) owns the canvas, the audio
+// stage's native records. The page's script (page/*.js) owns the canvas, the audio
 // graph and the browser's events; this side keeps the display tree, the clock and the pacing,
 // and talks to the page through the few calls in web_host.h.
 #include "framework/media.h"

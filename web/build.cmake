@@ -1,5 +1,6 @@
-# The game as a web page: the same sources as the desktop's core, on the web media layer, built
-# with Emscripten into zindle.js and zindle.wasm beside our own page and the data.
+# The game as a web page: the same sources as the desktop's core, on the web media layer, with
+# the web page's own process entry (src/app/web_entry.cpp), built with Emscripten into zindle.js
+# and zindle.wasm beside our own page (src/media/web/page) and the data.
 #   emcmake cmake -S . -B build/web -DCMAKE_BUILD_TYPE=Release && cmake --build build/web
 file(GLOB_RECURSE ZINDLE_WEB_SOURCES CONFIGURE_DEPENDS
     src/framework/*.cpp src/media/common/*.cpp src/media/web/*.cpp
@@ -30,5 +31,5 @@ set_target_properties(zindle PROPERTIES OUTPUT_NAME zindle SUFFIX ".js"
 set(ZINDLE_PAGE_DIR ${CMAKE_SOURCE_DIR}/src/media/web/page)
 add_custom_target(zindle_web_page ALL
     COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR} -DPAGE=${ZINDLE_PAGE_DIR}
-            -DOUT=${CMAKE_BINARY_DIR} -P ${ZINDLE_PAGE_DIR}/publish.cmake
+            -DOUT=${CMAKE_BINARY_DIR} -P ${CMAKE_CURRENT_LIST_DIR}/publish.cmake
     COMMENT "Page and data for build/web")

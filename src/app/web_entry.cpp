@@ -5,7 +5,7 @@
 #include "actors/hero.h"
 #include "app/application_main.h"
 #include "app/main.h"
-#include "effects/particles.h"
+#include "app/web_measurement.h"
 #include "framework/random.h"
 #include "framework/stage.h"
 #include "match/game.h"
@@ -13,8 +13,6 @@
 
 #include <emscripten/emscripten.h>
 
-#include <algorithm>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -85,52 +83,32 @@ EMSCRIPTEN_KEEPALIVE int zindle_running() {
 }
 }
 
-// The page passes options only for measurements: "--seed N" seeds the random numbers, "--ai
-// 1,2,3,4" hands those players to the computer before the first frame, "--skip S" plays the
-// first S seconds at once, as a headless run would play them; "--score N" meanwhile keeps every
-// hero at that score at least (5: the next catch wins) and ends the skip at the first win, so
-// that its fountain is watched in real time.
+// The page passes options only for measurements (web_measurement.h).
 int main(int argc, char** argv) {
     media = &zindle::WebMedia::install();
     media->setFatalHandler(&zindle::ApplicationMain::reportFatal);
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    auto option = [&](const std::string& name) -> std::optional<std::string> {
-        for (std::size_t i = 0; i + 1 < args.size(); ++i)
-            if (args[i] == name)
-                return args[i + 1];
-        return std::nullopt;
-    };
-    const auto seed = option("--seed");
-    if (seed) {
-        zindle::seedRandom(std::stoull(*seed));
+    const auto options = zindle::WebMeasurement::parse({argv + 1, argv + argc});
+    if (options.seed) {
+        zindle::seedRandom(*options.seed);
         media->holdClock();
     }
     const int status = zindle::ApplicationMain::run();
     if (status != 0 || !media->running())
         return status;
     call([&] {
-        if (const auto ai = option("--ai"))
-            for (char player : *ai)
-                if (player >= '1' && player <= '4')
-                    pressComputerKey(player - '1');
-        // Until the first win when the scores are raised: its fountain is then watched.
-        const int score = std::stoi(option("--score").value_or("-1"));
+        for (int player : options.computerPlayers)
+            pressComputerKey(player);
         auto game = [] { return dynamic_cast<zindle::Game*>(zindle::Main::board.get()); };
-        auto raiseScores = [&] {
-            if (auto* g = game())
-                for (const auto& hero : g->heroes)
-                    if (hero->score < score)
-                        hero->setScore(score, *g);
-        };
-        // A win, and only a win, sends the winner up as an AscendParticle.
-        auto won = [&] {
-            const auto* g = game();
-            return score >= 0 && g != nullptr &&
-                   std::any_of(g->sparkles.begin(), g->sparkles.end(), [](const auto& particle) {
-                       return dynamic_cast<const zindle::AscendParticle*>(particle.get());
-                   });
-        };
-        media->fastForward(seed ? std::stod(option("--skip").value_or("0")) : 0, won, raiseScores);
+        media->fastForward(
+            options.skip(),
+            [&] {
+                const auto* g = game();
+                return g != nullptr && options.won(*g);
+            },
+            [&] {
+                if (auto* g = game())
+                    options.raiseScores(*g);
+            });
     });
     return 0;
 }
