@@ -1,13 +1,13 @@
 // Full screen on an X server without a window manager (an arcade cabinet's bare X server).
-// SDL asks the window manager to make the window full screen and from then on takes the window
-// to have the screen's size; with no manager to carry the request out, the window would keep
-// its size while the picture is drawn for the whole screen. Here the window is moved and sized
-// directly to what SDL takes it to be, which is what a manager would have done.
+// SDL asks the window manager to make the window full screen and waits up to 100 ms for its
+// answer; with no manager that wait is paid on every switch, and the window keeps its size.
+// Here the window is moved and sized directly, as a manager would, and SDL is not asked.
 #include "media/sdl/sdl_media.h"
 
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace zindle {
@@ -70,25 +70,31 @@ struct Xlib {
 } // namespace
 #endif
 
-void SdlMedia::placeWindowWithoutManager() {
+bool SdlMedia::placeWindowWithoutManager(bool fullScreen) {
 #if defined(SDL_VIDEO_DRIVER_X11)
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (!window_ || SDL_GetWindowWMInfo(window_.get(), &info) != SDL_TRUE ||
         info.subsystem != SDL_SYSWM_X11)
-        return;
+        return false;
     void* library = SDL_LoadObject("libX11.so.6");
     if (library == nullptr)
-        return;
+        return false;
     const Xlib x(library);
     Display* display = info.info.x11.display;
-    if (x.complete() && !x.managerRuns(display)) {
+    // A window made full screen here goes back here, even if a manager has started since.
+    const bool handled = x.complete() && (!x.managerRuns(display) || placedFullScreen_);
+    if (handled) {
         // Full screen covers the display; back in a window, the window returns to where it
-        // was (SDL itself keeps the full size until the server reports another). A window
-        // never made full screen here is left alone.
+        // was. A window never made full screen here is left alone. SDL learns the new size
+        // from the server, as it would from a manager.
         SDL_Rect place{0, 0, 0, 0};
-        if ((SDL_GetWindowFlags(window_.get()) & SDL_WINDOW_FULLSCREEN) != 0) {
-            SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window_.get()), &place);
+        if (fullScreen) {
+            if (!placedFullScreen_) {
+                SDL_GetWindowPosition(window_.get(), &windowedPlace_.x, &windowedPlace_.y);
+                SDL_GetWindowSize(window_.get(), &windowedPlace_.w, &windowedPlace_.h);
+            }
+            SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window_.get())), &place);
             placedFullScreen_ = true;
         } else if (placedFullScreen_) {
             place = {windowedPlace_.x, windowedPlace_.y, windowedPlace_.w, windowedPlace_.h};
@@ -101,6 +107,10 @@ void SdlMedia::placeWindowWithoutManager() {
         }
     }
     SDL_UnloadObject(library);
+    return handled;
+#else
+    (void)fullScreen;
+    return false;
 #endif
 }
 

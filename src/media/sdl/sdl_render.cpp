@@ -90,10 +90,9 @@ void SdlMedia::media_render_stage(StageHandle stage) {
     SDL_RenderPresent(renderer_.get());
     if (presentObserver_)
         presentObserver_(media_time_stamp());
-    if (!presented_) {
-        presented_ = true;
-        applyDisplayState(); // held back until now (see applyDisplayState)
-    }
+    // Display-state requests made since the last present (see applyDisplayState).
+    presented_ = true;
+    applyDisplayState();
 }
 
 void SdlMedia::drawTree() {
