@@ -1,8 +1,10 @@
 """Limits on a bare X server (no window manager), where the game acts on its window itself:
-a burst of 200 ALT+ENTER presses neither stalls the frames nor delays ESC."""
+a burst of 200 ALT+ENTER presses neither stalls the frames nor delays ESC, and a window made
+enormous from outside costs bounded memory, keeps being drawn and ends on SIGTERM at once."""
 
 import os
 import resource
+import signal
 import tempfile
 import time
 
@@ -15,6 +17,9 @@ PRESSES = 200
 # s: the longest pause between two presented frames while the presses arrive; a switch costs
 # at most a frame's work, so anything near this means switches wait on something.
 LONGEST_PAUSE = 0.5
+# Window sizes set from outside, in turn: the issue's, then the largest X allows.
+HUGE_SIZES = ((16000, 16000), (32767, 32767), (32767, 1))
+MAX_RSS_MB = 400
 ADDRESS_SPACE_MB = 4096  # a hard stop, should memory follow the window again
 
 
@@ -76,10 +81,31 @@ def many_switches(display, executable, folder):
         game.close()
 
 
+def huge_window(display, executable, folder):
+    game, pacing = start(display, executable, folder)
+    try:
+        for width, height in HUGE_SIZES:
+            game.xdotool("windowsize", game.window, str(width), str(height))
+            time.sleep(1)
+            check(frames_come(pacing, 2), "no frames in a %dx%d window" % (width, height))
+            peak = game.peak_memory_mb()
+            log("window made %dx%d, now %dx%d; peak memory %.0f MB" %
+                ((width, height) + game.window_size() + (peak,)))
+            check(peak < MAX_RSS_MB, "peak memory %.0f MB in a huge window" % peak)
+        stopped = time.monotonic()
+        game.proc.send_signal(signal.SIGTERM)
+        status = game.wait_exit(EXIT_SECONDS)
+        check(status is not None, "SIGTERM did not end the game within %d s" % EXIT_SECONDS)
+        log("SIGTERM ended the game in %.2f s" % (time.monotonic() - stopped))
+    finally:
+        game.close()
+
+
 def bare_x_limits(display, executable):
     folder = tempfile.mkdtemp(prefix="zindle-bare-")
     try:
         many_switches(display, executable, folder)
+        huge_window(display, executable, folder)
     finally:
         for entry in os.listdir(folder):
             os.remove(os.path.join(folder, entry))

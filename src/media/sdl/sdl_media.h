@@ -133,6 +133,9 @@ private:
     // place, as a manager would, without SDL's wait for a manager's answer; false where a
     // manager runs (or the display is not X11) and SDL should ask it (sdl_bare_x11.cpp).
     bool placeWindowWithoutManager(bool fullScreen);
+    // Without a window manager, brings a window made larger than the largest picture drawn
+    // (capDrawnSize) back to that size, so that SDL's own buffers stay bounded too.
+    void boundWindowWithoutManager();
     void applyCursor();
     void loadControllerMappings();
 

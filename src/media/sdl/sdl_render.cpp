@@ -9,6 +9,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -121,7 +122,10 @@ void SdlMedia::drawWindow() {
     SDL_SetRenderTarget(renderer_.get(), target_.get());
     drawTree();
     const SDL_Rect rect{place.x, place.y, place.width, place.height};
-    if (softwareRenderer_ && stretchOnProcessor(place.width, place.height)) {
+    // The buffers below are of the drawn size, which stays bounded however large the window;
+    // beyond it the renderer enlarges the bounded picture to the placed size.
+    const PictureSize drawn = capDrawnSize(place.width, place.height);
+    if (softwareRenderer_ && stretchOnProcessor(drawn.width, drawn.height)) {
         SDL_SetRenderTarget(renderer_.get(), nullptr);
         if (!covers) {
             SDL_SetRenderDrawColor(renderer_.get(), 0, 0, 0, 255);
@@ -131,7 +135,9 @@ void SdlMedia::drawWindow() {
         return;
     }
     SDL_Texture* picture = target_.get();
-    const SharpScale scale = sharpScale(logicalWidth_, logicalHeight_, place.width, place.height);
+    SharpScale scale = sharpScale(logicalWidth_, logicalHeight_, place.width, place.height);
+    scale.factor = std::min(
+        scale.factor, sharpScale(logicalWidth_, logicalHeight_, drawn.width, drawn.height).factor);
     SDL_SetTextureScaleMode(target_.get(), scale.smooth && scale.factor == 1
                                                ? SDL_ScaleModeLinear
                                                : SDL_ScaleModeNearest);
