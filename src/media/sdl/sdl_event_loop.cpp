@@ -139,6 +139,9 @@ void SdlMedia::dispatch(const SDL_Event& event) {
         case SDL_WINDOWEVENT_EXPOSED:
             deliver(mediaEvent(MediaEventType::REDRAW));
             break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            boundWindowWithoutManager();
+            break;
         default:
             break;
         }

@@ -9,6 +9,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -108,10 +109,9 @@ void SdlMedia::media_render_stage(StageHandle stage) {
     SDL_RenderPresent(renderer_.get());
     if (presentObserver_)
         presentObserver_(media_time_stamp());
-    if (!presented_) {
-        presented_ = true;
-        applyDisplayState(); // held back until now (see applyDisplayState)
-    }
+    // Display-state requests made since the last present (see applyDisplayState).
+    presented_ = true;
+    applyDisplayState();
 }
 
 void SdlMedia::drawTree() {
@@ -140,7 +140,10 @@ void SdlMedia::drawWindow() {
     SDL_SetRenderTarget(renderer_.get(), target_.get());
     drawTree();
     const SDL_Rect rect{place.x, place.y, place.width, place.height};
-    if (softwareRenderer_ && stretchOnProcessor(place.width, place.height)) {
+    // The buffers below are of the drawn size, which stays bounded however large the window;
+    // beyond it the renderer enlarges the bounded picture to the placed size.
+    const PictureSize drawn = capDrawnSize(place.width, place.height);
+    if (softwareRenderer_ && stretchOnProcessor(drawn.width, drawn.height)) {
         SDL_SetRenderTarget(renderer_.get(), nullptr);
         if (!covers) {
             SDL_SetRenderDrawColor(renderer_.get(), 0, 0, 0, 255);
@@ -150,7 +153,9 @@ void SdlMedia::drawWindow() {
         return;
     }
     SDL_Texture* picture = target_.get();
-    const SharpScale scale = sharpScale(logicalWidth_, logicalHeight_, place.width, place.height);
+    SharpScale scale = sharpScale(logicalWidth_, logicalHeight_, place.width, place.height);
+    scale.factor = std::min(
+        scale.factor, sharpScale(logicalWidth_, logicalHeight_, drawn.width, drawn.height).factor);
     SDL_SetTextureScaleMode(target_.get(), scale.smooth && scale.factor == 1
                                                ? SDL_ScaleModeLinear
                                                : SDL_ScaleModeNearest);
