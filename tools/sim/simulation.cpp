@@ -8,7 +8,6 @@
 #include "app/process_state.h"
 #include "framework/assets.h"
 #include "framework/random.h"
-#include "framework/stage.h"
 #include "match/game.h"
 #include "media/common/mix_policy.h"
 #include "sound/music.h"
