@@ -1,23 +1,48 @@
 #!/bin/bash
-# Installs what a fresh Debian 12 machine lacks to build, play and test the game, on the desktop
-# and as a web page (Emscripten, and Chromium with its driver for the browser tests).
-# Safe to run again: apt-get only installs what is missing.
+# Installs what a fresh Debian 12 machine lacks for the purposes named, each a set of packages:
+#   play     the compiler, CMake and the libraries the game links (SDL2, libpng, Xlib, giflib, zlib)
+#   web      the browser build: Emscripten and the image decoder it compiles in
+#   test     the test and benchmark frameworks, clang's libFuzzer, the virtual display and the
+#            tools the end-to-end tests drive, and Chromium with its driver for the page's tests
+#   package  what a whole build, installing and packaging need besides play: the asset generator's
+#            MP3 encoder, and the tools that build and check the package (the suite's -L desktop)
+#   measure  what scripts/measure.sh runs besides the game: the benchmarks, a virtual display,
+#            openbox and heaptrack
+# usage: setup-debian.sh SET...   (play.sh: play; web.sh: web; test.sh: play web test package;
+#                                  measure.sh: play measure)
+# Safe to run again: apt-get is asked only for what is missing, and not at all when nothing is.
 set -euo pipefail
 
-PACKAGES=(
-    build-essential cmake pkg-config git
-    libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libx11-dev
-    libpng-dev libmp3lame-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev
-    xvfb xauth xdotool x11-utils openbox imagemagick sox python3
-    heaptrack
-    emscripten libstb-dev chromium chromium-driver python3-selenium
-    desktop-file-utils appstream dpkg-dev lintian
+declare -A SETS=(
+    [play]="build-essential cmake pkg-config
+            libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libpng-dev libx11-dev
+            libgif-dev zlib1g-dev"
+    [web]="cmake make emscripten libstb-dev nodejs python3"
+    [test]="libgtest-dev libgmock-dev libbenchmark-dev libmp3lame-dev
+            clang libclang-rt-14-dev
+            xvfb xauth xdotool x11-utils openbox imagemagick sox python3
+            chromium chromium-driver python3-selenium"
+    [package]="libmp3lame-dev desktop-file-utils appstream dpkg-dev lintian"
+    [measure]="libbenchmark-dev xvfb xauth openbox python3 procps heaptrack"
 )
 
+if (($# == 0)); then
+    echo "usage: setup-debian.sh SET... (sets: ${!SETS[*]})" >&2
+    exit 2
+fi
+
+wanted=()
+for set in "$@"; do
+    if [[ -z "${SETS[$set]+x}" ]]; then
+        echo "setup-debian.sh: no set named '$set' (sets: ${!SETS[*]})" >&2
+        exit 2
+    fi
+    # shellcheck disable=SC2206 # a set is a list of words
+    wanted+=(${SETS[$set]})
+done
+
 missing=()
-for p in "${PACKAGES[@]}"; do
+for p in $(printf '%s\n' "${wanted[@]}" | sort -u); do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 

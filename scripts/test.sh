@@ -1,13 +1,14 @@
 #!/bin/bash
 # Sets up the machine, builds everything and runs the whole test suite: the Release build (with
-# the web page in headless Chromium), then the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# the web page in headless Chromium and the installed and packaged game), then the same suite
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup-debian.sh
+bash scripts/setup-debian.sh play web test package
 jobs="$(nproc)"
 
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+# Tests and benchmarks on, also in a build folder that the play command configured without them.
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DZINDLE_TESTS=ON -DZINDLE_BENCH=ON >/dev/null
 cmake --build build/release -j"$jobs"
 # The web page, which the Release suite's browser tests load.
 bash scripts/web.sh --build

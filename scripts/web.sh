@@ -1,12 +1,13 @@
 #!/bin/bash
-# The game as a web page: installs what a fresh Debian 12 machine lacks, builds build/web/ (the
-# page, zindle.js, zindle.wasm and the data) and serves it on localhost.
+# The game as a web page: installs what a fresh Debian 12 machine lacks for it (Emscripten, no
+# SDL), builds build/web/ (the page, zindle.js, zindle.wasm and the data) and serves it on
+# localhost.
 #   bash scripts/web.sh             build, then serve until Ctrl+C (port 8000, or the next free one)
 #   bash scripts/web.sh --build     build only
 #   PORT=9000 bash scripts/web.sh   serve from another port
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup-debian.sh
+bash scripts/setup-debian.sh web
 
 # Debian's emcc runs its JavaScript tools with whatever node is first on PATH; a node that is not
 # Debian's finds Debian's JavaScript modules only through NODE_PATH.

@@ -8,7 +8,6 @@ file(GLOB_RECURSE ZINDLE_WEB_SOURCES CONFIGURE_DEPENDS
     src/actors/*.cpp src/effects/*.cpp src/match/*.cpp src/app/*.cpp)
 # The desktop's process entry and its libpng decoder; the web build has its own of each.
 list(FILTER ZINDLE_WEB_SOURCES EXCLUDE REGEX ".*/src/app/process_entry\\.cpp$")
-list(FILTER ZINDLE_WEB_SOURCES EXCLUDE REGEX ".*/src/media/common/png_decode\\.cpp$")
 
 find_path(STB_INCLUDE_DIR stb_image.h PATHS /usr/include/stb NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 

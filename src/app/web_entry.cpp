@@ -25,11 +25,10 @@ bool computer(const zindle::Game& game, int player) {
            game.aiFlags[static_cast<std::size_t>(player)];
 }
 
-// CTRL and the player's number, pressed and released: the key that hands a player to the computer.
-void pressComputerKey(int player) {
-    constexpr int kDigitOne = 49; // the framework's key code of the 1 key
-    media->key(true, kDigitOne + player, kDigitOne + player, zindle::Stage::efCtrlDown);
-    media->key(false, kDigitOne + player, kDigitOne + player, zindle::Stage::efCtrlDown);
+// Hands a player to the computer through the game's own call, as CTRL with its number does.
+void handToComputer(int player) {
+    if (auto* game = dynamic_cast<zindle::Game*>(zindle::Main::board.get()))
+        game->toggleComputerPlayer(player);
 }
 
 void call(const std::function<void()>& body) {
@@ -97,7 +96,7 @@ int main(int argc, char** argv) {
         return status;
     call([&] {
         for (int player : options.computerPlayers)
-            pressComputerKey(player);
+            handToComputer(player);
         auto game = [] { return dynamic_cast<zindle::Game*>(zindle::Main::board.get()); };
         media->fastForward(
             options.skip(),

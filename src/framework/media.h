@@ -1,7 +1,8 @@
 #pragma once
 // The media layer: window, events, clock, images, tiles and sound, behind one small interface.
 // The framework calls only the media_* primitives below. Exactly one backend is installed at a
-// time: the process entry installs the SDL one, tests and tools install the headless one.
+// time: the desktop's process entry installs the SDL one, the web page's entry the browser's
+// (media/web), and tests and tools the headless one.
 // Handles are opaque numbers; 0 (None) is the null handle of every kind.
 
 #include "framework/geom.h"

@@ -117,10 +117,13 @@ void Game::onInput(int /*device*/, int key, int state, bool ctrl) {
         }
     }
     if (ctrl && key >= Input::P1AI && key <= Input::P4AI) {
-        const auto slot = static_cast<std::size_t>(key - Input::P1AI);
-        if (slot < aiFlags.size()) {
-            aiFlags[slot] = !aiFlags[slot];
-        }
+        toggleComputerPlayer(key - Input::P1AI);
+    }
+}
+
+void Game::toggleComputerPlayer(int player) {
+    if (player >= 0 && static_cast<std::size_t>(player) < aiFlags.size()) {
+        aiFlags[static_cast<std::size_t>(player)] = !aiFlags[static_cast<std::size_t>(player)];
     }
 }
 

@@ -38,6 +38,9 @@ public:
     void draw(Graphics& graphics) override;
     void onInput(int device, int key, int state, bool ctrl) override;
     virtual void spawnHero(int player);
+    // Hands player slot 0 to 3 to the computer, or takes it back; other numbers change nothing.
+    // CTRL with the player's number calls it, and so do tools that set computer players up.
+    void toggleComputerPlayer(int player);
     // Whether a hero of player is in the game.
     bool hasHero(int player) const;
 

@@ -23,6 +23,8 @@ import tempfile
 import time
 import zlib
 
+import e2e
+
 # s: a run still going after this long must be showing frames. Sanitizer builds start slower;
 # ZINDLE_PLAY_ON_SECONDS lengthens the wait there.
 PLAY_ON_SECONDS = float(os.environ.get("ZINDLE_PLAY_ON_SECONDS", "2"))
@@ -152,75 +154,80 @@ def watch(proc, frames_log, deadline):
         time.sleep(POLL)
 
 
-def run_case(executable, assets, asset, mode):
-    """Returns None when the case behaves, otherwise the problem."""
+def prepare_case(executable, assets, asset, mode):
+    """A temporary folder holding the game and its data with one file broken, or None when the
+    mode has nothing to say about this kind of file. Called for every case before any case runs
+    (see e2e.place_program: no file may be open for writing while another thread forks)."""
     work = tempfile.mkdtemp(prefix="zindle-bad-data-")
+    e2e.place_program(executable, work)
+    shutil.copytree(os.path.realpath(assets), os.path.join(work, "assets"))
+    if break_file(os.path.join(work, "assets", asset), asset, mode):
+        return work
+    shutil.rmtree(work, ignore_errors=True)
+    return None
+
+
+def run_case(work, asset, mode):
+    """Runs a prepared case; returns None when it behaves, otherwise the problem."""
     label = "%s %s" % (mode, asset)
-    try:
-        game = os.path.join(work, "zindle")
-        shutil.copy2(executable, game)
-        shutil.copytree(os.path.realpath(assets), os.path.join(work, "assets"))
-        if not break_file(os.path.join(work, "assets", asset), asset, mode):
-            return None
-        frames_log = os.path.join(work, "frames.txt")
-        env = dict(os.environ)
-        env.pop("DISPLAY", None)  # no display: a fatal error goes to standard error, no box
-        env.update(SDL_VIDEODRIVER="dummy", SDL_AUDIODRIVER="dummy",
-                   ASAN_OPTIONS="detect_leaks=0", ZINDLE_PACING_LOG=frames_log)
-        output = open(os.path.join(work, "output.txt"), "w+b")
-        started = time.time()
-        proc = subprocess.Popen([game], cwd=work, env=env, stdout=output,
-                                stderr=subprocess.STDOUT, preexec_fn=limit_address_space)
-        status, peak, showed, late = watch(proc, frames_log, started + PLAY_ON_SECONDS)
-        took = time.time() - started
-        played_on = status is None
-        if peak > MAX_RSS_MB and played_on:
+    game = os.path.join(work, "zindle")
+    frames_log = os.path.join(work, "frames.txt")
+    env = dict(os.environ)
+    env.pop("DISPLAY", None)  # no display: a fatal error goes to standard error, no box
+    env.update(SDL_VIDEODRIVER="dummy", SDL_AUDIODRIVER="dummy",
+               ASAN_OPTIONS="detect_leaks=0", ZINDLE_PACING_LOG=frames_log)
+    output = open(os.path.join(work, "output.txt"), "w+b")
+    started = time.time()
+    proc = subprocess.Popen([game], cwd=work, env=env, stdout=output,
+                            stderr=subprocess.STDOUT, preexec_fn=limit_address_space)
+    status, peak, showed, late = watch(proc, frames_log, started + PLAY_ON_SECONDS)
+    took = time.time() - started
+    played_on = status is None
+    if peak > MAX_RSS_MB and played_on:
+        proc.kill()
+        status = proc.wait()
+    elif played_on:
+        proc.send_signal(signal.SIGTERM)
+        try:
+            status = proc.wait(timeout=QUIT_TIMEOUT)
+        except subprocess.TimeoutExpired:
             proc.kill()
-            status = proc.wait()
-        elif played_on:
-            proc.send_signal(signal.SIGTERM)
-            try:
-                status = proc.wait(timeout=QUIT_TIMEOUT)
-            except subprocess.TimeoutExpired:
-                proc.kill()
-                proc.wait()
-                return "%s: did not quit within %d s of SIGTERM" % (label, QUIT_TIMEOUT)
-        output.seek(0)
-        text = output.read().decode(errors="replace")
-        output.close()
-        if peak > MAX_RSS_MB:
-            return "%s: took %.0f MB of memory (bound %.0f MB):\n%s" % (label, peak, MAX_RSS_MB,
-                                                                       text[-2000:])
-        for marker in CRASH_MARKERS:
-            if marker in text:
-                return "%s: '%s' in its output:\n%s" % (label, marker, text[-2000:])
-        name = os.path.basename(asset)
-        naming = [line.strip() for line in text.splitlines() if name in line]
-        if played_on:
-            if not showed:
-                return "%s: still running after %.0f s without showing a frame:\n%s" % (
-                    label, PLAY_ON_SECONDS + GRACE_SECONDS, text[-2000:])
-            if status not in (0, -signal.SIGTERM):
-                return "%s: ended with %s after SIGTERM:\n%s" % (label, status, text)
-            if mode in HOSTILE_MODES and not naming:
-                return "%s: played on without a line naming the file:\n%s" % (label, text)
-            lines = [line for line in text.splitlines() if line.strip()]
-            print("ok   %-11s %-24s plays on%s, %3.0f MB (%d output lines%s)"
-                  % (mode, asset, " (late: a busy machine)" if late and took > PLAY_ON_SECONDS
-                     + POLL * 5 else "", peak, len(lines), ": " + lines[0] if lines else ""),
-                  flush=True)
-            return None
-        if status == 0:
-            return "%s: ended with status 0 on its own:\n%s" % (label, text)
-        if status < 0:
-            return "%s: killed by signal %d:\n%s" % (label, -status, text)
-        if not naming:
-            return "%s: ended with status %d without naming the file:\n%s" % (label, status, text)
-        print("ok   %-11s %-24s stops in %.1f s, %3.0f MB: %s"
-              % (mode, asset, took, peak, naming[0]), flush=True)
+            proc.wait()
+            return "%s: did not quit within %d s of SIGTERM" % (label, QUIT_TIMEOUT)
+    output.seek(0)
+    text = output.read().decode(errors="replace")
+    output.close()
+    if peak > MAX_RSS_MB:
+        return "%s: took %.0f MB of memory (bound %.0f MB):\n%s" % (label, peak, MAX_RSS_MB,
+                                                                   text[-2000:])
+    for marker in CRASH_MARKERS:
+        if marker in text:
+            return "%s: '%s' in its output:\n%s" % (label, marker, text[-2000:])
+    name = os.path.basename(asset)
+    naming = [line.strip() for line in text.splitlines() if name in line]
+    if played_on:
+        if not showed:
+            return "%s: still running after %.0f s without showing a frame:\n%s" % (
+                label, PLAY_ON_SECONDS + GRACE_SECONDS, text[-2000:])
+        if status not in (0, -signal.SIGTERM):
+            return "%s: ended with %s after SIGTERM:\n%s" % (label, status, text)
+        if mode in HOSTILE_MODES and not naming:
+            return "%s: played on without a line naming the file:\n%s" % (label, text)
+        lines = [line for line in text.splitlines() if line.strip()]
+        print("ok   %-11s %-24s plays on%s, %3.0f MB (%d output lines%s)"
+              % (mode, asset, " (late: a busy machine)" if late and took > PLAY_ON_SECONDS
+                 + POLL * 5 else "", peak, len(lines), ": " + lines[0] if lines else ""),
+              flush=True)
         return None
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
+    if status == 0:
+        return "%s: ended with status 0 on its own:\n%s" % (label, text)
+    if status < 0:
+        return "%s: killed by signal %d:\n%s" % (label, -status, text)
+    if not naming:
+        return "%s: ended with status %d without naming the file:\n%s" % (label, status, text)
+    print("ok   %-11s %-24s stops in %.1f s, %3.0f MB: %s"
+          % (mode, asset, took, peak, naming[0]), flush=True)
+    return None
 
 
 def main():
@@ -233,9 +240,18 @@ def main():
         return 2
     executable, assets, names = args[0], args[1], args[2:]
     modes = HOSTILE_MODES if hostile else CLASSIC_MODES
-    cases = [(name, mode) for name in names for mode in modes]
-    with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
-        problems = [p for p in pool.map(lambda c: run_case(executable, assets, *c), cases) if p]
+    cases = []
+    try:
+        for name in names:
+            for mode in modes:
+                work = prepare_case(executable, assets, name, mode)
+                if work:
+                    cases.append((work, name, mode))
+        with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
+            problems = [p for p in pool.map(lambda c: run_case(*c), cases) if p]
+    finally:
+        for work, _, _ in cases:
+            shutil.rmtree(work, ignore_errors=True)
     for problem in problems:
         print("FAIL " + problem, flush=True)
     return 1 if problems else 0

@@ -81,8 +81,7 @@ def test_fatal_error_reaches_stderr_before_the_box(executable):
     display = e2e.Display()
     proc = None
     try:
-        game = os.path.join(work, "zindle")
-        shutil.copy2(executable, game)
+        game = e2e.place_program(executable, work)
         assets = os.path.join(os.path.dirname(os.path.realpath(executable)), "assets")
         shutil.copytree(os.path.realpath(assets), os.path.join(work, "assets"))
         with open(os.path.join(work, "assets", "gametiles.png"), "wb") as f:

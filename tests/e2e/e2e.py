@@ -27,6 +27,20 @@ def log(message):
     print(message, flush=True)
 
 
+def place_program(executable, folder):
+    """Puts the game into folder as folder/zindle (it finds its data beside itself) and returns
+    the path. A hard link where the file system allows: a copy is a file open for writing while
+    it is written, and a child forked meanwhile by another thread inherits that descriptor until
+    its own exec, so the copy's exec fails with ETXTBSY. Where a copy is needed, prepare every
+    folder before starting any thread that runs programs."""
+    game = os.path.join(folder, "zindle")
+    try:
+        os.link(os.path.realpath(executable), game)
+    except OSError:
+        shutil.copy2(executable, game)
+    return game
+
+
 class Picture:
     """An RGB screen capture."""
 

@@ -143,5 +143,29 @@ TEST_F(GameFlowTest, ControlWithAComputerKeyHandsTheSlotToTheComputerUntilPresse
     EXPECT_GT(game->heroes[0]->dx, 0);
 }
 
+TEST_F(GameFlowTest, TheComputerPlayerCallTogglesItsOwnSlotOnlyAsTheControlKeyDoes) {
+    struct Case {
+        std::vector<int> calls;
+        std::vector<bool> flags;
+    };
+    const Case cases[] = {
+        {{0}, {true, false, false, false}},
+        {{3, 1}, {false, true, false, true}},
+        {{2, 2}, {false, false, false, false}},      // twice gives the slot back
+        {{-1, 4, 99}, {false, false, false, false}}, // no such slot: nothing
+    };
+    for (const Case& c : cases) {
+        Game byCall;
+        Game byKey;
+        for (int player : c.calls) {
+            byCall.toggleComputerPlayer(player);
+            if (player >= 0 && player < 4)
+                byKey.onInput(0, Input::P1AI + player, Input::DOWN, true);
+        }
+        EXPECT_EQ(byCall.aiFlags, c.flags) << "calls starting " << c.calls.front();
+        EXPECT_EQ(byKey.aiFlags, byCall.aiFlags) << "calls starting " << c.calls.front();
+    }
+}
+
 } // namespace
 } // namespace zindle::test

@@ -8,7 +8,6 @@
 #include "app/process_state.h"
 #include "framework/assets.h"
 #include "framework/random.h"
-#include "framework/stage.h"
 #include "match/game.h"
 #include "media/common/mix_policy.h"
 #include "sound/music.h"
@@ -22,7 +21,6 @@
 namespace zindle::sim {
 namespace {
 
-constexpr int kAiKeyBase = 48; // key code of the digit 0; players 1 to 4 are 49 to 52
 constexpr std::size_t kChannelRecordsKept = 4096; // records before finished ones are dropped
 
 bool hasData(const std::filesystem::path& root) {
@@ -133,17 +131,8 @@ Simulation::Simulation(RunConfig config) : config_(std::move(config)) {
     probe_ = probe.get();
     Main::board = std::move(probe);
 
-    for (int player : config_.aiPlayers) {
-        MediaEvent press;
-        press.type = MediaEventType::KEY_DOWN;
-        press.code = kAiKeyBase + player;
-        press.value = press.code;
-        press.flags = Stage::efCtrlDown;
-        deliver(press);
-        MediaEvent release = press;
-        release.type = MediaEventType::KEY_UP;
-        deliver(release);
-    }
+    for (int player : config_.aiPlayers)
+        game_->toggleComputerPlayer(player - 1); // players are numbered from 1 here
 }
 
 Simulation::~Simulation() {

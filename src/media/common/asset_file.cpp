@@ -1,3 +1,6 @@
+// The one asset reader: the file's type is checked before it is opened and again on the
+// descriptor, its size before a byte is read, and the read stops one byte past the limit; every
+// refusal is one line naming the file.
 #include "media/common/asset_file.h"
 
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #pragma once
-// The display objects, drawing lists and tile sheets as a backend keeps them. Both backends
-// store the framework's drawing here and present a frame by walking it.
+// The display objects, drawing lists and tile sheets as a backend keeps them. Every backend
+// stores the framework's drawing here and presents (or records) a frame by walking it.
 #include "framework/media.h"
 
 #include <functional>

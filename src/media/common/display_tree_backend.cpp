@@ -1,5 +1,5 @@
-// The primitives both backends share: reading whole files, and handing the display tree its
-// containers, drawing lists and tile sheets.
+// The primitives every backend shares: reading whole files through the one asset reader, and
+// handing the display tree its containers, drawing lists and tile sheets.
 #include "media/common/display_tree_backend.h"
 
 #include "media/common/asset_file.h"

@@ -1,7 +1,7 @@
 #pragma once
-// What both media backends do alike: they read files the same way and keep the framework's
-// display objects, drawing lists and tile sheets in a DisplayTree. A backend derives from this
-// and adds the window, the clock, images, events, presenting and sound.
+// What the three media backends (SDL, browser, headless) do alike: they read files the same way
+// and keep the framework's display objects, drawing lists and tile sheets in a DisplayTree. A
+// backend derives from this and adds the window, the clock, images, events, presenting and sound.
 #include "framework/media.h"
 #include "media/common/display_tree.h"
 

@@ -1,3 +1,6 @@
+// The mixing rules every backend follows: a sound's family from its file name, the voice rules
+// (no stacking on a fresh start, a bounded number of voices per family), the lookahead limiter
+// on the sum, and the count of samples at full scale that the measurements report.
 #include "media/common/mix_policy.h"
 
 #include <algorithm>

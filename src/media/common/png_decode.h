@@ -1,6 +1,7 @@
 #pragma once
-// PNG decoding shared by every backend. libpng's simplified interface keeps its longjmp error
-// handling inside the library, so a corrupt or truncated file simply gives nullopt.
+// PNG decoding for every backend: one interface and one set of limits, two decoders behind it.
+// The desktop and headless builds link media/libpng/png_decode.cpp, the web build
+// media/web/web_png_decode.cpp; a corrupt, truncated or oversized file gives nullopt from both.
 #include <cstdint>
 #include <optional>
 #include <span>

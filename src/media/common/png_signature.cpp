@@ -1,5 +1,5 @@
-// Recognises PNG data by its signature: shared by the desktop's and the browser's decoders, so
-// that both refuse other formats by the same rule.
+// Recognises PNG data by its signature: shared by the libpng decoder (desktop and headless) and
+// the browser's, so that both refuse other formats by the same rule.
 #include "media/common/png_decode.h"
 
 #include <cstring>

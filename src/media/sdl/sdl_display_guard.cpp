@@ -1,3 +1,6 @@
+// Xlib's handler for a lost X server, which ends the game at once with one line instead of
+// letting exit handlers talk to a dead connection, and the refusal of a video driver that
+// shows nothing when nobody asked for one.
 #include "media/sdl/sdl_display_guard.h"
 
 #include <SDL.h>

@@ -1,5 +1,6 @@
 #pragma once
-// The media layer on SDL2, SDL2_image and SDL2_mixer: what the real game runs on.
+// The media layer on SDL2 and SDL2_mixer (images through our own PNG decoder): what the real
+// game runs on.
 // One window with its renderer, an event loop that paces itself by the wake the stage asks for,
 // joysticks numbered by a small stable device number, and sounds on the mixer's channels.
 // The display tree (containers, drawing lists, tile sheets) is the shared one; a render walks it

@@ -1,3 +1,5 @@
+// Deciding at each of the browser's refreshes whether the stage's frame is served now: a frame
+// due before the next refresh is served at this one, with the clock moved up to its due time.
 #include "media/web/frame_pacer.h"
 
 #include <cmath>

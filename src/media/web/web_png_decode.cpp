@@ -1,5 +1,5 @@
 // PNG decoding in the web build, where libpng is not at hand: stb_image, told to read PNG only.
-// Same contract as the desktop's decoder: a corrupt, truncated or oversized file gives nullopt.
+// Same contract as the libpng decoder: a corrupt, truncated or oversized file gives nullopt.
 #include "media/common/png_decode.h"
 
 #include <string>

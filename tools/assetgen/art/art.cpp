@@ -1,3 +1,5 @@
+// The order in which the pictures are made: the game atlas from its parts, then the title
+// atlas and the icons, which reuse the heroes drawn for it.
 #include "art/art.h"
 
 #include "art/art_sources.h"

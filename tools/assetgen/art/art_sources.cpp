@@ -1,3 +1,5 @@
+// Reading every art source once (palettes, grids, the font), and painting a grid block into
+// a picture with its centre.
 #include "art/art_sources.h"
 
 #include <stdexcept>

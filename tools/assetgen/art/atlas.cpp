@@ -1,3 +1,5 @@
+// Packing an atlas (skyline, in a fixed order so that the same pictures always land in the same
+// places) and writing its image and tile list.
 #include "art/atlas.h"
 
 #include "common/png_io.h"

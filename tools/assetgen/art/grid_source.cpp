@@ -1,3 +1,5 @@
+// Reading the pixel-art text sources: lines, words, header lines and the grids under them, with
+// errors that name the file and the line.
 #include "art/grid_source.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// Loading the pixel font's glyphs, measuring and setting text with them, and outlining it.
 #include "art/pixel_font.h"
 
 #include <stdexcept>

@@ -1,3 +1,5 @@
+// Making every sound: the effects from their presets, then the music from its scores, printing
+// a line of levels for each file.
 #include "audio/audio.h"
 
 #include "audio/effects.h"

@@ -1,3 +1,5 @@
+// Reading the presets' and scores' text format, and the typed look-ups of its values with errors
+// that name the file, the section and the key.
 #include "audio/data_file.h"
 
 #include <cmath>

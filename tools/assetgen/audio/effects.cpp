@@ -1,3 +1,5 @@
+// Rendering each effect variant of the preset file through the synthesizer and the finishing
+// steps, and writing it as a wav.
 #include "audio/effects.h"
 
 #include "audio/data_file.h"

@@ -1,3 +1,4 @@
+// Peaks, loudness, fades, levelling and the conversion to 16-bit samples.
 #include "audio/levels.h"
 
 #include "audio/filters.h"

@@ -1,3 +1,4 @@
+// Encoding with libmp3lame and writing the LAME/Info tag into the first frame.
 #include "audio/mp3_writer.h"
 
 #include <lame/lame.h>

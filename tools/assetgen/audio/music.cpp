@@ -1,3 +1,4 @@
+// Rendering each score through the sequencer, levelling it, and encoding it as its mp3.
 #include "audio/music.h"
 
 #include "audio/levels.h"

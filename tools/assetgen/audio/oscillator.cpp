@@ -1,3 +1,4 @@
+// The oscillator shapes by name, and their band-limited samples.
 #include "audio/oscillator.h"
 
 #include <stdexcept>

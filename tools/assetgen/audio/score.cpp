@@ -1,3 +1,4 @@
+// Reading a score file: notes, patterns, the song order and each voice's sound.
 #include "audio/score.h"
 
 #include "audio/data_file.h"

@@ -1,3 +1,5 @@
+// Rendering the notes and drum hits of a score into stereo samples, with the echo, and keeping
+// the second of two passes so that the track loops seamlessly.
 #include "audio/sequencer.h"
 
 #include "audio/filters.h"

@@ -1,3 +1,4 @@
+// The effect synthesizer: preset keys and their setters, the envelope, and the render loop.
 #include "audio/sfx_synth.h"
 
 #include "audio/filters.h"

@@ -1,3 +1,4 @@
+// Writing 16-bit PCM samples as a RIFF/WAVE file, little-endian on any host.
 #include "audio/wav_writer.h"
 
 #include <fstream>

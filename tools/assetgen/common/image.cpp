@@ -1,3 +1,4 @@
+// The RGBA picture's pixel operations: set, blend, stamp, crop, mirror and enlarge.
 #include "common/image.h"
 
 #include <stdexcept>

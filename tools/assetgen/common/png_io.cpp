@@ -1,3 +1,5 @@
+// Reading and writing PNG files through libpng, with fixed settings and no time stamp so that
+// the same picture always gives the same bytes.
 #include "common/png_io.h"
 
 #include <png.h>

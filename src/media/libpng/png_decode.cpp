@@ -1,4 +1,6 @@
-// PNG bytes to RGBA pixels with libpng's simplified interface.
+// PNG bytes to RGBA or BGRA pixels with libpng's simplified interface, for the desktop and
+// headless builds. The interface keeps libpng's longjmp error handling inside the library, so a
+// corrupt or truncated file simply gives nullopt.
 #include "media/common/png_decode.h"
 
 #include <png.h>
