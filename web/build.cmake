@@ -6,7 +6,7 @@ file(GLOB_RECURSE ZINDLE_WEB_SOURCES CONFIGURE_DEPENDS
     src/framework/*.cpp src/media/common/*.cpp src/media/web/*.cpp
     src/input/*.cpp src/render/*.cpp src/sound/*.cpp
     src/actors/*.cpp src/effects/*.cpp src/match/*.cpp src/app/*.cpp)
-# The desktop's process entry and its libpng decoder; the web build has its own of each.
+# The desktop's process entry; the web build has its own.
 list(FILTER ZINDLE_WEB_SOURCES EXCLUDE REGEX ".*/src/app/process_entry\\.cpp$")
 
 find_path(STB_INCLUDE_DIR stb_image.h PATHS /usr/include/stb NO_CMAKE_FIND_ROOT_PATH REQUIRED)

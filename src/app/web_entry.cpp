@@ -7,7 +7,6 @@
 #include "app/main.h"
 #include "app/web_measurement.h"
 #include "framework/random.h"
-#include "framework/stage.h"
 #include "match/game.h"
 #include "media/web/web_media.h"
 
