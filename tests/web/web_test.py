@@ -194,9 +194,7 @@ class PlaySessionTest(unittest.TestCase):
 
         # A hidden page deactivates the stage: no frames until it is shown again. (A headless
         # browser never hides a tab, so the page is told that it is hidden.)
-        tell_hidden = """Object.defineProperty(document, 'hidden', {value: arguments[0],
-                                                                    configurable: true});
-                         document.dispatchEvent(new Event('visibilitychange'));"""
+        tell_hidden = TELL_HIDDEN
         page.js(tell_hidden, True)
         frames = page.frames()
         time.sleep(0.3)
@@ -240,7 +238,12 @@ window.plugPad = (index) => {
     buttons: Array.from({ length: 17 }, () => ({ pressed: false, value: 0 })) };
 };
 window.pressPad = (index, button, down) => { window.fakePads[index].buttons[button].pressed = down; };
+window.tiltPad = (index, value) => { window.fakePads[index].axes[0] = value; };
 """
+
+# Tells the page that it is hidden (true) or shown (false): a headless browser never hides a tab.
+TELL_HIDDEN = """Object.defineProperty(document, 'hidden', {value: arguments[0], configurable: true});
+                 document.dispatchEvent(new Event('visibilitychange'));"""
 
 
 class GamepadTest(unittest.TestCase):
@@ -267,6 +270,79 @@ class GamepadTest(unittest.TestCase):
             self.assertEqual(page.js(f"return {players}"), "0,1")
             page.js("plugPad(2); pressPad(2, 9, true)")
             page.wait(f"{players} === '0,1,2'", what="player 3 from the third pad's Start")
+            self.assertEqual(page.severe_console(), [])
+        finally:
+            page.close()
+
+
+    def test_pads_let_go_keep_their_seats_and_steer_with_the_d_pad(self):
+        page = Page(ARGS.web, script=FAKE_GAMEPADS)
+        try:
+            page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
+            pads = "window.zindle.state().pads"
+            page.js("plugPad(0); plugPad(1)")
+            # A stick let go is centred at once, and a held button is sent once.
+            page.js("tiltPad(0, 1); pressPad(0, 9, true)")
+            page.wait(f"{pads}[0] === 1", what="the stick pushed right")
+            page.js("tiltPad(0, 0)")
+            page.wait(f"{pads}[0] === 0", what="the stick back at the centre")
+            page.wait_frames(20)
+            starts = page.js("return window.zindle.stats.padInputs"
+                             ".filter(([d, axis, n]) => d === 0 && !axis && n === 9)")
+            self.assertEqual(starts, [[0, 0, 9, 1]], "Start held: one press, no repeats")
+            # The D-pad steers both ways, and letting go gives the stick back.
+            for button, value in ((14, -1), (15, 1)):
+                page.js(f"pressPad(0, {button}, true)")
+                page.wait(f"{pads}[0] === {value}", what=f"D-pad button {button}")
+                page.js(f"pressPad(0, {button}, false)")
+                page.wait(f"{pads}[0] === 0", what=f"D-pad button {button} let go")
+            # Pad 0 goes: pad 1 keeps its seat (paddle 2), and pad 0 lets go of what it held.
+            page.js("tiltPad(0, -1)")
+            page.wait(f"{pads}[0] === -1", what="pad 0 pushed left")
+            page.js("fakePads[0] = null")
+            page.wait(f"{pads}[0] === 0", what="the unplugged pad's stick let go")
+            page.js("tiltPad(1, 1)")
+            page.wait(f"{pads}[1] === 1", what="pad 1 steering paddle 2")
+            self.assertEqual(page.js(f"return {pads}[0]"), 0)
+            # Hidden, the page lets go of the pads; the stick still pushed counts again after.
+            page.js(TELL_HIDDEN, True)
+            page.wait(f"{pads}[1] === 0", what="pad 1 let go while hidden")
+            page.js(TELL_HIDDEN, False)
+            page.wait(f"{pads}[1] === 1", what="pad 1 steering again")
+            # The button that starts a new run from the play-again screen joins nobody.
+            from selenium.webdriver.common.keys import Keys
+            page.keys(Keys.ESCAPE)
+            page.wait("window.zindle.state().title === 1", what="the title")
+            page.keys(Keys.ESCAPE)
+            page.wait("!document.getElementById('panel').hidden", what="the play-again screen")
+            page.js("pressPad(1, 9, true)")
+            page.wait("window.zindle.stats.sessions === 2", what="a second run")
+            page.wait_frames(20)
+            self.assertEqual(page.state()["heroes"], [])
+            self.assertEqual(page.severe_console(), [])
+        finally:
+            page.close()
+
+
+class FocusTest(unittest.TestCase):
+    def test_keys_held_when_the_page_is_hidden_or_loses_the_focus_are_let_go(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.keys import Keys
+        page = Page(ARGS.web)
+        try:
+            page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
+            keys = "window.zindle.state().keys"
+            for what, lose, regain in (
+                    ("hidden", lambda: page.js(TELL_HIDDEN, True),
+                     lambda: page.js(TELL_HIDDEN, False)),
+                    ("blurred", lambda: page.js("window.dispatchEvent(new Event('blur'))"),
+                     lambda: None)):
+                ActionChains(page.browser.driver).key_down(Keys.ARROW_LEFT).perform()
+                page.wait(f"{keys}.includes(0)", what=f"LEFT held ({what})")
+                lose()
+                page.wait(f"!{keys}.includes(0)", what=f"LEFT let go when {what}")
+                regain()
+                ActionChains(page.browser.driver).key_up(Keys.ARROW_LEFT).perform()
             self.assertEqual(page.severe_console(), [])
         finally:
             page.close()

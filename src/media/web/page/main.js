@@ -6,7 +6,7 @@
 import { makeHost } from './host.js';
 import { browserKeeps, keyCharacter, keyCode, keyFlags } from './keys.js';
 import { fetchData, instantiate } from './loading.js';
-import { JOY_BUTTON_DOWN, pads, pollGamepads } from './pads.js';
+import { IGNORE, JOY_AXIS, padsForNewRun, pollGamepads, releasePads } from './pads.js';
 import { hidePanel, offersPlayAgain, showPanel, showProgress } from './panel.js';
 import { renderer } from './picture.js';
 import { audio, decode, gaplessInfo, stopChannel, unlockAudio } from './sound.js';
@@ -18,6 +18,8 @@ let frameRequest = 0;
 let lastRefresh = 0;
 let inGesture = false;
 let swallowKeyUp = null; // the key that started a new run: its release is not the game's
+const heldKeys = new Map(); // event.code -> the key-down the program was sent for it
+let attended = true; // false while the page is hidden or has lost the focus
 
 function fatal(caption, text) {
   stats.errors.push(text);
@@ -46,6 +48,20 @@ const page = {
   fatal,
 };
 
+// Where a run's pad input goes.
+function padsOf(run) {
+  return {
+    raw(type, device, code, value) {
+      keep(stats.padInputs, [device, type === JOY_AXIS ? 1 : 0, code, value]);
+      run.module._zindle_joystick(type, device, code, value);
+    },
+    standard(device, isAxis, index, value) {
+      keep(stats.padInputs, [device, isAxis, index, value]);
+      run.module._zindle_pad(device, isAxis, index, value);
+    },
+  };
+}
+
 function refresh(time) {
   const run = session;
   if (!run || !run.running) return;
@@ -55,11 +71,8 @@ function refresh(time) {
   keep(stats.refreshTimes, time);
   const started = performance.now();
   run.presented = false;
-  const pressed = pollGamepads((type, device, code, value) => {
-    if (type === JOY_BUTTON_DOWN) unlockAudio();
-    run.module._zindle_joystick(type, device, code, value);
-  });
-  if (pressed) unlockAudio();
+  // Unattended, the pads are left alone: their input goes to whatever has the player's attention.
+  if (attended && pollGamepads(padsOf(run))) unlockAudio();
   run.module._zindle_frame(interval);
   if (run.presented) keep(stats.workTimes, performance.now() - started);
 }
@@ -80,6 +93,7 @@ async function startSession() {
   const run = { running: true, presented: false, sounds: new Map(), channels: new Map(), module: null };
   session = run;
   stats.sessions += 1;
+  padsForNewRun();
   const module = await createZindle({
     host: makeHost(run, page),
     noInitialRun: true,
@@ -120,7 +134,9 @@ window.addEventListener('keydown', (event) => {
   if (event.repeat) return;
   inGesture = true;
   try {
-    session.module._zindle_key(1, code, keyCharacter(event), keyFlags(event));
+    const key = [code, keyCharacter(event), keyFlags(event)];
+    heldKeys.set(event.code, key);
+    session.module._zindle_key(1, ...key);
   } finally {
     inGesture = false;
   }
@@ -134,12 +150,34 @@ window.addEventListener('keyup', (event) => {
   if (!session || !session.running || !session.module) return;
   const code = keyCode(event);
   if (code && !browserKeeps(event)) event.preventDefault();
+  heldKeys.delete(event.code);
   session.module._zindle_key(0, code, keyCharacter(event), keyFlags(event));
 }, true);
+
+// A page that is hidden or loses the focus never hears of the keys and buttons let go meanwhile:
+// everything held is let go now, so that nobody steers on alone.
+function letGoOfEverything() {
+  attended = false;
+  const run = session;
+  if (!run || !run.running || !run.module) {
+    heldKeys.clear();
+    return;
+  }
+  for (const key of heldKeys.values()) run.module._zindle_key(0, ...key);
+  heldKeys.clear();
+  releasePads(padsOf(run));
+}
+
+window.addEventListener('blur', letGoOfEverything);
+window.addEventListener('focus', () => {
+  attended = !document.hidden;
+});
 
 window.addEventListener('pointerdown', unlockAudio);
 
 document.addEventListener('visibilitychange', () => {
+  if (document.hidden) letGoOfEverything();
+  else attended = true;
   if (!session || !session.running || !session.module) return;
   session.module._zindle_active(document.hidden ? 0 : 1);
   if (!document.hidden) {
@@ -151,16 +189,11 @@ document.addEventListener('visibilitychange', () => {
 
 window.addEventListener('resize', () => renderer && renderer.present());
 
-// The play-again screen also answers a gamepad button.
+// The play-again screen also answers a gamepad button. While a run plays, its refreshes read
+// the pads.
 function watchPadsWhileClosed() {
-  if (session && !session.running && offersPlayAgain()) {
-    if (pollGamepads(() => {})) {
-      startSession().catch((error) => fatal('Error', error.message));
-      return requestAnimationFrame(watchPadsWhileClosed);
-    }
-  } else {
-    pads.clear();
-  }
+  if (session && !session.running && offersPlayAgain() && pollGamepads(IGNORE))
+    startSession().catch((error) => fatal('Error', error.message));
   requestAnimationFrame(watchPadsWhileClosed);
 }
 
