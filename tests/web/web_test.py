@@ -348,6 +348,25 @@ class FocusTest(unittest.TestCase):
             page.close()
 
 
+class SoundUnlockTest(unittest.TestCase):
+    def test_a_modifier_first_does_not_keep_the_sound_off(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.keys import Keys
+        page = Page(ARGS.web)
+        try:
+            page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
+            page.wait(f"window.zindle.stats.soundStarts[{MENU_MUSIC!r}] === 1",
+                      what="the title music, waiting")
+            self.assertEqual(page.js("return window.zindle.audioState()"), "suspended")
+            # SHIFT alone is no gesture that allows sound; the key after it is.
+            ActionChains(page.browser.driver).key_down(Keys.SHIFT).key_up(Keys.SHIFT).perform()
+            page.wait_frames(10)
+            page.keys("a")
+            page.wait("window.zindle.audioState() === 'running'", what="the sound to start")
+        finally:
+            page.close()
+
+
 class LongMatchTest(unittest.TestCase):
     def test_four_computer_players_play_without_errors(self):
         page = Page(ARGS.web)

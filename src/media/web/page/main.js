@@ -173,7 +173,10 @@ window.addEventListener('focus', () => {
   attended = !document.hidden;
 });
 
-window.addEventListener('pointerdown', unlockAudio);
+// Browsers count different events as the gesture that allows sound: a mouse's press, a touch's
+// release, a key.
+for (const gesture of ['pointerdown', 'pointerup', 'touchend', 'keyup'])
+  window.addEventListener(gesture, unlockAudio, true);
 
 document.addEventListener('visibilitychange', () => {
   if (document.hidden) letGoOfEverything();
@@ -192,8 +195,10 @@ window.addEventListener('resize', () => renderer && renderer.present());
 // The play-again screen also answers a gamepad button. While a run plays, its refreshes read
 // the pads.
 function watchPadsWhileClosed() {
-  if (session && !session.running && offersPlayAgain() && pollGamepads(IGNORE))
+  if (session && !session.running && offersPlayAgain() && pollGamepads(IGNORE)) {
+    unlockAudio();
     startSession().catch((error) => fatal('Error', error.message));
+  }
   requestAnimationFrame(watchPadsWhileClosed);
 }
 

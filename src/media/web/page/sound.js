@@ -34,12 +34,18 @@ export const audio = (() => {
     bus.connect(limiter).connect(context.destination);
   }
   const decoded = new Map(); // path -> Promise<{ buffer, start, end } or null>
-  return { context, bus, decoded, unlocked: !!context && context.state === 'running' };
+  return {
+    context, bus, decoded,
+    // Sound really plays: effects started now are heard.
+    get unlocked() { return !!context && context.state === 'running'; },
+  };
 })();
 
+// Called on every gesture (keys, clicks, touches, pad buttons) until the audio runs: a browser
+// may not count a gesture (a modifier key alone, a pad button) as one that allows sound, and
+// then only a later one starts it.
 export function unlockAudio() {
   if (!audio.context || audio.unlocked) return;
-  audio.unlocked = true;
   audio.context.resume().catch(() => {});
 }
 
