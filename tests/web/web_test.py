@@ -385,18 +385,25 @@ class LongMatchTest(unittest.TestCase):
             page.close()
 
 
+def build_without(*missing):
+    """A copy of the web build (as links) that lacks the given files (paths in the build)."""
+    folder = tempfile.mkdtemp(prefix="zindle-web-broken-")
+    for name in os.listdir(ARGS.web):
+        if name == "assets":
+            os.mkdir(os.path.join(folder, "assets"))
+            for asset in os.listdir(os.path.join(ARGS.web, "assets")):
+                if f"assets/{asset}" not in missing:
+                    os.symlink(os.path.join(ARGS.web, "assets", asset),
+                               os.path.join(folder, "assets", asset))
+        elif name not in missing:
+            os.symlink(os.path.join(ARGS.web, name), os.path.join(folder, name))
+    return folder
+
+
 class BrokenDataTest(unittest.TestCase):
     def test_missing_atlas_shows_its_error_in_the_page(self):
-        folder = tempfile.mkdtemp(prefix="zindle-web-broken-")
+        folder = build_without("assets/gametiles.png")
         try:
-            for name in os.listdir(ARGS.web):
-                if name != "assets":
-                    os.symlink(os.path.join(ARGS.web, name), os.path.join(folder, name))
-            os.mkdir(os.path.join(folder, "assets"))
-            for name in os.listdir(os.path.join(ARGS.web, "assets")):
-                if name != "gametiles.png":
-                    os.symlink(os.path.join(ARGS.web, "assets", name),
-                               os.path.join(folder, "assets", name))
             page = Page(folder)
             try:
                 page.wait("document.getElementById('panel').className === 'error'",
@@ -407,6 +414,85 @@ class BrokenDataTest(unittest.TestCase):
                                  "Error")
                 self.assertTrue(any("gametiles.png" in m for m in page.severe_console()),
                                 "the error is on the console too")
+            finally:
+                page.close()
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+# Records, from the page's first moment, every value the progress bar shows with its time.
+WATCH_PROGRESS = """
+window.progressSeen = [];
+document.addEventListener('DOMContentLoaded', () => {
+  const bar = document.getElementById('progress');
+  new MutationObserver(() => window.progressSeen.push([performance.now(), bar.value]))
+    .observe(bar, { attributes: true });
+});
+"""
+
+
+class LoadingTest(unittest.TestCase):
+    def test_code_first_counted_then_pictures_then_effects_then_music(self):
+        page = Page(ARGS.web, script=WATCH_PROGRESS)
+        try:
+            page.wait("window.zindle && window.zindle.stats.frames > 0", what="the first frame")
+            page.wait("window.zindle.stats.loading.sounds === 'in'", what="the sounds")
+            timing = {e["name"].split("/", 3)[3]: e for e in page.js(
+                "return performance.getEntriesByType('resource')"
+                ".map(e => ({name: e.name, start: e.fetchStart, end: e.responseEnd}))")}
+            wasm = timing["zindle.wasm"]
+            kinds = {"picture": (".png", ".txt"), "effect": (".wav",), "music": (".mp3",)}
+            by_kind = {kind: [e for name, e in timing.items() if name.startswith("assets/")
+                              and name.endswith(ends)] for kind, ends in kinds.items()}
+            self.assertTrue(all(by_kind.values()), by_kind)
+            order = [[wasm]] + [by_kind[k] for k in ("picture", "effect", "music")]
+            for before, after in zip(order, order[1:]):
+                self.assertLessEqual(max(e["end"] for e in before),
+                                     min(e["start"] for e in after) + 1, (before, after))
+            # The bar filled only once the code was in (it counts the code), and was full at the
+            # start.
+            seen = page.js("return window.progressSeen")
+            self.assertGreaterEqual(seen[-1][0], wasm["end"], seen)
+            self.assertEqual(seen[-1][1], 1)
+            loading = page.js("return window.zindle.stats.loading")
+            wasm_size = os.path.getsize(os.path.join(ARGS.web, "zindle.wasm"))
+            self.assertEqual(loading["files"]["zindle.wasm"], wasm_size)
+        finally:
+            page.close()
+
+    def test_missing_music_plays_on_silently(self):
+        folder = build_without(MENU_MUSIC)
+        try:
+            page = Page(folder)
+            try:
+                page.wait("window.zindle && window.zindle.stats.frames > 10",
+                          what="the first frames")
+                page.keys(" ")
+                page.wait("window.zindle.state().heroes.length === 1", what="a hero")
+                page.wait(f"window.zindle.stats.soundStarts[{GAME_MUSIC!r}] === 1",
+                          what="the match music")
+                self.assertTrue(page.js("return document.getElementById('panel').hidden"))
+                self.assertEqual(page.js("return window.zindle.stats.errors"), [])
+                # One line of the page's own; the browser adds its own line for the 404.
+                lines = [m for _, m in page.browser.console()
+                         if MENU_MUSIC in m and "Failed to load resource" not in m]
+                self.assertEqual(len(lines), 1, lines)
+            finally:
+                page.close()
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+    def test_missing_code_says_so_plainly(self):
+        folder = build_without("zindle.wasm")
+        try:
+            page = Page(folder)
+            try:
+                page.wait("document.getElementById('panel').className === 'error'",
+                          what="the error panel")
+                text = page.js("return document.getElementById('message').textContent")
+                self.assertIn("The game's code could not be loaded", text)
+                self.assertIn("zindle.wasm", text)
+                self.assertIn("404", text)
             finally:
                 page.close()
         finally:

@@ -5,7 +5,7 @@
 // its window the page offers to play again, and a fatal error is shown on the page.
 import { makeHost } from './host.js';
 import { browserKeeps, keyCharacter, keyCode, keyFlags } from './keys.js';
-import { fetchData, instantiate } from './loading.js';
+import { LoadError, load } from './loading.js';
 import { IGNORE, JOY_AXIS, padsForNewRun, pollGamepads, releasePads } from './pads.js';
 import { hidePanel, offersPlayAgain, showPanel, showProgress } from './panel.js';
 import { renderer } from './picture.js';
@@ -13,6 +13,7 @@ import { audio, decode, gaplessInfo, stopChannel, unlockAudio } from './sound.js
 import { keep, stats } from './stats.js';
 
 let files = null; // path -> { bytes } or { pending }
+let code = null; // the program's compiled code, instantiated for every run
 let session = null; // the running program and what it has made
 let frameRequest = 0;
 let lastRefresh = 0;
@@ -98,7 +99,8 @@ async function startSession() {
     host: makeHost(run, page),
     noInitialRun: true,
     instantiateWasm(imports, done) {
-      instantiate(imports, done).catch((error) => fatal('Error', `zindle.wasm: ${error.message}`));
+      WebAssembly.instantiate(code, imports).then((instance) => done(instance, code))
+        .catch((error) => fatal('Error', `zindle.wasm: ${error.message}`));
       return {};
     },
     print: (text) => console.log(text),
@@ -224,12 +226,18 @@ async function main() {
     fatal('Error', 'This browser cannot draw the game: WebGL 2 is not available.');
     return;
   }
-  if (typeof createZindle !== 'function') {
-    fatal('Error', 'zindle.js could not be loaded.');
+  showPanel('', 'Zindle vs Pellorin', 'Loading', true);
+  try {
+    ({ files, code } = await load(showProgress));
+  } catch (error) {
+    if (!(error instanceof LoadError)) throw error;
+    fatal('The game could not be loaded', error.message);
     return;
   }
-  showPanel('', 'Zindle vs Pellorin', 'Loading', true);
-  files = await fetchData(showProgress);
+  if (typeof createZindle !== 'function') {
+    fatal('The game could not be loaded', "The game's code could not be loaded: zindle.js did not define the game.");
+    return;
+  }
   await startSession();
   requestAnimationFrame(watchPadsWhileClosed);
 }
