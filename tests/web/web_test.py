@@ -499,6 +499,36 @@ class LoadingTest(unittest.TestCase):
             shutil.rmtree(folder, ignore_errors=True)
 
 
+CACHES = """
+const done = arguments[arguments.length - 1];
+caches.keys().then((names) => done(names.filter((n) => n.startsWith('zindle-'))));
+"""
+
+
+class OfflineTest(unittest.TestCase):
+    def test_after_one_visit_the_game_plays_with_the_server_stopped(self):
+        page = Page(ARGS.web)
+        try:
+            driver = page.browser.driver
+            page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
+            page.wait("navigator.serviceWorker.controller !== null", timeout=30,
+                      what="the service worker to take over")
+            version = driver.execute_async_script(CACHES)
+            self.assertEqual(len(version), 1, "one cache, this build's")
+            with open(os.path.join(ARGS.web, "service-worker.js")) as file:
+                self.assertIn(f"VERSION = '{version[0][len('zindle-'):]}'", file.read())
+            page.server.close()
+            driver.get(page.server.url + "index.html?seed=3")
+            page.wait("window.zindle && window.zindle.stats.frames > 10",
+                      what="the first frames offline")
+            page.keys(" ")
+            page.wait("window.zindle.state().heroes.length === 1", what="a hero offline")
+            page.wait("window.zindle.stats.loading.sounds === 'in'", what="the sounds")
+            self.assertEqual(page.js("return window.zindle.stats.errors"), [])
+        finally:
+            page.browser.close()
+
+
 # Renders two seconds across the loop's join as the page loops the music, and compares the
 # first second after the join with the music's own first second: a sample-exact loop repeats
 # it exactly, while a gap or a misplaced join shows at once.

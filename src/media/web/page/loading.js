@@ -89,7 +89,8 @@ function later(entry, files, count) {
 
 // Resolves once the program can start, with { files, code } (files: path -> { bytes } or
 // { pending }; code: the compiled WebAssembly module); the sounds go on arriving.
-export async function load(onProgress) {
+// afterAll runs once the sounds are in too.
+export async function load(onProgress, afterAll) {
   const listing = await fetch('files.json');
   if (!listing.ok) throw new Error(`files.json: ${listing.status} ${listing.statusText}`);
   const build = await listing.json();
@@ -135,6 +136,7 @@ export async function load(onProgress) {
     await Promise.all(effects.map((start) => start()));
     await Promise.all(music.map((start) => start()));
     progress.sounds = 'in';
+    afterAll();
   })();
   return { files, code };
 }

@@ -6,6 +6,7 @@
 import { makeHost } from './host.js';
 import { browserKeeps, keyCharacter, keyCode, keyFlags } from './keys.js';
 import { LoadError, load } from './loading.js';
+import { keepForOffline } from './offline.js';
 import { IGNORE, JOY_AXIS, padsForNewRun, pollGamepads, releasePads } from './pads.js';
 import { hidePanel, offersPlayAgain, showPanel, showProgress } from './panel.js';
 import { renderer } from './picture.js';
@@ -228,7 +229,7 @@ async function main() {
   }
   showPanel('', 'Zindle vs Pellorin', 'Loading', true);
   try {
-    ({ files, code } = await load(showProgress));
+    ({ files, code } = await load(showProgress, keepForOffline));
   } catch (error) {
     if (!(error instanceof LoadError)) throw error;
     fatal('The game could not be loaded', error.message);
