@@ -57,6 +57,12 @@ EMSCRIPTEN_KEEPALIVE void zindle_pad(int device, int isAxis, int index, int valu
     call([&] { media->standardPad(device, isAxis != 0, index, value); });
 }
 
+// The player plays by touch (1) or by keys (0): the title's prompt follows.
+EMSCRIPTEN_KEEPALIVE void zindle_touch(int touch) {
+    zindle::Game::titleHints =
+        touch != 0 ? zindle::Game::TitleHints::Touch : zindle::Game::TitleHints::Page;
+}
+
 EMSCRIPTEN_KEEPALIVE void zindle_active(int active) {
     call([&] { media->setActive(active != 0); });
 }
@@ -105,6 +111,9 @@ EMSCRIPTEN_KEEPALIVE int zindle_running() {
 // The page passes options only for measurements (web_measurement.h).
 int main(int argc, char** argv) {
     media = &zindle::WebMedia::install();
+    // ESC on the title ends the game in a page (the page offers to play again): the title says so.
+    if (zindle::Game::titleHints == zindle::Game::TitleHints::Desktop)
+        zindle::Game::titleHints = zindle::Game::TitleHints::Page;
     media->setFatalHandler(&zindle::ApplicationMain::reportFatal);
     const auto options = zindle::WebMeasurement::parse({argv + 1, argv + argc});
     if (options.seed) {
