@@ -338,6 +338,75 @@ class GamepadTest(unittest.TestCase):
             page.close()
 
 
+class TouchTest(unittest.TestCase):
+    """Chromium's touch emulation: taps and held fingers, as a phone or a tablet sends them."""
+
+    def open(self, width, height):
+        page = Page(ARGS.web, width, height)
+        driver = page.browser.driver
+        driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled",
+                               {"enabled": True, "maxTouchPoints": 5})
+        page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
+        return page
+
+    def touch(self, page, kind, *points):
+        page.browser.driver.execute_cdp_cmd("Input.dispatchTouchEvent", {
+            "type": kind,
+            "touchPoints": [{"x": x, "y": y, "id": i} for i, (x, y) in enumerate(points)]})
+
+    def tap(self, page, x, y):
+        self.touch(page, "touchStart", (x, y))
+        self.touch(page, "touchEnd")
+
+    def hold(self, page, expected, *points):
+        """Fingers down at points: the game keys held are expected; then they let go."""
+        keys = "window.zindle.state().keys.join()"
+        self.touch(page, "touchStart", *points)
+        page.wait(f"{keys} === {','.join(map(str, sorted(expected)))!r}",
+                  what=f"keys {expected} held at {points}")
+        self.touch(page, "touchEnd")
+        page.wait(f"{keys} === ''", what="every key let go")
+
+    def test_a_tap_joins_and_each_player_steers_with_a_pair_of_zones(self):
+        page = self.open(480, 320)
+        try:
+            players = "window.zindle.state().heroes.map(h => h.player).sort().join()"
+            self.tap(page, 240, 200)
+            page.wait(f"{players} === '0'", what="player 1 from a tap")
+            self.assertTrue(page.js("return window.zindle.touchMode()"))
+            page.wait("window.zindle.audioState() === 'running'", what="the tap to start the sound")
+            page.wait("window.zindle.state().title === 0", what="the title to open")
+            self.hold(page, [0], (60, 200))   # player 1's left
+            self.hold(page, [1], (420, 200))  # player 1's right
+            # A tap on player 2's panel brings a second player: the screen is now two pairs.
+            self.tap(page, 180, 10)
+            page.wait(f"{players} === '0,1'", what="player 2 from a tap on its panel")
+            self.hold(page, [0, 4], (60, 200), (420, 200))  # P1 left and P2 right at once
+            self.hold(page, [1, 3], (180, 200), (300, 200))  # P1 right and P2 left
+            self.assertEqual(page.severe_console(), [])
+        finally:
+            page.close()
+
+    def test_upright_the_picture_keeps_its_shape_above_the_zones(self):
+        page = self.open(360, 640)
+        try:
+            self.tap(page, 180, 500)
+            page.wait("window.zindle.state().heroes.length === 1", what="a hero from a tap")
+            canvas = page.js("const r = document.getElementById('game').getBoundingClientRect();"
+                             "return [r.left, r.top, r.width, r.height]")
+            self.assertEqual(canvas, [0, 0, 360, 240])
+            band = page.js("const r = document.getElementById('touch').getBoundingClientRect();"
+                           "return [r.top, r.height]")
+            self.assertEqual(band, [240, 400])
+            self.hold(page, [0], (60, 500))
+            self.hold(page, [1], (300, 600))
+            # The picture is drawn at its own shape: the canvas is 3 by 2.
+            size = page.js("const c = document.getElementById('game'); return [c.width, c.height]")
+            self.assertEqual(size[0] * 2, size[1] * 3)
+        finally:
+            page.close()
+
+
 class FocusTest(unittest.TestCase):
     def test_keys_held_when_the_page_is_hidden_or_loses_the_focus_are_let_go(self):
         from selenium.webdriver.common.action_chains import ActionChains

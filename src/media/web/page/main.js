@@ -12,6 +12,7 @@ import { hidePanel, offersPlayAgain, showPanel, showProgress } from './panel.js'
 import { renderer } from './picture.js';
 import { audio, decode, gaplessInfo, stopChannel, unlockAudio } from './sound.js';
 import { keep, stats } from './stats.js';
+import { setUpTouch } from './touch.js';
 
 let files = null; // path -> { bytes } or { pending }
 let code = null; // the program's compiled code, instantiated for every run
@@ -112,6 +113,9 @@ async function startSession() {
   const fs = module.FS;
   fs.mkdir('/assets');
   for (const [path, file] of files) if (file.bytes) fs.writeFile(`/${path}`, file.bytes);
+  touch.newRun();
+  heldKeys.clear();
+  module._zindle_touch(touch.touchMode() ? 1 : 0);
   module.callMain(measurementOptions());
   if (run !== session || !module._zindle_running()) return;
   hidePanel();
@@ -157,6 +161,30 @@ window.addEventListener('keyup', (event) => {
   session.module._zindle_key(0, code, keyCharacter(event), keyFlags(event));
 }, true);
 
+// Touches become the keys of the players who joined by touch.
+const touch = setUpTouch({
+  send(down, code) {
+    const run = session;
+    if (!run || !run.running || !run.module) return;
+    if (down) heldKeys.set(`touch ${code}`, [code, 0, 0]);
+    else heldKeys.delete(`touch ${code}`);
+    run.module._zindle_key(down ? 1 : 0, code, 0, 0);
+  },
+  inPlay() {
+    const state = window.zindle.state();
+    return state ? state.heroes.map((hero) => hero.player) : [];
+  },
+  playAgain() {
+    if (!session || session.running || !offersPlayAgain()) return false;
+    startSession().catch((error) => fatal('Error', error.message));
+    return true;
+  },
+  modeChanged(touching) {
+    if (session && session.running && session.module) session.module._zindle_touch(touching ? 1 : 0);
+    if (renderer) renderer.present();
+  },
+});
+
 // A page that is hidden or loses the focus never hears of the keys and buttons let go meanwhile:
 // everything held is let go now, so that nobody steers on alone.
 function letGoOfEverything() {
@@ -168,6 +196,7 @@ function letGoOfEverything() {
   }
   for (const key of heldKeys.values()) run.module._zindle_key(0, ...key);
   heldKeys.clear();
+  touch.letGo();
   releasePads(padsOf(run));
 }
 
@@ -216,6 +245,7 @@ window.zindle = {
   state: () => (session && session.module && session.running
     ? JSON.parse(session.module.UTF8ToString(session.module._zindle_state())) : null),
   music: (path) => decode(path, null, true),
+  touchMode: () => touch.touchMode(),
   gaplessInfo: (path) => {
     const file = files && files.get(path);
     return file && file.bytes ? gaplessInfo(file.bytes) : null;
