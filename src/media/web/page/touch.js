@@ -6,7 +6,9 @@
 const KEYS = [[37, 39, 32], [81, 87, 69], [79, 80, 73], [90, 88, 67]]; // left, right, join
 const PLAYERS = 4;
 const PANEL_ROWS = 40 / 320; // the share of the picture's height the players' panels take
-const TAP_MS = 300; // a touch this short that hardly moved is a tap
+// A touch that ends near where it began is a tap, however long it lasted: taps join only where
+// touches do not steer (on the panels, or while nobody plays by touch), so a press held there is
+// a tap too.
 const TAP_TRAVEL = 24; // px
 
 const canvas = document.getElementById('game');
@@ -119,7 +121,7 @@ export function setUpTouch(game) {
     setMode(true);
     for (const t of event.changedTouches) {
       const key = keyAt(t.clientX, t.clientY);
-      touches.set(t.identifier, { x: t.clientX, y: t.clientY, at: performance.now(), key });
+      touches.set(t.identifier, { x: t.clientX, y: t.clientY, key });
       hold(key, true);
     }
   }
@@ -146,8 +148,7 @@ export function setUpTouch(game) {
       touches.delete(t.identifier);
       hold(touch.key, false);
       const travel = Math.hypot(t.clientX - touch.x, t.clientY - touch.y);
-      if (!cancelled && !touch.moved && travel < TAP_TRAVEL && performance.now() - touch.at < TAP_MS)
-        tap(t.clientX, t.clientY);
+      if (!cancelled && !touch.moved && travel < TAP_TRAVEL) tap(t.clientX, t.clientY);
     }
   }
 
