@@ -78,10 +78,10 @@ def measure_slow_line(server, kilobytes_per_second):
             "offline": False, "latency": 0, "downloadThroughput": rate, "uploadThroughput": rate})
         browser.driver.get(server.url + "index.html")
         if not wait(browser, "window.zindle.stats.firstFrameAt !== null", 120):
-            report(f"first frame at {kilobytes_per_second} KB/s", None, "< 4000 ms", False)
+            report(f"first frame at {kilobytes_per_second:g} KB/s", None, "< 4000 ms", False)
             return
         first = stats(browser)["firstFrameAt"]
-        report(f"first frame at {kilobytes_per_second} KB/s", f"{first:.0f} ms", "< 4000 ms",
+        report(f"first frame at {kilobytes_per_second:g} KB/s", f"{first:.0f} ms", "< 4000 ms",
                first < 4000)
     finally:
         browser.close()
