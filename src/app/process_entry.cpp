@@ -6,6 +6,7 @@
 #include "app/main.h"
 #include "app/pacing_log.h"
 #include "framework/assets.h"
+#include "media/sdl/sdl_environment.h"
 #include "media/sdl/sdl_media.h"
 
 #include <exception>
@@ -34,6 +35,8 @@ int main(int argc, char** argv) {
     case CommandLine::Action::Play:
         break;
     }
+    // Before anything starts SDL: some of its variables could stall the game before it draws.
+    zindle::guardSdlEnvironment(std::cout);
     try {
         auto& media = zindle::SdlMedia::install();
         media.setPresentObserver(zindle::PacingLog::fromEnvironment());

@@ -120,17 +120,25 @@ class Display:
 class Game:
     """The real game in a display, its sound going to a file."""
 
-    def __init__(self, display, executable, args=(), cwd=None):
+    def __init__(self, display, executable, args=(), cwd=None, extra_env=None, limit=None):
+        """extra_env: variables added to the game's environment; limit: run in the child
+        before the game starts (resource limits)."""
         self.display = display
         self.dir = tempfile.mkdtemp(prefix="zindle-e2e-")
         self.audio = os.path.join(self.dir, "audio.raw")
         env = display.env()
         env["SDL_AUDIODRIVER"] = "disk"
         env["SDL_DISKAUDIOFILE"] = self.audio
+        env.update(extra_env or {})
         self.log = open(os.path.join(self.dir, "output.txt"), "w+b")
         self.proc = subprocess.Popen([executable] + list(args), env=env, cwd=cwd,
-                                     stdout=self.log, stderr=subprocess.STDOUT)
-        self.window = self._wait_for_window()
+                                     stdout=self.log, stderr=subprocess.STDOUT,
+                                     preexec_fn=limit)
+        try:
+            self.window = self._wait_for_window()
+        except Failure:
+            self.close()  # a game that never showed a window does not outlive its test
+            raise
 
     def _wait_for_window(self, timeout=20):
         deadline = time.time() + timeout
@@ -174,6 +182,14 @@ class Game:
         with open(self.audio, "rb") as f:
             f.seek(offset)
             return f.read()
+
+    def peak_memory_mb(self):
+        """The process's peak resident memory so far (VmHWM), in MB."""
+        with open("/proc/%d/status" % self.proc.pid) as status:
+            for line in status:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1]) / 1024
+        return 0
 
     def wait_exit(self, timeout):
         try:

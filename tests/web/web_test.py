@@ -661,6 +661,55 @@ class MusicLoopTest(unittest.TestCase):
             page.close()
 
 
+# The canvas against the picture enlarged in two steps, computed here: a whole multiple with
+# nearest sampling, then smoothly to the canvas. Returns how many colour values differ, and by
+# how much at most (filtering may round a last bit differently).
+COMPARE_STRETCH = """
+const p = window.zindle.readPicture();
+const c = window.zindle.readCanvas();
+const kx = Math.max(1, Math.floor(c.width / p.width)), ky = Math.max(1, Math.floor(c.height / p.height));
+const ew = kx * p.width, eh = ky * p.height;
+const texel = (x, y, k) => {
+  x = Math.min(Math.max(x, 0), ew - 1); y = Math.min(Math.max(y, 0), eh - 1);
+  return p.rgba[(Math.floor(y / ky) * p.width + Math.floor(x / kx)) * 4 + k];
+};
+let differing = 0, worst = 0;
+for (let y = 0; y < c.height; ++y) {
+  const sy = (y + 0.5) * eh / c.height - 0.5, y0 = Math.floor(sy), fy = sy - y0;
+  for (let x = 0; x < c.width; ++x) {
+    const sx = (x + 0.5) * ew / c.width - 0.5, x0 = Math.floor(sx), fx = sx - x0;
+    for (let k = 0; k < 3; ++k) {
+      const top = texel(x0, y0, k) * (1 - fx) + texel(x0 + 1, y0, k) * fx;
+      const bottom = texel(x0, y0 + 1, k) * (1 - fx) + texel(x0 + 1, y0 + 1, k) * fx;
+      const d = Math.abs(c.rgba[(y * c.width + x) * 4 + k] - (top * (1 - fy) + bottom * fy));
+      if (d >= 0.5) { differing += 1; worst = Math.max(worst, d); }
+    }
+  }
+}
+return [c.width, c.height, differing, worst];
+"""
+
+
+class StretchTest(unittest.TestCase):
+    def test_the_canvas_shows_the_picture_sharply_stretched(self):
+        # The picture's size, whole multiples, and fractions (each direction its own).
+        for width, height, exact in ((480, 320, True), (1440, 960, True), (1200, 800, False),
+                                     (1920, 1080, False)):
+            page = Page(ARGS.web, width, height)
+            try:
+                page.wait("window.zindle && window.zindle.stats.frames > 5", what="frames")
+                got_w, got_h, differing, worst = page.js(COMPARE_STRETCH)
+                self.assertEqual((got_w, got_h), (width, height))
+                if exact:
+                    self.assertEqual(differing, 0, f"{width} by {height}")
+                else:
+                    # The filter's weights are rounded (a few percent of the values differ by
+                    # one); a soft or misplaced stretch differs by tens at every block's edge.
+                    self.assertLessEqual(worst, 1.5, f"{width} by {height}")
+            finally:
+                page.close()
+
+
 class ScriptsTest(unittest.TestCase):
     def test_measurements_run_from_a_python_without_selenium(self):
         # -S leaves Debian's packages out of the path, as another python3 first on PATH would.

@@ -38,6 +38,19 @@ PicturePlacement placePicture(StageScaleMode mode, int pictureWidth, int picture
     return {(windowWidth - w) / 2, (windowHeight - h) / 2, w, h};
 }
 
+PictureSize capDrawnSize(int width, int height) {
+    if (width <= 0 || height <= 0)
+        return {std::max(0, width), std::max(0, height)};
+    const double w = width;
+    const double h = height;
+    const double scale = std::min({1.0, kMaxDrawnSide / w, kMaxDrawnSide / h,
+                                   std::sqrt(static_cast<double>(kMaxDrawnPixels) / (w * h))});
+    if (scale >= 1)
+        return {width, height};
+    // Rounded down, so that both limits hold after rounding.
+    return {std::max(1, static_cast<int>(w * scale)), std::max(1, static_cast<int>(h * scale))};
+}
+
 SharpScale sharpScale(int pictureWidth, int pictureHeight, int placedWidth, int placedHeight) {
     if (pictureWidth <= 0 || pictureHeight <= 0)
         return {};

@@ -19,6 +19,21 @@ struct PicturePlacement {
 PicturePlacement placePicture(StageScaleMode mode, int pictureWidth, int pictureHeight,
                               int windowWidth, int windowHeight);
 
+// The largest picture the game draws for a window: what the largest screens in use need (8K,
+// 7680 by 4320, in either orientation). A window larger than that (a bare X server lets any
+// client make it up to 32767 pixels a side) gets a picture of at most that size, enlarged to
+// the window by the renderer, instead of buffers that grow with the window.
+constexpr int kMaxDrawnSide = 7680;
+constexpr long long kMaxDrawnPixels = 7680LL * 4320;
+
+struct PictureSize {
+    int width = 0, height = 0;
+    bool operator==(const PictureSize&) const = default;
+};
+// `width` by `height` when it is within those limits; otherwise the largest size of the same
+// shape (to the pixel, rounded down, at least 1 by 1) that is. Sizes below 1 become 0.
+PictureSize capDrawnSize(int width, int height);
+
 // How a picture is enlarged to its placed size: first `factor` times on both axes with
 // nearest-neighbour sampling (the largest whole number that fits on both axes, at least 1),
 // then, when `smooth`, filtered to the placed size.

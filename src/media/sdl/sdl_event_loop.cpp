@@ -92,6 +92,7 @@ void SdlMedia::processPendingEvents() {
 }
 
 void SdlMedia::deliver(MediaEvent event) {
+    held_.note(event);
     if (handler_)
         handler_(event);
 }
@@ -127,10 +128,19 @@ void SdlMedia::dispatch(const SDL_Event& event) {
             deliver(mediaEvent(MediaEventType::ACTIVATE));
             break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
+            // Everything held is let go first, as a player leaving the game would: a key's
+            // release would go to another window, and a stick left pushed would steer on while
+            // the player is elsewhere. Keys SDL has already let go of itself are no longer
+            // held here, so nothing is released twice.
+            for (const MediaEvent& release : held_.releaseAll())
+                deliver(release);
             deliver(mediaEvent(MediaEventType::DEACTIVATE));
             break;
         case SDL_WINDOWEVENT_EXPOSED:
             deliver(mediaEvent(MediaEventType::REDRAW));
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            boundWindowWithoutManager();
             break;
         default:
             break;

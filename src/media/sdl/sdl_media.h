@@ -7,6 +7,7 @@
 // window (or straight into a window of that size).
 #include "framework/media.h"
 #include "media/common/display_tree_backend.h"
+#include "media/common/held_inputs.h"
 #include "media/common/picture_scaling.h"
 
 #include <cstdint>
@@ -75,6 +76,8 @@ public:
     SDL_Window* sdlWindow() const { return window_.get(); }
     // The mixer channel a sound channel plays on: -1 for music, -2 when unknown or ended.
     int mixerChannelOf(ChannelHandle channel) const;
+    // How many times the display state has been switched since the backend was made.
+    int displayStateChanges() const { return displayStateChanges_; }
     // The wake the loop is waiting for, in seconds of media_time_stamp().
     double nextWakeAt() const { return wakeAt_; }
 
@@ -125,10 +128,15 @@ private:
     void openWindow(int width, int height, const std::string& title, BitmapHandle icon);
     void createRenderer();
     void closeWindow();
+    // Carries out the latest display state asked for, once per present at most.
     void applyDisplayState();
-    // Without a window manager, moves and sizes the window to what SDL takes it to be (the
-    // screen, in full screen), as a manager would (sdl_bare_x11.cpp).
-    void placeWindowWithoutManager();
+    // Without a window manager, makes the window cover the screen or gives it back its own
+    // place, as a manager would, without SDL's wait for a manager's answer; false where a
+    // manager runs (or the display is not X11) and SDL should ask it (sdl_bare_x11.cpp).
+    bool placeWindowWithoutManager(bool fullScreen);
+    // Without a window manager, brings a window made larger than the largest picture drawn
+    // (capDrawnSize) back to that size, so that SDL's own buffers stay bounded too.
+    void boundWindowWithoutManager();
     void applyCursor();
     void loadControllerMappings();
 
@@ -179,8 +187,11 @@ private:
     int logicalHeight_ = 0;
     StageHandle stage_ = StageHandle::None;
     StageEventHandler handler_;
+    HeldInputs held_; // what the stage was told is held, let go when the focus goes
     std::uint32_t background_ = 0xFFFFFF;
-    StageDisplayState displayState_ = StageDisplayState::NORMAL;
+    StageDisplayState displayState_ = StageDisplayState::NORMAL; // asked for
+    StageDisplayState appliedState_ = StageDisplayState::NORMAL; // carried out
+    int displayStateChanges_ = 0;
     StageScaleMode scaleMode_ = StageScaleMode::EXACT_FIT;
     bool cursorShown_ = true;
     bool fitWindow_ = false;

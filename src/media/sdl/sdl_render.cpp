@@ -1,14 +1,15 @@
 // Presenting the display tree: every tile batch of every drawing list, walked from the stage
-// root, becomes one SDL_RenderGeometry call over its atlas, drawn into a texture of the logical
-// size; that picture is then placed in the window by the scale mode, enlarged sharply: a whole
-// number of times without filtering, then smoothly for the remaining fraction. A window of the
-// logical size is drawn into directly.
+// root, becomes one SDL_RenderGeometry call over its atlas (on SDL's software renderer, one copy
+// per tile), drawn into a texture of the logical size; that picture is then placed in the window
+// by the scale mode, enlarged sharply: a whole number of times without filtering, then smoothly
+// for the remaining fraction. A window of the logical size is drawn into directly.
 #include "media/sdl/sdl_media.h"
 
 #include "media/common/picture_scaling.h"
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -45,6 +46,10 @@ void SdlMedia::drawBatch(const DisplayTree::Batch& batch) {
     const float u = 1.0f / static_cast<float>(atlasW);
     const float v = 1.0f / static_cast<float>(atlasH);
     const SDL_Color white{255, 255, 255, 255};
+    // Batches are always drawn into a target of the picture's size (the picture texture, or a
+    // window of that size).
+    const auto pictureW = static_cast<float>(logicalWidth_);
+    const auto pictureH = static_cast<float>(logicalHeight_);
 
     // Kept between batches and frames: their capacity is reused, so that a frame allocates
     // nothing here once the busiest frame so far has been drawn.
@@ -69,6 +74,20 @@ void SdlMedia::drawBatch(const DisplayTree::Batch& batch) {
         const auto ty = static_cast<float>(tile.rect.y);
         if (!std::isfinite(left) || !std::isfinite(top))
             continue;
+        // A tile wholly outside the picture would still cost its vertices and SDL's pass over
+        // them; in a win fountain most of the particles are.
+        if (left >= pictureW || top >= pictureH || left + w <= 0 || top + h <= 0)
+            continue;
+        if (softwareRenderer_) {
+            // SDL's software renderer turns each quad of a geometry call back into a copy of its
+            // rectangle; asking for the copy directly skips building and matching the vertices,
+            // and gives the same pixels.
+            const SDL_Rect from{static_cast<int>(tx), static_cast<int>(ty), static_cast<int>(w),
+                                static_cast<int>(h)};
+            const SDL_Rect to{static_cast<int>(left), static_cast<int>(top), from.w, from.h};
+            SDL_RenderCopy(renderer_.get(), texture, &from, &to);
+            continue;
+        }
         const int base = static_cast<int>(vertices.size());
         vertices.push_back({{left, top}, white, {tx * u, ty * v}});
         vertices.push_back({{left + w, top}, white, {(tx + w) * u, ty * v}});
@@ -90,10 +109,9 @@ void SdlMedia::media_render_stage(StageHandle stage) {
     SDL_RenderPresent(renderer_.get());
     if (presentObserver_)
         presentObserver_(media_time_stamp());
-    if (!presented_) {
-        presented_ = true;
-        applyDisplayState(); // held back until now (see applyDisplayState)
-    }
+    // Display-state requests made since the last present (see applyDisplayState).
+    presented_ = true;
+    applyDisplayState();
 }
 
 void SdlMedia::drawTree() {
@@ -122,7 +140,10 @@ void SdlMedia::drawWindow() {
     SDL_SetRenderTarget(renderer_.get(), target_.get());
     drawTree();
     const SDL_Rect rect{place.x, place.y, place.width, place.height};
-    if (softwareRenderer_ && stretchOnProcessor(place.width, place.height)) {
+    // The buffers below are of the drawn size, which stays bounded however large the window;
+    // beyond it the renderer enlarges the bounded picture to the placed size.
+    const PictureSize drawn = capDrawnSize(place.width, place.height);
+    if (softwareRenderer_ && stretchOnProcessor(drawn.width, drawn.height)) {
         SDL_SetRenderTarget(renderer_.get(), nullptr);
         if (!covers) {
             SDL_SetRenderDrawColor(renderer_.get(), 0, 0, 0, 255);
@@ -132,7 +153,9 @@ void SdlMedia::drawWindow() {
         return;
     }
     SDL_Texture* picture = target_.get();
-    const SharpScale scale = sharpScale(logicalWidth_, logicalHeight_, place.width, place.height);
+    SharpScale scale = sharpScale(logicalWidth_, logicalHeight_, place.width, place.height);
+    scale.factor = std::min(
+        scale.factor, sharpScale(logicalWidth_, logicalHeight_, drawn.width, drawn.height).factor);
     SDL_SetTextureScaleMode(target_.get(), scale.smooth && scale.factor == 1
                                                ? SDL_ScaleModeLinear
                                                : SDL_ScaleModeNearest);

@@ -35,6 +35,37 @@ TEST(PictureScalingTest, PlacementByScaleModeAndTheWholeNumberPartOfTheEnlargeme
     }
 }
 
+TEST(PictureScalingTest, DrawnSizeIsCappedAtWhatTheLargestScreensNeedKeepingItsShape) {
+    struct Case {
+        int width, height;
+        PictureSize drawn;
+    };
+    for (const Case c : {
+             Case{480, 320, {480, 320}},
+             Case{1920, 1080, {1920, 1080}},
+             Case{7680, 4320, {7680, 4320}},   // 8K: the largest that is kept
+             Case{4320, 7680, {4320, 7680}},   // 8K turned on its side
+             Case{7681, 4320, {7680, 4319}},   // one pixel over: the same shape, smaller
+             Case{16000, 16000, {5760, 5760}}, // square: bound by the pixel count
+             Case{32767, 32767, {5760, 5760}}, // the largest X window
+             Case{32767, 1, {7680, 1}},        // a sliver: bound by its long side
+             Case{1, 32767, {1, 7680}},
+             Case{32767, 100, {7680, 23}},
+             Case{15360, 8640, {7680, 4320}}, // 16K: halved
+             Case{0, 500, {0, 500}},          // nothing to draw: left as it is
+             Case{-5, 100000, {0, 100000}},
+         }) {
+        const PictureSize drawn = capDrawnSize(c.width, c.height);
+        EXPECT_EQ(drawn, c.drawn) << c.width << "x" << c.height << " gave " << drawn.width << "x"
+                                  << drawn.height;
+        if (c.width > 0 && c.height > 0) {
+            EXPECT_LE(drawn.width, kMaxDrawnSide);
+            EXPECT_LE(drawn.height, kMaxDrawnSide);
+            EXPECT_LE(static_cast<long long>(drawn.width) * drawn.height, kMaxDrawnPixels);
+        }
+    }
+}
+
 // How much of the target each source pixel covers along one axis: whole pixels it fills, plus
 // its share of the blended ones.
 std::vector<double> coverage(const std::vector<SharpStretcher::Tap>& taps, int sourceSize) {

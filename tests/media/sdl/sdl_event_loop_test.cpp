@@ -226,9 +226,41 @@ TEST(SdlEventLoopTest, DisplayStateSwitchesTheDesktopFullScreenAndBack) {
         media.media_render_stage(stage);
         EXPECT_NE(SDL_GetWindowFlags(media.sdlWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
         media.media_stage_set_display_state(stage, StageDisplayState::NORMAL);
+        media.media_render_stage(stage);
         EXPECT_EQ(SDL_GetWindowFlags(media.sdlWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
         media.media_stage_show_cursor(stage, false);
         EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+        media.media_close();
+    });
+}
+
+TEST(SdlEventLoopTest, DisplayStateRequestsBetweenFramesMakeOneSwitchToTheLatest) {
+    auto& media = freshMedia();
+    runWindow(media, [&](StageHandle stage) {
+        media.media_render_stage(stage);
+        const int before = media.displayStateChanges();
+        struct Case {
+            std::vector<StageDisplayState> asked; // between two presents
+            bool fullScreenAfter;
+            int switches;
+        };
+        using S = StageDisplayState;
+        const Case cases[] = {
+            {{S::FULL_SCREEN, S::NORMAL, S::FULL_SCREEN}, true, 1},
+            {{S::NORMAL, S::FULL_SCREEN}, true, 0}, // back where it was: nothing to do
+            {std::vector<S>(200, S::NORMAL), false, 1},
+            {{}, false, 0},
+        };
+        int expected = before;
+        for (const Case& c : cases) {
+            for (S state : c.asked)
+                media.media_stage_set_display_state(stage, state);
+            media.media_render_stage(stage);
+            expected += c.switches;
+            EXPECT_EQ(media.displayStateChanges(), expected);
+            EXPECT_EQ((SDL_GetWindowFlags(media.sdlWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0,
+                      c.fullScreenAfter);
+        }
         media.media_close();
     });
 }

@@ -8,7 +8,9 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <tuple>
 
 namespace zindle {
 namespace {
@@ -172,15 +174,15 @@ TEST_F(SdlJoystickTest, AMappedPadReadsInTheStandardLayoutWhateverItsRawNumbers)
         namespace T = MediaEventType;
 
         // Start and the south button, wherever the pad has them, are buttons 7 and 0.
-        EXPECT_TRUE(isRecord(
-            changed([&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kStart, 1); }),
-            T::JOY_BUTTON_DOWN, 7, 0));
-        EXPECT_TRUE(isRecord(
-            changed([&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kStart, 0); }),
-            T::JOY_BUTTON_UP, 7, 0));
-        EXPECT_TRUE(isRecord(
-            changed([&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kSouth, 1); }),
-            T::JOY_BUTTON_DOWN, 0, 0));
+        EXPECT_TRUE(
+            isRecord(changed([&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kStart, 1); }),
+                     T::JOY_BUTTON_DOWN, 7, 0));
+        EXPECT_TRUE(
+            isRecord(changed([&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kStart, 0); }),
+                     T::JOY_BUTTON_UP, 7, 0));
+        EXPECT_TRUE(
+            isRecord(changed([&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kSouth, 1); }),
+                     T::JOY_BUTTON_DOWN, 0, 0));
         // Raw button 7 is not Start on this pad, and the other buttons mean nothing.
         EXPECT_TRUE(changed([&] {
                         SDL_JoystickSetVirtualButton(raw, 7, 1);
@@ -209,14 +211,71 @@ TEST_F(SdlJoystickTest, AMappedPadReadsInTheStandardLayoutWhateverItsRawNumbers)
     });
 }
 
+// A player who leaves the window lets go of everything: held keys, a raw pad's pushed axis and
+// held button, a mapped pad's held D-pad all arrive released, before the window's deactivation;
+// what was already let go is not released again.
+TEST_F(SdlJoystickTest, LosingTheFocusLetsGoOfEveryHeldKeyAndPadInput) {
+    namespace T = MediaEventType;
+    auto pushKey = [](Uint32 type, SDL_Keycode key) {
+        SDL_Event event{};
+        event.type = type;
+        event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+        event.key.keysym.sym = key;
+        SDL_PushEvent(&event);
+    };
+    std::vector<MediaEvent> firstLoss;
+    std::vector<MediaEvent> secondLoss;
+    run([&] {
+        const auto raw = attach();
+        const auto mapped = attachOddPad(addMapping);
+        SDL_Joystick* rawPad = SDL_JoystickFromInstanceID(raw);
+        SDL_Joystick* mappedPad = SDL_JoystickFromInstanceID(mapped);
+        ASSERT_NE(rawPad, nullptr);
+        ASSERT_NE(mappedPad, nullptr);
+        pushKey(SDL_KEYDOWN, SDLK_LEFT);
+        pushKey(SDL_KEYDOWN, SDLK_SPACE);
+        pushKey(SDL_KEYUP, SDLK_SPACE);
+        SDL_JoystickSetVirtualAxis(rawPad, 0, 32767);
+        SDL_JoystickSetVirtualButton(rawPad, 7, SDL_PRESSED);
+        SDL_JoystickSetVirtualButton(rawPad, 3, SDL_PRESSED);
+        SDL_JoystickSetVirtualButton(rawPad, 3, SDL_RELEASED);
+        SDL_JoystickSetVirtualHat(mappedPad, 0, SDL_HAT_RIGHT);
+        media->processPendingEvents();
+        SDL_Event focus{};
+        focus.type = SDL_WINDOWEVENT;
+        focus.window.windowID = SDL_GetWindowID(media->sdlWindow());
+        focus.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+        firstLoss = after(*media, records, [&] { SDL_PushEvent(&focus); });
+        secondLoss = after(*media, records, [&] { SDL_PushEvent(&focus); });
+        detach(raw);
+        detach(mapped);
+    });
+    // SDL reports the pads' changes in an order of its own; the releases come in any order, but
+    // all before the deactivation.
+    using Input = std::tuple<int, int, int, int>; // type, code, value, device
+    ASSERT_FALSE(firstLoss.empty());
+    EXPECT_EQ(firstLoss.back().type, T::DEACTIVATE);
+    std::set<Input> released;
+    for (std::size_t i = 0; i + 1 < firstLoss.size(); ++i)
+        released.insert(
+            {firstLoss[i].type, firstLoss[i].code, firstLoss[i].value, firstLoss[i].device});
+    EXPECT_EQ(firstLoss.size(), 5u);
+    EXPECT_EQ(released, (std::set<Input>{{T::KEY_UP, 37, 0, 0},
+                                         {T::JOY_AXIS, 0, 0, 0},
+                                         {T::JOY_BUTTON_UP, 7, 0, 0},
+                                         {T::JOY_AXIS, 0, 0, 1}}));
+    ASSERT_EQ(secondLoss.size(), 1u);
+    EXPECT_EQ(secondLoss[0].type, T::DEACTIVATE);
+}
+
 TEST_F(SdlJoystickTest, MappingFilesAddTheirPadsAndNameTheirBrokenLinesOnce) {
     test::ScratchDir dir;
     const std::string file = dir.file("gamecontrollerdb.txt");
     test::writeText(file, "# pads of our players\n"
-                             "\n"
-                             "03000000aaaa,Far Pad,a:b0,platform:Windows,\n"
-                             "not a mapping at all\n"
-                             "xyz\r\n");
+                          "\n"
+                          "03000000aaaa,Far Pad,a:b0,platform:Windows,\n"
+                          "not a mapping at all\n"
+                          "xyz\r\n");
     std::string complaint;
     ::testing::internal::CaptureStdout();
     run(
@@ -227,10 +286,10 @@ TEST_F(SdlJoystickTest, MappingFilesAddTheirPadsAndNameTheirBrokenLinesOnce) {
             });
             SDL_Joystick* raw = SDL_JoystickFromInstanceID(pad);
             ASSERT_NE(raw, nullptr);
-            EXPECT_TRUE(isRecord(
-                after(*media, records,
-                      [&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kStart, 1); }),
-                MediaEventType::JOY_BUTTON_DOWN, 7, 0));
+            EXPECT_TRUE(
+                isRecord(after(*media, records,
+                               [&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kStart, 1); }),
+                         MediaEventType::JOY_BUTTON_DOWN, 7, 0));
         },
         file);
     const std::string out = ::testing::internal::GetCapturedStdout();

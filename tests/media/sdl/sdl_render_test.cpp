@@ -93,6 +93,41 @@ TEST_F(SdlRenderTest, LaterTilesCoverEarlierOnesAndBadIdsAreSkipped) {
     EXPECT_EQ(at(pixels, 199, 199), kSky);
 }
 
+// Tiles wholly outside the picture are dropped before drawing: every tile that straddles an
+// edge or a corner, or lies just inside or just outside, must still leave exactly the pixels a
+// plain composition of the atlas gives.
+TEST_F(SdlRenderTest, TilesAtAndBeyondEveryEdgeLeaveTheSamePicture) {
+    const std::vector<std::uint32_t> atlas{kRed,  kGreen, kClear, kGreen,
+                                           kBlue, kWhite, kGreen, kGreen};
+    const std::vector<double> lefts{-1e9, -3, -2, -1, 0, 1, 238, 477, 478, 479, 480, 481, 1e9};
+    const std::vector<double> tops{-1e9, -3, -2, -1, 0, 1, 158, 317, 318, 319, 320, 321, 1e9};
+    std::vector<double> triples;
+    std::vector<std::uint32_t> expected(480u * 320u, kSky);
+    int id = 0;
+    for (double top : tops) {
+        for (double left : lefts) {
+            // Tile 0's centre is (1, 1), tile 1's (0, 0): both land with their corner on (left,
+            // top).
+            triples.insert(triples.end(), {left + (id == 0 ? 1 : 0), top + (id == 0 ? 1 : 0),
+                                           static_cast<double>(id)});
+            for (int y = 0; y < 2; ++y) {
+                for (int x = 0; x < 2; ++x) {
+                    const double px = left + x;
+                    const double py = top + y;
+                    const std::uint32_t texel = atlas[static_cast<std::size_t>(y * 4 + id * 2 + x)];
+                    if (px >= 0 && px < 480 && py >= 0 && py < 320 && texel != kClear)
+                        expected[static_cast<std::size_t>(py * 480 + px)] = texel;
+                }
+            }
+            id = 1 - id;
+        }
+    }
+    const auto pixels = draw(triples);
+    ASSERT_EQ(pixels.size(), expected.size());
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        ASSERT_EQ(pixels[i], expected[i]) << "pixel (" << i % 480 << ", " << i / 480 << ")";
+}
+
 TEST_F(SdlRenderTest, FractionalPositionsSnapToWholePixels) {
     const auto pixels = draw({30.4, 40.6, 0});
     // Top-left at (29.4, 39.6): pixel (29, 40).

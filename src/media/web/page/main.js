@@ -241,6 +241,7 @@ window.addEventListener('unhandledrejection', (event) =>
 window.zindle = {
   stats,
   readPicture: () => renderer && renderer.readPicture(),
+  readCanvas: () => renderer && renderer.readCanvas(),
   audioState: () => (audio.context ? audio.context.state : 'none'),
   state: () => (session && session.module && session.running
     ? JSON.parse(session.module.UTF8ToString(session.module._zindle_state())) : null),

@@ -1,7 +1,14 @@
 // The picture: tiles are drawn unscaled into a picture of the stage's size, each pixel fetched
 // from its atlas texel (nearest, exactly), blended with straight alpha as the desktop blends;
-// the picture is then stretched onto the canvas: by whole multiples with nearest sampling, and
-// smoothly for what remains, so that pixels stay sharp. null where WebGL 2 is missing.
+// the picture is then placed on the canvas sharply: each picture pixel becomes a block of a
+// whole number of canvas pixels (nearest), and only the remaining fraction is blended at the
+// blocks' edges. null where WebGL 2 is missing.
+//
+// Without a graphics card WebGL runs on Chromium's software rasteriser, which pays a set-up for
+// every instance of an instanced draw and for every pass. So tiles are plain triangles (one call
+// a run of tiles of one atlas), tiles wholly outside the picture are never sent, a canvas of the
+// picture's size gets the tiles directly, a whole multiple is a blit, and any other size is one
+// pass that needs no intermediate picture.
 export const TILE_WORDS = 6; // per tile: left, top, width, height, atlas x, atlas y
 const canvas = document.getElementById('game');
 
@@ -26,27 +33,29 @@ export const renderer = (() => {
     return program;
   };
   const tileProgram = compile(`#version 300 es
-    layout(location = 0) in ivec2 placeAt;
-    layout(location = 1) in ivec2 size;
-    layout(location = 2) in ivec2 source;
+    layout(location = 0) in ivec2 corner; // px, in the picture
+    layout(location = 1) in ivec2 origin; // the atlas texel that lands on the picture's (0, 0)
     uniform vec2 picture;
-    flat out ivec2 origin;
+    flat out ivec2 texelOrigin;
     void main() {
-      vec2 corner = vec2(gl_VertexID & 1, gl_VertexID >> 1);
-      vec2 at = vec2(placeAt) + corner * vec2(size);
-      origin = source - placeAt;
+      texelOrigin = origin;
+      vec2 at = vec2(corner);
       gl_Position = vec4(at.x / picture.x * 2.0 - 1.0, 1.0 - at.y / picture.y * 2.0, 0.0, 1.0);
     }`, `#version 300 es
     precision highp float;
     precision highp int;
     uniform highp sampler2D atlas;
     uniform float pictureHeight;
-    flat in ivec2 origin;
+    flat in ivec2 texelOrigin;
     out vec4 colour;
     void main() {
       ivec2 pixel = ivec2(int(gl_FragCoord.x), int(pictureHeight - gl_FragCoord.y));
-      colour = texelFetch(atlas, origin + pixel, 0);
+      colour = texelFetch(atlas, texelOrigin + pixel, 0);
     }`);
+  // The picture sampled smoothly, at a point moved so that inside a block of `scale` canvas
+  // pixels (the whole multiple) it is the texel's centre, and only within the last canvas pixel
+  // before a block's edge does it slide to the next texel: the same as enlarging by the whole
+  // multiple with nearest sampling and then smoothly to the canvas, without the enlarged picture.
   const copyProgram = compile(`#version 300 es
     uniform vec4 place; // x, y, width, height in clip space
     out vec2 uv;
@@ -55,22 +64,94 @@ export const renderer = (() => {
       uv = corner;
       gl_Position = vec4(place.xy + corner * place.zw, 0.0, 1.0);
     }`, `#version 300 es
-    precision mediump float;
+    precision highp float;
     uniform sampler2D image;
+    uniform vec2 size; // texels of the picture
+    uniform vec2 scale; // the whole multiple, at least 1
     in vec2 uv;
     out vec4 colour;
-    void main() { colour = texture(image, uv); }`);
+    void main() {
+      vec2 texel = uv * size;
+      vec2 fromCentre = fract(texel) - 0.5;
+      vec2 plateau = 0.5 - 0.5 / scale;
+      vec2 moved = floor(texel) + 0.5 + (fromCentre - clamp(fromCentre, -plateau, plateau)) * scale;
+      colour = texture(image, moved / size);
+    }`);
 
+  // Four corners a tile, each (x, y, origin x, origin y) in 16-bit integers; two triangles a
+  // tile from a fixed list of indices, which grows with the busiest frame so far.
+  const VERTEX_WORDS = 4;
   const tileBuffer = gl.createBuffer();
+  const indexBuffer = gl.createBuffer();
   const tileArray = gl.createVertexArray();
   const emptyArray = gl.createVertexArray();
   gl.bindVertexArray(tileArray);
   gl.bindBuffer(gl.ARRAY_BUFFER, tileBuffer);
-  for (let i = 0; i < 3; ++i) {
-    gl.enableVertexAttribArray(i);
-    gl.vertexAttribDivisor(i, 1);
-  }
+  gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, indexBuffer);
+  for (let i = 0; i < 2; ++i) gl.enableVertexAttribArray(i);
+  gl.vertexAttribIPointer(0, 2, gl.SHORT, VERTEX_WORDS * 2, 0);
+  gl.vertexAttribIPointer(1, 2, gl.SHORT, VERTEX_WORDS * 2, 4);
   gl.bindVertexArray(null);
+  let vertices = new Int16Array(0);
+  let indexedTiles = 0;
+  const visibleRuns = []; // (image, first visible tile, visible tiles) triples
+
+  function holdTiles(count) {
+    if (vertices.length < count * 4 * VERTEX_WORDS)
+      vertices = new Int16Array(count * 4 * VERTEX_WORDS);
+    if (indexedTiles >= count) return;
+    indexedTiles = Math.max(count, indexedTiles * 2, 256);
+    const indices = new Uint32Array(indexedTiles * 6);
+    for (let t = 0, v = 0; t < indices.length; t += 6, v += 4) {
+      indices[t] = v;
+      indices[t + 1] = v + 1;
+      indices[t + 2] = v + 2;
+      indices[t + 3] = v + 2;
+      indices[t + 4] = v + 1;
+      indices[t + 5] = v + 3;
+    }
+    gl.bindVertexArray(tileArray);
+    gl.bufferData(gl.ELEMENT_ARRAY_BUFFER, indices, gl.STATIC_DRAW);
+    gl.bindVertexArray(null);
+  }
+
+  // Writes the corners of the runs' tiles that reach into the picture; returns how many.
+  function buildTiles(runs, tiles) {
+    holdTiles(tiles.length / TILE_WORDS);
+    visibleRuns.length = 0;
+    const width = picture.width;
+    const height = picture.height;
+    let visible = 0;
+    for (let r = 0; r < runs.length; r += 3) {
+      const first = visible;
+      const end = (runs[r + 1] + runs[r + 2]) * TILE_WORDS;
+      for (let i = runs[r + 1] * TILE_WORDS; i < end; i += TILE_WORDS) {
+        const left = tiles[i];
+        const top = tiles[i + 1];
+        const right = left + tiles[i + 2];
+        const bottom = top + tiles[i + 3];
+        if (left >= width || top >= height || right <= 0 || bottom <= 0) continue;
+        const originX = tiles[i + 4] - left;
+        const originY = tiles[i + 5] - top;
+        const v = visible * 4 * VERTEX_WORDS;
+        vertices[v] = left;
+        vertices[v + 1] = top;
+        vertices[v + 4] = right;
+        vertices[v + 5] = top;
+        vertices[v + 8] = left;
+        vertices[v + 9] = bottom;
+        vertices[v + 12] = right;
+        vertices[v + 13] = bottom;
+        for (let corner = v + 2; corner < v + 16; corner += VERTEX_WORDS) {
+          vertices[corner] = originX;
+          vertices[corner + 1] = originY;
+        }
+        ++visible;
+      }
+      if (visible > first) visibleRuns.push(runs[r], first, visible - first);
+    }
+    return visible;
+  }
 
   const target = (width, height, filter) => {
     const texture = gl.createTexture();
@@ -93,7 +174,8 @@ export const renderer = (() => {
   };
 
   let picture = null; // the stage's picture at its own size
-  let enlarged = null; // the picture at a whole multiple, for the smooth last step
+  let pictureCurrent = true; // picture holds the last frame (it is skipped when not needed)
+  let background = 0; // the last frame's colour behind the tiles
   let scaleMode = 3;
   const textures = new Map(); // image handle -> { texture, width, height }
 
@@ -103,6 +185,8 @@ export const renderer = (() => {
     atlas: gl.getUniformLocation(tileProgram, 'atlas'),
     place: gl.getUniformLocation(copyProgram, 'place'),
     image: gl.getUniformLocation(copyProgram, 'image'),
+    size: gl.getUniformLocation(copyProgram, 'size'),
+    scale: gl.getUniformLocation(copyProgram, 'scale'),
   };
 
   // Where the picture goes on a canvas of the given size, by the stage's scale mode:
@@ -120,14 +204,15 @@ export const renderer = (() => {
     return { x: Math.floor((width - w) / 2), y: Math.floor((height - h) / 2), w, h };
   }
 
-  function copy(source, filter, x, y, w, h, targetWidth, targetHeight) {
+  function copy(x, y, w, h, targetWidth, targetHeight) {
     gl.useProgram(copyProgram);
     gl.bindVertexArray(emptyArray);
     gl.activeTexture(gl.TEXTURE0);
-    gl.bindTexture(gl.TEXTURE_2D, source.texture);
-    gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MIN_FILTER, filter);
-    gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MAG_FILTER, filter);
+    gl.bindTexture(gl.TEXTURE_2D, picture.texture);
     gl.uniform1i(uniforms.image, 0);
+    gl.uniform2f(uniforms.size, picture.width, picture.height);
+    gl.uniform2f(uniforms.scale, Math.max(1, Math.floor(w / picture.width)),
+                 Math.max(1, Math.floor(h / picture.height)));
     // The picture's rows are stored bottom-up, as GL draws them: v = 0 is its bottom.
     gl.uniform4f(uniforms.place, (x / targetWidth) * 2 - 1, 1 - ((y + h) / targetHeight) * 2,
                  (w / targetWidth) * 2, (h / targetHeight) * 2);
@@ -144,41 +229,88 @@ export const renderer = (() => {
     }
   }
 
+  // The last frame (its background and the tiles in the buffer) into a framebuffer of the
+  // picture's size.
+  function drawTiles(framebuffer) {
+    gl.bindFramebuffer(gl.FRAMEBUFFER, framebuffer);
+    gl.viewport(0, 0, picture.width, picture.height);
+    gl.clearColor(((background >> 16) & 255) / 255, ((background >> 8) & 255) / 255,
+                  (background & 255) / 255, 1);
+    gl.clear(gl.COLOR_BUFFER_BIT);
+    if (!visibleRuns.length) return;
+    gl.useProgram(tileProgram);
+    gl.uniform2f(uniforms.picture, picture.width, picture.height);
+    gl.uniform1f(uniforms.pictureHeight, picture.height);
+    gl.uniform1i(uniforms.atlas, 0);
+    gl.activeTexture(gl.TEXTURE0);
+    gl.bindVertexArray(tileArray);
+    gl.enable(gl.BLEND);
+    // Colour blended by the tile's alpha; the picture itself stays opaque.
+    gl.blendFuncSeparate(gl.SRC_ALPHA, gl.ONE_MINUS_SRC_ALPHA, gl.ZERO, gl.ONE);
+    for (let i = 0; i < visibleRuns.length; i += 3) {
+      const image = textures.get(visibleRuns[i]);
+      if (!image) continue;
+      gl.bindTexture(gl.TEXTURE_2D, image.texture);
+      gl.drawElements(gl.TRIANGLES, visibleRuns[i + 2] * 6, gl.UNSIGNED_INT,
+                      visibleRuns[i + 1] * 6 * 4);
+    }
+    gl.bindVertexArray(null);
+    gl.disable(gl.BLEND);
+  }
+
+  // GL's rows, bottom to top, in reading order.
+  function flipRows(rows, width, height) {
+    const flipped = new Uint8Array(rows.length);
+    const line = width * 4;
+    for (let y = 0; y < height; ++y)
+      flipped.set(rows.subarray((height - 1 - y) * line, (height - y) * line), y * line);
+    return flipped;
+  }
+
   // The picture onto the canvas.
   function present() {
     if (!picture) return;
     fitCanvas();
+    if (canvas.width === picture.width && canvas.height === picture.height) {
+      // The canvas is the picture's size (every scale mode then places it one to one): the
+      // tiles go straight onto it, without a second pass through the picture.
+      drawTiles(null);
+      return;
+    }
+    if (!pictureCurrent) {
+      drawTiles(picture.framebuffer);
+      pictureCurrent = true;
+    }
     const place = placePicture(canvas.width, canvas.height);
     gl.disable(gl.BLEND);
     const covers = place.x <= 0 && place.y <= 0 && place.x + place.w >= canvas.width &&
                    place.y + place.h >= canvas.height;
-    const kx = Math.max(1, Math.floor(place.w / picture.width));
-    const ky = Math.max(1, Math.floor(place.h / picture.height));
-    let source = picture;
-    if (kx * picture.width !== place.w || ky * picture.height !== place.h) {
-      if (!enlarged || enlarged.width !== kx * picture.width || enlarged.height !== ky * picture.height) {
-        drop(enlarged);
-        enlarged = target(kx * picture.width, ky * picture.height, gl.LINEAR);
-      }
-      gl.bindFramebuffer(gl.FRAMEBUFFER, enlarged.framebuffer);
-      gl.viewport(0, 0, enlarged.width, enlarged.height);
-      copy(picture, gl.NEAREST, 0, 0, enlarged.width, enlarged.height, enlarged.width, enlarged.height);
-      source = enlarged;
-    }
     gl.bindFramebuffer(gl.FRAMEBUFFER, null);
     gl.viewport(0, 0, canvas.width, canvas.height);
     if (!covers) {
       gl.clearColor(0, 0, 0, 1);
       gl.clear(gl.COLOR_BUFFER_BIT);
     }
-    copy(source, source === picture ? gl.NEAREST : gl.LINEAR, place.x, place.y, place.w, place.h,
-         canvas.width, canvas.height);
+    if (place.w % picture.width === 0 && place.h % picture.height === 0) {
+      // A whole multiple (the picture's own size included) needs no filtering: a blit, which
+      // the software rasteriser does as a plain copy rather than a shaded pass.
+      gl.bindFramebuffer(gl.READ_FRAMEBUFFER, picture.framebuffer);
+      const bottom = canvas.height - place.y - place.h; // GL counts rows from the bottom
+      gl.blitFramebuffer(0, 0, picture.width, picture.height, place.x, bottom, place.x + place.w,
+                         bottom + place.h, gl.COLOR_BUFFER_BIT, gl.NEAREST);
+      gl.bindFramebuffer(gl.READ_FRAMEBUFFER, null);
+      return;
+    }
+    copy(place.x, place.y, place.w, place.h, canvas.width, canvas.height);
   }
 
   return {
     createWindow(width, height) {
       drop(picture);
-      picture = target(width, height, gl.NEAREST);
+      picture = target(width, height, gl.LINEAR);
+      pictureCurrent = true;
+      background = 0;
+      visibleRuns.length = 0;
       gl.bindFramebuffer(gl.FRAMEBUFFER, picture.framebuffer);
       gl.clearColor(0, 0, 0, 1);
       gl.clear(gl.COLOR_BUFFER_BIT);
@@ -197,35 +329,16 @@ export const renderer = (() => {
     },
     // Runs are (image, first tile, tile count) triples; tiles six 16-bit numbers each.
     drawFrame(rgb, runs, tiles) {
-      gl.bindFramebuffer(gl.FRAMEBUFFER, picture.framebuffer);
-      gl.viewport(0, 0, picture.width, picture.height);
-      gl.clearColor(((rgb >> 16) & 255) / 255, ((rgb >> 8) & 255) / 255, (rgb & 255) / 255, 1);
-      gl.clear(gl.COLOR_BUFFER_BIT);
-      if (runs.length) {
-        gl.useProgram(tileProgram);
-        gl.uniform2f(uniforms.picture, picture.width, picture.height);
-        gl.uniform1f(uniforms.pictureHeight, picture.height);
-        gl.uniform1i(uniforms.atlas, 0);
-        gl.activeTexture(gl.TEXTURE0);
-        gl.bindVertexArray(tileArray);
+      background = rgb;
+      const visible = runs.length ? buildTiles(runs, tiles) : 0;
+      if (visible > 0) {
         gl.bindBuffer(gl.ARRAY_BUFFER, tileBuffer);
-        gl.bufferData(gl.ARRAY_BUFFER, tiles, gl.STREAM_DRAW);
-        gl.enable(gl.BLEND);
-        // Colour blended by the tile's alpha; the picture itself stays opaque.
-        gl.blendFuncSeparate(gl.SRC_ALPHA, gl.ONE_MINUS_SRC_ALPHA, gl.ZERO, gl.ONE);
-        const stride = TILE_WORDS * 2;
-        for (let i = 0; i < runs.length; i += 3) {
-          const image = textures.get(runs[i]);
-          if (!image) continue;
-          const offset = runs[i + 1] * stride;
-          gl.vertexAttribIPointer(0, 2, gl.SHORT, stride, offset);
-          gl.vertexAttribIPointer(1, 2, gl.SHORT, stride, offset + 4);
-          gl.vertexAttribIPointer(2, 2, gl.SHORT, stride, offset + 8);
-          gl.bindTexture(gl.TEXTURE_2D, image.texture);
-          gl.drawArraysInstanced(gl.TRIANGLE_STRIP, 0, 4, runs[i + 2]);
-        }
-        gl.bindVertexArray(null);
+        gl.bufferData(gl.ARRAY_BUFFER, vertices.subarray(0, visible * 4 * VERTEX_WORDS),
+                      gl.STREAM_DRAW);
+      } else {
+        visibleRuns.length = 0;
       }
+      pictureCurrent = false;
       present();
     },
     setScaleMode(mode) {
@@ -237,18 +350,30 @@ export const renderer = (() => {
       for (const image of textures.values()) gl.deleteTexture(image.texture);
       textures.clear();
     },
+    // The canvas with the last frame presented on it, for tests: rows top to bottom, four
+    // bytes a pixel. Read in the same task as the present, while the canvas still holds it.
+    readCanvas() {
+      if (!picture) return null;
+      present();
+      const rows = new Uint8Array(canvas.width * canvas.height * 4);
+      gl.bindFramebuffer(gl.FRAMEBUFFER, null);
+      gl.readPixels(0, 0, canvas.width, canvas.height, gl.RGBA, gl.UNSIGNED_BYTE, rows);
+      return { width: canvas.width, height: canvas.height,
+               rgba: flipRows(rows, canvas.width, canvas.height) };
+    },
     // The picture as the last frame left it: rows top to bottom, four bytes a pixel.
     readPicture() {
       if (!picture) return null;
+      if (!pictureCurrent) {
+        drawTiles(picture.framebuffer);
+        pictureCurrent = true;
+      }
       const rows = new Uint8Array(picture.width * picture.height * 4);
       gl.bindFramebuffer(gl.FRAMEBUFFER, picture.framebuffer);
       gl.readPixels(0, 0, picture.width, picture.height, gl.RGBA, gl.UNSIGNED_BYTE, rows);
       gl.bindFramebuffer(gl.FRAMEBUFFER, null);
-      const flipped = new Uint8Array(rows.length);
-      const line = picture.width * 4;
-      for (let y = 0; y < picture.height; ++y)
-        flipped.set(rows.subarray((picture.height - 1 - y) * line, (picture.height - y) * line), y * line);
-      return { width: picture.width, height: picture.height, rgba: flipped };
+      return { width: picture.width, height: picture.height,
+               rgba: flipRows(rows, picture.width, picture.height) };
     },
   };
 })();
