@@ -1,11 +1,13 @@
 #!/usr/bin/python3
 """The web build's figures, measured in headless Chromium (WebGL on its software rasteriser).
 
-    python3 scripts/measure_web.py [build/web] [--only size,startup,match,fountain] [--seconds 60]
+    python3 scripts/measure_web.py [build/web] [--only size,startup,slowline,match,fountain]
+                                   [--seconds 60] [--line-kbps 200]
 
 Prints one JSON line per figure with its target and whether it was met:
   size      zindle.wasm and zindle.js together, gzip -9
   startup   navigation to the first presented frame, on localhost, median of 5 fresh profiles
+  slowline  the same, once, on a line of 200 KB/s (Chromium's network emulation), fresh profile
   match     four computer players for a minute: the median frame rate, the share of frames
             under 20 ms (from one presented frame to the next) and the processor time of
             Chromium's GPU process (which rasterises and composites every frame in software
@@ -94,6 +96,24 @@ def measure_startup(server):
     median = statistics.median(times)
     report("navigation to first frame", f"{median:.0f} ms", "< 1500 ms", median < 1500,
            runs=[round(t) for t in times])
+
+
+def measure_slow_line(server, kilobytes_per_second):
+    browser = Browser()
+    try:
+        rate = kilobytes_per_second * 1000  # bytes a second
+        browser.driver.execute_cdp_cmd("Network.enable", {})
+        browser.driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+            "offline": False, "latency": 0, "downloadThroughput": rate, "uploadThroughput": rate})
+        browser.driver.get(server.url + "index.html")
+        if not wait(browser, "window.zindle.stats.firstFrameAt !== null", 120):
+            report(f"first frame at {kilobytes_per_second:g} KB/s", None, "< 4000 ms", False)
+            return
+        first = stats(browser)["firstFrameAt"]
+        report(f"first frame at {kilobytes_per_second:g} KB/s", f"{first:.0f} ms", "< 4000 ms",
+               first < 4000)
+    finally:
+        browser.close()
 
 
 def frame_figures(frame_times):
@@ -229,7 +249,9 @@ def measure_fountain(server):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("folder", nargs="?", default="build/web")
-    parser.add_argument("--only", default="size,startup,match,fountain")
+    parser.add_argument("--only", default="size,startup,slowline,match,fountain")
+    parser.add_argument("--line-kbps", type=float, default=200,
+                        help="KB/s (1000 bytes) of the slow line")
     parser.add_argument("--seconds", type=float, default=60)
     args = parser.parse_args()
     only = set(args.only.split(","))
@@ -239,6 +261,8 @@ def main():
             measure_size(args.folder)
         if "startup" in only:
             measure_startup(server)
+        if "slowline" in only:
+            measure_slow_line(server, args.line_kbps)
         if "match" in only:
             measure_match(server, args.seconds)
         if "fountain" in only:

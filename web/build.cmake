@@ -25,10 +25,11 @@ target_link_options(zindle PRIVATE
 set_target_properties(zindle PROPERTIES OUTPUT_NAME zindle SUFFIX ".js"
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
-# The page and the data beside the program; assets.json lists the data with its sizes, for the
-# page's loader and its progress bar.
+# The page and the data beside the program, once it is linked; files.json lists the code and the
+# data with their sizes, for the page's loader and its progress bar.
 set(ZINDLE_PAGE_DIR ${CMAKE_SOURCE_DIR}/src/media/web/page)
 add_custom_target(zindle_web_page ALL
     COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR} -DPAGE=${ZINDLE_PAGE_DIR}
             -DOUT=${CMAKE_BINARY_DIR} -P ${CMAKE_CURRENT_LIST_DIR}/publish.cmake
     COMMENT "Page and data for build/web")
+add_dependencies(zindle_web_page zindle)

@@ -10,6 +10,7 @@
 #include "framework/lib.h"
 #include "framework/stage.h"
 #include "input/input.h"
+#include "input/pad_layout.h"
 #include "match/game.h"
 #include "match/rules.h"
 #include "sound/beeper.h"
@@ -28,9 +29,6 @@ namespace {
 // otherwise never leave the loop, never draw and never see the quit key.
 constexpr int kStepLimit = 2 * Main::MAX_STEPS + 1;
 
-// Joystick buttons that act as the START key of the device's player.
-constexpr int kJoinButtonA = 0;
-constexpr int kJoinButtonStart = 7;
 // The START key of each joystick device that has a player; other devices pass 0, which the
 // game ignores.
 constexpr std::array<int, rules::kPlayers> kJoystickStartKeys{Input::P1START, Input::P2START,
@@ -41,10 +39,6 @@ int joystickStartKey(int device) {
     if (device >= 0 && static_cast<std::size_t>(device) < kJoystickStartKeys.size())
         return kJoystickStartKeys[static_cast<std::size_t>(device)];
     return kUnplayedDeviceKey;
-}
-
-bool isJoinButton(int button) {
-    return button == kJoinButtonA || button == kJoinButtonStart;
 }
 
 } // namespace
@@ -167,13 +161,13 @@ void Main::onAxisMove(JoystickEvent& e) {
 
 void Main::onButtonDown(JoystickEvent& e) {
     // A joystick only steers through its axis; its buttons only join, and never reach Input.
-    if (!board || !isJoinButton(e.id))
+    if (!board || !pad_layout::joins(e.id))
         return;
     board->onInput(e.device, joystickStartKey(e.device), Input::DOWN, false);
 }
 
 void Main::onButtonUp(JoystickEvent& e) {
-    if (!board || !isJoinButton(e.id))
+    if (!board || !pad_layout::joins(e.id))
         return;
     board->onInput(e.device, joystickStartKey(e.device), Input::UP, false);
 }

@@ -7,6 +7,7 @@
 #include "app/main.h"
 #include "app/web_measurement.h"
 #include "framework/random.h"
+#include "input/input.h"
 #include "match/game.h"
 #include "media/web/web_media.h"
 
@@ -50,16 +51,40 @@ EMSCRIPTEN_KEEPALIVE void zindle_joystick(int type, int device, int code, int va
     call([&] { media->joystick(type, device, code, value); });
 }
 
+EMSCRIPTEN_KEEPALIVE void zindle_pad(int device, int isAxis, int index, int value) {
+    call([&] { media->standardPad(device, isAxis != 0, index, value); });
+}
+
+// The player plays by touch (1) or by keys (0): the title's prompt follows.
+EMSCRIPTEN_KEEPALIVE void zindle_touch(int touch) {
+    zindle::Game::titleHints =
+        touch != 0 ? zindle::Game::TitleHints::Touch : zindle::Game::TitleHints::Page;
+}
+
 EMSCRIPTEN_KEEPALIVE void zindle_active(int active) {
     call([&] { media->setActive(active != 0); });
 }
 
-// For the page's tests: the heroes in play (player number, score, computer or not) and how far the
-// title covers the field (1 shut, 0 open), as JSON.
+// For the page's tests: the heroes in play (player number, score, computer or not), how far the
+// title covers the field (1 shut, 0 open), each paddle's stick value and the held game keys
+// (Input's key constants), as JSON.
 EMSCRIPTEN_KEEPALIVE const char* zindle_state() {
     static std::string text;
     std::ostringstream out;
-    out << "{\"heroes\":[";
+    out << "{\"pads\":[";
+    const char* comma = "";
+    for (const auto& paddle : zindle::Input::paddles) {
+        out << comma << paddle.pad;
+        comma = ",";
+    }
+    out << "],\"keys\":[";
+    comma = "";
+    for (const auto& [key, held] : zindle::Input::keyStates)
+        if (held && key >= 0) {
+            out << comma << key;
+            comma = ",";
+        }
+    out << "],\"heroes\":[";
     if (const auto* game = dynamic_cast<const zindle::Game*>(zindle::Main::board.get())) {
         const char* separator = "";
         for (const auto& hero : game->heroes) {
@@ -84,6 +109,9 @@ EMSCRIPTEN_KEEPALIVE int zindle_running() {
 // The page passes options only for measurements (web_measurement.h).
 int main(int argc, char** argv) {
     media = &zindle::WebMedia::install();
+    // ESC on the title ends the game in a page (the page offers to play again): the title says so.
+    if (zindle::Game::titleHints == zindle::Game::TitleHints::Desktop)
+        zindle::Game::titleHints = zindle::Game::TitleHints::Page;
     media->setFatalHandler(&zindle::ApplicationMain::reportFatal);
     const auto options = zindle::WebMeasurement::parse({argv + 1, argv + argc});
     if (options.seed) {

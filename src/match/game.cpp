@@ -40,6 +40,7 @@ constexpr double kCloudColumnJitter = 18;
 
 } // namespace
 
+Game::TitleHints Game::titleHints = Game::TitleHints::Desktop;
 std::unique_ptr<Tiler> Game::tiler;
 std::unique_ptr<Tiler> Game::titleTiler;
 std::shared_ptr<Sound> Game::gameMusic;
@@ -53,6 +54,7 @@ void Game::init() {
 }
 
 void Game::reset() {
+    titleHints = TitleHints::Desktop;
     tiler.reset();
     titleTiler.reset();
     gameMusic.reset();

@@ -69,6 +69,12 @@ public:
     };
     Tally tally;
 
+    // What the title tells the player to press: the desktop's keys; a web page's, where ESC
+    // ends the game instead of quitting; or a tap on a touch screen. Set by the process entry
+    // (and by the page when it is touched); only the title's drawing reads it.
+    enum class TitleHints { Desktop, Page, Touch };
+    static TitleHints titleHints;
+
     static std::unique_ptr<Tiler> tiler;
     static std::unique_ptr<Tiler> titleTiler;
     static std::shared_ptr<Sound> gameMusic;

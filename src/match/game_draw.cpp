@@ -85,10 +85,18 @@ void drawWinnerPanel(Tiler& tiler, int slot) {
 }
 
 void drawTitle(Tiler& titleTiler, double titleAlpha, double boardTime) {
+    using Hints = Game::TitleHints;
+    // In a page, the keys' line says what ESC does there; it goes with the lower half.
+    const bool inPage = Game::titleHints != Hints::Desktop;
     if (titleAlpha == 1) {
         titleTiler.drawTile("TITLE", 0, 0);
+        if (inPage)
+            titleTiler.drawTile("KEYS_IN_PAGE", 0, 0);
         const bool bright = frac(boardTime * kStartBlinksPerSecond) < 0.5;
-        titleTiler.drawTile(bright ? "START_BRIGHT" : "START_DARK", 0, 0);
+        if (Game::titleHints == Hints::Touch)
+            titleTiler.drawTile(bright ? "START_TOUCH_BRIGHT" : "START_TOUCH_DARK", 0, 0);
+        else
+            titleTiler.drawTile(bright ? "START_BRIGHT" : "START_DARK", 0, 0);
         return;
     }
     // Smooth at both ends: 0 while shown, 1 once open.
@@ -97,6 +105,8 @@ void drawTitle(Tiler& titleTiler, double titleAlpha, double boardTime) {
     titleTiler.drawTile("TITLE_UPPER", 0, -kTitleUpperTravelPx * e);
     titleTiler.drawTile("UPPER_BORDER", 0, -kTitleUpperTravelPx * e);
     titleTiler.drawTile("TITLE_LOWER", 0, kTitleLowerTravelPx * e);
+    if (inPage)
+        titleTiler.drawTile("KEYS_IN_PAGE", 0, kTitleLowerTravelPx * e);
     titleTiler.drawTile("LOWER_BORDER", 0, kTitleLowerTravelPx * e);
 }
 

@@ -75,8 +75,9 @@ TEST_F(AtlasTest, EveryNameTheGameDrawsIsListedExactlyOnce) {
     for (const std::string& name : required) {
         EXPECT_EQ(count(game, name), 1) << name;
     }
-    for (const char* name : {"TITLE", "START_BRIGHT", "START_DARK", "TITLE_UPPER", "UPPER_BORDER",
-                             "TITLE_LOWER", "LOWER_BORDER"}) {
+    for (const char* name :
+         {"TITLE", "START_BRIGHT", "START_DARK", "START_TOUCH_BRIGHT", "START_TOUCH_DARK",
+          "KEYS_IN_PAGE", "TITLE_UPPER", "UPPER_BORDER", "TITLE_LOWER", "LOWER_BORDER"}) {
         EXPECT_EQ(count(title, name), 1) << name;
     }
     // Names are upper case, as the game composes them.
@@ -172,8 +173,11 @@ TEST_F(AtlasTest, TitleHalvesTogetherMakeTheTitle) {
                 << x << "," << y;
         }
     }
-    // The start prompt is drawn at (0, 0): its centre says where on the screen it appears.
-    for (const char* name : {"START_BRIGHT", "START_DARK"}) {
+    // The start prompts and the page's keys are drawn at (0, 0): their centres say where on the
+    // screen they appear. The keys of a page lie on the lower half, which they move with.
+    EXPECT_GE(-titleByName.at("KEYS_IN_PAGE").cy, 183);
+    for (const char* name :
+         {"START_BRIGHT", "START_DARK", "START_TOUCH_BRIGHT", "START_TOUCH_DARK", "KEYS_IN_PAGE"}) {
         const Tile& s = titleByName.at(name);
         EXPECT_LE(s.cx, 0) << name;
         EXPECT_LE(s.cy, 0) << name;

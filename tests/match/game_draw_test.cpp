@@ -150,6 +150,45 @@ TEST_F(GameDrawTest, TheTitleBlinksItsStartPromptAndSlidesItsHalvesApartAsItOpen
     EXPECT_TRUE(titleTiles().empty());
 }
 
+TEST_F(GameDrawTest, TheTitleTellsAPageAndATouchScreenWhatToPress) {
+    struct Case {
+        Game::TitleHints hints;
+        std::vector<std::string> shown; // the title shut, its prompt bright
+        std::vector<std::string> opening;
+    };
+    const std::vector<Case> cases = {
+        {Game::TitleHints::Desktop,
+         {"TITLE", "START_BRIGHT"},
+         {"TITLE_UPPER", "UPPER_BORDER", "TITLE_LOWER", "LOWER_BORDER"}},
+        {Game::TitleHints::Page,
+         {"TITLE", "KEYS_IN_PAGE", "START_BRIGHT"},
+         {"TITLE_UPPER", "UPPER_BORDER", "TITLE_LOWER", "KEYS_IN_PAGE", "LOWER_BORDER"}},
+        {Game::TitleHints::Touch,
+         {"TITLE", "KEYS_IN_PAGE", "START_TOUCH_BRIGHT"},
+         {"TITLE_UPPER", "UPPER_BORDER", "TITLE_LOWER", "KEYS_IN_PAGE", "LOWER_BORDER"}},
+    };
+    auto names = [&] {
+        std::vector<std::string> out;
+        for (const auto& tile : titleTiles())
+            out.push_back(tile.name);
+        return out;
+    };
+    for (const Case& c : cases) {
+        Game::titleHints = c.hints;
+        game->titleAlpha = 1;
+        drawFrame();
+        EXPECT_EQ(names(), c.shown);
+        game->titleAlpha = 0.5;
+        drawFrame();
+        EXPECT_EQ(names(), c.opening);
+        // The page's keys move with the lower half.
+        for (const auto& tile : titleTiles())
+            if (tile.name == "KEYS_IN_PAGE")
+                EXPECT_DOUBLE_EQ(tile.y, 68.5);
+    }
+    Game::titleHints = Game::TitleHints::Desktop;
+}
+
 TEST_F(GameDrawTest, ShakeJoltsThePlayfieldButNotTheDisplay) {
     game->update(0.001); // clouds to their resting points
     auto& unshaken = scriptRandom({0.9});

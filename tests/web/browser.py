@@ -45,12 +45,20 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
         super().end_headers()
 
 
+class QuietServer(http.server.ThreadingHTTPServer):
+    def handle_error(self, request, client_address):
+        # A browser that closes while a file is on its way (the service worker caching the
+        # build, say) is no error of the page.
+        if not isinstance(sys.exc_info()[1], ConnectionError):
+            super().handle_error(request, client_address)
+
+
 class Server:
     """Serves a folder on 127.0.0.1 from a thread."""
 
     def __init__(self, folder):
         handler = functools.partial(QuietHandler, directory=str(folder))
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        self.httpd = QuietServer(("127.0.0.1", 0), handler)
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
 

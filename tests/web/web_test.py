@@ -150,8 +150,18 @@ def title_frames():
     return frames
 
 
-def differing_pixels(a, b):
-    return sum(1 for i in range(0, len(a), 3) if a[i:i + 3] != b[i:i + 3])
+# Where the title's line of keys lies: a page says there what ESC does in it (it ends the game,
+# it cannot quit).
+KEYS_LINE = (93, 284, 387, 299)  # left, top, right, bottom
+
+
+def in_keys_line(i, width=480):
+    x, y = (i // 3) % width, (i // 3) // width
+    return KEYS_LINE[0] <= x < KEYS_LINE[2] and KEYS_LINE[1] <= y < KEYS_LINE[3]
+
+
+def differing_pixels(a, b, where=lambda i: True):
+    return sum(1 for i in range(0, len(a), 3) if where(i) and a[i:i + 3] != b[i:i + 3])
 
 
 class PlaySessionTest(unittest.TestCase):
@@ -170,9 +180,13 @@ class PlaySessionTest(unittest.TestCase):
         page = self.page
         width, height, rgb = page.picture_rgb()
         self.assertEqual((width, height), TITLE_SIZE)
-        # The title atlas has no partly transparent pixels, so both renderers agree exactly.
-        best = min(differing_pixels(rgb, title[2]) for title in self.titles)
+        # The title atlas has no partly transparent pixels, so both renderers agree exactly, but
+        # for the line of keys, which says what ESC does in a page.
+        outside = lambda i: not in_keys_line(i)
+        best = min(differing_pixels(rgb, title[2], outside) for title in self.titles)
         self.assertEqual(best, 0, f"{what}: {best} pixels differ from zindle-shot's title")
+        self.assertGreater(differing_pixels(rgb, self.titles[0][2], in_keys_line), 50,
+                           f"{what}: the page's line of keys is not the desktop's")
 
     def test_session(self):
         page = self.page
@@ -194,9 +208,7 @@ class PlaySessionTest(unittest.TestCase):
 
         # A hidden page deactivates the stage: no frames until it is shown again. (A headless
         # browser never hides a tab, so the page is told that it is hidden.)
-        tell_hidden = """Object.defineProperty(document, 'hidden', {value: arguments[0],
-                                                                    configurable: true});
-                         document.dispatchEvent(new Event('visibilitychange'));"""
+        tell_hidden = TELL_HIDDEN
         page.js(tell_hidden, True)
         frames = page.frames()
         time.sleep(0.3)
@@ -240,7 +252,12 @@ window.plugPad = (index) => {
     buttons: Array.from({ length: 17 }, () => ({ pressed: false, value: 0 })) };
 };
 window.pressPad = (index, button, down) => { window.fakePads[index].buttons[button].pressed = down; };
+window.tiltPad = (index, value) => { window.fakePads[index].axes[0] = value; };
 """
+
+# Tells the page that it is hidden (true) or shown (false): a headless browser never hides a tab.
+TELL_HIDDEN = """Object.defineProperty(document, 'hidden', {value: arguments[0], configurable: true});
+                 document.dispatchEvent(new Event('visibilitychange'));"""
 
 
 class GamepadTest(unittest.TestCase):
@@ -272,6 +289,167 @@ class GamepadTest(unittest.TestCase):
             page.close()
 
 
+    def test_pads_let_go_keep_their_seats_and_steer_with_the_d_pad(self):
+        page = Page(ARGS.web, script=FAKE_GAMEPADS)
+        try:
+            page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
+            pads = "window.zindle.state().pads"
+            page.js("plugPad(0); plugPad(1)")
+            # A stick let go is centred at once, and a held button is sent once.
+            page.js("tiltPad(0, 1); pressPad(0, 9, true)")
+            page.wait(f"{pads}[0] === 1", what="the stick pushed right")
+            page.js("tiltPad(0, 0)")
+            page.wait(f"{pads}[0] === 0", what="the stick back at the centre")
+            page.wait_frames(20)
+            starts = page.js("return window.zindle.stats.padInputs"
+                             ".filter(([d, axis, n]) => d === 0 && !axis && n === 9)")
+            self.assertEqual(starts, [[0, 0, 9, 1]], "Start held: one press, no repeats")
+            # The D-pad steers both ways, and letting go gives the stick back.
+            for button, value in ((14, -1), (15, 1)):
+                page.js(f"pressPad(0, {button}, true)")
+                page.wait(f"{pads}[0] === {value}", what=f"D-pad button {button}")
+                page.js(f"pressPad(0, {button}, false)")
+                page.wait(f"{pads}[0] === 0", what=f"D-pad button {button} let go")
+            # Pad 0 goes: pad 1 keeps its seat (paddle 2), and pad 0 lets go of what it held.
+            page.js("tiltPad(0, -1)")
+            page.wait(f"{pads}[0] === -1", what="pad 0 pushed left")
+            page.js("fakePads[0] = null")
+            page.wait(f"{pads}[0] === 0", what="the unplugged pad's stick let go")
+            page.js("tiltPad(1, 1)")
+            page.wait(f"{pads}[1] === 1", what="pad 1 steering paddle 2")
+            self.assertEqual(page.js(f"return {pads}[0]"), 0)
+            # Hidden, the page lets go of the pads; the stick still pushed counts again after.
+            page.js(TELL_HIDDEN, True)
+            page.wait(f"{pads}[1] === 0", what="pad 1 let go while hidden")
+            page.js(TELL_HIDDEN, False)
+            page.wait(f"{pads}[1] === 1", what="pad 1 steering again")
+            # The button that starts a new run from the play-again screen joins nobody.
+            from selenium.webdriver.common.keys import Keys
+            page.keys(Keys.ESCAPE)
+            page.wait("window.zindle.state().title === 1", what="the title")
+            page.keys(Keys.ESCAPE)
+            page.wait("!document.getElementById('panel').hidden", what="the play-again screen")
+            page.js("pressPad(1, 9, true)")
+            page.wait("window.zindle.stats.sessions === 2", what="a second run")
+            page.wait_frames(20)
+            self.assertEqual(page.state()["heroes"], [])
+            self.assertEqual(page.severe_console(), [])
+        finally:
+            page.close()
+
+
+class TouchTest(unittest.TestCase):
+    """Chromium's touch emulation: taps and held fingers, as a phone or a tablet sends them."""
+
+    def open(self, width, height):
+        page = Page(ARGS.web, width, height)
+        driver = page.browser.driver
+        driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled",
+                               {"enabled": True, "maxTouchPoints": 5})
+        page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
+        return page
+
+    def touch(self, page, kind, *points):
+        page.browser.driver.execute_cdp_cmd("Input.dispatchTouchEvent", {
+            "type": kind,
+            "touchPoints": [{"x": x, "y": y, "id": i} for i, (x, y) in enumerate(points)]})
+
+    def tap(self, page, x, y):
+        self.touch(page, "touchStart", (x, y))
+        self.touch(page, "touchEnd")
+
+    def hold(self, page, expected, *points):
+        """Fingers down at points: the game keys held are expected; then they let go."""
+        keys = "window.zindle.state().keys.join()"
+        self.touch(page, "touchStart", *points)
+        page.wait(f"{keys} === {','.join(map(str, sorted(expected)))!r}",
+                  what=f"keys {expected} held at {points}")
+        self.touch(page, "touchEnd")
+        page.wait(f"{keys} === ''", what="every key let go")
+
+    def test_a_tap_joins_and_each_player_steers_with_a_pair_of_zones(self):
+        page = self.open(480, 320)
+        try:
+            players = "window.zindle.state().heroes.map(h => h.player).sort().join()"
+            self.tap(page, 240, 200)
+            page.wait(f"{players} === '0'", what="player 1 from a tap")
+            self.assertTrue(page.js("return window.zindle.touchMode()"))
+            page.wait("window.zindle.audioState() === 'running'", what="the tap to start the sound")
+            page.wait("window.zindle.state().title === 0", what="the title to open")
+            self.hold(page, [0], (60, 200))   # player 1's left
+            self.hold(page, [1], (420, 200))  # player 1's right
+            # A tap on player 2's panel brings a second player: the screen is now two pairs.
+            self.tap(page, 180, 10)
+            page.wait(f"{players} === '0,1'", what="player 2 from a tap on its panel")
+            self.hold(page, [0, 4], (60, 200), (420, 200))  # P1 left and P2 right at once
+            self.hold(page, [1, 3], (180, 200), (300, 200))  # P1 right and P2 left
+            self.assertEqual(page.severe_console(), [])
+        finally:
+            page.close()
+
+    def test_upright_the_picture_keeps_its_shape_above_the_zones(self):
+        page = self.open(360, 640)
+        try:
+            self.tap(page, 180, 500)
+            page.wait("window.zindle.state().heroes.length === 1", what="a hero from a tap")
+            canvas = page.js("const r = document.getElementById('game').getBoundingClientRect();"
+                             "return [r.left, r.top, r.width, r.height]")
+            self.assertEqual(canvas, [0, 0, 360, 240])
+            band = page.js("const r = document.getElementById('touch').getBoundingClientRect();"
+                           "return [r.top, r.height]")
+            self.assertEqual(band, [240, 400])
+            self.hold(page, [0], (60, 500))
+            self.hold(page, [1], (300, 600))
+            # The picture is drawn at its own shape: the canvas is 3 by 2.
+            size = page.js("const c = document.getElementById('game'); return [c.width, c.height]")
+            self.assertEqual(size[0] * 2, size[1] * 3)
+        finally:
+            page.close()
+
+
+class FocusTest(unittest.TestCase):
+    def test_keys_held_when_the_page_is_hidden_or_loses_the_focus_are_let_go(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.keys import Keys
+        page = Page(ARGS.web)
+        try:
+            page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
+            keys = "window.zindle.state().keys"
+            for what, lose, regain in (
+                    ("hidden", lambda: page.js(TELL_HIDDEN, True),
+                     lambda: page.js(TELL_HIDDEN, False)),
+                    ("blurred", lambda: page.js("window.dispatchEvent(new Event('blur'))"),
+                     lambda: None)):
+                ActionChains(page.browser.driver).key_down(Keys.ARROW_LEFT).perform()
+                page.wait(f"{keys}.includes(0)", what=f"LEFT held ({what})")
+                lose()
+                page.wait(f"!{keys}.includes(0)", what=f"LEFT let go when {what}")
+                regain()
+                ActionChains(page.browser.driver).key_up(Keys.ARROW_LEFT).perform()
+            self.assertEqual(page.severe_console(), [])
+        finally:
+            page.close()
+
+
+class SoundUnlockTest(unittest.TestCase):
+    def test_a_modifier_first_does_not_keep_the_sound_off(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.keys import Keys
+        page = Page(ARGS.web)
+        try:
+            page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
+            page.wait(f"window.zindle.stats.soundStarts[{MENU_MUSIC!r}] === 1",
+                      what="the title music, waiting")
+            self.assertEqual(page.js("return window.zindle.audioState()"), "suspended")
+            # SHIFT alone is no gesture that allows sound; the key after it is.
+            ActionChains(page.browser.driver).key_down(Keys.SHIFT).key_up(Keys.SHIFT).perform()
+            page.wait_frames(10)
+            page.keys("a")
+            page.wait("window.zindle.audioState() === 'running'", what="the sound to start")
+        finally:
+            page.close()
+
+
 class LongMatchTest(unittest.TestCase):
     def test_four_computer_players_play_without_errors(self):
         page = Page(ARGS.web)
@@ -290,18 +468,25 @@ class LongMatchTest(unittest.TestCase):
             page.close()
 
 
+def build_without(*missing):
+    """A copy of the web build (as links) that lacks the given files (paths in the build)."""
+    folder = tempfile.mkdtemp(prefix="zindle-web-broken-")
+    for name in os.listdir(ARGS.web):
+        if name == "assets":
+            os.mkdir(os.path.join(folder, "assets"))
+            for asset in os.listdir(os.path.join(ARGS.web, "assets")):
+                if f"assets/{asset}" not in missing:
+                    os.symlink(os.path.join(ARGS.web, "assets", asset),
+                               os.path.join(folder, "assets", asset))
+        elif name not in missing:
+            os.symlink(os.path.join(ARGS.web, name), os.path.join(folder, name))
+    return folder
+
+
 class BrokenDataTest(unittest.TestCase):
     def test_missing_atlas_shows_its_error_in_the_page(self):
-        folder = tempfile.mkdtemp(prefix="zindle-web-broken-")
+        folder = build_without("assets/gametiles.png")
         try:
-            for name in os.listdir(ARGS.web):
-                if name != "assets":
-                    os.symlink(os.path.join(ARGS.web, name), os.path.join(folder, name))
-            os.mkdir(os.path.join(folder, "assets"))
-            for name in os.listdir(os.path.join(ARGS.web, "assets")):
-                if name != "gametiles.png":
-                    os.symlink(os.path.join(ARGS.web, "assets", name),
-                               os.path.join(folder, "assets", name))
             page = Page(folder)
             try:
                 page.wait("document.getElementById('panel').className === 'error'",
@@ -316,6 +501,115 @@ class BrokenDataTest(unittest.TestCase):
                 page.close()
         finally:
             shutil.rmtree(folder, ignore_errors=True)
+
+
+# Records, from the page's first moment, every value the progress bar shows with its time.
+WATCH_PROGRESS = """
+window.progressSeen = [];
+document.addEventListener('DOMContentLoaded', () => {
+  const bar = document.getElementById('progress');
+  new MutationObserver(() => window.progressSeen.push([performance.now(), bar.value]))
+    .observe(bar, { attributes: true });
+});
+"""
+
+
+class LoadingTest(unittest.TestCase):
+    def test_code_first_counted_then_pictures_then_effects_then_music(self):
+        page = Page(ARGS.web, script=WATCH_PROGRESS)
+        try:
+            page.wait("window.zindle && window.zindle.stats.frames > 0", what="the first frame")
+            page.wait("window.zindle.stats.loading.sounds === 'in'", what="the sounds")
+            timing = {e["name"].split("/", 3)[3]: e for e in page.js(
+                "return performance.getEntriesByType('resource')"
+                ".map(e => ({name: e.name, start: e.fetchStart, end: e.responseEnd}))")}
+            wasm = timing["zindle.wasm"]
+            kinds = {"picture": (".png", ".txt"), "effect": (".wav",), "music": (".mp3",)}
+            by_kind = {kind: [e for name, e in timing.items() if name.startswith("assets/")
+                              and name.endswith(ends)] for kind, ends in kinds.items()}
+            self.assertTrue(all(by_kind.values()), by_kind)
+            order = [[wasm]] + [by_kind[k] for k in ("picture", "effect", "music")]
+            for before, after in zip(order, order[1:]):
+                self.assertLessEqual(max(e["end"] for e in before),
+                                     min(e["start"] for e in after) + 1, (before, after))
+            # The bar filled only once the code was in (it counts the code), and was full at the
+            # start.
+            seen = page.js("return window.progressSeen")
+            self.assertGreaterEqual(seen[-1][0], wasm["end"], seen)
+            self.assertEqual(seen[-1][1], 1)
+            loading = page.js("return window.zindle.stats.loading")
+            wasm_size = os.path.getsize(os.path.join(ARGS.web, "zindle.wasm"))
+            self.assertEqual(loading["files"]["zindle.wasm"], wasm_size)
+        finally:
+            page.close()
+
+    def test_missing_music_plays_on_silently(self):
+        folder = build_without(MENU_MUSIC)
+        try:
+            page = Page(folder)
+            try:
+                page.wait("window.zindle && window.zindle.stats.frames > 10",
+                          what="the first frames")
+                page.keys(" ")
+                page.wait("window.zindle.state().heroes.length === 1", what="a hero")
+                page.wait(f"window.zindle.stats.soundStarts[{GAME_MUSIC!r}] === 1",
+                          what="the match music")
+                self.assertTrue(page.js("return document.getElementById('panel').hidden"))
+                self.assertEqual(page.js("return window.zindle.stats.errors"), [])
+                # One line of the page's own; the browser adds its own line for the 404.
+                lines = [m for _, m in page.browser.console()
+                         if MENU_MUSIC in m and "Failed to load resource" not in m]
+                self.assertEqual(len(lines), 1, lines)
+            finally:
+                page.close()
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+    def test_missing_code_says_so_plainly(self):
+        folder = build_without("zindle.wasm")
+        try:
+            page = Page(folder)
+            try:
+                page.wait("document.getElementById('panel').className === 'error'",
+                          what="the error panel")
+                text = page.js("return document.getElementById('message').textContent")
+                self.assertIn("The game's code could not be loaded", text)
+                self.assertIn("zindle.wasm", text)
+                self.assertIn("404", text)
+            finally:
+                page.close()
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+CACHES = """
+const done = arguments[arguments.length - 1];
+caches.keys().then((names) => done(names.filter((n) => n.startsWith('zindle-'))));
+"""
+
+
+class OfflineTest(unittest.TestCase):
+    def test_after_one_visit_the_game_plays_with_the_server_stopped(self):
+        page = Page(ARGS.web)
+        try:
+            driver = page.browser.driver
+            page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
+            page.wait("navigator.serviceWorker.controller !== null", timeout=30,
+                      what="the service worker to take over")
+            version = driver.execute_async_script(CACHES)
+            self.assertEqual(len(version), 1, "one cache, this build's")
+            with open(os.path.join(ARGS.web, "service-worker.js")) as file:
+                self.assertIn(f"VERSION = '{version[0][len('zindle-'):]}'", file.read())
+            page.server.close()
+            driver.get(page.server.url + "index.html?seed=3")
+            page.wait("window.zindle && window.zindle.stats.frames > 10",
+                      what="the first frames offline")
+            page.keys(" ")
+            page.wait("window.zindle.state().heroes.length === 1", what="a hero offline")
+            page.wait("window.zindle.stats.loading.sounds === 'in'", what="the sounds")
+            self.assertEqual(page.js("return window.zindle.stats.errors"), [])
+        finally:
+            page.browser.close()
 
 
 # Renders two seconds across the loop's join as the page loops the music, and compares the

@@ -8,13 +8,26 @@
 namespace zindle {
 
 namespace {
-// The joystick records the game reads: axis 0 steers, buttons 0 and 7 join.
-constexpr int kSteeringAxis = 0;
-constexpr int kJoinButton = 0;  // where many pads have their south face button
-constexpr int kStartButton = 7; // where many pads have Start
-// A D-pad side held down is the stick pushed all the way.
-constexpr Sint16 kFullLeft = -32768;
-constexpr Sint16 kFullRight = 32767;
+// SDL's game-controller parts as the standard layout's parts the game reads.
+pad_layout::Part buttonPart(Uint8 button) {
+    switch (button) {
+    case SDL_CONTROLLER_BUTTON_A:
+        return pad_layout::Part::South;
+    case SDL_CONTROLLER_BUTTON_START:
+        return pad_layout::Part::Start;
+    case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
+        return pad_layout::Part::DpadLeft;
+    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
+        return pad_layout::Part::DpadRight;
+    default:
+        return pad_layout::Part::Other;
+    }
+}
+
+pad_layout::Part axisPart(Uint8 axis) {
+    return axis == SDL_CONTROLLER_AXIS_LEFTX ? pad_layout::Part::LeftStickX
+                                             : pad_layout::Part::Other;
+}
 
 MediaEvent joystickRecord(int type, int code, int value, int number) {
     MediaEvent record;
@@ -138,35 +151,14 @@ std::optional<MediaEvent> SdlJoysticks::translateController(const SDL_Event& eve
     const auto number = numberOf(which);
     if (!number || !isController(which))
         return std::nullopt;
-    Slot* slot = &slots_[static_cast<std::size_t>(*number)];
-    if (event.type == SDL_CONTROLLERAXISMOTION) {
-        if (event.caxis.axis != SDL_CONTROLLER_AXIS_LEFTX)
-            return std::nullopt;
-        slot->stick = event.caxis.value;
-    } else {
-        const bool down = event.type == SDL_CONTROLLERBUTTONDOWN;
-        const int type = down ? MediaEventType::JOY_BUTTON_DOWN : MediaEventType::JOY_BUTTON_UP;
-        switch (event.cbutton.button) {
-        case SDL_CONTROLLER_BUTTON_A:
-            return joystickRecord(type, kJoinButton, 0, *number);
-        case SDL_CONTROLLER_BUTTON_START:
-            return joystickRecord(type, kStartButton, 0, *number);
-        case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
-            slot->padLeft = down;
-            break;
-        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
-            slot->padRight = down;
-            break;
-        default:
-            return std::nullopt;
-        }
-    }
-    // The stick or the D-pad moved. One side of the D-pad held wins over the stick; both sides, or
-    // neither, leave the stick.
-    Sint16 value = slot->stick;
-    if (slot->padLeft != slot->padRight)
-        value = slot->padLeft ? kFullLeft : kFullRight;
-    return joystickRecord(MediaEventType::JOY_AXIS, kSteeringAxis, value, *number);
+    auto& pad = slots_[static_cast<std::size_t>(*number)].pad;
+    std::optional<MediaEvent> record =
+        event.type == SDL_CONTROLLERAXISMOTION
+            ? pad.axis(axisPart(event.caxis.axis), event.caxis.value)
+            : pad.button(buttonPart(event.cbutton.button), event.type == SDL_CONTROLLERBUTTONDOWN);
+    if (record)
+        record->device = *number;
+    return record;
 }
 
 } // namespace zindle

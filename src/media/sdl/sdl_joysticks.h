@@ -5,10 +5,11 @@
 //
 // A pad SDL knows how to map (its own mappings, SDL_GAMECONTROLLERCONFIG, the data's mapping
 // file) is opened as a game controller and read in the standard layout, whatever its raw
-// numbering: its events become the few joystick records the game knows (the left stick and the
-// D-pad as axis 0, the south face button as button 0, Start as button 7). Any other joystick is
-// read raw, axis and button numbers as the device reports them.
+// numbering: its events become the few joystick records the game knows, by the standard
+// layout's rules (input/pad_layout.h). Any other joystick is read raw, axis and button numbers
+// as the device reports them.
 #include "framework/media.h"
+#include "input/pad_layout.h"
 
 #include <cstdint>
 #include <memory>
@@ -57,9 +58,7 @@ private:
         std::unique_ptr<_SDL_GameController, Closer> controller;
         std::int32_t instanceId = -1;
         // A game controller's steering: the left stick's last value and the D-pad's sides.
-        std::int16_t stick = 0;
-        bool padLeft = false;
-        bool padRight = false;
+        pad_layout::StandardPad pad;
 
         bool open() const { return joystick != nullptr || controller != nullptr; }
     };

@@ -79,6 +79,38 @@ void WebMedia::joystick(int type, int device, int code, int value) {
     deliver(r);
 }
 
+namespace {
+// The browser's standard gamepad mapping: buttons 0 (south), 9 (Start), 14 and 15 (the D-pad's
+// left and right); axis 0 is the left stick's x.
+pad_layout::Part standardPart(bool isAxis, int index) {
+    using pad_layout::Part;
+    if (isAxis)
+        return index == 0 ? Part::LeftStickX : Part::Other;
+    switch (index) {
+    case 0:
+        return Part::South;
+    case 9:
+        return Part::Start;
+    case 14:
+        return Part::DpadLeft;
+    case 15:
+        return Part::DpadRight;
+    default:
+        return Part::Other;
+    }
+}
+} // namespace
+
+void WebMedia::standardPad(int device, bool isAxis, int index, int value) {
+    auto& pad = pads_[device];
+    const auto part = standardPart(isAxis, index);
+    auto record = isAxis ? pad.axis(part, value) : pad.button(part, value != 0);
+    if (!record)
+        return;
+    record->device = device;
+    deliver(*record);
+}
+
 void WebMedia::setActive(bool active) {
     deliver(mediaEvent(active ? MediaEventType::ACTIVATE : MediaEventType::DEACTIVATE));
 }

@@ -5,6 +5,7 @@
 // graph and the browser's events; this side keeps the display tree, the clock and the pacing,
 // and talks to the page through the few calls in web_host.h.
 #include "framework/media.h"
+#include "input/pad_layout.h"
 #include "media/common/display_tree_backend.h"
 #include "media/common/mix_policy.h"
 #include "media/web/frame_pacer.h"
@@ -35,8 +36,13 @@ public:
     void animationFrame(double interval);
     // A key press or release: framework key code, character, modifier flags (Stage::ef*).
     void key(bool down, int code, int character, int flags);
-    // A joystick record (MediaEventType::JOY_*) for the device number the page gave the pad.
+    // A joystick record (MediaEventType::JOY_*) for the device number the page gave the pad:
+    // a pad without the standard mapping, read raw.
     void joystick(int type, int device, int code, int value);
+    // A part of a pad with the browser's standard mapping (its button or axis number there)
+    // moved: a button's value is 1 or 0, an axis's -32768 to 32767. The standard layout's rules
+    // (input/pad_layout.h) make the game's records of it.
+    void standardPad(int device, bool isAxis, int index, int value);
     // The page became visible (true) or hidden (false).
     void setActive(bool active);
     // Runs body; an error escaping it is fatal: reported once, and the page stops calling in.
@@ -120,6 +126,7 @@ private:
     std::unordered_map<std::uint32_t, double> voicePans_;     // pan of each effect voice
     std::unordered_map<std::uint32_t, Joined> joined_;        // by channel handle
     VoicePolicy policy_;
+    std::unordered_map<int, pad_layout::StandardPad> pads_; // by device number
 
     // A frame as the page draws it, reused between frames: per tile, six 16-bit numbers (left,
     // top, width, height, atlas x, atlas y); per run of tiles over one atlas, three 32-bit

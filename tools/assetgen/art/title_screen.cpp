@@ -7,6 +7,8 @@
 #include <cmath>
 #include <map>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace assetgen {
 namespace {
@@ -57,10 +59,24 @@ Image styledText(const TextLine& line, std::size_t first, const ArtSources& src)
     return src.font.render(line.rest(first + 4), style);
 }
 
+// A prompt's two blinking phases, placed on the screen.
+struct Prompt {
+    Image bright, dark;
+    int x = 0, y = 0;
+};
+
+// A patch drawn over part of the title where a device needs other words there.
+struct Overlay {
+    std::string name;
+    Image image;
+    int x = 0, y = 0;
+};
+
 struct Scene {
     Image title{kWidth, kHeight};
-    Image startBright, startDark;
-    int startX = 0, startY = 0;
+    Prompt start;      // keys
+    Prompt touchStart; // touch screens
+    std::vector<Overlay> overlays;
 };
 
 Scene compose(const ArtSources& src, const HeroFigures& heroes) {
@@ -148,17 +164,41 @@ Scene compose(const ArtSources& src, const HeroFigures& heroes) {
                 }
             }
         } else if (command == "start") {
-            // start bright|dark CENTREX TOP SCALE ...: the prompt, a tile of its own.
+            // start [touch-]bright|[touch-]dark CENTREX TOP SCALE ...: a prompt, a tile of its
+            // own.
+            const std::string& phase = line.words.at(1);
+            const bool touch = phase.starts_with("touch-");
+            Prompt& prompt = touch ? scene.touchStart : scene.start;
             const Image text = styledText(line, 4, src);
-            scene.startX = intArg(line, 2) - text.width() / 2;
-            scene.startY = intArg(line, 3);
-            (line.words.at(1) == "bright" ? scene.startBright : scene.startDark) = text;
+            prompt.x = intArg(line, 2) - text.width() / 2;
+            prompt.y = intArg(line, 3);
+            (phase.ends_with("bright") ? prompt.bright : prompt.dark) = text;
+        } else if (command == "overlay") {
+            // overlay NAME LEFT TOP RIGHT BOTTOM FILL CENTREX TEXTTOP SCALE ...: words on a
+            // patch of one colour, a tile of its own drawn over that part of the title.
+            const int x0 = intArg(line, 2), y0 = intArg(line, 3);
+            const int x1 = intArg(line, 4), y1 = intArg(line, 5);
+            if (x1 <= x0 || y1 <= y0) {
+                throw std::runtime_error(line.where + ": empty overlay");
+            }
+            Image patch(x1 - x0, y1 - y0);
+            const Rgba fill = src.palette.colour(symbolArg(line, 6, src), line.where);
+            for (int y = 0; y < patch.height(); ++y) {
+                for (int x = 0; x < patch.width(); ++x) {
+                    patch.set(x, y, fill);
+                }
+            }
+            const Image text = styledText(line, 9, src);
+            patch.stamp(text, intArg(line, 7) - x0 - text.width() / 2, intArg(line, 8) - y0);
+            scene.overlays.push_back({line.words.at(1), patch, x0, y0});
         } else {
             throw std::runtime_error(line.where + ": unknown command " + command);
         }
     }
-    if (scene.startBright.width() == 0 || scene.startDark.width() == 0) {
-        throw std::runtime_error("title.txt needs a bright and a dark start line");
+    for (const Prompt* prompt : {&scene.start, &scene.touchStart}) {
+        if (prompt->bright.width() == 0 || prompt->dark.width() == 0) {
+            throw std::runtime_error("title.txt needs a bright and a dark line of each prompt");
+        }
     }
     return scene;
 }
@@ -182,8 +222,16 @@ void writeTitleAtlas(const ArtSources& src, const HeroFigures& heroes,
     atlas.comment("The title picture, drawn at (0, 0)");
     atlas.add("TITLE", scene.title, 0, 0);
     atlas.comment("The start prompt, drawn at (0, 0) over the title while it is shown");
-    atlas.add("START_BRIGHT", scene.startBright, -scene.startX, -scene.startY);
-    atlas.add("START_DARK", scene.startDark, -scene.startX, -scene.startY);
+    atlas.add("START_BRIGHT", scene.start.bright, -scene.start.x, -scene.start.y);
+    atlas.add("START_DARK", scene.start.dark, -scene.start.x, -scene.start.y);
+    atlas.comment("The prompt on touch screens, in its place");
+    atlas.add("START_TOUCH_BRIGHT", scene.touchStart.bright, -scene.touchStart.x,
+              -scene.touchStart.y);
+    atlas.add("START_TOUCH_DARK", scene.touchStart.dark, -scene.touchStart.x, -scene.touchStart.y);
+    atlas.comment("Other words over parts of the title, drawn at (0, 0) with the lower half");
+    for (const Overlay& overlay : scene.overlays) {
+        atlas.add(overlay.name, overlay.image, -overlay.x, -overlay.y);
+    }
     atlas.comment("The halves that slide apart, and the trims along their edges");
     atlas.addView("TITLE_UPPER", "TITLE", 0, 0, kWidth, kSplitRow, 0, 0);
     atlas.addView("TITLE_LOWER", "TITLE", 0, kSplitRow, kWidth, kHeight - kSplitRow, 0, -kSplitRow);

@@ -58,7 +58,9 @@ export function makeHost(run, page) {
       if (!sound) return false;
       const channel = { session: run, loops, volume, pan, done: false, stopped: false, source: null };
       run.channels.set(channelHandle, channel);
-      if (!audio.context || (!sound.music && !audio.unlocked)) {
+      // Effects are dropped while the sound is off or before they have arrived (they come in
+      // behind the first frames); music waits for both and starts from its beginning.
+      if (!audio.context || (!sound.music && (!audio.unlocked || !audio.ready.has(sound.path)))) {
         channel.done = true;
         return true;
       }

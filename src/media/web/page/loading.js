@@ -1,80 +1,142 @@
-// Loading: the game's data with a progress bar that counts bytes, and the program's code,
-// compiled once and instantiated for every run.
+// Loading, in the order the game needs it: the program's code first (zindle.wasm compiled while
+// it streams in, and zindle.js), then the pictures, with which the program starts; then the
+// sound effects, and the music last, which arrive behind the first frames. The bar counts every
+// byte the first frame waits for, the code's included. A missing effect or music file plays on
+// silently with one console line; missing code or pictures stop with a plain message.
+import { stats } from './stats.js';
 
-// Every file of assets.json is fetched at once; the bar counts bytes. The program starts when
-// everything but the music is in (the music is most of the bytes and is only needed once it
-// plays); the music goes on arriving behind the first frames.
-export const isMusic = (path) => path.endsWith('.mp3');
+const isMusic = (path) => path.endsWith('.mp3');
+const isEffect = (path) => path.endsWith('.wav');
 
-// path -> { bytes } or { pending: Promise<bytes or null> }
-export async function fetchData(onProgress) {
-  const listing = await fetch('assets.json');
-  if (!listing.ok) throw new Error(`assets.json: ${listing.status} ${listing.statusText}`);
-  const entries = await listing.json();
-  const total = entries.reduce((sum, e) => sum + e.size, 0);
-  let received = 0;
-  const files = new Map();
-  const readBody = async (response) => {
-    const reader = response.body.getReader();
-    const parts = [];
-    let length = 0;
-    for (;;) {
-      const { done, value } = await reader.read();
-      if (done) break;
-      parts.push(value);
-      length += value.length;
-      received += value.length;
-      onProgress(Math.min(1, received / total));
-    }
-    const bytes = new Uint8Array(length);
-    let at = 0;
-    for (const part of parts) {
-      bytes.set(part, at);
-      at += part.length;
-    }
-    return bytes;
-  };
-  const waits = entries.map(async (entry) => {
-    const response = await fetch(entry.path);
-    // A missing file is left out: the program reports it as the desktop does.
-    if (!response.ok) return;
-    if (isMusic(entry.path)) {
-      // Known to exist now; its bytes are awaited by whoever decodes it.
-      const file = {
-        pending: readBody(response).catch((error) => {
-          console.error(`${entry.path}: ${error.message}`);
-          return null;
-        }),
-      };
-      file.pending.then((bytes) => {
-        if (bytes) file.bytes = bytes;
-      });
-      files.set(entry.path, file);
-      return;
-    }
-    files.set(entry.path, { bytes: await readBody(response) });
-  });
-  await Promise.all(waits);
-  return files;
+// What the page says when the code cannot be had.
+export class LoadError extends Error {}
+
+function codeError(path, why) {
+  return new LoadError(`The game's code could not be loaded: ${path} ${why}.`);
 }
 
-let wasmModule = null; // compiled once, instantiated for every run
+// A response's body as it arrives, each piece counted.
+function counted(response, count) {
+  const reader = response.body.getReader();
+  return new ReadableStream({
+    async pull(controller) {
+      const { done, value } = await reader.read();
+      if (done) {
+        controller.close();
+        return;
+      }
+      count(value.length);
+      controller.enqueue(value);
+    },
+    cancel: (reason) => reader.cancel(reason),
+  });
+}
 
-// Emscripten's instantiateWasm hook: the program's code with the imports of this run.
-export async function instantiate(imports, done) {
-  if (!wasmModule) {
-    const response = fetch('zindle.wasm');
-    let result;
-    try {
-      result = await WebAssembly.instantiateStreaming(response, imports);
-    } catch (error) {
-      // A server that does not say application/wasm: compile from the bytes instead.
-      const bytes = await (await fetch('zindle.wasm')).arrayBuffer();
-      result = await WebAssembly.instantiate(bytes, imports);
-    }
-    wasmModule = result.module;
-    done(result.instance, result.module);
-    return;
+async function bytesOf(stream) {
+  return new Uint8Array(await new Response(stream).arrayBuffer());
+}
+
+async function fetchCode(path) {
+  let response;
+  try {
+    response = await fetch(path);
+  } catch (error) {
+    throw codeError(path, `could not be fetched (${error.message})`);
   }
-  done(await WebAssembly.instantiate(wasmModule, imports), wasmModule);
+  if (!response.ok) throw codeError(path, `was answered ${response.status} ${response.statusText}`.trim());
+  return response;
+}
+
+// zindle.js defines createZindle; it runs as a script of the page, from the bytes counted here.
+async function runScript(bytes) {
+  const url = URL.createObjectURL(new Blob([bytes], { type: 'text/javascript' }));
+  try {
+    await new Promise((resolve, reject) => {
+      const script = document.createElement('script');
+      script.src = url;
+      script.onload = resolve;
+      script.onerror = () => reject(codeError('zindle.js', 'could not be run'));
+      document.head.appendChild(script);
+    });
+  } finally {
+    URL.revokeObjectURL(url);
+  }
+}
+
+// A file that may arrive after the start: its bytes are awaited by whoever decodes it, and it
+// is null when it cannot be had.
+function later(entry, files, count) {
+  let resolve;
+  const file = { pending: new Promise((r) => { resolve = r; }) };
+  files.set(entry.path, file);
+  return async () => {
+    try {
+      const response = await fetch(entry.path);
+      if (!response.ok) {
+        console.warn(`${entry.path}: ${response.status} ${response.statusText}`.trim() +
+                     '; the game plays on without it');
+        resolve(null);
+        return;
+      }
+      file.bytes = await bytesOf(counted(response, count));
+      resolve(file.bytes);
+    } catch (error) {
+      console.warn(`${entry.path}: ${error.message}; the game plays on without it`);
+      resolve(null);
+    }
+  };
+}
+
+// Resolves once the program can start, with { files, code } (files: path -> { bytes } or
+// { pending }; code: the compiled WebAssembly module); the sounds go on arriving.
+// afterAll runs once the sounds are in too.
+export async function load(onProgress, afterAll) {
+  const listing = await fetch('files.json');
+  if (!listing.ok) throw new Error(`files.json: ${listing.status} ${listing.statusText}`);
+  const build = await listing.json();
+  const pictures = build.data.filter((e) => !isMusic(e.path) && !isEffect(e.path));
+  const needed = [...build.code, ...pictures];
+  const progress = { total: needed.reduce((sum, e) => sum + e.size, 0), received: 0, files: {} };
+  stats.loading = progress;
+  const countFor = (path, shown) => (length) => {
+    progress.files[path] = (progress.files[path] || 0) + length;
+    if (!shown) return;
+    progress.received += length;
+    onProgress(Math.min(1, progress.received / progress.total));
+  };
+
+  // The code: compiled as it streams in, whatever type the server gives it.
+  const [wasm, script] = await Promise.all(['zindle.wasm', 'zindle.js'].map(fetchCode));
+  const compiling = WebAssembly.compileStreaming(new Response(
+    counted(wasm, countFor('zindle.wasm', true)), { headers: { 'Content-Type': 'application/wasm' } }));
+  const scriptBytes = await bytesOf(counted(script, countFor('zindle.js', true)));
+  let code;
+  try {
+    code = await compiling;
+  } catch (error) {
+    throw codeError('zindle.wasm', `is not the game's code (${error.message})`);
+  }
+  await runScript(scriptBytes);
+
+  // The pictures; a missing one is left out, and the program reports it as the desktop does.
+  const files = new Map();
+  await Promise.all(pictures.map(async (entry) => {
+    const response = await fetch(entry.path);
+    if (!response.ok) return;
+    files.set(entry.path, { bytes: await bytesOf(counted(response, countFor(entry.path, true))) });
+  }));
+
+  // The sounds, effects before music, after the start.
+  const fetchLater = (kind) => build.data.filter((e) => kind(e.path))
+    .map((e) => later(e, files, countFor(e.path, false)));
+  const effects = fetchLater(isEffect);
+  const music = fetchLater(isMusic);
+  progress.sounds = 'arriving';
+  (async () => {
+    await Promise.all(effects.map((start) => start()));
+    await Promise.all(music.map((start) => start()));
+    progress.sounds = 'in';
+    afterAll();
+  })();
+  return { files, code };
 }

@@ -5,19 +5,24 @@
 // its window the page offers to play again, and a fatal error is shown on the page.
 import { makeHost } from './host.js';
 import { browserKeeps, keyCharacter, keyCode, keyFlags } from './keys.js';
-import { fetchData, instantiate } from './loading.js';
-import { JOY_BUTTON_DOWN, pads, pollGamepads } from './pads.js';
+import { LoadError, load } from './loading.js';
+import { keepForOffline } from './offline.js';
+import { IGNORE, JOY_AXIS, padsForNewRun, pollGamepads, releasePads } from './pads.js';
 import { hidePanel, offersPlayAgain, showPanel, showProgress } from './panel.js';
 import { renderer } from './picture.js';
 import { audio, decode, gaplessInfo, stopChannel, unlockAudio } from './sound.js';
 import { keep, stats } from './stats.js';
+import { setUpTouch } from './touch.js';
 
 let files = null; // path -> { bytes } or { pending }
+let code = null; // the program's compiled code, instantiated for every run
 let session = null; // the running program and what it has made
 let frameRequest = 0;
 let lastRefresh = 0;
 let inGesture = false;
 let swallowKeyUp = null; // the key that started a new run: its release is not the game's
+const heldKeys = new Map(); // event.code -> the key-down the program was sent for it
+let attended = true; // false while the page is hidden or has lost the focus
 
 function fatal(caption, text) {
   stats.errors.push(text);
@@ -46,6 +51,20 @@ const page = {
   fatal,
 };
 
+// Where a run's pad input goes.
+function padsOf(run) {
+  return {
+    raw(type, device, code, value) {
+      keep(stats.padInputs, [device, type === JOY_AXIS ? 1 : 0, code, value]);
+      run.module._zindle_joystick(type, device, code, value);
+    },
+    standard(device, isAxis, index, value) {
+      keep(stats.padInputs, [device, isAxis, index, value]);
+      run.module._zindle_pad(device, isAxis, index, value);
+    },
+  };
+}
+
 function refresh(time) {
   const run = session;
   if (!run || !run.running) return;
@@ -55,11 +74,8 @@ function refresh(time) {
   keep(stats.refreshTimes, time);
   const started = performance.now();
   run.presented = false;
-  const pressed = pollGamepads((type, device, code, value) => {
-    if (type === JOY_BUTTON_DOWN) unlockAudio();
-    run.module._zindle_joystick(type, device, code, value);
-  });
-  if (pressed) unlockAudio();
+  // Unattended, the pads are left alone: their input goes to whatever has the player's attention.
+  if (attended && pollGamepads(padsOf(run))) unlockAudio();
   run.module._zindle_frame(interval);
   if (run.presented) keep(stats.workTimes, performance.now() - started);
 }
@@ -80,11 +96,13 @@ async function startSession() {
   const run = { running: true, presented: false, sounds: new Map(), channels: new Map(), module: null };
   session = run;
   stats.sessions += 1;
+  padsForNewRun();
   const module = await createZindle({
     host: makeHost(run, page),
     noInitialRun: true,
     instantiateWasm(imports, done) {
-      instantiate(imports, done).catch((error) => fatal('Error', `zindle.wasm: ${error.message}`));
+      WebAssembly.instantiate(code, imports).then((instance) => done(instance, code))
+        .catch((error) => fatal('Error', `zindle.wasm: ${error.message}`));
       return {};
     },
     print: (text) => console.log(text),
@@ -95,6 +113,9 @@ async function startSession() {
   const fs = module.FS;
   fs.mkdir('/assets');
   for (const [path, file] of files) if (file.bytes) fs.writeFile(`/${path}`, file.bytes);
+  touch.newRun();
+  heldKeys.clear();
+  module._zindle_touch(touch.touchMode() ? 1 : 0);
   module.callMain(measurementOptions());
   if (run !== session || !module._zindle_running()) return;
   hidePanel();
@@ -120,7 +141,9 @@ window.addEventListener('keydown', (event) => {
   if (event.repeat) return;
   inGesture = true;
   try {
-    session.module._zindle_key(1, code, keyCharacter(event), keyFlags(event));
+    const key = [code, keyCharacter(event), keyFlags(event)];
+    heldKeys.set(event.code, key);
+    session.module._zindle_key(1, ...key);
   } finally {
     inGesture = false;
   }
@@ -134,12 +157,62 @@ window.addEventListener('keyup', (event) => {
   if (!session || !session.running || !session.module) return;
   const code = keyCode(event);
   if (code && !browserKeeps(event)) event.preventDefault();
+  heldKeys.delete(event.code);
   session.module._zindle_key(0, code, keyCharacter(event), keyFlags(event));
 }, true);
 
-window.addEventListener('pointerdown', unlockAudio);
+// Touches become the keys of the players who joined by touch.
+const touch = setUpTouch({
+  send(down, code) {
+    const run = session;
+    if (!run || !run.running || !run.module) return;
+    if (down) heldKeys.set(`touch ${code}`, [code, 0, 0]);
+    else heldKeys.delete(`touch ${code}`);
+    run.module._zindle_key(down ? 1 : 0, code, 0, 0);
+  },
+  inPlay() {
+    const state = window.zindle.state();
+    return state ? state.heroes.map((hero) => hero.player) : [];
+  },
+  playAgain() {
+    if (!session || session.running || !offersPlayAgain()) return false;
+    startSession().catch((error) => fatal('Error', error.message));
+    return true;
+  },
+  modeChanged(touching) {
+    if (session && session.running && session.module) session.module._zindle_touch(touching ? 1 : 0);
+    if (renderer) renderer.present();
+  },
+});
+
+// A page that is hidden or loses the focus never hears of the keys and buttons let go meanwhile:
+// everything held is let go now, so that nobody steers on alone.
+function letGoOfEverything() {
+  attended = false;
+  const run = session;
+  if (!run || !run.running || !run.module) {
+    heldKeys.clear();
+    return;
+  }
+  for (const key of heldKeys.values()) run.module._zindle_key(0, ...key);
+  heldKeys.clear();
+  touch.letGo();
+  releasePads(padsOf(run));
+}
+
+window.addEventListener('blur', letGoOfEverything);
+window.addEventListener('focus', () => {
+  attended = !document.hidden;
+});
+
+// Browsers count different events as the gesture that allows sound: a mouse's press, a touch's
+// release, a key.
+for (const gesture of ['pointerdown', 'pointerup', 'touchend', 'keyup'])
+  window.addEventListener(gesture, unlockAudio, true);
 
 document.addEventListener('visibilitychange', () => {
+  if (document.hidden) letGoOfEverything();
+  else attended = true;
   if (!session || !session.running || !session.module) return;
   session.module._zindle_active(document.hidden ? 0 : 1);
   if (!document.hidden) {
@@ -151,15 +224,12 @@ document.addEventListener('visibilitychange', () => {
 
 window.addEventListener('resize', () => renderer && renderer.present());
 
-// The play-again screen also answers a gamepad button.
+// The play-again screen also answers a gamepad button. While a run plays, its refreshes read
+// the pads.
 function watchPadsWhileClosed() {
-  if (session && !session.running && offersPlayAgain()) {
-    if (pollGamepads(() => {})) {
-      startSession().catch((error) => fatal('Error', error.message));
-      return requestAnimationFrame(watchPadsWhileClosed);
-    }
-  } else {
-    pads.clear();
+  if (session && !session.running && offersPlayAgain() && pollGamepads(IGNORE)) {
+    unlockAudio();
+    startSession().catch((error) => fatal('Error', error.message));
   }
   requestAnimationFrame(watchPadsWhileClosed);
 }
@@ -176,6 +246,7 @@ window.zindle = {
   state: () => (session && session.module && session.running
     ? JSON.parse(session.module.UTF8ToString(session.module._zindle_state())) : null),
   music: (path) => decode(path, null, true),
+  touchMode: () => touch.touchMode(),
   gaplessInfo: (path) => {
     const file = files && files.get(path);
     return file && file.bytes ? gaplessInfo(file.bytes) : null;
@@ -187,12 +258,18 @@ async function main() {
     fatal('Error', 'This browser cannot draw the game: WebGL 2 is not available.');
     return;
   }
-  if (typeof createZindle !== 'function') {
-    fatal('Error', 'zindle.js could not be loaded.');
+  showPanel('', 'Zindle vs Pellorin', 'Loading', true);
+  try {
+    ({ files, code } = await load(showProgress, keepForOffline));
+  } catch (error) {
+    if (!(error instanceof LoadError)) throw error;
+    fatal('The game could not be loaded', error.message);
     return;
   }
-  showPanel('', 'Zindle vs Pellorin', 'Loading', true);
-  files = await fetchData(showProgress);
+  if (typeof createZindle !== 'function') {
+    fatal('The game could not be loaded', "The game's code could not be loaded: zindle.js did not define the game.");
+    return;
+  }
   await startSession();
   requestAnimationFrame(watchPadsWhileClosed);
 }

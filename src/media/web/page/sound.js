@@ -34,12 +34,23 @@ export const audio = (() => {
     bus.connect(limiter).connect(context.destination);
   }
   const decoded = new Map(); // path -> Promise<{ buffer, start, end } or null>
-  return { context, bus, decoded, unlocked: !!context && context.state === 'running' };
+  const ready = new Set(); // paths whose decoding has ended
+  return {
+    context, bus, decoded, ready,
+    starting: false, // asked to run during a gesture that allows it
+    // Sound plays, or will as soon as the context has resumed: effects started now are heard.
+    get unlocked() { return !!context && (context.state === 'running' || this.starting); },
+  };
 })();
 
+// Called on every gesture (keys, clicks, touches, pad buttons) until the audio runs: a browser
+// may not count a gesture (a modifier key alone, a pad button) as one that allows sound, and
+// then only a later one starts it.
 export function unlockAudio() {
-  if (!audio.context || audio.unlocked) return;
-  audio.unlocked = true;
+  if (!audio.context || audio.context.state === 'running') return;
+  // Resuming is not immediate, but the effect of the key that starts it belongs to it.
+  const activation = navigator.userActivation;
+  if (!activation || activation.isActive) audio.starting = true;
   audio.context.resume().catch(() => {});
 }
 
@@ -106,6 +117,7 @@ export function decode(path, bytesPromise, music) {
         return null;
       }
     })());
+    audio.decoded.get(path).then(() => audio.ready.add(path));
   }
   return audio.decoded.get(path);
 }

@@ -9,6 +9,7 @@ export const stats = {
   workTimes: [], // ms: main-thread time of each refresh that presented a frame
   refreshTimes: [], // ms: when each refresh came
   tileCounts: [], // tiles drawn in each frame
+  padInputs: [], // [device, axis (1) or button (0), number, value]: what the pads sent
   soundStarts: {}, // file -> sounds the audio graph started from it
   errors: [],
   sessions: 0,

@@ -1,0 +1,179 @@
+// Touch play: a tap joins, and holding the left or right part of the screen steers. Every player
+// who joined by touch has a pair of zones of their own, side by side across the screen, so that
+// several fingers on a tablet steer several players; a tap on an empty player's panel at the top
+// of the picture joins that player. On a screen taller than wide the picture keeps its shape at
+// the top and the zones are drawn below it. Touches become the keys of those players.
+const KEYS = [[37, 39, 32], [81, 87, 69], [79, 80, 73], [90, 88, 67]]; // left, right, join
+const PLAYERS = 4;
+const PANEL_ROWS = 40 / 320; // the share of the picture's height the players' panels take
+// A touch that ends near where it began is a tap, however long it lasted: taps join only where
+// touches do not steer (on the panels, or while nobody plays by touch), so a press held there is
+// a tap too.
+const TAP_TRAVEL = 24; // px
+
+const canvas = document.getElementById('game');
+const band = document.getElementById('touch');
+
+// game: { send(down, code), inPlay() -> players in play, playAgain() -> true if it started a run,
+//         modeChanged(touch) }
+export function setUpTouch(game) {
+  let touchMode = window.matchMedia('(pointer: coarse)').matches;
+  let players = []; // who joined by touch, in the order of their zones
+  const touches = new Map(); // identifier -> { x, y, at, key }
+  const holds = new Map(); // key code -> touches holding it
+
+  function layout() {
+    const portrait = touchMode && window.innerHeight > window.innerWidth;
+    document.body.classList.toggle('touch', touchMode);
+    document.body.classList.toggle('portrait', portrait);
+    drawZones(portrait);
+  }
+
+  function setMode(touch) {
+    if (touch === touchMode) return;
+    touchMode = touch;
+    layout();
+    game.modeChanged(touch);
+  }
+
+  // Players who joined by touch and still play.
+  function current() {
+    const inPlay = new Set(game.inPlay());
+    players = players.filter((p) => inPlay.has(p));
+    return players;
+  }
+
+  function drawZones(portrait) {
+    band.replaceChildren();
+    if (!portrait) return;
+    const list = players.length ? players : [null];
+    for (const player of list) {
+      const column = document.createElement('div');
+      column.className = 'zone-pair';
+      for (const side of ['left', 'right']) {
+        const zone = document.createElement('div');
+        zone.className = `zone ${side}`;
+        zone.textContent = `${side === 'left' ? '◀' : ''}${player === null ? '' : ` P${player + 1} `}${side === 'right' ? '▶' : ''}`;
+        column.appendChild(zone);
+      }
+      band.appendChild(column);
+    }
+  }
+
+  // Where the zones are: the band below the picture when upright, else the picture itself.
+  function zoneArea() {
+    const upright = document.body.classList.contains('portrait');
+    return (upright ? band : canvas).getBoundingClientRect();
+  }
+
+  function keyAt(x, y) {
+    const list = current();
+    if (!list.length) return null;
+    const area = zoneArea();
+    if (x < area.left || x >= area.right || y < area.top || y >= area.bottom) return null;
+    // Over the picture, its players' panels are for joining, not for steering.
+    const upright = document.body.classList.contains('portrait');
+    if (!upright && y < area.top + area.height * PANEL_ROWS) return null;
+    const share = (x - area.left) / area.width * list.length;
+    const column = Math.min(list.length - 1, Math.floor(share));
+    return KEYS[list[column]][share - column < 0.5 ? 0 : 1];
+  }
+
+  function hold(key, down) {
+    if (key === null) return;
+    const count = (holds.get(key) || 0) + (down ? 1 : -1);
+    holds.set(key, Math.max(0, count));
+    if (down && count === 1) game.send(true, key);
+    if (!down && count === 0) game.send(false, key);
+  }
+
+  function join(player) {
+    game.send(true, KEYS[player][2]);
+    game.send(false, KEYS[player][2]);
+    if (!players.includes(player)) players.push(player);
+    layout();
+  }
+
+  // A tap joins: on an empty player's panel, that player; elsewhere, while nobody plays by
+  // touch, the first player not in play.
+  function tap(x, y) {
+    if (game.playAgain()) return;
+    const inPlay = new Set(game.inPlay());
+    const picture = canvas.getBoundingClientRect();
+    const onPanels = x >= picture.left && x < picture.right && y >= picture.top &&
+                     y < picture.top + picture.height * PANEL_ROWS;
+    if (onPanels) {
+      const player = Math.min(PLAYERS - 1, Math.floor((x - picture.left) / picture.width * PLAYERS));
+      if (!inPlay.has(player)) join(player);
+      return;
+    }
+    if (current().length) return;
+    for (let player = 0; player < PLAYERS; ++player) {
+      if (!inPlay.has(player)) {
+        join(player);
+        return;
+      }
+    }
+  }
+
+  function start(event) {
+    event.preventDefault();
+    setMode(true);
+    for (const t of event.changedTouches) {
+      const key = keyAt(t.clientX, t.clientY);
+      touches.set(t.identifier, { x: t.clientX, y: t.clientY, key });
+      hold(key, true);
+    }
+  }
+
+  function move(event) {
+    event.preventDefault();
+    for (const t of event.changedTouches) {
+      const touch = touches.get(t.identifier);
+      if (!touch) continue;
+      const key = keyAt(t.clientX, t.clientY);
+      if (key === touch.key) continue;
+      hold(touch.key, false);
+      hold(key, true);
+      touch.key = key;
+      touch.moved = true;
+    }
+  }
+
+  function end(event, cancelled) {
+    event.preventDefault();
+    for (const t of event.changedTouches) {
+      const touch = touches.get(t.identifier);
+      if (!touch) continue;
+      touches.delete(t.identifier);
+      hold(touch.key, false);
+      const travel = Math.hypot(t.clientX - touch.x, t.clientY - touch.y);
+      if (!cancelled && !touch.moved && travel < TAP_TRAVEL) tap(t.clientX, t.clientY);
+    }
+  }
+
+  const options = { passive: false };
+  document.addEventListener('touchstart', start, options);
+  document.addEventListener('touchmove', move, options);
+  document.addEventListener('touchend', (event) => end(event, false), options);
+  document.addEventListener('touchcancel', (event) => end(event, true), options);
+  // Keys again: the title asks for keys.
+  window.addEventListener('keydown', () => setMode(false), true);
+  window.addEventListener('resize', layout);
+  layout();
+
+  return {
+    touchMode: () => touchMode,
+    // The page lost the player's attention, or a new run began: nothing is held any more.
+    letGo() {
+      touches.clear();
+      holds.clear();
+    },
+    newRun() {
+      players = [];
+      touches.clear();
+      holds.clear();
+      layout();
+    },
+  };
+}
