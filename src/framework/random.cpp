@@ -17,6 +17,7 @@ struct RandomState {
     std::mt19937_64 generator{
         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
     std::function<double()> script;
+    std::uint64_t draws = 0;
 };
 
 RandomState& state() {
@@ -27,6 +28,7 @@ RandomState& state() {
 
 double random() {
     auto& s = state();
+    ++s.draws;
     if (s.script)
         return s.script();
     return static_cast<double>(s.generator() >> (64 - kMantissaBits)) * kTwoToMinus53;
@@ -36,10 +38,15 @@ void seedRandom(std::uint64_t seed) {
     auto& s = state();
     s.generator.seed(seed);
     s.script = nullptr;
+    s.draws = 0;
 }
 
 void setRandomSource(std::function<double()> source) {
     state().script = std::move(source);
+}
+
+std::uint64_t randomDrawCount() {
+    return state().draws;
 }
 
 } // namespace zindle

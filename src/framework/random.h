@@ -12,5 +12,8 @@ double random();
 void seedRandom(std::uint64_t seed);
 // Takes the numbers from source instead of the generator; an empty function restores it.
 void setRandomSource(std::function<double()> source);
+// Numbers handed out since the last seedRandom. With the seed it pins down the generator's
+// whole state, so a replay's checksum can cover the generator without copying it.
+std::uint64_t randomDrawCount();
 
 } // namespace zindle

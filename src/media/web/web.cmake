@@ -4,7 +4,7 @@
 file(GLOB_RECURSE ZINDLE_WEB_SOURCES CONFIGURE_DEPENDS
     src/framework/*.cpp src/media/common/*.cpp src/media/web/*.cpp
     src/input/*.cpp src/render/*.cpp src/sound/*.cpp
-    src/actors/*.cpp src/effects/*.cpp src/match/*.cpp src/app/*.cpp)
+    src/actors/*.cpp src/effects/*.cpp src/match/*.cpp src/app/*.cpp src/replay/*.cpp)
 # The desktop's process entry and its libpng decoder; the web build has its own of each.
 list(FILTER ZINDLE_WEB_SOURCES EXCLUDE REGEX ".*/src/app/process_entry\\.cpp$")
 list(FILTER ZINDLE_WEB_SOURCES EXCLUDE REGEX ".*/src/media/common/png_decode\\.cpp$")
