@@ -20,6 +20,8 @@ public:
     bool atEnd() const { return run_ >= replay_.runs.size(); }
     std::uint64_t frame() const { return frame_; } // frames played
     std::uint64_t step() const { return step_; }   // steps played
+    // Steps of the next frame; 0 at the end.
+    std::uint32_t nextSteps() const { return atEnd() ? 0 : replay_.runs[run_].steps; }
     // Plays the next frame through main (its inputs, its steps, its drawing).
     void playNext(Main& main);
     void rewind() {
