@@ -10,6 +10,7 @@
 #include "input/input.h"
 #include "match/game.h"
 
+#include <algorithm>
 #include <bit>
 #include <string_view>
 #include <typeinfo>
@@ -30,13 +31,13 @@ public:
     void flag(bool b) { word(b ? 1 : 0); }
     void text(std::string_view s) {
         integer(static_cast<std::int64_t>(s.size()));
-        std::uint64_t w = 0;
-        for (std::size_t i = 0; i < s.size(); ++i) {
-            w = (w << 8) | static_cast<unsigned char>(s[i]);
-            if (i % 8 == 7 || i + 1 == s.size()) {
-                word(w);
-                w = 0;
-            }
+        // Eight bytes to a word, first byte lowest, whatever the machine's byte order.
+        for (std::size_t i = 0; i < s.size(); i += 8) {
+            std::uint64_t w = 0;
+            const std::size_t n = std::min<std::size_t>(8, s.size() - i);
+            for (std::size_t j = 0; j < n; ++j)
+                w |= static_cast<std::uint64_t>(static_cast<unsigned char>(s[i + j])) << (8 * j);
+            word(w);
         }
     }
     std::uint64_t result() const {

@@ -18,6 +18,7 @@ inline constexpr std::uint16_t kVersion = 1;
 
 inline constexpr int kStepsPerChecksum = 300; // one second of steps
 inline constexpr int kNominalSteps = 5;       // steps of a frame at 60 frames a second
+inline constexpr int kMaxStepsPerFrame = 61;  // Main::STEP_LIMIT: no frame runs more
 
 // Tokens. Frames with 4, 5 or 6 steps and no inputs (nearly all of them) go in one byte.
 inline constexpr std::uint8_t kRunOf4 = 0x40; // | (count - 1), count 1 to 64
@@ -29,7 +30,9 @@ inline constexpr std::uint8_t kRun = 0x01;     // varint (count - 1), varint ste
 inline constexpr std::uint8_t kKeyDown = 0x08; // | modifiers; zigzag varint code
 inline constexpr std::uint8_t kKeyUp = 0x10;   // | modifiers; zigzag varint code
 inline constexpr std::uint8_t kModifierMask = 0x07;
-inline constexpr std::uint8_t kAxis = 0x18;       // zigzag device, zigzag native value
+// zigzag device, zigzag change of the native value from the device's last one (from 0): a
+// stick that moves smoothly costs two or three bytes an event.
+inline constexpr std::uint8_t kAxis = 0x18;
 inline constexpr std::uint8_t kAxisExact = 0x19;  // zigzag device, the value's 8 bytes
 inline constexpr std::uint8_t kButtonDown = 0x1A; // zigzag device, zigzag button
 inline constexpr std::uint8_t kButtonUp = 0x1B;

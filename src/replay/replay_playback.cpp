@@ -11,6 +11,9 @@
 
 namespace zindle {
 
+static_assert(replay_format::kMaxStepsPerFrame == Main::STEP_LIMIT,
+              "a replay must accept every frame the game can run");
+
 void ReplayCursor::playNext(Main& main) {
     if (atEnd())
         return;

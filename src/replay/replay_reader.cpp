@@ -3,7 +3,6 @@
 // the format's bounds before anything grows.
 #include "replay/replay_reader.h"
 
-#include "app/main.h"
 #include "replay/crc32.h"
 #include "replay/replay_format.h"
 
@@ -12,6 +11,7 @@
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
+#include <unordered_map>
 
 namespace zindle {
 namespace fmt = replay_format;
@@ -159,9 +159,11 @@ private:
             record.kind = Kind::Axis;
             record.code = in.int32();
             if (t == fmt::kAxis) {
-                const std::int32_t native = in.int32();
+                std::int64_t& last = lastAxis_[record.code];
+                const std::int64_t native = last + in.int32();
                 if (native < -32768 || native > 32767)
                     throw ReplayError("corrupt: a stick value out of range");
+                last = native;
                 record.value = std::max(-1.0, native / fmt::kAxisFullScale);
             } else {
                 record.value = std::bit_cast<double>(in.little<std::uint64_t>());
@@ -186,7 +188,7 @@ private:
     }
 
     void run(std::uint32_t count, std::uint64_t steps) {
-        if (steps > static_cast<std::uint64_t>(Main::STEP_LIMIT))
+        if (steps > static_cast<std::uint64_t>(fmt::kMaxStepsPerFrame))
             throw ReplayError("corrupt: a frame of " + std::to_string(steps) + " steps");
         if (r_.checksums.size() != dueChecksums())
             throw ReplayError("corrupt: a checksum is missing");
@@ -219,6 +221,7 @@ private:
 
     Replay& r_;
     std::size_t pendingInputs_ = 0;
+    std::unordered_map<std::int32_t, std::int64_t> lastAxis_; // native value by device
 };
 
 void readHeader(Bytes& in, Replay& replay) {

@@ -66,9 +66,10 @@ void ReplayEncoder::input(const InputRecord& r) {
         const bool compact = nativeAxisValue(r.value, native);
         out_.push_back(compact ? fmt::kAxis : fmt::kAxisExact);
         putSigned(out_, r.code);
-        if (compact)
-            putSigned(out_, native);
-        else
+        if (compact) {
+            putSigned(out_, native - lastAxis_[r.code]);
+            lastAxis_[r.code] = native;
+        } else
             putLittle(out_, std::bit_cast<std::uint64_t>(r.value));
         break;
     }

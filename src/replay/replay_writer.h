@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 namespace zindle {
@@ -29,6 +30,7 @@ private:
     void closeRun();
 
     std::vector<std::uint8_t> out_;
+    std::unordered_map<std::int32_t, std::int64_t> lastAxis_; // native value by device
     int runSteps_ = 0;
     std::uint32_t runCount_ = 0;
 };
