@@ -12,11 +12,20 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <string_view>
 #include <typeinfo>
 
 namespace zindle {
 namespace {
+
+// std::bit_cast is missing from Emscripten's C++ library: the same through memcpy.
+template <class To, class From> To bitsAs(const From& from) {
+    static_assert(sizeof(To) == sizeof(From));
+    To to;
+    std::memcpy(&to, &from, sizeof to);
+    return to;
+}
 
 // One multiply-rotate round per 64-bit word; strong enough to tell two matches apart, and
 // about a nanosecond a word, so that thousands of particles cost microseconds.
@@ -26,7 +35,7 @@ public:
         h_ ^= w * kMulA;
         h_ = std::rotl(h_, 31) * kMulB;
     }
-    void number(double d) { word(std::bit_cast<std::uint64_t>(d)); }
+    void number(double d) { word(bitsAs<std::uint64_t>(d)); }
     void integer(std::int64_t i) { word(static_cast<std::uint64_t>(i)); }
     void flag(bool b) { word(b ? 1 : 0); }
     void text(std::string_view s) {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
@@ -16,6 +17,14 @@
 namespace zindle {
 namespace fmt = replay_format;
 namespace {
+
+// std::bit_cast is missing from Emscripten's C++ library: the same through memcpy.
+template <class To, class From> To bitsAs(const From& from) {
+    static_assert(sizeof(To) == sizeof(From));
+    To to;
+    std::memcpy(&to, &from, sizeof to);
+    return to;
+}
 
 class Bytes {
 public:
@@ -166,7 +175,7 @@ private:
                 last = native;
                 record.value = std::max(-1.0, native / fmt::kAxisFullScale);
             } else {
-                record.value = std::bit_cast<double>(in.little<std::uint64_t>());
+                record.value = bitsAs<double>(in.little<std::uint64_t>());
                 // The game only ever received values from -1 to 1.
                 if (!(record.value >= -1 && record.value <= 1))
                     throw ReplayError("corrupt: a stick value out of range");

@@ -7,11 +7,20 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 namespace zindle {
 namespace fmt = replay_format;
 namespace {
+
+// std::bit_cast is missing from Emscripten's C++ library: the same through memcpy.
+template <class To, class From> To bitsAs(const From& from) {
+    static_assert(sizeof(To) == sizeof(From));
+    To to;
+    std::memcpy(&to, &from, sizeof to);
+    return to;
+}
 
 void putVarint(std::vector<std::uint8_t>& out, std::uint64_t v) {
     while (v >= 0x80) {
@@ -45,7 +54,7 @@ bool nativeAxisValue(double value, std::int64_t& native) {
         return false;
     native = std::llround(value * fmt::kAxisFullScale);
     const double back = std::max(-1.0, static_cast<double>(native) / fmt::kAxisFullScale);
-    return std::bit_cast<std::uint64_t>(back) == std::bit_cast<std::uint64_t>(value);
+    return bitsAs<std::uint64_t>(back) == bitsAs<std::uint64_t>(value);
 }
 
 } // namespace
@@ -70,7 +79,7 @@ void ReplayEncoder::input(const InputRecord& r) {
             putSigned(out_, native - lastAxis_[r.code]);
             lastAxis_[r.code] = native;
         } else
-            putLittle(out_, std::bit_cast<std::uint64_t>(r.value));
+            putLittle(out_, bitsAs<std::uint64_t>(r.value));
         break;
     }
     case Kind::ButtonDown:
