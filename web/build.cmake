@@ -5,7 +5,7 @@
 file(GLOB_RECURSE ZINDLE_WEB_SOURCES CONFIGURE_DEPENDS
     src/framework/*.cpp src/media/common/*.cpp src/media/web/*.cpp
     src/input/*.cpp src/render/*.cpp src/sound/*.cpp
-    src/actors/*.cpp src/effects/*.cpp src/match/*.cpp src/app/*.cpp)
+    src/actors/*.cpp src/effects/*.cpp src/match/*.cpp src/app/*.cpp src/replay/*.cpp)
 # The desktop's process entry; the web build has its own.
 list(FILTER ZINDLE_WEB_SOURCES EXCLUDE REGEX ".*/src/app/process_entry\\.cpp$")
 

@@ -7,7 +7,8 @@ namespace zindle {
 
 CommandLine CommandLine::parse(const std::vector<std::string>& args) {
     CommandLine line;
-    for (const std::string& arg : args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             line.action = Action::Help;
         } else if (arg == "--version") {
@@ -18,6 +19,13 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             line.windowed = true;
         } else if (arg == "--mute") {
             line.mute = true;
+        } else if (arg == "--replay") {
+            if (i + 1 >= args.size()) {
+                line.action = Action::Refuse;
+                line.refusal = "--replay needs a file";
+                return line;
+            }
+            line.replay = args[++i];
         } else {
             line.action = Action::Refuse;
             line.refusal = arg.starts_with("-") ? "unknown option '" + arg + "'"
@@ -29,7 +37,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
 }
 
 std::string CommandLine::usage() {
-    return "Usage: zindle [--windowed] [--mute]\n"
+    return "Usage: zindle [--windowed] [--mute] [--replay FILE]\n"
            "       zindle --help | --version\n";
 }
 
@@ -41,6 +49,10 @@ std::string CommandLine::help() {
            "  --windowed  play in a window (the largest whole multiple of 480 by 320 that\n"
            "              fits the screen) instead of full screen\n"
            "  --mute      play without sound effects and music\n"
+           "  --replay FILE\n"
+           "              watch a recorded match: SPACE pauses, LEFT and RIGHT jump 5 s,\n"
+           "              F plays four times faster, ESC ends. Every match is recorded in\n"
+           "              $XDG_DATA_HOME/zindle-vs-pellorin/replays (~/.local/share/...)\n"
            "  -h, --help  show this help and exit\n"
            "  --version   show the version and exit\n"
            "\n"

@@ -12,6 +12,7 @@ struct CommandLine {
     Action action = Action::Play;
     bool windowed = false; // a window of a whole multiple of the picture instead of full screen
     bool mute = false;     // no sound effects and no music
+    std::string replay;    // a replay file to watch instead of playing
     std::string refusal;   // for Refuse: one line naming the argument
 
     // args are the arguments after the program's name. The first argument that is not an

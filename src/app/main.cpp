@@ -8,6 +8,7 @@
 #include "framework/keyboard.h"
 #include "framework/keyboard_event.h"
 #include "framework/lib.h"
+#include "framework/random.h"
 #include "framework/stage.h"
 #include "input/input.h"
 #include "input/pad_layout.h"
@@ -23,11 +24,7 @@ namespace zindle {
 
 namespace {
 
-// Steps in one frame after which the loop stops whatever the clock says. A machine whose step
-// costs less than UPDATE_STEP finishes a frame within MAX_STEPS + a few steps (the backlog is
-// dropped at MAX_STEPS), so it never meets this bound; one whose step costs more would
-// otherwise never leave the loop, never draw and never see the quit key.
-constexpr int kStepLimit = 2 * Main::MAX_STEPS + 1;
+constexpr int kStepLimit = Main::STEP_LIMIT;
 
 // The START key of each joystick device that has a player; other devices pass 0, which the
 // game ignores.
@@ -41,6 +38,25 @@ int joystickStartKey(int device) {
     return kUnplayedDeviceKey;
 }
 
+InputRecord keyRecord(const KeyboardEvent& e, bool down) {
+    InputRecord record;
+    record.kind = down ? InputRecord::Kind::KeyDown : InputRecord::Kind::KeyUp;
+    record.code = e.keyCode;
+    record.modifiers = static_cast<std::uint8_t>((e.ctrlKey ? InputRecord::kCtrl : 0) |
+                                                 (e.altKey ? InputRecord::kAlt : 0) |
+                                                 (e.shiftKey ? InputRecord::kShift : 0));
+    return record;
+}
+
+InputRecord joystickRecord(const JoystickEvent& e, InputRecord::Kind kind) {
+    InputRecord record;
+    record.kind = kind;
+    record.code = e.device;
+    record.button = static_cast<std::int16_t>(e.id);
+    record.value = kind == InputRecord::Kind::Axis ? e.x : 0;
+    return record;
+}
+
 } // namespace
 
 Main* Main::instance = nullptr;
@@ -49,6 +65,8 @@ double Main::nextUpdateTime = 0;
 std::uint64_t Main::stepsTaken = 0;
 bool Main::fullscreen = false;
 bool Main::startFullScreen = true;
+std::unique_ptr<MatchTap> Main::tap;
+std::unique_ptr<FrameFeed> Main::feed;
 
 Main::Main() {
     instance = this;
@@ -108,16 +126,16 @@ void Main::onAddedToStage(Event* e) {
 }
 
 void Main::update(Event& /*e*/) {
+    if (feed) {
+        feed->enterFrame(*this);
+        return;
+    }
     int steps = 0;
     // The clock is read afresh for every test, so time spent in the steps is owed as well.
     while (Timer::stamp() > nextUpdateTime) {
-        Input::update(UPDATE_STEP);
-        Music::update(UPDATE_STEP);
-        if (board)
-            board->update(UPDATE_STEP);
+        runStep();
         nextUpdateTime += UPDATE_STEP;
         ++steps;
-        ++stepsTaken;
         // After a stall the backlog is dropped rather than worked off: game time lags the clock
         // by the stall instead of racing to catch up.
         if (steps == MAX_STEPS || steps == kStepLimit) {
@@ -128,15 +146,72 @@ void Main::update(Event& /*e*/) {
         if (steps == kStepLimit)
             break;
     }
+    if (tap)
+        tap->frameEnded(steps);
     if (board)
         board->draw(graphics());
 }
 
-void Main::onKeyDown(KeyboardEvent& e) {
-    const int key = Input::translateKey(e.keyCode);
-    Input::setKeyState(key, true);
+void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
+    for (const InputRecord& record : inputs)
+        deliver(record);
+    for (int i = 0; i < steps; ++i)
+        runStep();
+    if (tap)
+        tap->frameEnded(steps);
     if (board)
-        board->onInput(0, key, Input::DOWN, e.ctrlKey);
+        board->draw(graphics());
+}
+
+void Main::runStep() {
+    Input::update(UPDATE_STEP);
+    Music::update(UPDATE_STEP);
+    if (board)
+        board->update(UPDATE_STEP);
+    ++stepsTaken;
+    if (tap)
+        tap->stepped();
+}
+
+void Main::deliver(const InputRecord& record) {
+    if (tap)
+        tap->input(record);
+    using Kind = InputRecord::Kind;
+    switch (record.kind) {
+    case Kind::KeyDown:
+    case Kind::KeyUp: {
+        const bool down = record.kind == Kind::KeyDown;
+        const int key = Input::translateKey(record.code);
+        Input::setKeyState(key, down);
+        if (board)
+            board->onInput(0, key, down ? Input::DOWN : Input::UP,
+                           (record.modifiers & InputRecord::kCtrl) != 0);
+        break;
+    }
+    case Kind::Axis:
+        // Every axis steers: the event carries the joystick's first axis as x whatever moved.
+        Input::setPad(record.value, record.code);
+        break;
+    case Kind::ButtonDown:
+    case Kind::ButtonUp:
+        // A joystick only steers through its axis; its buttons only join, and never reach
+        // Input.
+        if (board && pad_layout::joins(record.button))
+            board->onInput(record.code, joystickStartKey(record.code),
+                           record.kind == Kind::ButtonDown ? Input::DOWN : Input::UP, false);
+        break;
+    }
+}
+
+void Main::onKeyDown(KeyboardEvent& e) {
+    if (feed)
+        feed->key(e.keyCode, true);
+    else
+        deliver(keyRecord(e, true));
+    windowKeys(e);
+}
+
+void Main::windowKeys(const KeyboardEvent& e) {
     // The window keys test the raw code, after the board has seen the key.
     if (e.keyCode == Keyboard::F4 && e.altKey)
         System::exit(0);
@@ -148,32 +223,41 @@ void Main::onKeyDown(KeyboardEvent& e) {
 }
 
 void Main::onKeyUp(KeyboardEvent& e) {
-    const int key = Input::translateKey(e.keyCode);
-    Input::setKeyState(key, false);
-    if (board)
-        board->onInput(0, key, Input::UP, e.ctrlKey);
+    if (feed)
+        feed->key(e.keyCode, false);
+    else
+        deliver(keyRecord(e, false));
 }
 
 void Main::onAxisMove(JoystickEvent& e) {
-    // Every axis steers: the event carries the joystick's first axis as x whatever moved.
-    Input::setPad(e.x, e.device);
+    if (!feed)
+        deliver(joystickRecord(e, InputRecord::Kind::Axis));
 }
 
+// Other buttons do nothing in the game, so they are not even recorded.
 void Main::onButtonDown(JoystickEvent& e) {
-    // A joystick only steers through its axis; its buttons only join, and never reach Input.
-    if (!board || !pad_layout::joins(e.id))
-        return;
-    board->onInput(e.device, joystickStartKey(e.device), Input::DOWN, false);
+    if (!feed && pad_layout::joins(e.id))
+        deliver(joystickRecord(e, InputRecord::Kind::ButtonDown));
 }
 
 void Main::onButtonUp(JoystickEvent& e) {
-    if (!board || !pad_layout::joins(e.id))
-        return;
-    board->onInput(e.device, joystickStartKey(e.device), Input::UP, false);
+    if (!feed && pad_layout::joins(e.id))
+        deliver(joystickRecord(e, InputRecord::Kind::ButtonUp));
 }
 
 void Main::main() {
     Lib::current().addChild(std::make_unique<Main>());
+}
+
+void Main::restartGame(std::uint64_t seed) {
+    Music::stop();
+    Music::init();
+    Beeper::restoreOrder();
+    Input::init();
+    // The old game goes first: nothing of it may draw a number from the new stream.
+    board.reset();
+    seedRandom(seed);
+    board = std::make_unique<Game>();
 }
 
 void Main::reset() {
@@ -183,6 +267,8 @@ void Main::reset() {
     stepsTaken = 0;
     fullscreen = false;
     startFullScreen = true;
+    tap.reset();
+    feed.reset();
 }
 
 } // namespace zindle

@@ -2,12 +2,15 @@
 // Main: the one display object on the stage. Drives the board with fixed steps from the frame
 // event, draws it once per frame, and routes keys and joysticks to Input and the board.
 #include "app/board.h"
+#include "app/frame_hooks.h"
+#include "app/input_record.h"
 #include "framework/display_object.h"
 #include "framework/event_dispatcher.h"
 #include "match/rules.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 namespace zindle {
 
@@ -19,6 +22,11 @@ class Main : public Sprite {
 public:
     static constexpr double UPDATE_STEP = 1.0 / rules::kStepsPerSecond; // s, one fixed step
     static constexpr int MAX_STEPS = 30; // steps in one frame after which the schedule resyncs
+    // Steps in one frame after which the loop stops whatever the clock says. A machine whose
+    // step costs less than UPDATE_STEP finishes a frame within MAX_STEPS + a few steps (the
+    // backlog is dropped at MAX_STEPS), so it never meets this bound; one whose step costs
+    // more would otherwise never leave the loop, never draw and never see the quit key.
+    static constexpr int STEP_LIMIT = 2 * MAX_STEPS + 1;
 
     Main();
     ~Main() override;
@@ -30,11 +38,18 @@ public:
     void onAxisMove(JoystickEvent& e);
     void onButtonDown(JoystickEvent& e);
     void onButtonUp(JoystickEvent& e);
+    // One frame given from outside (a replay): its inputs reach the game as live ones would,
+    // then exactly steps steps run, then the board is drawn. The clock is not read.
+    void playFrame(std::span<const InputRecord> inputs, int steps);
 
     // Creates the one Main and puts it on the stage.
     static void main();
     // Forgets the class-level state (tests).
     static void reset();
+    // The game as it stood at start-up, its random source seeded with seed: a new Game, the
+    // keys and paddles, the music and the effects' order as they were. A replay re-simulates
+    // from here.
+    static void restartGame(std::uint64_t seed);
 
     static Main* instance; // observer; the stage's root container owns it
     static std::unique_ptr<Board> board;
@@ -44,8 +59,18 @@ public:
     // Whether the stage goes full screen when Main arrives on it; the command line's
     // --windowed clears it. ALT+ENTER switches either way afterwards.
     static bool startFullScreen;
+    // Sees every input and step that reaches the game; null: nobody looks.
+    static std::unique_ptr<MatchTap> tap;
+    // When set, frames come from it instead of the clock, and live input goes to it instead
+    // of the game.
+    static std::unique_ptr<FrameFeed> feed;
 
 private:
+    // The game's half of an input (Input and the board); the window keys are not in it.
+    void deliver(const InputRecord& record);
+    void runStep();
+    void windowKeys(const KeyboardEvent& e);
+
     ListenerId addedToStageListener_ = 0;
 };
 

@@ -6,8 +6,14 @@
 #include "app/main.h"
 #include "app/pacing_log.h"
 #include "framework/assets.h"
+#include "framework/random.h"
+#include "match/game.h"
 #include "media/sdl/sdl_environment.h"
 #include "media/sdl/sdl_media.h"
+#include "replay/replay_folder.h"
+#include "replay/replay_reader.h"
+#include "replay/replay_recorder.h"
+#include "replay/replay_viewer.h"
 
 #include <exception>
 #include <iostream>
@@ -37,6 +43,25 @@ int main(int argc, char** argv) {
     }
     // Before anything starts SDL: some of its variables could stall the game before it draws.
     zindle::guardSdlEnvironment(std::cout);
+    if (!line.replay.empty()) {
+        // Read before any window opens: a file that is no replay is a one-line answer.
+        try {
+            zindle::Replay replay = zindle::readReplayFile(line.replay);
+            zindle::seedRandom(replay.header.seed);
+            zindle::ReplayViewer::install(std::move(replay), line.replay);
+        } catch (const zindle::ReplayError& e) {
+            std::cerr << "zindle: " << e.what() << '\n';
+            return CommandLine::kRefused;
+        }
+    } else {
+        zindle::ReplayRecorder::Options recording;
+        recording.folder = zindle::replayFolder();
+        recording.seed = zindle::randomSeed();
+        recording.game = [] {
+            return dynamic_cast<const zindle::Game*>(zindle::Main::board.get());
+        };
+        zindle::Main::tap = std::make_unique<zindle::ReplayRecorder>(std::move(recording));
+    }
     try {
         auto& media = zindle::SdlMedia::install();
         media.setPresentObserver(zindle::PacingLog::fromEnvironment());

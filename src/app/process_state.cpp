@@ -6,9 +6,11 @@
 #include "framework/assets.h"
 #include "framework/lib.h"
 #include "framework/random.h"
+#include "framework/sound.h"
 #include "framework/sound_channel.h"
 #include "input/input.h"
 #include "match/game.h"
+#include "render/tiler.h"
 #include "sound/beeper.h"
 #include "sound/music.h"
 
@@ -28,6 +30,8 @@ void resetProcessState() {
     Assets::reset();
     Input::init();
     setRandomSource({});
+    Sound::silenced = false;
+    Tiler::collecting = true;
 }
 
 } // namespace zindle

@@ -4,7 +4,7 @@
 // process. Tools that run the game more than once, and every test fixture, call it between runs.
 //
 // What lives for the whole process, in the order the reset takes it apart:
-//   Main::instance, Main::board and Main's frame clock (app/main.h)
+//   Main::instance, Main::board, Main's frame clock, tap and feed (app/main.h)
 //   Lib: the stage with the display tree, the root clip, the package strings (framework/lib.h)
 //   Game::tiler, Game::titleTiler, Game::gameMusic, Game::menuMusic (match/game.h)
 //   Music: the playing track and its channel (sound/music.h)
@@ -13,6 +13,7 @@
 //   Assets: the image cache and the search roots (framework/assets.h)
 //   Input: bindings, held keys and the four paddles (input/input.h)
 //   the random source: back to the generator, dropping any script (framework/random.h)
+//   Sound::silenced and Tiler::collecting, which a replay sets while it runs ahead
 // The installed media backend is not among them: whoever installs one owns that choice.
 
 namespace zindle {

@@ -12,5 +12,11 @@ double random();
 void seedRandom(std::uint64_t seed);
 // Takes the numbers from source instead of the generator; an empty function restores it.
 void setRandomSource(std::function<double()> source);
+// Numbers handed out since the last seedRandom. With the seed it pins down the generator's
+// whole state, so a replay's checksum can cover the generator without copying it.
+std::uint64_t randomDrawCount();
+// The seed the generator last started from (at start-up, one taken from the clock), so that a
+// replay can start its own generator where the game's started.
+std::uint64_t randomSeed();
 
 } // namespace zindle

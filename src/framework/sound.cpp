@@ -16,9 +16,11 @@ Sound::Sound(const std::string& url, bool playAsMusic) {
     mediaLoading = false;
 }
 
+bool Sound::silenced = false;
+
 std::shared_ptr<SoundChannel> Sound::play(double startTime, int loops,
                                           const SoundTransform* transform) {
-    if (mediaHandle == SoundHandle::None || mediaLoading)
+    if (mediaHandle == SoundHandle::None || mediaLoading || silenced)
         return nullptr;
     return SoundChannel::start(mediaHandle, startTime, loops, transform);
 }

@@ -30,6 +30,9 @@ public:
                                        const SoundTransform* transform = nullptr);
 
     const std::string& url() const { return url_; }
+    // While set, play starts nothing and returns null: a replay running ahead takes every
+    // decision about sounds (and their random numbers) without being heard.
+    static bool silenced;
     SoundHandle handle() const { return mediaHandle; }
 
     SoundHandle mediaHandle = SoundHandle::None;

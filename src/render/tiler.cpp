@@ -52,7 +52,11 @@ void Tiler::beginDraw() {
     tileBuffer.clear();
 }
 
+bool Tiler::collecting = true;
+
 void Tiler::drawTile(std::string_view name, double x, double y) {
+    if (!collecting)
+        return;
     const auto it = frames.find(name);
     if (it == frames.end())
         return;

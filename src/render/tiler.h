@@ -35,6 +35,10 @@ public:
     void drawTile(std::string_view name, double x, double y);
     void endDraw(Graphics& graphics);
 
+    // While set, drawTile collects nothing: a replay running ahead still draws every frame
+    // (drawing takes random numbers) but has no picture to show for it.
+    static bool collecting;
+
     std::unique_ptr<Tilesheet> tilesheet;
     std::vector<double> tileBuffer;
     std::unordered_map<std::string, int, TileNameHash, std::equal_to<>> frames;

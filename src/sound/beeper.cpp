@@ -47,4 +47,11 @@ void Beeper::beep(int category, double volume, double x) {
     sounds[static_cast<std::size_t>(category)]->play(volume, x);
 }
 
+void Beeper::restoreOrder() {
+    for (auto& list : sounds) {
+        if (list)
+            list->restoreOrder();
+    }
+}
+
 } // namespace zindle

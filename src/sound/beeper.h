@@ -14,6 +14,8 @@ public:
     // Loads all 35 effects.
     static void init();
     static void beep(int category, double volume, double x);
+    // Every list back in its loading order, as at start-up.
+    static void restoreOrder();
 
     static std::vector<std::unique_ptr<SoundList>> sounds;
 };

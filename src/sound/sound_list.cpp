@@ -34,6 +34,7 @@ SoundList::SoundList(const std::string& name, int count) {
                       << std::endl;
         }
     }
+    loaded_ = sounds;
 }
 
 void SoundList::play(double volume, double x) {

@@ -17,8 +17,13 @@ public:
 
     // Plays a variant from the front half at volume, panned by the screen position x.
     virtual void play(double volume, double x);
+    // Back to the order they were loaded in, as at start-up (a replay that starts again).
+    void restoreOrder() { sounds = loaded_; }
 
     std::vector<std::shared_ptr<Sound>> sounds;
+
+private:
+    std::vector<std::shared_ptr<Sound>> loaded_;
 };
 
 } // namespace zindle

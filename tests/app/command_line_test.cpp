@@ -44,10 +44,20 @@ TEST(CommandLineTest, TheFirstUnknownArgumentIsNamedAndRefusesTheLine) {
         EXPECT_EQ(CommandLine::parse({arg}).action, Action::Refuse) << "'" << arg << "'";
 }
 
+TEST(CommandLineTest, ReplayTakesTheNextArgumentAsItsFileAndNeedsOne) {
+    const auto line = CommandLine::parse({"--mute", "--replay", "--windowed"});
+    EXPECT_EQ(line.action, Action::Play);
+    EXPECT_EQ(line.replay, "--windowed"); // a file may be named anything
+    EXPECT_FALSE(line.windowed);
+    const auto missing = CommandLine::parse({"--replay"});
+    EXPECT_EQ(missing.action, Action::Refuse);
+    EXPECT_EQ(missing.refusal, "--replay needs a file");
+}
+
 TEST(CommandLineTest, HelpStartsWithTheUsageAndNamesEveryOption) {
     const std::string help = CommandLine::help();
     EXPECT_EQ(help.rfind(CommandLine::usage(), 0), 0u);
-    for (const char* option : {"--windowed", "--mute", "--help", "--version"})
+    for (const char* option : {"--windowed", "--mute", "--replay", "--help", "--version"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

@@ -260,3 +260,73 @@ TEST_F(MainTest, NoBoardMeansButtonsAndFramesDoNothing) {
 
 } // namespace
 } // namespace zindle
+
+namespace zindle {
+namespace {
+
+// Records what a tap sees, and stands in for a replay as a feed.
+struct SeenByTap : MatchTap {
+    void input(const InputRecord& record) override { inputs->push_back(record); }
+    void stepped() override { ++*steps; }
+    void frameEnded(int steps) override { frames->push_back(steps); }
+    std::vector<InputRecord>* inputs;
+    int* steps;
+    std::vector<int>* frames;
+};
+
+struct RecordedFrames : FrameFeed {
+    void enterFrame(Main& main) override {
+        const InputRecord join{0, 32, 0, InputRecord::Kind::KeyDown, 0};
+        main.playFrame(std::span(&join, 1), 7);
+    }
+    void key(int code, bool down) override { keys->push_back(down ? code : -code); }
+    std::vector<int>* keys;
+};
+
+TEST_F(MainTest, TheTapSeesEveryInputAsTheGameGetsItAndEveryFramesSteps) {
+    std::vector<InputRecord> inputs;
+    int steps = 0;
+    std::vector<int> frames;
+    auto tap = std::make_unique<SeenByTap>();
+    tap->inputs = &inputs;
+    tap->steps = &steps;
+    tap->frames = &frames;
+    Main::tap = std::move(tap);
+    key(MediaEventType::KEY_DOWN, 50, Stage::efCtrlDown | Stage::efShiftDown);
+    joystick(MediaEventType::JOY_AXIS, 1, 0, -32768);
+    joystick(MediaEventType::JOY_BUTTON_DOWN, 1, 7);
+    joystick(MediaEventType::JOY_BUTTON_DOWN, 1, 3); // does nothing in the game: not recorded
+    media->setTime(kStart + 1.0 / 60);
+    frame();
+    ASSERT_EQ(inputs.size(), 3u);
+    EXPECT_EQ(inputs[0].kind, InputRecord::Kind::KeyDown);
+    EXPECT_EQ(inputs[0].code, 50);
+    EXPECT_EQ(inputs[0].modifiers, InputRecord::kCtrl | InputRecord::kShift);
+    EXPECT_EQ(inputs[1].kind, InputRecord::Kind::Axis);
+    EXPECT_EQ(inputs[1].value, -1.0);
+    EXPECT_EQ(inputs[2].kind, InputRecord::Kind::ButtonDown);
+    EXPECT_EQ(inputs[2].button, 7);
+    EXPECT_EQ(steps, board->updates);
+    EXPECT_EQ(frames, std::vector<int>{board->updates});
+}
+
+TEST_F(MainTest, AFeedRunsItsFramesAndLiveKeysNeverReachTheGame) {
+    std::vector<int> keys;
+    auto feed = std::make_unique<RecordedFrames>();
+    feed->keys = &keys;
+    Main::feed = std::move(feed);
+    key(MediaEventType::KEY_DOWN, 32);
+    key(MediaEventType::KEY_UP, 32);
+    joystick(MediaEventType::JOY_BUTTON_DOWN, 0, 0);
+    EXPECT_TRUE(board->inputs.empty());
+    EXPECT_EQ(keys, (std::vector<int>{32, -32}));
+    // The clock says a whole second has passed; the feed's frame runs its own seven steps.
+    media->setTime(kStart + 1);
+    frame();
+    EXPECT_EQ(board->updates, 7);
+    EXPECT_EQ(board->draws, 1);
+    EXPECT_EQ(board->inputs, (std::vector<Call>{{0, Input::P1START, Input::DOWN, false}}));
+}
+
+} // namespace
+} // namespace zindle

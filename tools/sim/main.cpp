@@ -1,8 +1,13 @@
 // zindle-sim: plays the real program without a window, as fast as the machine allows, and
 // prints what happened as one JSON object. Same options, same output (apart from the wall
 // time and the memory figures).
+#include "app/version.h"
 #include "json.h"
+#include "match/rules.h"
 #include "options.h"
+#include "replay/replay_reader.h"
+#include "replay/replay_recorder.h"
+#include "replay_run.h"
 #include "simulation.h"
 #include "tool_main.h"
 
@@ -12,6 +17,11 @@
 #include <iostream>
 
 using namespace zindle::sim;
+using zindle::matchClock;
+using zindle::readReplayFile;
+using zindle::Replay;
+using zindle::ReplayChecker;
+constexpr double kStepsPerSecond = zindle::rules::kStepsPerSecond;
 
 namespace {
 
@@ -20,7 +30,8 @@ struct Memory {
     long end = 0;
 };
 
-std::string report(const RunStats& stats, bool closed, double wallSeconds, Memory memory) {
+std::string report(const RunStats& stats, bool closed, double wallSeconds, Memory memory,
+                   const std::string& replay = {}) {
     std::string sounds = "{";
     for (const auto& [category, count] : stats.soundsByCategory) {
         if (sounds.size() > 1)
@@ -48,23 +59,98 @@ std::string report(const RunStats& stats, bool closed, double wallSeconds, Memor
         .integer("peakRssKb", peakRssKb())
         .integer("rssKbHalfway", memory.halfway)
         .integer("rssKbEnd", memory.end)
+        .raw("replay", replay.empty() ? "null" : replay)
         .str();
+}
+
+double matchSeconds(const Replay& replay, std::uint64_t step) {
+    return (static_cast<double>(step) - static_cast<double>(replay.joinStep)) / kStepsPerSecond;
+}
+
+// --replay: the recorded match again, every checksum compared. 0 when all agree, 1 at the
+// first that does not.
+int checkReplay(const std::string& path, const CommonOptions& options, std::ostream& out) {
+    const Replay replay = readReplayFile(path);
+    if (replay.header.gameVersion != zindle::kVersion)
+        std::cerr << path << ": recorded by version " << replay.header.gameVersion
+                  << " of the game; this is " << zindle::kVersion << "\n";
+    TraceFile trace(options.tracePath);
+    const auto start = std::chrono::steady_clock::now();
+    ReplayRun run(replay, options.run);
+    trace.attach(run.simulation());
+    run.run();
+    trace.finish();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    const ReplayChecker& checker = run.checker();
+    const auto mismatch = checker.firstMismatch();
+    std::string result =
+        JsonObject()
+            .integer("frames", static_cast<std::int64_t>(replay.frames))
+            .integer("joinFrame", replay.header.joinFrame)
+            .integer("seed", static_cast<std::int64_t>(replay.header.seed))
+            .boolean("finished", replay.finished)
+            .integer("checksums", static_cast<std::int64_t>(replay.checksums.size()))
+            .integer("checked", static_cast<std::int64_t>(checker.checked()))
+            .raw("firstMismatchStep", mismatch ? std::to_string(*mismatch) : std::string("null"))
+            .str();
+    out << report(run.simulation().stats(), run.simulation().closed(), wall, {}, result)
+        << std::endl;
+    if (mismatch) {
+        std::cerr << "zindle-sim: " << path << ": the game differs from the recording at "
+                  << matchClock(matchSeconds(replay, *mismatch)) << " of the match (step "
+                  << *mismatch << " since the game started)\n";
+        return kExitProgramError;
+    }
+    if (checker.checked() < replay.checksums.size()) {
+        std::cerr << "zindle-sim: " << path << ": the game closed at step " << run.cursor().step()
+                  << ", before the recording ends\n";
+        return kExitProgramError;
+    }
+    if (!replay.finished)
+        std::cerr << path << ": the recording stops at "
+                  << matchClock(matchSeconds(replay, replay.steps))
+                  << " of the match (the game ended before the match did)\n";
+    return kExitOk;
 }
 
 int run(const std::vector<std::string>& args, std::ostream& out) {
     CommonOptions options;
+    std::string replayPath;
+    std::string recordPath;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
             out << "usage: zindle-sim [options]\n"
                 << kCommonUsage
+                << "  --replay FILE   re-simulate a recorded match (its seed, frames and inputs)\n"
+                   "                  and compare every checksum; exit 1 at the first that\n"
+                   "                  differs, 2 for a file that is not a readable replay\n"
+                   "  --record FILE   record the first match of this run as a replay\n"
                 << "Prints one JSON object. catches: the MacGuffin sent away by a hero;\n"
                    "falls: heroes that dropped out of the bottom (respawned or gone);\n"
                    "wins: heroes that left the game any other way (the sixth catch).\n"
                    "Same options, same output, apart from the time and memory figures.\n";
             return kExitOk;
         }
-        if (!parseCommonOption(args, i, options))
+        if (args[i] == "--replay")
+            replayPath = optionValue(args, i);
+        else if (args[i] == "--record")
+            recordPath = optionValue(args, i);
+        else if (!parseCommonOption(args, i, options))
             throw UsageError("unknown option '" + args[i] + "'");
+    }
+    if (!replayPath.empty())
+        return checkReplay(replayPath, options, out);
+    if (!recordPath.empty()) {
+        const std::uint64_t seed = options.run.seed;
+        options.run.makeTap = [recordPath, seed](Simulation& sim) {
+            zindle::ReplayRecorder::Options recording;
+            recording.file = recordPath;
+            recording.seed = seed;
+            recording.game = [&sim] { return &sim.game(); };
+            return std::make_unique<zindle::ReplayRecorder>(std::move(recording));
+        };
     }
 
     TraceFile trace(options.tracePath);

@@ -130,6 +130,8 @@ Simulation::Simulation(RunConfig config) : config_(std::move(config)) {
     auto probe = std::make_unique<Probe>(std::move(Main::board), *this);
     probe_ = probe.get();
     Main::board = std::move(probe);
+    if (config_.makeTap)
+        Main::tap = config_.makeTap(*this);
 
     for (int player : config_.aiPlayers)
         game_->toggleComputerPlayer(player - 1); // players are numbered from 1 here

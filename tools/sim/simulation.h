@@ -2,6 +2,7 @@
 // A headless run of the real program: ApplicationMain on the in-memory media layer, with the
 // clock at exactly k/60 s when frame k is delivered, scripted input, and a seeded or scripted
 // random source. zindle-sim, zindle-shot and the benchmarks all drive the game through it.
+#include "app/frame_hooks.h"
 #include "input_files.h"
 #include "media/headless/headless_media.h"
 
@@ -24,6 +25,8 @@ namespace zindle::sim {
 
 constexpr double kFrameRate = 60.0; // frames per second of the simulated clock
 
+class Simulation;
+
 struct RunConfig {
     std::uint64_t seed = 1;
     std::vector<int> aiPlayers; // player numbers 1 to 4, switched to the computer before frame 0
@@ -34,6 +37,8 @@ struct RunConfig {
     // Makes the media layer to run on; empty: a plain headless one. A measurement that needs a
     // real mixer hands over a headless layer whose sounds go elsewhere.
     std::function<std::unique_ptr<HeadlessMedia>()> makeMedia;
+    // Installed as Main's tap once the program has started, before any input (a recorder).
+    std::function<std::unique_ptr<MatchTap>(Simulation&)> makeTap;
 };
 
 // What a run has seen so far. Catches, falls and wins are the game's own count (Game::tally),

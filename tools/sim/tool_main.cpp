@@ -3,6 +3,7 @@
 
 #include "input_files.h"
 #include "options.h"
+#include "replay/replay_reader.h"
 #include "trace.h"
 
 #include <cerrno>
@@ -61,6 +62,9 @@ int runTool(const char* name, int argc, char** argv,
         std::cerr << name << ": " << e.what() << "\n(try --help)\n";
         return kExitUsage;
     } catch (const InputFileError& e) {
+        std::cerr << name << ": " << e.what() << "\n";
+        return kExitUsage;
+    } catch (const ReplayError& e) {
         std::cerr << name << ": " << e.what() << "\n";
         return kExitUsage;
     } catch (const RandomExhausted& e) {

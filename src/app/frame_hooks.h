@@ -1,0 +1,32 @@
+#pragma once
+// The two ways in to Main's frame loop: a tap that sees every input and step that reaches the
+// game (the replay recorder, a replay's checksum check), and a feed that runs frames in place
+// of the clock and live input (a replay being watched or re-simulated).
+#include "app/input_record.h"
+
+namespace zindle {
+
+class Main;
+
+class MatchTap {
+public:
+    virtual ~MatchTap() = default;
+    // An input, just before the game gets it.
+    virtual void input(const InputRecord& record) = 0;
+    // After every step.
+    virtual void stepped() = 0;
+    // After the frame's steps, before its drawing.
+    virtual void frameEnded(int steps) = 0;
+};
+
+class FrameFeed {
+public:
+    virtual ~FrameFeed() = default;
+    // Called on every stage frame instead of the clock: runs what is due with Main::playFrame
+    // (any number of recorded frames, or none).
+    virtual void enterFrame(Main& main) = 0;
+    // Live keys go here, not to the game. Window keys (ALT+ENTER, ALT+F4) stay Main's.
+    virtual void key(int keyCode, bool down) = 0;
+};
+
+} // namespace zindle

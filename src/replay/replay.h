@@ -1,0 +1,42 @@
+#pragma once
+// A recorded match as the program holds it: who made it, the seed, and every frame since the
+// game started (its inputs and its number of steps), with a checksum of the whole match state
+// once a second. The file format is in replay_format.h.
+#include "app/input_record.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zindle {
+
+struct ReplayHeader {
+    std::uint64_t seed = 0;
+    std::int64_t date = 0;       // seconds since 1970 (UTC) when the match began
+    std::uint32_t joinFrame = 0; // the frame in which the first player joined
+    std::string gameVersion;     // the game that recorded it
+    std::string build;           // compiler and build type of that game
+};
+
+// count frames with the same number of steps; the run's inputs reach the game before its first
+// frame (a frame with inputs starts a run).
+struct FrameRun {
+    std::uint32_t count = 0;
+    std::uint32_t steps = 0;
+    std::uint32_t firstInput = 0; // index into Replay::inputs
+    std::uint32_t inputCount = 0;
+};
+
+struct Replay {
+    ReplayHeader header;
+    std::vector<FrameRun> runs;
+    std::vector<InputRecord> inputs;
+    // checksums[k]: the match state after step 300 (k + 1) since the game started.
+    std::vector<std::uint64_t> checksums;
+    bool finished = false;      // false: the recording stops early (the game ended mid-match)
+    std::uint64_t frames = 0;   // all frames, from the game's start
+    std::uint64_t steps = 0;    // all steps, from the game's start
+    std::uint64_t joinStep = 0; // steps before the join frame
+};
+
+} // namespace zindle

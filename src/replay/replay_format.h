@@ -1,0 +1,52 @@
+#pragma once
+// The replay file: a signature, a header, then blocks written as the match goes (one about
+// every second), each with its length and CRC-32 so that a damaged file is told from a short
+// one. Blocks hold tokens: runs of frames, the inputs before a frame, checksums, the end.
+// Compact without a compressor, so that every build (the browser's too) reads it alike.
+//
+//   file    = signature(8) version(u16) headerLength(u16) header headerCrc(u32) block*
+//   header  = seed(u64) date(i64) joinFrame(u32) gameVersion(u8 n, n bytes) build(u8 n, n bytes)
+//   block   = length(u32) crc(u32) token*          (little-endian; whole tokens only)
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace zindle::replay_format {
+
+inline constexpr std::array<std::uint8_t, 8> kSignature{0x89, 'Z', 'V', 'P', 'R', 'P', 'L', '\n'};
+inline constexpr std::uint16_t kVersion = 1;
+
+inline constexpr int kStepsPerChecksum = 300; // one second of steps
+inline constexpr int kNominalSteps = 5;       // steps of a frame at 60 frames a second
+inline constexpr int kMaxStepsPerFrame = 61;  // Main::STEP_LIMIT: no frame runs more
+
+// Tokens. Frames with 4, 5 or 6 steps and no inputs (nearly all of them) go in one byte.
+inline constexpr std::uint8_t kRunOf4 = 0x40; // | (count - 1), count 1 to 64
+inline constexpr std::uint8_t kRunOf5 = 0x80; // | (count - 1)
+inline constexpr std::uint8_t kRunOf6 = 0xC0; // | (count - 1)
+inline constexpr std::uint8_t kShortRunMask = 0x3F;
+inline constexpr std::uint32_t kShortRunMax = 64;
+inline constexpr std::uint8_t kRun = 0x01;     // varint (count - 1), varint steps
+inline constexpr std::uint8_t kKeyDown = 0x08; // | modifiers; zigzag varint code
+inline constexpr std::uint8_t kKeyUp = 0x10;   // | modifiers; zigzag varint code
+inline constexpr std::uint8_t kModifierMask = 0x07;
+// zigzag device, zigzag change of the native value from the device's last one (from 0): a
+// stick that moves smoothly costs two or three bytes an event.
+inline constexpr std::uint8_t kAxis = 0x18;
+inline constexpr std::uint8_t kAxisExact = 0x19;  // zigzag device, the value's 8 bytes
+inline constexpr std::uint8_t kButtonDown = 0x1A; // zigzag device, zigzag button
+inline constexpr std::uint8_t kButtonUp = 0x1B;
+inline constexpr std::uint8_t kChecksum = 0x20; // 8 bytes, after the frame that reached it
+inline constexpr std::uint8_t kEnd = 0x3F;      // the match is over; nothing may follow
+
+// A stick's native value n became the steering value max(-1, n / 32767).
+inline constexpr double kAxisFullScale = 32767;
+
+// Bounds a reader holds any file to before it allocates or simulates.
+inline constexpr std::size_t kMaxFileBytes = 32u << 20;
+inline constexpr std::size_t kMaxBlockBytes = 1u << 20;
+inline constexpr std::uint64_t kMaxSteps = 12ull * 3600 * 300;         // twelve hours of game time
+inline constexpr std::uint64_t kMaxFrames = kMaxSteps / kNominalSteps; // 60 a second
+inline constexpr std::size_t kMaxInputs = 4'000'000;
+
+} // namespace zindle::replay_format

@@ -1,0 +1,56 @@
+// The cursor through a replay's frame runs, and the checksum comparison after each second.
+#include "replay/replay_playback.h"
+
+#include "app/main.h"
+#include "match/state_checksum.h"
+#include "replay/replay_format.h"
+
+#include <cmath>
+#include <cstdio>
+#include <span>
+
+namespace zindle {
+
+static_assert(replay_format::kMaxStepsPerFrame == Main::STEP_LIMIT,
+              "a replay must accept every frame the game can run");
+
+void ReplayCursor::playNext(Main& main) {
+    if (atEnd())
+        return;
+    const FrameRun& run = replay_.runs[run_];
+    std::span<const InputRecord> inputs;
+    if (inRun_ == 0)
+        inputs = std::span(replay_.inputs).subspan(run.firstInput, run.inputCount);
+    const int steps = static_cast<int>(run.steps);
+    if (++inRun_ == run.count) {
+        ++run_;
+        inRun_ = 0;
+    }
+    ++frame_;
+    step_ += static_cast<std::uint64_t>(steps);
+    main.playFrame(inputs, steps);
+}
+
+void ReplayChecker::stepped() {
+    ++steps_;
+    if (steps_ % replay_format::kStepsPerChecksum != 0)
+        return;
+    const std::size_t k = static_cast<std::size_t>(steps_ / replay_format::kStepsPerChecksum) - 1;
+    if (k >= replay_.checksums.size() || k < checked_)
+        return;
+    const Game* game = game_ ? game_() : nullptr;
+    const std::uint64_t actual = game ? stateChecksum(*game) : 0;
+    checked_ = k + 1;
+    if (actual != replay_.checksums[k] && !firstMismatch_)
+        firstMismatch_ = steps_;
+}
+
+std::string matchClock(double seconds) {
+    const double clamped = std::max(0.0, seconds);
+    const long whole = static_cast<long>(std::floor(clamped * 10 + 0.5));
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld.%ld", whole / 600, (whole / 10) % 60, whole % 10);
+    return text;
+}
+
+} // namespace zindle

@@ -1,0 +1,69 @@
+#pragma once
+// Playing a replay back into Main: a cursor that runs the recorded frames one by one, and a
+// tap that holds the game's state against the recorded checksums as the steps run.
+#include "app/frame_hooks.h"
+#include "replay/replay.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace zindle {
+
+class Game;
+
+class ReplayCursor {
+public:
+    explicit ReplayCursor(const Replay& replay) : replay_(replay) {}
+
+    bool atEnd() const { return run_ >= replay_.runs.size(); }
+    std::uint64_t frame() const { return frame_; } // frames played
+    std::uint64_t step() const { return step_; }   // steps played
+    // Steps of the next frame; 0 at the end.
+    std::uint32_t nextSteps() const { return atEnd() ? 0 : replay_.runs[run_].steps; }
+    // Plays the next frame through main (its inputs, its steps, its drawing).
+    void playNext(Main& main);
+    void rewind() {
+        run_ = 0;
+        inRun_ = 0;
+        frame_ = 0;
+        step_ = 0;
+    }
+
+private:
+    const Replay& replay_;
+    std::size_t run_ = 0;
+    std::uint32_t inRun_ = 0;
+    std::uint64_t frame_ = 0;
+    std::uint64_t step_ = 0;
+};
+
+// Checks every step that ends a second against the recording. Only reads the game.
+class ReplayChecker : public MatchTap {
+public:
+    ReplayChecker(const Replay& replay, std::function<const Game*()> game)
+        : replay_(replay), game_(std::move(game)) {}
+
+    void input(const InputRecord&) override {}
+    void stepped() override;
+    void frameEnded(int) override {}
+    // Back to the game's start (a replay that re-simulates from the beginning).
+    void rewind() { steps_ = 0; }
+
+    std::size_t checked() const { return checked_; }
+    // The step after which the game first differed from the recording, if it has.
+    std::optional<std::uint64_t> firstMismatch() const { return firstMismatch_; }
+
+private:
+    const Replay& replay_;
+    std::function<const Game*()> game_;
+    std::uint64_t steps_ = 0;
+    std::size_t checked_ = 0;
+    std::optional<std::uint64_t> firstMismatch_;
+};
+
+// "1:05.3": a time of the match in minutes and seconds.
+std::string matchClock(double seconds);
+
+} // namespace zindle

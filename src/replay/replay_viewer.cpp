@@ -1,0 +1,156 @@
+// The replay viewer: pacing recorded frames by the clock, the viewer's keys, and jumps.
+#include "replay/replay_viewer.h"
+
+#include "app/main.h"
+#include "framework/keyboard.h"
+#include "framework/lib.h"
+#include "framework/sound.h"
+#include "match/game.h"
+#include "match/rules.h"
+#include "render/tiler.h"
+#include "replay/replay_format.h"
+#include "sound/music.h"
+
+#include <algorithm>
+#include <iostream>
+#include <memory>
+
+namespace zindle {
+namespace {
+constexpr double kStepsPerSecond = rules::kStepsPerSecond;
+// Recorded frames played in one displayed frame before playback stops catching up with the
+// clock (after a stall, as the live game drops its backlog).
+constexpr int kMaxFramesPerDisplay = 12;
+constexpr int kKeyF = 70;
+
+// Runs ahead without sound or pictures while it lives; the last frame is drawn after it.
+struct RunningAhead {
+    RunningAhead() {
+        Sound::silenced = true;
+        Tiler::collecting = false;
+    }
+    ~RunningAhead() {
+        Sound::silenced = false;
+        Tiler::collecting = true;
+    }
+};
+} // namespace
+
+void ReplayViewer::install(Replay replay, std::string name) {
+    auto viewer = std::make_unique<ReplayViewer>(std::move(replay), std::move(name));
+    auto checker = std::make_unique<ReplayChecker>(
+        viewer->replay_, [] { return dynamic_cast<const Game*>(Main::board.get()); });
+    viewer->checker_ = checker.get();
+    Main::tap = std::move(checker);
+    Main::feed = std::move(viewer);
+}
+
+ReplayViewer::ReplayViewer(Replay replay, std::string name)
+    : replay_(std::move(replay)), name_(std::move(name)), cursor_(replay_) {}
+
+std::uint64_t ReplayViewer::matchStep() const {
+    return cursor_.step() > replay_.joinStep ? cursor_.step() - replay_.joinStep : 0;
+}
+
+void ReplayViewer::anchor() {
+    anchorTime_ = Timer::stamp();
+    anchorStep_ = cursor_.step();
+}
+
+void ReplayViewer::seek(Main& main, std::uint64_t matchStep) {
+    const std::uint64_t target = std::min(replay_.joinStep + matchStep, replay_.steps);
+    if (target < cursor_.step()) {
+        Main::restartGame(replay_.header.seed);
+        cursor_.rewind();
+        if (checker_)
+            checker_->rewind();
+    }
+    {
+        RunningAhead ahead;
+        while (!cursor_.atEnd() && cursor_.step() + cursor_.nextSteps() < target)
+            cursor_.playNext(main);
+    }
+    // The frame that reaches the target is drawn, so the picture shows where playback stands.
+    if (!cursor_.atEnd() && cursor_.step() < target) {
+        Sound::silenced = true;
+        cursor_.playNext(main);
+        Sound::silenced = false;
+    }
+    // Whatever track the game wants now starts afresh: its channel went by silently.
+    if (Music::desiredSound)
+        Music::playImmediate(Music::desiredSound);
+    anchor();
+}
+
+void ReplayViewer::enterFrame(Main& main) {
+    if (!started_) {
+        started_ = true;
+        std::cout << "Replay " << name_ << ": SPACE pauses, LEFT and RIGHT jump " << kJumpSeconds
+                  << " s, F plays " << kFastSpeed << " times faster, ESC ends" << std::endl;
+        seek(main, 0);
+    }
+    if (pendingJump_ != 0) {
+        const double target = static_cast<double>(matchStep()) + pendingJump_ * kStepsPerSecond;
+        pendingJump_ = 0;
+        seek(main, static_cast<std::uint64_t>(std::max(0.0, target)));
+    }
+    if (paused_ || cursor_.atEnd()) {
+        anchor();
+        if (cursor_.atEnd() && !endReported_) {
+            endReported_ = true;
+            std::cout << "Replay " << name_ << ": the end ("
+                      << (replay_.finished ? "the match is over" : "the recording stops here")
+                      << "); ESC ends" << std::endl;
+        }
+        return;
+    }
+    const double due = static_cast<double>(anchorStep_) +
+                       (Timer::stamp() - anchorTime_) * speed_ * kStepsPerSecond;
+    int played = 0;
+    while (!cursor_.atEnd() && static_cast<double>(cursor_.step()) < due &&
+           played < kMaxFramesPerDisplay) {
+        cursor_.playNext(main);
+        ++played;
+    }
+    if (played == kMaxFramesPerDisplay)
+        anchor();
+    reportMismatch();
+}
+
+void ReplayViewer::reportMismatch() {
+    if (mismatchReported_ || !checker_ || !checker_->firstMismatch())
+        return;
+    mismatchReported_ = true;
+    const double at =
+        (static_cast<double>(*checker_->firstMismatch()) - static_cast<double>(replay_.joinStep)) /
+        kStepsPerSecond;
+    std::cout << "Replay " << name_ << ": from " << matchClock(at)
+              << " the game differs from the recording" << std::endl;
+}
+
+void ReplayViewer::key(int keyCode, bool down) {
+    if (!down)
+        return;
+    switch (keyCode) {
+    case Keyboard::SPACE:
+        paused_ = !paused_;
+        break;
+    case Keyboard::LEFT:
+        pendingJump_ -= kJumpSeconds;
+        break;
+    case Keyboard::RIGHT:
+        pendingJump_ += kJumpSeconds;
+        break;
+    case kKeyF:
+        speed_ = speed_ == 1 ? kFastSpeed : 1;
+        anchor();
+        break;
+    case Keyboard::ESCAPE:
+        System::exit(0);
+        break;
+    default:
+        break; // no other key reaches a replay
+    }
+}
+
+} // namespace zindle

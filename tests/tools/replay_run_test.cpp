@@ -1,0 +1,181 @@
+// Recording a headless match and re-simulating it: every checksum agrees and the steps are the
+// same, a replay with one input changed differs from its first checksum after the change, and
+// the game's recorder files its replays in the XDG folder of the HOME it is given.
+#include "framework/stage.h"
+#include "replay/replay_folder.h"
+#include "replay/replay_reader.h"
+#include "replay/replay_recorder.h"
+#include "replay_run.h"
+#include "simulation.h"
+#include "trace.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <unistd.h>
+
+namespace zindle::sim {
+namespace {
+
+ScriptEvent keyEvent(double time, bool down, int code, int flags = 0) {
+    ScriptEvent e;
+    e.time = time;
+    e.record.type = down ? MediaEventType::KEY_DOWN : MediaEventType::KEY_UP;
+    e.record.code = code;
+    e.record.value = code;
+    e.record.flags = flags;
+    return e;
+}
+
+ScriptEvent axisEvent(double time, int device, int value) {
+    ScriptEvent e;
+    e.time = time;
+    e.record.type = MediaEventType::JOY_AXIS;
+    e.record.device = device;
+    e.record.code = 0;
+    e.record.value = value;
+    return e;
+}
+
+// On the title for a second, then SPACE joins, the hero steers left and right with keys and a
+// pad, CTRL+2 brings a computer player; ESC at 20 s ends the match, whose title is back at 22 s.
+std::vector<ScriptEvent> match() {
+    const int ctrl = Stage::efCtrlDown;
+    std::vector<ScriptEvent> s{keyEvent(1, true, 32),       keyEvent(1.1, false, 32),
+                               keyEvent(2, true, 37),       keyEvent(3.5, false, 37),
+                               keyEvent(3.5, true, 39),     keyEvent(5, false, 39),
+                               keyEvent(6, true, 50, ctrl), keyEvent(6.1, false, 50, ctrl),
+                               axisEvent(7, 0, -20000),     axisEvent(8, 0, 32767),
+                               axisEvent(9, 0, 0),          keyEvent(20, true, 27),
+                               keyEvent(20.1, false, 27)};
+    return s;
+}
+
+class ReplayRoundTrip : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() /
+              ("zindle-replay-run-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    // Records the scripted match with the given seed into file; returns its steps' traces.
+    std::vector<std::string> record(const std::filesystem::path& file, std::uint64_t seed) {
+        RunConfig config;
+        config.seed = seed;
+        config.script = match();
+        config.makeTap = [file, seed](Simulation& sim) {
+            ReplayRecorder::Options options;
+            options.file = file;
+            options.seed = seed;
+            options.game = [&sim] { return &sim.game(); };
+            return std::make_unique<ReplayRecorder>(std::move(options));
+        };
+        std::vector<std::string> trace;
+        Simulation sim(config);
+        sim.setStepObserver([&](const StepReport& r) { trace.push_back(traceLine(r)); });
+        sim.runFrames(25 * 60);
+        return trace;
+    }
+    std::filesystem::path dir;
+};
+
+TEST_F(ReplayRoundTrip, AScriptedMatchReplaysToEveryChecksumAndTheSameSteps) {
+    const auto file = dir / "match.replay";
+    const auto original = record(file, 7);
+    const Replay replay = readReplayFile(file);
+    EXPECT_TRUE(replay.finished);
+    EXPECT_EQ(replay.header.seed, 7u);
+    EXPECT_EQ(replay.header.joinFrame, 60u); // SPACE at 1 s reaches the game before frame 60
+    EXPECT_GE(replay.checksums.size(), 21u);
+
+    ReplayRun run(replay, RunConfig{});
+    std::vector<std::string> again;
+    run.simulation().setStepObserver([&](const StepReport& r) { again.push_back(traceLine(r)); });
+    run.run();
+    EXPECT_EQ(run.checker().checked(), replay.checksums.size());
+    EXPECT_FALSE(run.checker().firstMismatch().has_value());
+    ASSERT_EQ(again.size(), replay.steps);
+    // The recording ends with the title; the original ran on past it.
+    EXPECT_TRUE(std::equal(again.begin(), again.end(), original.begin()));
+}
+
+TEST_F(ReplayRoundTrip, AChangedInputIsCaughtAtTheNextChecksum) {
+    const auto file = dir / "match.replay";
+    record(file, 7);
+    Replay replay = readReplayFile(file);
+    // The hero steers right where it steered left (the LEFT press at 2 s).
+    for (InputRecord& input : replay.inputs) {
+        if (input.kind == InputRecord::Kind::KeyDown && input.code == 37)
+            input.code = 39;
+    }
+    ReplayRun run(replay, RunConfig{});
+    run.run();
+    ASSERT_TRUE(run.checker().firstMismatch().has_value());
+    // Pressed before step 596 (frame 120): the held keys differ at once, so the checksum at
+    // 600 is the first to differ, and none before it does.
+    EXPECT_EQ(*run.checker().firstMismatch(), 600u);
+}
+
+TEST_F(ReplayRoundTrip, TheGamesRecorderFilesMatchesInItsHomeAndKeepsTheNewest) {
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedHome = oldHome ? oldHome : "";
+    const char* oldXdg = std::getenv("XDG_DATA_HOME");
+    const std::string savedXdg = oldXdg ? oldXdg : "";
+    ::setenv("HOME", dir.c_str(), 1);
+    ::unsetenv("XDG_DATA_HOME");
+    const auto folder = replayFolder();
+    EXPECT_EQ(folder, dir / ".local/share/zindle-vs-pellorin/replays");
+
+    RunConfig config;
+    config.seed = 3;
+    config.script = match();
+    config.makeTap = [&folder](Simulation& sim) {
+        ReplayRecorder::Options options;
+        options.folder = folder;
+        options.seed = 3;
+        options.game = [&sim] { return &sim.game(); };
+        options.keepFiles = 2;
+        // Three matches "a minute apart" (each one's name is its start).
+        options.now = [n = 0]() mutable { return std::time_t{1'800'000'000} + 60 * n++; };
+        return std::make_unique<ReplayRecorder>(std::move(options));
+    };
+    // Three matches: SPACE again after each return to the title.
+    for (double again : {30.0, 60.0}) {
+        for (const auto& e : match()) {
+            ScriptEvent later = e;
+            later.time += again;
+            config.script.push_back(later);
+        }
+    }
+    {
+        Simulation sim(config);
+        sim.runFrames(85 * 60);
+    }
+    std::vector<std::string> names;
+    for (const auto& item : std::filesystem::directory_iterator(folder))
+        names.push_back(item.path().filename());
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0], replayFileName(1'800'000'060, 0));
+    EXPECT_EQ(names[1], replayFileName(1'800'000'120, 0));
+    // The third match's replay holds the two before it: it starts from the game's start.
+    const Replay third = readReplayFile(folder / names[1]);
+    EXPECT_TRUE(third.finished);
+    EXPECT_GT(third.header.joinFrame, 60u * 60);
+    ReplayRun run(third, RunConfig{});
+    run.run();
+    EXPECT_EQ(run.checker().checked(), third.checksums.size());
+    EXPECT_FALSE(run.checker().firstMismatch().has_value());
+
+    if (oldHome)
+        ::setenv("HOME", savedHome.c_str(), 1);
+    if (oldXdg)
+        ::setenv("XDG_DATA_HOME", savedXdg.c_str(), 1);
+}
+
+} // namespace
+} // namespace zindle::sim

@@ -1,0 +1,35 @@
+#pragma once
+// A replay re-simulated headless: the recorded seed, every recorded frame in place of the
+// clock and the scripted input, and every recorded checksum compared as the steps run.
+#include "replay/replay.h"
+#include "replay/replay_playback.h"
+#include "simulation.h"
+
+#include <memory>
+
+namespace zindle::sim {
+
+class ReplayRun {
+public:
+    // base gives the data folder and the media layer; seed, computer players and script come
+    // from the replay alone.
+    ReplayRun(const Replay& replay, RunConfig base);
+
+    // Runs every recorded frame (or until the game closes its window).
+    void run();
+    // Runs frames until count have been played.
+    void runFrames(std::uint64_t count);
+
+    Simulation& simulation() { return *sim_; }
+    const ReplayChecker& checker() const { return *checker_; }
+    const ReplayCursor& cursor() const { return cursor_; }
+
+private:
+    class Feed;
+    const Replay& replay_;
+    std::unique_ptr<Simulation> sim_;
+    ReplayCursor cursor_;
+    ReplayChecker* checker_ = nullptr; // owned by Main::tap
+};
+
+} // namespace zindle::sim
