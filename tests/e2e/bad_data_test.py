@@ -1,11 +1,12 @@
 """Broken and hostile data files: the real game is started from a temporary copy of its folder
 in which one asset is missing, empty, truncated or garbage, or (with --hostile) replaced by a
-FIFO, a device, a folder, a sparse file far over any size limit, or data that lies about what
-it is. Each run must either stop at once with a non-zero status and a message naming the file,
-or play on (frames shown; a warning is allowed, and required for a hostile file) until it is
-asked to quit. A crash, a sanitizer report, a hang, no frame in time or memory over the bound
-fails the test; the memory bound is also an address-space limit, so that a regression fails
-instead of taking the machine.
+FIFO, a device, a folder, a sparse file far over any size limit, data that lies about what it
+is, or a sound in another format (MIDI or VOC, which a sniffing loader renders to gigabytes).
+Each run must either stop at once with a non-zero status and a message naming the file, or play
+on (frames shown; a warning is allowed, and required for a hostile file) until it is asked to
+quit. A crash, a sanitizer report, a hang, no frame in time or memory over the bound fails the
+test; the memory bound is also an address-space limit, so that a regression fails instead of
+taking the machine.
 
 usage: bad_data_test.py [--hostile] PATH/TO/zindle PATH/TO/assets ASSET [ASSET...]
 (ASSET relative to the assets folder, e.g. gametiles.png)"""
@@ -39,7 +40,9 @@ POLL = 0.02        # s between looks at the running game
 CRASH_MARKERS = ("AddressSanitizer", "runtime error:", "terminate called", "Segmentation fault",
                  "std::bad_alloc")
 CLASSIC_MODES = ("missing", "empty", "truncated", "garbage")
-HOSTILE_MODES = ("fifo", "device", "folder", "sparse", "mislabelled", "huge")
+HOSTILE_MODES = ("fifo", "device", "folder", "sparse", "mislabelled", "huge", "midi", "voc")
+# What the line about a sound in another format must say it is.
+FORMAT_NAMES = {"midi": "MIDI", "voc": "VOC"}
 
 
 def png_chunk(kind, body):
@@ -66,6 +69,36 @@ def slow_wav():
     return b"RIFF" + struct.pack("<I", len(body)) + body
 
 
+def vlq(value):
+    """A MIDI variable-length number."""
+    out = [value & 0x7F]
+    value >>= 7
+    while value:
+        out.insert(0, 0x80 | (value & 0x7F))
+        value >>= 7
+    return bytes(out)
+
+
+def long_midi():
+    """44 bytes of MIDI: one note held for seven hours, which a sniffing loader renders whole
+    (about 4.5 GB at the mixer's rate)."""
+    ticks = 7 * 3600 * 2 * 96  # 96 ticks a quarter note, two quarters a second
+    events = (b"\0\xff\x03\x03zvp" + b"\0\x90\x3c\x7f" + vlq(ticks) + b"\x80\x3c\0"
+              + b"\0\xff\x2f\0")
+    return (b"MThd" + struct.pack(">IHHH", 6, 0, 1, 96) + b"MTrk" + struct.pack(">I", len(events))
+            + events)
+
+
+def silent_voc():
+    """3.6 KB of Creative VOC: blocks of silence at 3.9 kHz, which become 1.5 GB of sound at the
+    mixer's rate."""
+    header = b"Creative Voice File\x1a" + struct.pack("<HHH", 26, 0x010A, 0x1129)
+    rate = 1  # the time constant of 1e6 / 255 Hz
+    first = b"\x01" + struct.pack("<I", 2 + 64)[:3] + bytes([rate, 0]) + b"\x80" * 64
+    silence = b"\x03" + struct.pack("<I", 3)[:3] + struct.pack("<HB", 0xFFFF, rate)
+    return header + first + silence * 500 + b"\0"
+
+
 def lying_data(asset):
     """Data that is not what its name says, each kind in its most expensive way."""
     if asset.endswith(".png"):
@@ -84,6 +117,8 @@ def lying_data(asset):
 def break_file(path, asset, mode):
     """Replaces the file at path; False when the mode has nothing to say about this kind."""
     if mode == "huge" and not asset.endswith(".png"):
+        return False
+    if mode in FORMAT_NAMES and not asset.endswith((".wav", ".mp3")):
         return False
     data = open(path, "rb").read()
     os.remove(path)
@@ -113,6 +148,10 @@ def break_file(path, asset, mode):
         data = lying_data(asset)
     elif mode == "huge":
         data = huge_png()
+    elif mode == "midi":
+        data = long_midi()
+    elif mode == "voc":
+        data = silent_voc()
     with open(path, "wb") as f:
         f.write(data)
     return True
@@ -204,6 +243,8 @@ def run_case(executable, assets, asset, mode):
                 return "%s: ended with %s after SIGTERM:\n%s" % (label, status, text)
             if mode in HOSTILE_MODES and not naming:
                 return "%s: played on without a line naming the file:\n%s" % (label, text)
+            if mode in FORMAT_NAMES and not any(FORMAT_NAMES[mode] in line for line in naming):
+                return "%s: no line says the file is %s:\n%s" % (label, FORMAT_NAMES[mode], text)
             lines = [line for line in text.splitlines() if line.strip()]
             print("ok   %-11s %-24s plays on%s, %3.0f MB (%d output lines%s)"
                   % (mode, asset, " (late: a busy machine)" if late and took > PLAY_ON_SECONDS

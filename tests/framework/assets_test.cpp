@@ -5,6 +5,7 @@
 #include "framework/sound.h"
 #include "media/headless/headless_media.h"
 #include "support/asset_folder.h"
+#include "support/hostile_sounds.h"
 
 #include <gtest/gtest.h>
 
@@ -83,7 +84,7 @@ TEST_F(AssetsTest, TextIsTheFileBytesWhateverTheKind) {
 
 TEST_F(AssetsTest, SoundsLoadFreshWithTheirKind) {
     folder->writeWav("assets/jump10.wav");
-    folder->writeWav("assets/Orbwright-Velvetdusk-16TakeThisOne.mp3");
+    folder->write("assets/Orbwright-Velvetdusk-16TakeThisOne.mp3", test::silentMp3Frames());
     const auto jump = Assets::getSound("assets/jump10.wav");
     ASSERT_TRUE(jump);
     EXPECT_NE(Assets::getSound("assets/jump10.wav"), jump);

@@ -3,7 +3,9 @@
 #include "media/web/web_media.h"
 
 #include "framework/stage.h"
+#include "media/common/asset_file.h"
 #include "media/common/png_decode.h"
+#include "media/common/sound_format.h"
 #include "media/web/web_host.h"
 
 #include <algorithm>
@@ -257,6 +259,18 @@ int WebMedia::media_bitmap_data_height(BitmapHandle bitmap) {
 // --- Sound -----------------------------------------------------------------------------------
 
 SoundHandle WebMedia::media_sound_from_file(const std::string& path, bool playAsMusic) {
+    // An effect's bytes are in the page's file system by the time the program starts: they are
+    // checked by the desktop's rule, so that both refuse the same files with the same line.
+    // Music is still arriving; the page checks its signature when the bytes are in.
+    if (!playAsMusic) {
+        const auto bytes = readAsset(path, kMaxEffectFileBytes);
+        if (!bytes)
+            return SoundHandle::None;
+        if (const auto problem = effectFormatProblem(*bytes)) {
+            reportAssetProblem(path, *problem);
+            return SoundHandle::None;
+        }
+    }
     const auto id = nextSound_;
     if (!web_host::loadSound(id, path.c_str(), playAsMusic))
         return SoundHandle::None;

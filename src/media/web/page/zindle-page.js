@@ -206,10 +206,11 @@
     return { start: 0, end: buffer.length };
   }
 
-  function looksLikeSound(bytes, music) {
+  // Music arrives after the program has started, so its signature is checked here; effects are
+  // checked by the program itself (media/common/sound_format), as on the desktop.
+  function looksLikeMp3(bytes) {
     const text = (from, length) => String.fromCharCode(...bytes.subarray(from, from + length));
-    if (music) return text(0, 3) === 'ID3' || (bytes[0] === 0xff && (bytes[1] & 0xe0) === 0xe0);
-    return bytes.length > 44 && text(0, 4) === 'RIFF' && text(8, 4) === 'WAVE';
+    return text(0, 3) === 'ID3' || (bytes[0] === 0xff && (bytes[1] & 0xe0) === 0xe0);
   }
 
   function decode(path, bytesPromise, music) {
@@ -716,7 +717,7 @@
         path = path.replace(/^\/+/, '');
         const file = files.get(path);
         if (!file) return false;
-        if (file.bytes && !looksLikeSound(file.bytes, music)) return false;
+        if (music && file.bytes && !looksLikeMp3(file.bytes)) return false;
         run.sounds.set(handle, { path, music });
         decode(path, file.bytes || file.pending, music);
         return true;
