@@ -9,6 +9,7 @@ test; the memory bound is also an address-space limit, so that a regression fail
 taking the machine.
 
 usage: bad_data_test.py [--hostile] PATH/TO/zindle PATH/TO/assets ASSET [ASSET...]
+       bad_data_test.py --closed-folder PATH/TO/zindle PATH/TO/assets
 (ASSET relative to the assets folder, e.g. gametiles.png)"""
 
 import concurrent.futures
@@ -264,8 +265,57 @@ def run_case(executable, assets, asset, mode):
         shutil.rmtree(work, ignore_errors=True)
 
 
+def closed_folder(executable, assets):
+    """The data folder closed to the user who runs the game (mode 000: no entry; 644: listed,
+    not entered): the game must stop at once with one line naming the folder and the reason,
+    not with a warning per file and an atlas that 'cannot be loaded'. Tests run as root, who
+    enters any folder, so the game runs as nobody."""
+    if os.geteuid() != 0:
+        print("skip the data folder closed to another user: needs root to become one", flush=True)
+        return []
+    problems = []
+    for mode in (0o000, 0o644):
+        work = tempfile.mkdtemp(prefix="zindle-closed-data-")
+        try:
+            os.chmod(work, 0o755)
+            game = os.path.join(work, "zindle")
+            shutil.copy2(executable, game)
+            folder = os.path.join(work, "assets")
+            shutil.copytree(os.path.realpath(assets), folder)
+            os.chmod(folder, mode)
+            env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+            env.update(SDL_VIDEODRIVER="dummy", SDL_AUDIODRIVER="dummy",
+                       ASAN_OPTIONS="detect_leaks=0")
+            started = time.time()
+            run = subprocess.run(["setpriv", "--reuid=nobody", "--regid=nogroup",
+                                  "--clear-groups", game], cwd="/", env=env,
+                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                 timeout=PLAY_ON_SECONDS + GRACE_SECONDS,
+                                 preexec_fn=limit_address_space)
+            took = time.time() - started
+            lines = run.stdout.decode(errors="replace").splitlines()
+            label = "data folder of mode %03o" % mode
+            if (run.returncode != 1 or len(lines) != 1 or folder not in lines[0]
+                    or "Permission denied" not in lines[0]):
+                problems.append("%s: status %d, output:\n%s" % (label, run.returncode,
+                                                                  "\n".join(lines[:40])))
+            else:
+                print("ok   %-24s stops in %.1f s: %s" % (label, took, lines[0]), flush=True)
+        except subprocess.TimeoutExpired:
+            problems.append("data folder of mode %03o: still running" % mode)
+        finally:
+            os.chmod(os.path.join(work, "assets"), 0o755)
+            shutil.rmtree(work, ignore_errors=True)
+    return problems
+
+
 def main():
     args = sys.argv[1:]
+    if args[:1] == ["--closed-folder"] and len(args) == 3:
+        problems = closed_folder(args[1], args[2])
+        for problem in problems:
+            print("FAIL " + problem, flush=True)
+        return 1 if problems else 0
     hostile = args[:1] == ["--hostile"]
     if hostile:
         args = args[1:]
