@@ -290,18 +290,47 @@ class LongMatchTest(unittest.TestCase):
             page.close()
 
 
+def broken_copy(replaced):
+    """A folder that serves the web build with the assets named in replaced left out (None) or
+    replaced by the bytes given."""
+    folder = tempfile.mkdtemp(prefix="zindle-web-broken-")
+    for name in os.listdir(ARGS.web):
+        if name != "assets":
+            os.symlink(os.path.join(ARGS.web, name), os.path.join(folder, name))
+    os.mkdir(os.path.join(folder, "assets"))
+    for name in os.listdir(os.path.join(ARGS.web, "assets")):
+        target = os.path.join(folder, "assets", name)
+        if name not in replaced:
+            os.symlink(os.path.join(ARGS.web, "assets", name), target)
+        elif replaced[name] is not None:
+            with open(target, "wb") as f:
+                f.write(replaced[name])
+    return folder
+
+
+# One note held for seven hours as a 44-byte MIDI file.
+LONG_MIDI = (b"MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk\0\0\0\x16\0\xff\x03\x03zvp"
+             b"\0\x90\x3c\x7f\x82\xa7\xa8\x00\x80\x3c\0\0\xff\x2f\0")
+
+
 class BrokenDataTest(unittest.TestCase):
-    def test_missing_atlas_shows_its_error_in_the_page(self):
-        folder = tempfile.mkdtemp(prefix="zindle-web-broken-")
+    def test_an_effect_in_another_format_is_refused_in_a_line_and_the_game_plays(self):
+        folder = broken_copy({"jump1.wav": LONG_MIDI})
         try:
-            for name in os.listdir(ARGS.web):
-                if name != "assets":
-                    os.symlink(os.path.join(ARGS.web, name), os.path.join(folder, name))
-            os.mkdir(os.path.join(folder, "assets"))
-            for name in os.listdir(os.path.join(ARGS.web, "assets")):
-                if name != "gametiles.png":
-                    os.symlink(os.path.join(ARGS.web, "assets", name),
-                               os.path.join(folder, "assets", name))
+            page = Page(folder)
+            try:
+                page.wait("window.zindle && window.zindle.stats.frames > 10", what="frames")
+                lines = [m for _, m in page.browser.console() if "jump1.wav" in m]
+                self.assertTrue(any("a MIDI file, not a WAV sound" in m for m in lines), lines)
+                self.assertEqual(page.severe_console(), [])
+            finally:
+                page.close()
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+    def test_missing_atlas_shows_its_error_in_the_page(self):
+        folder = broken_copy({"gametiles.png": None})
+        try:
             page = Page(folder)
             try:
                 page.wait("document.getElementById('panel').className === 'error'",
