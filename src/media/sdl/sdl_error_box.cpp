@@ -27,26 +27,26 @@ void endBoxAndGame(int signal) {
     ::raise(signal);
 }
 
-// In the box's first process, which SDL's drawing process shares the group with: the game has
-// gone, so the whole group goes.
+// In the box's group (its first process, and SDL's drawing process, which inherits this): the
+// game has gone, or the box was told to end, so the whole group goes.
 void endBoxGroup(int) {
     ::kill(0, SIGKILL);
 }
 
-void setHandler(int signal, void (*handler)(int), int flags, struct sigaction* previous) {
+void setHandler(int signal, void (*handler)(int), int flags) {
     struct sigaction action {};
     action.sa_handler = handler;
     action.sa_flags = flags;
     sigemptyset(&action.sa_mask);
-    ::sigaction(signal, &action, previous);
+    ::sigaction(signal, &action, nullptr);
 }
 
 [[noreturn]] void runBox(pid_t game, const std::string& caption, const std::string& text) {
     ::setpgid(0, 0);
+    // Ended on its own, the first process takes SDL's with it; SIGTERM also comes from the
+    // kernel when the game dies, however it dies (SIGKILL included).
     for (int signal : kEndingSignals)
-        setHandler(signal, SIG_DFL, 0, nullptr);
-    // Told by the kernel when the game dies, however it dies (SIGKILL included).
-    setHandler(SIGTERM, &endBoxGroup, 0, nullptr);
+        setHandler(signal, &endBoxGroup, 0);
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (::getppid() != game)
         ::_exit(1); // the game died before the line above
@@ -79,9 +79,13 @@ void showErrorBox(const std::string& caption, const std::string& text) {
     }
     ::setpgid(box, box); // as the box does itself: whichever comes first
     gBoxGroup = box;
+    // A signal the game was started to ignore (nohup's SIGHUP) stays ignored.
     std::array<struct sigaction, kEndingSignals.size()> previous{};
-    for (std::size_t i = 0; i < kEndingSignals.size(); ++i)
-        setHandler(kEndingSignals[i], &endBoxAndGame, SA_RESETHAND, &previous[i]);
+    for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
+        ::sigaction(kEndingSignals[i], nullptr, &previous[i]);
+        if (previous[i].sa_handler != SIG_IGN)
+            setHandler(kEndingSignals[i], &endBoxAndGame, SA_RESETHAND);
+    }
     ::sigprocmask(SIG_SETMASK, &previousMask, nullptr);
 
     int status = 0;
