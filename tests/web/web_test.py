@@ -321,7 +321,8 @@ class BrokenDataTest(unittest.TestCase):
             try:
                 page.wait("window.zindle && window.zindle.stats.frames > 10", what="frames")
                 lines = [m for _, m in page.browser.console() if "jump1.wav" in m]
-                self.assertTrue(any("a MIDI file, not a WAV sound" in m for m in lines), lines)
+                self.assertEqual(len(lines), 1, lines)
+                self.assertIn("a MIDI file, not a WAV sound", lines[0])
                 self.assertEqual(page.severe_console(), [])
             finally:
                 page.close()

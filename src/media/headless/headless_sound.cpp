@@ -18,7 +18,9 @@ double clampOr(double v, double lo, double hi, double neutral) {
 } // namespace
 
 SoundHandle HeadlessMedia::media_sound_from_file(const std::string& path, bool playAsMusic) {
-    const auto bytes = readAsset(path, playAsMusic ? kMaxMusicFileBytes : kMaxEffectFileBytes);
+    // As on the desktop, a missing effect is reported here and a missing track by the game.
+    const auto bytes = playAsMusic ? readAsset(path, kMaxMusicFileBytes)
+                                   : readAsset(path, kMaxEffectFileBytes, Missing::Reported);
     if (!bytes)
         return SoundHandle::None;
     if (const auto problem = playAsMusic ? musicFormatProblem(*bytes, Extent::WholeFile)

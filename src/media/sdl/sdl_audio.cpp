@@ -145,8 +145,11 @@ void SdlAudio::shutdown() {
 }
 
 SoundHandle SdlAudio::load(const std::string& path, bool music) {
-    if (!ensureOpen())
+    if (!ensureOpen()) {
+        if (!music)
+            reportAssetProblem(path, "no audio output could be opened to play it on");
         return SoundHandle::None;
+    }
     Sound sound;
     if (music)
         sound.music = loadMusic(path);
@@ -193,7 +196,9 @@ std::unique_ptr<_Mix_Music, SdlAudio::MusicFree> SdlAudio::loadMusic(const std::
 }
 
 std::unique_ptr<Mix_Chunk, SdlAudio::ChunkFree> SdlAudio::loadEffect(const std::string& path) {
-    const auto bytes = readAsset(path, kMaxEffectFileBytes);
+    // Every refusal of an effect is said here, in one line naming the file: the game leaves
+    // the variant out without a word of its own.
+    const auto bytes = readAsset(path, kMaxEffectFileBytes, Missing::Reported);
     if (!bytes || bytes->size() > static_cast<std::size_t>(INT_MAX))
         return nullptr;
     // The mixer's loader takes any format it knows and renders it whole before its size can be
@@ -219,8 +224,13 @@ std::unique_ptr<Mix_Chunk, SdlAudio::ChunkFree> SdlAudio::loadEffect(const std::
     }
     std::unique_ptr<Mix_Chunk, ChunkFree> chunk(
         Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes->data(), size), 1));
+    if (!chunk) {
+        reportAssetProblem(path, std::string("a WAV file the mixer cannot decode (") +
+                                     SDL_GetError() + ")");
+        return nullptr;
+    }
     // The decoded size is bounded again, for a format whose length could not be told above.
-    if (chunk && chunk->alen > kMaxEffectDecodedBytes) {
+    if (chunk->alen > kMaxEffectDecodedBytes) {
         reportAssetProblem(path, std::to_string(chunk->alen) + " bytes decoded, over the " +
                                      std::to_string(kMaxEffectDecodedBytes) +
                                      " a sound effect may take");

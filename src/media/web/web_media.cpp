@@ -263,7 +263,7 @@ SoundHandle WebMedia::media_sound_from_file(const std::string& path, bool playAs
     // checked by the desktop's rule, so that both refuse the same files with the same line.
     // Music is still arriving; the page checks its signature when the bytes are in.
     if (!playAsMusic) {
-        const auto bytes = readAsset(path, kMaxEffectFileBytes);
+        const auto bytes = readAsset(path, kMaxEffectFileBytes, Missing::Reported);
         if (!bytes)
             return SoundHandle::None;
         if (const auto problem = effectFormatProblem(*bytes)) {
@@ -272,8 +272,11 @@ SoundHandle WebMedia::media_sound_from_file(const std::string& path, bool playAs
         }
     }
     const auto id = nextSound_;
-    if (!web_host::loadSound(id, path.c_str(), playAsMusic))
+    if (!web_host::loadSound(id, path.c_str(), playAsMusic)) {
+        if (!playAsMusic)
+            reportAssetProblem(path, "the page could not take it as a sound");
         return SoundHandle::None;
+    }
     if (!playAsMusic)
         families_.emplace(id, soundFamily(path));
     ++nextSound_;
