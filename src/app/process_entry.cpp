@@ -1,10 +1,11 @@
-// The process entry of the game itself: the command line, the SDL media layer, then the guarded
-// start. The data folder is looked for beside the executable, then in the installed data folder,
-// then in the working directory (the catalogue's search roots).
+// The process entry of the game itself: safe standard streams, the command line, the SDL media
+// layer, then the guarded start. The data folder is looked for beside the executable, then in
+// the installed data folder, then in the working directory (the catalogue's search roots).
 #include "app/application_main.h"
 #include "app/command_line.h"
 #include "app/main.h"
 #include "app/pacing_log.h"
+#include "app/standard_streams.h"
 #include "framework/assets.h"
 #include "framework/random.h"
 #include "match/game.h"
@@ -23,18 +24,29 @@
 namespace {
 // Pads SDL does not know, mapped by the players' own lines; shipped with the data.
 constexpr const char* kPadMappings = "assets/gamecontrollerdb.txt";
+constexpr int kAnswerNotWritten = 1; // exit status
+
+// --help and --version have nothing to give but their text: one that did not reach standard
+// output (a full disk, a closed descriptor) is a failure, whoever reads the status.
+int answer(const std::string& text, bool outputWasClosed) {
+    std::cout << text << std::flush;
+    if (std::cout && !outputWasClosed)
+        return zindle::CommandLine::kAnswered;
+    std::cerr << "zindle: the answer could not be written to standard output" << std::endl;
+    return kAnswerNotWritten;
+}
 } // namespace
 
 int main(int argc, char** argv) {
     using zindle::CommandLine;
+    const auto closed = zindle::keepStandardDescriptorsOpen();
+    zindle::ignoreBrokenPipes();
     const CommandLine line = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
     switch (line.action) {
     case CommandLine::Action::Help:
-        std::cout << CommandLine::help();
-        return CommandLine::kAnswered;
+        return answer(CommandLine::help(), closed.output);
     case CommandLine::Action::Version:
-        std::cout << CommandLine::version();
-        return CommandLine::kAnswered;
+        return answer(CommandLine::version(), closed.output);
     case CommandLine::Action::Refuse:
         std::cerr << "zindle: " << line.refusal << '\n' << CommandLine::usage();
         return CommandLine::kRefused;

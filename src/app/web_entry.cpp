@@ -9,10 +9,13 @@
 #include "framework/random.h"
 #include "input/input.h"
 #include "match/game.h"
+#include "media/common/sound_format.h"
 #include "media/web/web_media.h"
 
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,6 +33,9 @@ void handToComputer(int player) {
     if (auto* game = dynamic_cast<zindle::Game*>(zindle::Main::board.get()))
         game->toggleComputerPlayer(player);
 }
+
+// The bytes of an effect that arrived after the start, while the page asks about them.
+std::vector<std::uint8_t> arrivingEffect;
 
 void call(const std::function<void()>& body) {
     if (media != nullptr)
@@ -101,6 +107,22 @@ EMSCRIPTEN_KEEPALIVE const char* zindle_state() {
 }
 
 // 1 while the game runs; 0 once it has closed or failed.
+// Effects that reach the page after the program started are held to the same rule as the rest
+// when their bytes are in: the page copies them into this buffer and asks for the problem, if
+// any (the pointer stays good until the next call).
+EMSCRIPTEN_KEEPALIVE std::uint8_t* zindle_effect_buffer(int size) {
+    arrivingEffect.assign(static_cast<std::size_t>(std::max(size, 0)), 0);
+    return arrivingEffect.data();
+}
+
+EMSCRIPTEN_KEEPALIVE const char* zindle_effect_problem() {
+    static std::string problem;
+    const auto found = zindle::effectFormatProblem(arrivingEffect);
+    arrivingEffect = {};
+    problem = found.value_or("");
+    return found ? problem.c_str() : nullptr;
+}
+
 EMSCRIPTEN_KEEPALIVE int zindle_running() {
     return media != nullptr && media->running() ? 1 : 0;
 }

@@ -6,7 +6,11 @@
 #include "framework/media.h"
 #include "framework/sound.h"
 
+#include <sys/stat.h>
+
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <stdexcept>
 #include <system_error>
@@ -206,9 +210,21 @@ std::filesystem::path Assets::dataFolder() {
     std::string lookedIn;
     for (const auto& root : roots()) {
         const auto folder = root / kDataFolder;
-        std::error_code error;
-        if (std::filesystem::is_directory(folder, error))
+        // A folder that is there but closed to this user (no permission to enter it, or to
+        // reach it) would fail every file in it on its own, none saying why: it is named once,
+        // with the reason, instead. Entering it is what "folder/." needs.
+        struct stat info {};
+        const bool there = ::stat(folder.c_str(), &info) == 0;
+        const int reason = there ? 0 : errno;
+        if (there && S_ISDIR(info.st_mode)) {
+            if (::stat((folder / ".").c_str(), &info) != 0)
+                throw std::runtime_error("The game's data folder " + folder.string() +
+                                         " cannot be read: " + std::strerror(errno));
             return folder;
+        }
+        if (!there && reason != ENOENT && reason != ENOTDIR)
+            throw std::runtime_error("The game's data folder " + folder.string() +
+                                     " cannot be reached: " + std::strerror(reason));
         lookedIn += (lookedIn.empty() ? "" : ", ") + folder.string();
     }
     throw std::runtime_error("The game's data folder is missing; looked in: " +

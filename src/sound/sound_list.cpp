@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 #include <stdexcept>
 #include <string_view>
 
@@ -29,9 +28,8 @@ SoundList::SoundList(const std::string& name, int count) {
             if (auto sound = Assets::getSound(id))
                 sounds.push_back(std::move(sound));
         } catch (const SoundLoadError&) {
-            // A broken or missing effect file costs that variant, not the game.
-            std::cout << "Warning: sound effect " << id << " could not be loaded and is left out"
-                      << std::endl;
+            // A broken or missing effect file costs that variant, not the game. The media layer
+            // has already said which file and why, in one line; a second would only repeat it.
         }
     }
     loaded_ = sounds;

@@ -1,13 +1,15 @@
 """Broken and hostile data files: the real game is started from a temporary copy of its folder
 in which one asset is missing, empty, truncated or garbage, or (with --hostile) replaced by a
-FIFO, a device, a folder, a sparse file far over any size limit, or data that lies about what
-it is. Each run must either stop at once with a non-zero status and a message naming the file,
-or play on (frames shown; a warning is allowed, and required for a hostile file) until it is
-asked to quit. A crash, a sanitizer report, a hang, no frame in time or memory over the bound
-fails the test; the memory bound is also an address-space limit, so that a regression fails
-instead of taking the machine.
+FIFO, a device, a folder, a sparse file far over any size limit, data that lies about what it
+is, or a sound in another format (MIDI or VOC, which a sniffing loader renders to gigabytes).
+Each run must either stop at once with a non-zero status and a message naming the file, or play
+on (frames shown; a warning is allowed, and required for a hostile file) until it is asked to
+quit. A crash, a sanitizer report, a hang, no frame in time or memory over the bound fails the
+test; the memory bound is also an address-space limit, so that a regression fails instead of
+taking the machine.
 
 usage: bad_data_test.py [--hostile] PATH/TO/zindle PATH/TO/assets ASSET [ASSET...]
+       bad_data_test.py --closed-folder PATH/TO/zindle PATH/TO/assets
 (ASSET relative to the assets folder, e.g. gametiles.png)"""
 
 import concurrent.futures
@@ -41,7 +43,9 @@ POLL = 0.02        # s between looks at the running game
 CRASH_MARKERS = ("AddressSanitizer", "runtime error:", "terminate called", "Segmentation fault",
                  "std::bad_alloc")
 CLASSIC_MODES = ("missing", "empty", "truncated", "garbage")
-HOSTILE_MODES = ("fifo", "device", "folder", "sparse", "mislabelled", "huge")
+HOSTILE_MODES = ("fifo", "device", "folder", "sparse", "mislabelled", "huge", "midi", "voc")
+# What the line about a sound in another format must say it is.
+FORMAT_NAMES = {"midi": "MIDI", "voc": "VOC"}
 
 
 def png_chunk(kind, body):
@@ -68,6 +72,36 @@ def slow_wav():
     return b"RIFF" + struct.pack("<I", len(body)) + body
 
 
+def vlq(value):
+    """A MIDI variable-length number."""
+    out = [value & 0x7F]
+    value >>= 7
+    while value:
+        out.insert(0, 0x80 | (value & 0x7F))
+        value >>= 7
+    return bytes(out)
+
+
+def long_midi():
+    """44 bytes of MIDI: one note held for seven hours, which a sniffing loader renders whole
+    (about 4.5 GB at the mixer's rate)."""
+    ticks = 7 * 3600 * 2 * 96  # 96 ticks a quarter note, two quarters a second
+    events = (b"\0\xff\x03\x03zvp" + b"\0\x90\x3c\x7f" + vlq(ticks) + b"\x80\x3c\0"
+              + b"\0\xff\x2f\0")
+    return (b"MThd" + struct.pack(">IHHH", 6, 0, 1, 96) + b"MTrk" + struct.pack(">I", len(events))
+            + events)
+
+
+def silent_voc():
+    """3.6 KB of Creative VOC: blocks of silence at 3.9 kHz, which become 1.5 GB of sound at the
+    mixer's rate."""
+    header = b"Creative Voice File\x1a" + struct.pack("<HHH", 26, 0x010A, 0x1129)
+    rate = 1  # the time constant of 1e6 / 255 Hz
+    first = b"\x01" + struct.pack("<I", 2 + 64)[:3] + bytes([rate, 0]) + b"\x80" * 64
+    silence = b"\x03" + struct.pack("<I", 3)[:3] + struct.pack("<HB", 0xFFFF, rate)
+    return header + first + silence * 500 + b"\0"
+
+
 def lying_data(asset):
     """Data that is not what its name says, each kind in its most expensive way."""
     if asset.endswith(".png"):
@@ -86,6 +120,8 @@ def lying_data(asset):
 def break_file(path, asset, mode):
     """Replaces the file at path; False when the mode has nothing to say about this kind."""
     if mode == "huge" and not asset.endswith(".png"):
+        return False
+    if mode in FORMAT_NAMES and not asset.endswith((".wav", ".mp3")):
         return False
     data = open(path, "rb").read()
     os.remove(path)
@@ -115,6 +151,10 @@ def break_file(path, asset, mode):
         data = lying_data(asset)
     elif mode == "huge":
         data = huge_png()
+    elif mode == "midi":
+        data = long_midi()
+    elif mode == "voc":
+        data = silent_voc()
     with open(path, "wb") as f:
         f.write(data)
     return True
@@ -213,6 +253,9 @@ def run_case(work, asset, mode):
             return "%s: ended with %s after SIGTERM:\n%s" % (label, status, text)
         if mode in HOSTILE_MODES and not naming:
             return "%s: played on without a line naming the file:\n%s" % (label, text)
+        if mode in FORMAT_NAMES and (len(naming) != 1 or FORMAT_NAMES[mode] not in naming[0]):
+            return "%s: not one line saying the file is %s:\n%s" % (label, FORMAT_NAMES[mode],
+                                                                    text)
         lines = [line for line in text.splitlines() if line.strip()]
         print("ok   %-11s %-24s plays on%s, %3.0f MB (%d output lines%s)"
               % (mode, asset, " (late: a busy machine)" if late and took > PLAY_ON_SECONDS
@@ -230,8 +273,57 @@ def run_case(work, asset, mode):
     return None
 
 
+def closed_folder(executable, assets):
+    """The data folder closed to the user who runs the game (mode 000: no entry; 644: listed,
+    not entered): the game must stop at once with one line naming the folder and the reason,
+    not with a warning per file and an atlas that 'cannot be loaded'. Tests run as root, who
+    enters any folder, so the game runs as nobody."""
+    if os.geteuid() != 0:
+        print("skip the data folder closed to another user: needs root to become one", flush=True)
+        return []
+    problems = []
+    for mode in (0o000, 0o644):
+        work = tempfile.mkdtemp(prefix="zindle-closed-data-")
+        try:
+            os.chmod(work, 0o755)
+            game = os.path.join(work, "zindle")
+            shutil.copy2(executable, game)
+            folder = os.path.join(work, "assets")
+            shutil.copytree(os.path.realpath(assets), folder)
+            os.chmod(folder, mode)
+            env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+            env.update(SDL_VIDEODRIVER="dummy", SDL_AUDIODRIVER="dummy",
+                       ASAN_OPTIONS="detect_leaks=0")
+            started = time.time()
+            run = subprocess.run(["setpriv", "--reuid=nobody", "--regid=nogroup",
+                                  "--clear-groups", game], cwd="/", env=env,
+                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                 timeout=PLAY_ON_SECONDS + GRACE_SECONDS,
+                                 preexec_fn=limit_address_space)
+            took = time.time() - started
+            lines = run.stdout.decode(errors="replace").splitlines()
+            label = "data folder of mode %03o" % mode
+            if (run.returncode != 1 or len(lines) != 1 or folder not in lines[0]
+                    or "Permission denied" not in lines[0]):
+                problems.append("%s: status %d, output:\n%s" % (label, run.returncode,
+                                                                  "\n".join(lines[:40])))
+            else:
+                print("ok   %-24s stops in %.1f s: %s" % (label, took, lines[0]), flush=True)
+        except subprocess.TimeoutExpired:
+            problems.append("data folder of mode %03o: still running" % mode)
+        finally:
+            os.chmod(os.path.join(work, "assets"), 0o755)
+            shutil.rmtree(work, ignore_errors=True)
+    return problems
+
+
 def main():
     args = sys.argv[1:]
+    if args[:1] == ["--closed-folder"] and len(args) == 3:
+        problems = closed_folder(args[1], args[2])
+        for problem in problems:
+            print("FAIL " + problem, flush=True)
+        return 1 if problems else 0
     hostile = args[:1] == ["--hostile"]
     if hostile:
         args = args[1:]

@@ -1,7 +1,9 @@
 """The command line: --help and --version answer without opening a window; anything unknown
 is named on one line with the usage and status 2; --windowed --mute plays in a window of a
-whole multiple of 480 by 320 (twice, on a 1280 by 800 screen) and makes no sound."""
+whole multiple of 480 by 320 (twice, on a 1280 by 800 screen) and makes no sound. An answer
+that cannot be written (a full disk, a closed standard output) fails with a non-zero status."""
 
+import os
 import subprocess
 import time
 
@@ -19,6 +21,16 @@ def answers(executable):
         log("%s: %s" % (args[0], run.stdout.splitlines()[0]))
     check("--windowed" in subprocess.run([executable, "--help"], capture_output=True,
                                          text=True).stdout, "--help names the options")
+    # An answer that cannot be written is a failure: a full disk, a closed standard output.
+    for args in (["--help"], ["--version"]):
+        for where, stdout, closing in (("/dev/full", "/dev/full", None), ("closed", None, 1)):
+            with open(stdout or os.devnull, "wb") as out:
+                run = subprocess.run([executable] + args, stdout=out, stderr=subprocess.PIPE,
+                                     timeout=10, preexec_fn=(lambda: os.close(closing))
+                                     if closing else None)
+            check(run.returncode != 0 and b"could not be written" in run.stderr,
+                  "%s with standard output %s: status %d, stderr %r"
+                  % (args[0], where, run.returncode, run.stderr))
     for args, named in ((["--mute", "--fulscreen"], "--fulscreen"), (["level2"], "level2")):
         run = subprocess.run([executable] + args, capture_output=True, text=True, timeout=10)
         lines = run.stderr.splitlines()

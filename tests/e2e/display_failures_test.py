@@ -1,6 +1,7 @@
 """The real game when its display fails it: the X server dies under it, there is no display at
 all, or a fatal error comes while a message box can be shown. Each must end (or report) within
-two seconds, with one line, never leaving a process that spins or waits on a dead display.
+two seconds, with one line, never leaving a process that spins or waits on a dead display; a
+signal that ends the game while its error box is up ends the box too.
 
 usage: display_failures_test.py PATH/TO/zindle"""
 
@@ -105,12 +106,85 @@ def test_fatal_error_reaches_stderr_before_the_box(executable):
         shutil.rmtree(work, ignore_errors=True)
 
 
+def session_processes(session):
+    """The processes of a session, the game's box among them whatever its process group."""
+    found = []
+    for name in os.listdir("/proc"):
+        if not name.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % name) as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        if int(fields[3]) == session and fields[0] != "Z":
+            found.append(int(name))
+    return found
+
+
+def error_box(display):
+    """The window id of the box captioned "Error", or None."""
+    tree = subprocess.run(["xwininfo", "-root", "-tree"], env=display.env(), capture_output=True,
+                          text=True, timeout=10).stdout
+    boxes = [line.split()[0] for line in tree.splitlines() if '"Error"' in line]
+    return boxes[0] if boxes else None
+
+
+def test_the_box_ends_with_the_game(executable):
+    # A missing atlas is fatal and its box waits for the player; ended by a signal, the game
+    # must take the box with it (SDL draws the box from a forked process, which was orphaned).
+    work = tempfile.mkdtemp(prefix="zindle-box-")
+    try:
+        game = os.path.join(work, "zindle")
+        shutil.copy2(executable, game)
+        assets = os.path.join(os.path.dirname(os.path.realpath(executable)), "assets")
+        shutil.copytree(os.path.realpath(assets), os.path.join(work, "assets"))
+        os.remove(os.path.join(work, "assets", "gametiles.png"))
+        # The player's Return dismisses the box and the game ends with status 1; a signal ends
+        # the game and the box with it.
+        for sig in (None, signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGKILL):
+            how = sig.name if sig else "Return"
+            display = e2e.Display()
+            proc = None
+            try:
+                env = display.env()
+                env["SDL_AUDIODRIVER"] = "dummy"
+                # A session of its own, so that every process the game starts can be found.
+                proc = subprocess.Popen([game], cwd=work, env=env, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL, start_new_session=True)
+                box = e2e.wait_for(lambda: error_box(display), PROMPT * 5)
+                check(box, "no error box within %d s" % (PROMPT * 5))
+                if sig:
+                    proc.send_signal(sig)
+                else:
+                    subprocess.run(["xdotool", "key", "--window", box, "Return"],
+                                   env=display.env(), timeout=10)
+                status = wait(proc, PROMPT)
+                check(status is not None, "%s: the game still ran after %d s" % (how, PROMPT))
+                check(sig or status == 1, "dismissed, the game ended with %s" % status)
+                left = e2e.wait_for(lambda: not session_processes(proc.pid), PROMPT)
+                check(left, "%s: processes of the game left behind: %s"
+                      % (how, session_processes(proc.pid)))
+                check(not error_box(display), "%s: the box is still on screen" % how)
+            finally:
+                if proc:
+                    for pid in session_processes(proc.pid):
+                        os.kill(pid, signal.SIGKILL)
+                    finish(proc)
+                display.close()
+        log("ok   the error box: dismissed, status 1; ended with the game on SIGTERM, SIGINT, "
+            "SIGHUP and SIGKILL")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
 def main():
     if len(sys.argv) != 2:
         print(__doc__)
         return 2
     failures = 0
-    for test in (test_x_server_dies, test_no_display, test_fatal_error_reaches_stderr_before_the_box):
+    for test in (test_x_server_dies, test_no_display, test_fatal_error_reaches_stderr_before_the_box,
+                 test_the_box_ends_with_the_game):
         try:
             test(sys.argv[1])
         except e2e.Failure as failure:

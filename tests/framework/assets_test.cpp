@@ -5,8 +5,12 @@
 #include "framework/sound.h"
 #include "media/headless/headless_media.h"
 #include "support/asset_folder.h"
+#include "support/hostile_sounds.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -83,7 +87,7 @@ TEST_F(AssetsTest, TextIsTheFileBytesWhateverTheKind) {
 
 TEST_F(AssetsTest, SoundsLoadFreshWithTheirKind) {
     folder->writeWav("assets/jump10.wav");
-    folder->writeWav("assets/Orbwright-Velvetdusk-16TakeThisOne.mp3");
+    folder->write("assets/Orbwright-Velvetdusk-16TakeThisOne.mp3", test::silentMp3Frames());
     const auto jump = Assets::getSound("assets/jump10.wav");
     ASSERT_TRUE(jump);
     EXPECT_NE(Assets::getSound("assets/jump10.wav"), jump);
@@ -128,6 +132,48 @@ TEST_F(AssetsTest, TheDataFolderIsTheFirstRootsAndItsAbsenceNamesEveryPlaceLooke
         EXPECT_NE(text.find((noData / "assets").string()), std::string::npos) << text;
         EXPECT_NE(text.find("/nonexistent/place/assets"), std::string::npos) << text;
         EXPECT_EQ(text.find('\n'), std::string::npos) << "one line: " << text;
+    }
+}
+
+// A data folder this user may not enter (mode 000 or 644), or may not reach, is named once with
+// the reason, rather than failing each file on its own without one. Root enters any folder, so
+// the check runs in a child process as nobody when the tests run as root.
+TEST_F(AssetsTest, ADataFolderClosedToThisUserIsNamedWithTheReason) {
+    constexpr uid_t kNobody = 65534;
+    const auto assets = folder->path("assets");
+    const struct {
+        std::filesystem::path closed;
+        std::filesystem::perms mode;
+        const char* said;
+    } cases[] = {
+        {assets, std::filesystem::perms::none, "cannot be read: Permission denied"},
+        {assets, std::filesystem::perms(0644), "cannot be read: Permission denied"},
+        {folder->root(), std::filesystem::perms::none, "cannot be reached: Permission denied"},
+    };
+    for (const auto& c : cases) {
+        const auto mode = std::filesystem::status(c.closed).permissions();
+        std::filesystem::permissions(c.closed, c.mode);
+        const pid_t child = fork();
+        if (child == 0) {
+            if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
+                _exit(3);
+            try {
+                Assets::setSearchRoots({folder->root()});
+                Assets::dataFolder();
+                _exit(1);
+            } catch (const std::runtime_error& e) {
+                const std::string text = e.what();
+                _exit(text.find(assets.string()) != std::string::npos &&
+                              text.find(c.said) != std::string::npos
+                          ? 0
+                          : 2);
+            }
+        }
+        int status = -1;
+        waitpid(child, &status, 0);
+        std::filesystem::permissions(c.closed, mode);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << c.closed << " closed: status " << status << " (1: no error, 2: wrong text)";
     }
 }
 

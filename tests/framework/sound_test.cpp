@@ -2,6 +2,7 @@
 #include "framework/framework_fixture.h"
 #include "framework/sound.h"
 #include "framework/sound_channel.h"
+#include "support/hostile_sounds.h"
 
 #include <stdexcept>
 
@@ -37,7 +38,8 @@ TEST_F(SoundTest, TwoPlaysGiveTwoIndependentChannels) {
 }
 
 TEST_F(SoundTest, StoppedChannelLeavesTheListAtTheNextPollWithOneCompletion) {
-    Sound sound(path_, true);
+    const std::string mp3 = test::silentMp3Frames();
+    Sound sound(writeFile("tune.mp3", {mp3.begin(), mp3.end()}), true);
     auto channel = sound.play(0, 1000000);
     int completions = 0;
     channel->addEventListener(Event::SOUND_COMPLETE, [&](Event&) { ++completions; });

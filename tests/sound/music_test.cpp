@@ -5,6 +5,7 @@
 #include "match/rules.h"
 #include "media/headless/headless_media.h"
 #include "support/asset_folder.h"
+#include "support/hostile_sounds.h"
 
 #include <gtest/gtest.h>
 
@@ -16,10 +17,10 @@ protected:
     void SetUp() override {
         resetProcessState();
         media = &HeadlessMedia::install();
-        folder.writeWav("assets/a.wav");
-        folder.writeWav("assets/b.wav");
-        a = std::make_shared<Sound>(folder.path("assets/a.wav").string(), true);
-        b = std::make_shared<Sound>(folder.path("assets/b.wav").string(), true);
+        folder.write("assets/a.mp3", test::silentMp3Frames());
+        folder.write("assets/b.mp3", test::silentMp3Frames());
+        a = std::make_shared<Sound>(folder.path("assets/a.mp3").string(), true);
+        b = std::make_shared<Sound>(folder.path("assets/b.mp3").string(), true);
     }
     void TearDown() override { resetProcessState(); }
 

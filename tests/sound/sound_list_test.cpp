@@ -7,6 +7,7 @@
 #include "framework/sound.h"
 #include "media/headless/headless_media.h"
 #include "support/asset_folder.h"
+#include "support/hostile_sounds.h"
 
 #include <gtest/gtest.h>
 
@@ -87,18 +88,38 @@ TEST_F(SoundListTest, PanFollowsThePositionAndVolumePassesThrough) {
     }
 }
 
-TEST_F(SoundListTest, AMissingVariantIsReportedAndLeftOut) {
-    std::filesystem::remove(folder->path("assets/jump3.wav"));
-    ::testing::internal::CaptureStdout();
-    SoundList list("jump", 10);
-    const std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(list.sounds.size(), 9u);
-    EXPECT_NE(out.find("assets/jump3.wav"), std::string::npos) << out;
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
-    for (int i = 0; i < 20; ++i)
-        list.play(1, 240);
-    for (std::size_t i = 0; i < media->channels().size(); ++i)
-        EXPECT_NE(played(i), "jump3.wav");
+// Whatever is wrong with a variant's file costs that variant, with one line naming the file and
+// saying why.
+TEST_F(SoundListTest, ABrokenVariantIsReportedInOneLineAndLeftOut) {
+    const struct {
+        const char* how;
+        const char* why;
+    } cases[] = {{"missing", "No such file"},
+                 {"midi", "a MIDI file, not a WAV"},
+                 {"folder", "a folder, not a regular file"},
+                 {"empty", "empty, not a WAV"}};
+    for (const auto& c : cases) {
+        const auto jump3 = folder->path("assets/jump3.wav");
+        std::filesystem::remove_all(jump3);
+        if (c.how == std::string("midi"))
+            folder->write("assets/jump3.wav", test::shortMidi());
+        else if (c.how == std::string("folder"))
+            std::filesystem::create_directory(jump3);
+        else if (c.how == std::string("empty"))
+            folder->write("assets/jump3.wav", "");
+        ::testing::internal::CaptureStdout();
+        SoundList list("jump", 10);
+        const std::string out = ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(list.sounds.size(), 9u) << c.how;
+        EXPECT_NE(out.find("assets/jump3.wav: "), std::string::npos) << out;
+        EXPECT_NE(out.find(c.why), std::string::npos) << out;
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+        media->clearChannels();
+        for (int i = 0; i < 20; ++i)
+            list.play(1, 240);
+        for (std::size_t i = 0; i < media->channels().size(); ++i)
+            EXPECT_NE(played(i), "jump3.wav");
+    }
 }
 
 TEST_F(SoundListTest, BeeperLoadsSixCategoriesInFileOrder) {

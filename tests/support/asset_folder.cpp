@@ -1,6 +1,7 @@
 #include "support/asset_folder.h"
 
 #include "framework/assets.h"
+#include "support/hostile_sounds.h"
 
 #include <atomic>
 #include <cstdint>
@@ -94,8 +95,8 @@ void AssetFolder::writeStartUpData() const {
         copyTestData("atlas_64x32.png", std::string(atlas) + ".png");
         write(std::string(atlas) + ".txt", "# no tiles\n");
     }
-    writeWav("assets/Orbwright-Velvetdusk-08Brightloop(featuringQuietharbor).mp3");
-    writeWav("assets/Orbwright-Velvetdusk-16TakeThisOne.mp3");
+    write("assets/Orbwright-Velvetdusk-08Brightloop(featuringQuietharbor).mp3", silentMp3Frames());
+    write("assets/Orbwright-Velvetdusk-16TakeThisOne.mp3", silentMp3Frames());
 }
 
 } // namespace zindle::test

@@ -26,7 +26,7 @@ public:
     // All 35 sound effects of the catalogue.
     void writeAllEffects() const;
     // Everything the game loads at start-up: the effects, both atlases (small images with
-    // empty tile lists) and both music tracks (as short wavs).
+    // empty tile lists) and both music tracks (a few silent MP3 frames).
     void writeStartUpData() const;
 
 private:

@@ -156,6 +156,17 @@ def test_game_warnings_stay_off_standard_output(tmp):
         check(False, "standard output is not one JSON object: %r" % run.stdout[:300])
 
 
+def test_closed_standard_output_is_refused_before_the_run(tmp):
+    # Closed, its number would go to the --trace file, which would then get the report too.
+    trace = os.path.join(tmp, "closed.jsonl")
+    run = subprocess.run([SIM, "--seconds", "1", "--trace", trace], stderr=subprocess.PIPE, text=True, timeout=60,
+                         preexec_fn=lambda: os.close(1))
+    check(run.returncode == 2 and "standard output is closed" in run.stderr,
+          "with standard output closed: status %d, %r" % (run.returncode, run.stderr))
+    check(not os.path.exists(trace) or b'"steps"' not in open(trace, "rb").read(),
+          "the report went into the --trace file")
+
+
 def png_size(path):
     with open(path, "rb") as f:
         head = f.read(24)
@@ -191,6 +202,7 @@ def main():
         test_bad_input_is_reported(tmp)
         test_what_cannot_be_done_is_refused_at_once(tmp)
         test_game_warnings_stay_off_standard_output(tmp)
+        test_closed_standard_output_is_refused_before_the_run(tmp)
         test_screenshots(tmp)
     print("FAIL" if failures else "PASS")
     return 1 if failures else 0

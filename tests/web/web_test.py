@@ -468,22 +468,51 @@ class LongMatchTest(unittest.TestCase):
             page.close()
 
 
-def build_without(*missing):
-    """A copy of the web build (as links) that lacks the given files (paths in the build)."""
+def build_without(*missing, replaced=None):
+    """A copy of the web build (as links) that lacks the given files (paths in the build), with
+    the files in replaced (path in the build -> bytes) written in place of the build's."""
+    replaced = replaced or {}
     folder = tempfile.mkdtemp(prefix="zindle-web-broken-")
     for name in os.listdir(ARGS.web):
         if name == "assets":
             os.mkdir(os.path.join(folder, "assets"))
             for asset in os.listdir(os.path.join(ARGS.web, "assets")):
-                if f"assets/{asset}" not in missing:
-                    os.symlink(os.path.join(ARGS.web, "assets", asset),
-                               os.path.join(folder, "assets", asset))
+                path = f"assets/{asset}"
+                target = os.path.join(folder, "assets", asset)
+                if path in replaced:
+                    with open(target, "wb") as f:
+                        f.write(replaced[path])
+                elif path not in missing:
+                    os.symlink(os.path.join(ARGS.web, "assets", asset), target)
         elif name not in missing:
             os.symlink(os.path.join(ARGS.web, name), os.path.join(folder, name))
     return folder
 
 
+# One note held for seven hours as a 44-byte MIDI file.
+LONG_MIDI = (b"MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk\0\0\0\x16\0\xff\x03\x03zvp"
+             b"\0\x90\x3c\x7f\x82\xa7\xa8\x00\x80\x3c\0\0\xff\x2f\0")
+
+
 class BrokenDataTest(unittest.TestCase):
+    def test_an_effect_in_another_format_is_refused_in_a_line_and_the_game_plays(self):
+        folder = build_without(replaced={"assets/jump1.wav": LONG_MIDI})
+        try:
+            page = Page(folder)
+            try:
+                # The effects arrive behind the first frames: wait until they are all in.
+                page.wait("window.zindle && window.zindle.stats.frames > 10 && "
+                          "window.zindle.stats.loading && window.zindle.stats.loading.sounds === 'in'",
+                          what="frames and every sound")
+                lines = [m for _, m in page.browser.console() if "jump1.wav" in m]
+                self.assertEqual(len(lines), 1, lines)
+                self.assertIn("a MIDI file, not a WAV sound", lines[0])
+                self.assertEqual(page.severe_console(), [])
+            finally:
+                page.close()
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
     def test_missing_atlas_shows_its_error_in_the_page(self):
         folder = build_without("assets/gametiles.png")
         try:

@@ -1,6 +1,7 @@
 // The --trace file and the exit status for each kind of failure, shared by both tools.
 #include "tool_main.h"
 
+#include "app/standard_streams.h"
 #include "input_files.h"
 #include "options.h"
 #include "replay/replay_reader.h"
@@ -42,6 +43,12 @@ void TraceFile::finish() {
 int runTool(const char* name, int argc, char** argv,
             int (*body)(const std::vector<std::string>& args, std::ostream& out),
             const std::string& failurePrefix) {
+    // With standard output closed, the first file opened (the --trace file) would take its
+    // number and receive the result: the result has nowhere to go, so the tool stops first.
+    if (keepStandardDescriptorsOpen().output) {
+        std::cerr << name << ": standard output is closed; the result has nowhere to go\n";
+        return kExitUsage;
+    }
     // Standard output carries the tool's result alone, so that it can be parsed: whatever the
     // game itself writes there (warnings about its data) goes to standard error instead.
     struct Redirect {

@@ -112,9 +112,10 @@ AssetFile readAssetFile(const std::string& path, std::size_t maxBytes) {
     return result;
 }
 
-std::optional<std::vector<std::uint8_t>> readAsset(const std::string& path, std::size_t maxBytes) {
+std::optional<std::vector<std::uint8_t>> readAsset(const std::string& path, std::size_t maxBytes,
+                                                   Missing missing) {
     AssetFile file = readAssetFile(path, maxBytes);
-    if (!file.bytes && !file.missing)
+    if (!file.bytes && (!file.missing || missing == Missing::Reported))
         reportAssetProblem(path, file.problem);
     return std::move(file.bytes);
 }

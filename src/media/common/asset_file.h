@@ -37,9 +37,11 @@ AssetFile readAssetFile(const std::string& path, std::size_t maxBytes);
 AssetDescriptor openAssetFile(const std::string& path, std::size_t maxBytes);
 
 // The same, for the backends: a refused file is reported in one line ("Warning: PATH: PROBLEM"
-// on standard output). A missing one is not, since the caller knows what the file was for and
-// says so.
-std::optional<std::vector<std::uint8_t>> readAsset(const std::string& path, std::size_t maxBytes);
+// on standard output). A missing one only when asked: most callers know what the file was for
+// and say so; a sound effect's loader is the only one to speak for a variant that is left out.
+enum class Missing { Quiet, Reported };
+std::optional<std::vector<std::uint8_t>> readAsset(const std::string& path, std::size_t maxBytes,
+                                                   Missing missing = Missing::Quiet);
 int openAsset(const std::string& path, std::size_t maxBytes);
 void reportAssetProblem(const std::string& path, const std::string& problem);
 

@@ -3,6 +3,7 @@
 #include "media/sdl/sdl_audio.h"
 
 #include "media/common/asset_file.h"
+#include "media/common/sound_format.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -144,8 +145,11 @@ void SdlAudio::shutdown() {
 }
 
 SoundHandle SdlAudio::load(const std::string& path, bool music) {
-    if (!ensureOpen())
+    if (!ensureOpen()) {
+        if (!music)
+            reportAssetProblem(path, "no audio output could be opened to play it on");
         return SoundHandle::None;
+    }
     Sound sound;
     if (music)
         sound.music = loadMusic(path);
@@ -166,6 +170,18 @@ std::unique_ptr<_Mix_Music, SdlAudio::MusicFree> SdlAudio::loadMusic(const std::
     const int fd = openAsset(path, kMaxMusicFileBytes);
     if (fd < 0)
         return nullptr;
+    // The mixer is told the format rather than left to sniff it, so that only the MP3 decoder
+    // ever sees the file; anything else is refused here by its first bytes.
+    std::array<std::uint8_t, kSoundSignatureBytes> start{};
+    const ssize_t got = pread(fd, start.data(), start.size(), 0);
+    const auto problem = musicFormatProblem(
+        std::span(start.data(), static_cast<std::size_t>(std::max<ssize_t>(got, 0))),
+        Extent::FileStart);
+    if (problem) {
+        reportAssetProblem(path, *problem);
+        close(fd);
+        return nullptr;
+    }
     FILE* file = fdopen(fd, "rb");
     if (file == nullptr) {
         close(fd);
@@ -176,20 +192,28 @@ std::unique_ptr<_Mix_Music, SdlAudio::MusicFree> SdlAudio::loadMusic(const std::
         std::fclose(file);
         return nullptr;
     }
-    return std::unique_ptr<_Mix_Music, MusicFree>(Mix_LoadMUS_RW(source, 1));
+    return std::unique_ptr<_Mix_Music, MusicFree>(Mix_LoadMUSType_RW(source, MUS_MP3, 1));
 }
 
 std::unique_ptr<Mix_Chunk, SdlAudio::ChunkFree> SdlAudio::loadEffect(const std::string& path) {
-    const auto bytes = readAsset(path, kMaxEffectFileBytes);
+    // Every refusal of an effect is said here, in one line naming the file: the game leaves
+    // the variant out without a word of its own.
+    const auto bytes = readAsset(path, kMaxEffectFileBytes, Missing::Reported);
     if (!bytes || bytes->size() > static_cast<std::size_t>(INT_MAX))
         return nullptr;
+    // The mixer's loader takes any format it knows and renders it whole before its size can be
+    // checked: a few bytes of MIDI or VOC can become gigabytes. Only a WAV reaches it.
+    if (const auto problem = effectFormatProblem(*bytes)) {
+        reportAssetProblem(path, *problem);
+        return nullptr;
+    }
     const int size = static_cast<int>(bytes->size());
     // An effect is decoded whole at the mixer's rate, so a small file that claims a very low
     // sample rate would become a huge sound. Its length is read first, by opening it as a
     // stream, which decodes nothing.
     const double seconds = [&] {
         std::unique_ptr<_Mix_Music, MusicFree> probe(
-            Mix_LoadMUS_RW(SDL_RWFromConstMem(bytes->data(), size), 1));
+            Mix_LoadMUSType_RW(SDL_RWFromConstMem(bytes->data(), size), MUS_WAV, 1));
         return probe ? Mix_MusicDuration(probe.get()) : -1.0;
     }();
     if (seconds > kMaxEffectSeconds) {
@@ -200,8 +224,13 @@ std::unique_ptr<Mix_Chunk, SdlAudio::ChunkFree> SdlAudio::loadEffect(const std::
     }
     std::unique_ptr<Mix_Chunk, ChunkFree> chunk(
         Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes->data(), size), 1));
+    if (!chunk) {
+        reportAssetProblem(path, std::string("a WAV file the mixer cannot decode (") +
+                                     SDL_GetError() + ")");
+        return nullptr;
+    }
     // The decoded size is bounded again, for a format whose length could not be told above.
-    if (chunk && chunk->alen > kMaxEffectDecodedBytes) {
+    if (chunk->alen > kMaxEffectDecodedBytes) {
         reportAssetProblem(path, std::to_string(chunk->alen) + " bytes decoded, over the " +
                                      std::to_string(kMaxEffectDecodedBytes) +
                                      " a sound effect may take");

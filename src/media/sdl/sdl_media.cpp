@@ -3,6 +3,7 @@
 #include "media/sdl/sdl_media.h"
 
 #include "media/sdl/sdl_audio.h"
+#include "media/sdl/sdl_error_box.h"
 #include "media/sdl/sdl_joysticks.h"
 
 #include <SDL.h>
@@ -69,7 +70,12 @@ void SdlMedia::media_close() {
 
 void SdlMedia::media_show_error(const std::string& caption, const std::string& text) {
     // Without a display this fails; the process entry has written the text to stderr already.
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
+    // The game shows its errors once the window has gone; with a window open, SDL's own box is
+    // used, since a forked process must not talk over the window's display connection.
+    if (videoStarted_)
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
+    else
+        showErrorBox(caption, text);
 }
 
 // --- Images --------------------------------------------------------------------------------------

@@ -3,12 +3,15 @@
 #include "media/web/web_media.h"
 
 #include "framework/stage.h"
+#include "media/common/asset_file.h"
 #include "media/common/png_decode.h"
+#include "media/common/sound_format.h"
 #include "media/web/web_host.h"
 
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <filesystem>
 #include <limits>
 
 namespace zindle {
@@ -290,8 +293,24 @@ int WebMedia::media_bitmap_data_height(BitmapHandle bitmap) {
 
 SoundHandle WebMedia::media_sound_from_file(const std::string& path, bool playAsMusic) {
     const auto id = nextSound_;
-    if (!web_host::loadSound(id, path.c_str(), playAsMusic))
+    if (!web_host::loadSound(id, path.c_str(), playAsMusic)) {
+        if (!playAsMusic)
+            reportAssetProblem(path, "the page could not take it as a sound");
         return SoundHandle::None;
+    }
+    // An effect already in the page's file system is checked here by the desktop's rule, so that
+    // both refuse the same files with the same line. One still arriving (the first start does
+    // not wait for the effects) is checked by the same rule when its bytes are in
+    // (effectArrivalProblem); music is checked by its signature in the page.
+    if (!playAsMusic && std::filesystem::exists(path)) {
+        const auto bytes = readAsset(path, kMaxEffectFileBytes, Missing::Reported);
+        if (!bytes)
+            return SoundHandle::None;
+        if (const auto problem = effectFormatProblem(*bytes)) {
+            reportAssetProblem(path, *problem);
+            return SoundHandle::None;
+        }
+    }
     if (!playAsMusic)
         families_.emplace(id, soundFamily(path));
     ++nextSound_;

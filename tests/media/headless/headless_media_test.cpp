@@ -139,27 +139,30 @@ TEST_F(HeadlessMediaTest, PumpDeliversQueuedRecordsThenPollsOnlyWhenTheWakeIsDue
     EXPECT_EQ(media().wakeRequestedAt(), media().now());
 }
 
-TEST_F(HeadlessMediaTest, OnlyRealLookingAudioFilesLoad) {
-    auto load = [&](const std::string& name, const std::vector<std::uint8_t>& bytes) {
-        return media_sound_from_file(writeFile(name, bytes), false) != SoundHandle::None;
+// The real backends' rules: effects are whole WAVs, music is MP3; the rest is refused.
+TEST_F(HeadlessMediaTest, OnlyWavEffectsAndMp3MusicLoad) {
+    auto load = [&](const std::string& name, const std::vector<std::uint8_t>& bytes, bool music) {
+        return media_sound_from_file(writeFile(name, bytes), music) != SoundHandle::None;
     };
-    EXPECT_TRUE(load("ok.wav", tinyWav()));
+    EXPECT_TRUE(load("ok.wav", tinyWav(), false));
+    EXPECT_FALSE(load("ok-as-music.mp3", tinyWav(), true));
     auto headerOnly = tinyWav();
     headerOnly.resize(12);
-    EXPECT_FALSE(load("header.wav", headerOnly));
+    EXPECT_FALSE(load("header.wav", headerOnly, false));
     auto noFormat = tinyWav();
     noFormat[12] = 'x'; // the format chunk is unknown now
-    EXPECT_FALSE(load("nofmt.wav", noFormat));
+    EXPECT_FALSE(load("nofmt.wav", noFormat, false));
     // An MPEG-1 layer III frame header, bare and behind an ID3v2 tag.
     const std::vector<std::uint8_t> frame = {0xFF, 0xFB, 0x90, 0x64, 0, 0, 0, 0};
-    EXPECT_TRUE(load("bare.mp3", frame));
+    EXPECT_TRUE(load("bare.mp3", frame, true));
+    EXPECT_FALSE(load("bare-as-effect.wav", frame, false));
     std::vector<std::uint8_t> tagged = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0};
     tagged.insert(tagged.end(), frame.begin(), frame.end());
-    EXPECT_TRUE(load("tagged.mp3", tagged));
+    EXPECT_TRUE(load("tagged.mp3", tagged, true));
     tagged.resize(14);
-    EXPECT_FALSE(load("tagonly.mp3", tagged));
-    EXPECT_FALSE(load("text.mp3", {'h', 'e', 'l', 'l', 'o'}));
-    EXPECT_FALSE(load("reserved.mp3", {0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_FALSE(load("tagonly.mp3", tagged, true));
+    EXPECT_FALSE(load("text.mp3", {'h', 'e', 'l', 'l', 'o'}, true));
+    EXPECT_FALSE(load("reserved.mp3", {0xFF, 0xFF, 0xFF, 0xFF}, true));
 }
 
 } // namespace

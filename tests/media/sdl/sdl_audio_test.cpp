@@ -1,6 +1,7 @@
 #include "sdl_test_support.h"
 
 #include "media/sdl/sdl_audio.h"
+#include "support/hostile_sounds.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -225,6 +226,29 @@ TEST_F(SdlAudioTest, EffectsTooLongOrNotRegularFilesAreRefusedInOneLine) {
     for (const char* name : {"slow.wav: 20 s long", "long.wav: 11 s long", "zero.wav: a character",
                              "folder.mp3: a folder"})
         EXPECT_NE(said.find(name), std::string::npos) << name << " in " << said;
+}
+
+// The mixer's loader would take a MIDI, VOC, MP3 or AIFF file in place of an effect and render
+// it whole; every file that is not a whole WAV is refused in one line that names it and says
+// what it is, and music is only ever handed to the MP3 decoder.
+TEST_F(SdlAudioTest, EffectsThatAreNotWavAndMusicThatIsNotMp3AreRefusedInOneLine) {
+    const auto hostile = test::hostileEffects();
+    for (const auto& sound : hostile)
+        test::writeText(dir.file(sound.name), sound.bytes);
+    test::writeText(dir.file("note-as-music.mp3"), test::shortMidi());
+    test::writeText(dir.file("voc-as-music.mp3"), test::shortVoc());
+    testing::internal::CaptureStdout();
+    for (const auto& sound : hostile)
+        EXPECT_EQ(media->media_sound_from_file(dir.file(sound.name), false), SoundHandle::None)
+            << sound.name;
+    EXPECT_EQ(media->media_sound_from_file(dir.file("note-as-music.mp3"), true), SoundHandle::None);
+    EXPECT_EQ(media->media_sound_from_file(dir.file("voc-as-music.mp3"), true), SoundHandle::None);
+    EXPECT_NE(media->media_sound_from_file(dir.file("tune.mp3"), true), SoundHandle::None);
+    const std::string said = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), std::ssize(hostile) + 2) << said;
+    for (const auto& sound : hostile)
+        EXPECT_NE(said.find(sound.name + ": "), std::string::npos) << sound.name << " in " << said;
+    EXPECT_NE(said.find("note-as-music.mp3: a MIDI file, not an MP3"), std::string::npos) << said;
 }
 
 // Sounds started from the mixer's own hook all begin in the next block, like the starts of one

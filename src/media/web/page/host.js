@@ -2,7 +2,7 @@
 // page gives what belongs to the page as a whole: the current run, the data, whether a key is
 // being handled, and what to do when the program ends or fails.
 import { renderer, TILE_WORDS } from './picture.js';
-import { audio, decode, fadeOutChannel, looksLikeSound, setLevels, startChannel, stopChannel }
+import { audio, decode, fadeOutChannel, effectRefused, looksLikeMp3, setLevels, startChannel, stopChannel }
   from './sound.js';
 import { keep, stats } from './stats.js';
 
@@ -48,9 +48,15 @@ export function makeHost(run, page) {
       path = path.replace(/^\/+/, '');
       const file = page.files().get(path);
       if (!file) return false;
-      if (file.bytes && !looksLikeSound(file.bytes, music)) return false;
+      if (music && file.bytes && !looksLikeMp3(file.bytes)) return false;
       run.sounds.set(handle, { path, music });
-      decode(path, file.bytes || file.pending, music);
+      // Bytes already in were in the program's file system when it started, and it checked them.
+      const arriving = file.bytes ? null : file.pending.then((bytes) => {
+        if (!bytes) return null;
+        if (music) return looksLikeMp3(bytes) ? bytes : null;
+        return effectRefused(run.module, path, bytes) ? null : bytes;
+      });
+      decode(path, file.bytes || arriving, music);
       return true;
     },
     playSound(channelHandle, soundHandle, loops, volume, pan) {

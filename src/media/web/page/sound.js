@@ -95,10 +95,21 @@ function musicSpan(buffer, info) {
   return { start: 0, end: buffer.length };
 }
 
-export function looksLikeSound(bytes, music) {
+// Music arrives after the program has started, so its signature is checked here; effects are
+// checked by the program's own rule (media/common/sound_format), as on the desktop.
+export function looksLikeMp3(bytes) {
   const text = (from, length) => String.fromCharCode(...bytes.subarray(from, from + length));
-  if (music) return text(0, 3) === 'ID3' || (bytes[0] === 0xff && (bytes[1] & 0xe0) === 0xe0);
-  return bytes.length > 44 && text(0, 4) === 'RIFF' && text(8, 4) === 'WAVE';
+  return text(0, 3) === 'ID3' || (bytes[0] === 0xff && (bytes[1] & 0xe0) === 0xe0);
+}
+
+// An effect that arrived after the start, held to the program's rule: true when it is refused,
+// with one line naming it, as the program names the ones it checks itself.
+export function effectRefused(module, path, bytes) {
+  module.HEAPU8.set(bytes, module._zindle_effect_buffer(bytes.length));
+  const problem = module._zindle_effect_problem();
+  if (!problem) return false;
+  console.log(`Warning: ${path}: ${module.UTF8ToString(problem)}`);
+  return true;
 }
 
 export function decode(path, bytesPromise, music) {
