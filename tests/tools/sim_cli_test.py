@@ -139,6 +139,28 @@ def test_what_cannot_be_done_is_refused_at_once(tmp):
           "JSON to a full disk: status %d, %r" % (run.returncode, run.stderr))
 
 
+def test_hostile_words_are_quoted_short_and_escaped(tmp):
+    # Whatever a command line or a script holds, the one line that names it is short and holds
+    # nothing a terminal would act on.
+    script = os.path.join(tmp, "huge-word.txt")
+    with open(script, "w") as f:
+        f.write("1 " + "w" * 10_000_000 + " 32\n")
+    cases = [
+        [SIM, "--\x1b[31mred"],
+        [SIM, "--seconds", "\x1b]0;title\x07"],
+        [SIM, "--seed", "1\r\x1b[2K"],
+        [SHOT, "--at", "1", "--" + "y" * 1_000_000],
+        [SIM, "--script", script],
+    ]
+    for args in cases:
+        run = subprocess.run(args, capture_output=True, timeout=60)
+        shown = repr(args[1:])[:60]
+        check(run.returncode == 2, "%s: status %d" % (shown, run.returncode))
+        check(len(run.stderr) < 400, "%s: %d bytes on standard error" % (shown, len(run.stderr)))
+        check(not any(b < 0x20 and b != 0x0a for b in run.stderr),
+              "%s: a control character reached the terminal: %r" % (shown, run.stderr[:200]))
+
+
 def test_game_warnings_stay_off_standard_output(tmp):
     # The data folder's tile list has a broken line: the game warns, and the JSON must still
     # be all there is on standard output.
@@ -190,6 +212,7 @@ def main():
         test_escape_on_the_title_ends_the_run()
         test_bad_input_is_reported(tmp)
         test_what_cannot_be_done_is_refused_at_once(tmp)
+        test_hostile_words_are_quoted_short_and_escaped(tmp)
         test_game_warnings_stay_off_standard_output(tmp)
         test_screenshots(tmp)
     print("FAIL" if failures else "PASS")

@@ -5,6 +5,8 @@
 #include "simulation.h"
 #include "tool_main.h"
 
+#include "framework/untrusted_text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -73,7 +75,7 @@ int run(const std::vector<std::string>& args, std::ostream& result) {
         } else if (args[i] == "--out") {
             out = optionValue(args, i);
         } else {
-            throw UsageError("unknown option '" + args[i] + "'");
+            throw UsageError("unknown option '" + zindle::quoteUntrusted(args[i]) + "'");
         }
     }
     if (moments.empty())

@@ -6,6 +6,8 @@
 #include "simulation.h"
 #include "tool_main.h"
 
+#include "framework/untrusted_text.h"
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -64,7 +66,7 @@ int run(const std::vector<std::string>& args, std::ostream& out) {
             return kExitOk;
         }
         if (!parseCommonOption(args, i, options))
-            throw UsageError("unknown option '" + args[i] + "'");
+            throw UsageError("unknown option '" + zindle::quoteUntrusted(args[i]) + "'");
     }
 
     TraceFile trace(options.tracePath);

@@ -1,6 +1,8 @@
 // Parsing and checking the command-line options that zindle-sim and zindle-shot share.
 #include "options.h"
 
+#include "framework/untrusted_text.h"
+
 #include <charconv>
 #include <cmath>
 #include <sstream>
@@ -19,7 +21,7 @@ const char* const kCommonUsage =
 
 const std::string& optionValue(const std::vector<std::string>& args, std::size_t& i) {
     if (i + 1 >= args.size())
-        throw UsageError(args[i] + " needs a value");
+        throw UsageError(quoteUntrusted(args[i]) + " needs a value");
     return args[++i];
 }
 
@@ -31,7 +33,7 @@ std::vector<double> parseNumberList(const std::string& option, const std::string
         auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
         if (part.empty() || ec != std::errc() || ptr != part.data() + part.size() ||
             !std::isfinite(value))
-            throw UsageError(option + ": '" + part + "' is not a number");
+            throw UsageError(option + ": '" + quoteUntrusted(part) + "' is not a number");
         out.push_back(value);
     }
     if (out.empty())
@@ -61,7 +63,7 @@ bool parseCommonOption(const std::vector<std::string>& args, std::size_t& i, Com
         std::uint64_t seed = 0;
         auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), seed);
         if (text.empty() || ec != std::errc() || ptr != text.data() + text.size())
-            throw UsageError("--seed needs a whole number, not '" + text + "'");
+            throw UsageError("--seed needs a whole number, not '" + quoteUntrusted(text) + "'");
         out.run.seed = seed;
     } else if (name == "--ai") {
         for (double value : parseNumberList(name, optionValue(args, i))) {

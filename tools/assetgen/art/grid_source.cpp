@@ -1,4 +1,5 @@
 #include "art/grid_source.h"
+#include "framework/untrusted_text.h"
 
 #include <charconv>
 #include <fstream>
@@ -62,7 +63,7 @@ int GridBlock::intArg(std::size_t index) const {
     int value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size()) {
-        throw std::runtime_error(where + ": not an integer: " + text);
+        throw std::runtime_error(where + ": not an integer: " + zindle::quoteUntrusted(text));
     }
     return value;
 }

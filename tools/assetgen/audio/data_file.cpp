@@ -1,4 +1,5 @@
 #include "audio/data_file.h"
+#include "framework/untrusted_text.h"
 
 #include <cmath>
 #include <fstream>
@@ -90,7 +91,8 @@ double parseNumber(const std::string& text, const std::string& context) {
         used = 0;
     }
     if (used == 0 || used != text.size() || !std::isfinite(value)) {
-        throw std::runtime_error(context + ": \"" + text + "\" is not a number");
+        throw std::runtime_error(context + ": \"" + zindle::quoteUntrusted(text) +
+                                 "\" is not a number");
     }
     return value;
 }
