@@ -149,7 +149,7 @@ def test_hostile_words_are_quoted_short_and_escaped(tmp):
         [SIM, "--\x1b[31mred"],
         [SIM, "--seconds", "\x1b]0;title\x07"],
         [SIM, "--seed", "1\r\x1b[2K"],
-        [SHOT, "--at", "1", "--" + "y" * 1_000_000],
+        [SHOT, "--at", "1", "--" + "y" * 100_000],  # near the most one argument may hold
         [SIM, "--script", script],
     ]
     for args in cases:
@@ -159,6 +159,32 @@ def test_hostile_words_are_quoted_short_and_escaped(tmp):
         check(len(run.stderr) < 400, "%s: %d bytes on standard error" % (shown, len(run.stderr)))
         check(not any(b < 0x20 and b != 0x0a for b in run.stderr),
               "%s: a control character reached the terminal: %r" % (shown, run.stderr[:200]))
+
+
+def test_a_player_is_handed_to_the_computer_once(tmp):
+    # "--ai 1,1" once toggled player 1 twice, leaving no computer player at all.
+    for args in (["--ai", "1,1"], ["--ai", "2", "--ai", "3,2"]):
+        run = sim("--seconds", 1, *args)
+        check(run.returncode == 2 and "twice" in run.stderr,
+              "%s: status %d, %r" % (args, run.returncode, run.stderr))
+    run = sim("--help")
+    check("each" in run.stdout and "repeated number is refused" in run.stdout.replace("\n ", ""),
+          "--help does not say how a repeated --ai number is taken")
+
+
+def test_shot_output_is_tried_before_the_run(tmp):
+    # A run to ten minutes takes seconds; the refusal must come at once, with status 2.
+    folder = os.path.join(tmp, "a-file")
+    open(folder, "w").close()
+    for out in ("/nonexistent/x.png", os.path.join(folder, "x.png"), tmp):
+        run = subprocess.run([SHOT, "--at", "600", "--out", out], capture_output=True, text=True,
+                             timeout=5)
+        check(run.returncode == 2 and out in run.stderr and not run.stdout,
+              "--out %s: status %d, %r" % (out, run.returncode, run.stderr))
+    run = subprocess.run([SHOT, "--at", "1,600", "--out", os.path.join(tmp, "no", "s.png")],
+                         capture_output=True, text=True, timeout=5)
+    check(run.returncode == 2 and "s-1.png" in run.stderr,
+          "several moments: status %d, %r" % (run.returncode, run.stderr))
 
 
 def test_game_warnings_stay_off_standard_output(tmp):
@@ -213,6 +239,8 @@ def main():
         test_bad_input_is_reported(tmp)
         test_what_cannot_be_done_is_refused_at_once(tmp)
         test_hostile_words_are_quoted_short_and_escaped(tmp)
+        test_a_player_is_handed_to_the_computer_once(tmp)
+        test_shot_output_is_tried_before_the_run(tmp)
         test_game_warnings_stay_off_standard_output(tmp)
         test_screenshots(tmp)
     print("FAIL" if failures else "PASS")

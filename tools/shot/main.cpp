@@ -83,6 +83,10 @@ int run(const std::vector<std::string>& args, std::ostream& result) {
     std::stable_sort(moments.begin(), moments.end(),
                      [](const Moment& a, const Moment& b) { return a.frame < b.frame; });
 
+    // Every picture's file is tried before the run: a bad --out must not cost the simulation.
+    for (const Moment& moment : moments)
+        checkWritable("--out", outputPath(out, moment, moments.size() > 1));
+
     TraceFile trace(options.tracePath);
     Simulation sim(options.run);
     trace.attach(sim);
