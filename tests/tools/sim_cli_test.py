@@ -1,16 +1,19 @@
-"""zindle-sim and zindle-shot from the command line: determinism, traces, scripts, errors and
-screenshots.
+"""zindle-sim, zindle-shot and zindle-mixcheck from the command line: determinism, traces,
+scripts, errors and screenshots.
 
-usage: sim_cli_test.py ZINDLE_SIM ZINDLE_SHOT DATA_DIR"""
+usage: sim_cli_test.py ZINDLE_SIM ZINDLE_SHOT DATA_DIR [ZINDLE_MIXCHECK]"""
 
 import json
 import os
+import resource
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
 
 SIM, SHOT, DATA = sys.argv[1], sys.argv[2], sys.argv[3]
+MIXCHECK = sys.argv[4] if len(sys.argv) > 4 else None  # built only with SDL
 VOLATILE = ("wallSeconds", "cpuSeconds", "stepsPerWallSecond", "peakRssKb", "rssKbHalfway", "rssKbEnd")
 failures = []
 
@@ -187,6 +190,67 @@ def test_shot_output_is_tried_before_the_run(tmp):
           "several moments: status %d, %r" % (run.returncode, run.stderr))
 
 
+def mixcheck(*args, **kwargs):
+    return subprocess.run([MIXCHECK] + [str(a) for a in args], capture_output=True, text=True,
+                          timeout=60, **kwargs)
+
+
+def test_mixcheck_takes_the_options_as_zindle_sim_does(tmp):
+    # Each bad value ends at once with status 2 and one line naming the option and the value.
+    cases = [
+        (["--seconds", "inf"], "inf"),
+        (["--seconds", "nan"], "nan"),
+        (["--seconds", "1e15"], "--seconds"),
+        (["--seconds", "0"], "--seconds"),
+        (["--seconds", "0x2"], "0x2"),
+        (["--stem-seconds", "2abc"], "2abc"),
+        (["--title-seconds", "-1"], "--title-seconds"),
+        (["--seed", "-1"], "-1"),
+        (["--seed", "1.5"], "1.5"),
+        (["--seed"], "--seed"),
+        (["--bogus", "1"], "--bogus"),
+        (["--record", "/etc/passwd/x"], "/etc/passwd/x"),
+    ]
+    for args, named in cases:
+        run = mixcheck(*args)
+        lines = [line for line in run.stderr.splitlines() if not line.startswith("(try")]
+        check(run.returncode == 2 and len(lines) == 1 and named in lines[0] and not run.stdout,
+              "mixcheck %s: status %d, stdout %r, stderr %r"
+              % (args, run.returncode, run.stdout[:200], run.stderr[:300]))
+    run = mixcheck("--help")
+    check(run.returncode == 0 and "--record DIR" in run.stdout and not run.stderr,
+          "mixcheck --help: status %d, %r" % (run.returncode, run.stderr))
+    # A run too short to hear a catch still prints JSON, with null for what was not measured.
+    run = mixcheck("--seconds", 1, "--stem-seconds", 1, "--title-seconds", 1)
+    try:
+        figures = [json.loads(line) for line in run.stdout.splitlines()]
+        check(len(figures) == 6, "short mixcheck: %d lines of JSON" % len(figures))
+    except ValueError:
+        check(False, "short mixcheck printed what is not JSON: %r" % run.stdout[:400])
+
+
+def test_mixcheck_recordings_are_checked(tmp):
+    folder = os.path.join(tmp, "recordings")
+    run = mixcheck("--seconds", 1, "--stem-seconds", 1, "--title-seconds", 1, "--record", folder)
+    names = ("match", "effects", "music", "title")
+    sizes = [os.path.getsize(os.path.join(folder, n + ".raw")) for n in names
+             if os.path.exists(os.path.join(folder, n + ".raw"))]
+    check(run.returncode in (0, 1) and len(sizes) == 4 and min(sizes) >= 44100 * 4,
+          "recorded: status %d, sizes %s, %r" % (run.returncode, sizes, run.stderr[-300:]))
+    check("No audio device" not in run.stdout, "a device message among the JSON")
+
+    # The disk fills after 1 MB (a limit on file size stands in for a full disk): the run must
+    # stop soon after and name the file, instead of running on in real time.
+    def full_after_a_megabyte():
+        resource.setrlimit(resource.RLIMIT_FSIZE, (1 << 20, 1 << 20))
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    run = mixcheck("--seconds", 60, "--stem-seconds", 1, "--title-seconds", 1,
+                   "--record", os.path.join(tmp, "full"), preexec_fn=full_after_a_megabyte)
+    check(run.returncode != 0 and "match.raw" in run.stderr and not run.stdout,
+          "a full disk: status %d, stdout %r, stderr %r"
+          % (run.returncode, run.stdout[:200], run.stderr[-300:]))
+
+
 def test_game_warnings_stay_off_standard_output(tmp):
     # The data folder's tile list has a broken line: the game warns, and the JSON must still
     # be all there is on standard output.
@@ -241,6 +305,9 @@ def main():
         test_hostile_words_are_quoted_short_and_escaped(tmp)
         test_a_player_is_handed_to_the_computer_once(tmp)
         test_shot_output_is_tried_before_the_run(tmp)
+        if MIXCHECK:
+            test_mixcheck_takes_the_options_as_zindle_sim_does(tmp)
+            test_mixcheck_recordings_are_checked(tmp)
         test_game_warnings_stay_off_standard_output(tmp)
         test_screenshots(tmp)
     print("FAIL" if failures else "PASS")
