@@ -190,9 +190,13 @@ def test_shot_output_is_tried_before_the_run(tmp):
           "several moments: status %d, %r" % (run.returncode, run.stderr))
 
 
-def mixcheck(*args, **kwargs):
-    return subprocess.run([MIXCHECK] + [str(a) for a in args], capture_output=True, text=True,
-                          timeout=60, **kwargs)
+def mixcheck(*args, timeout=60, **kwargs):
+    """The finished run, or one that stands for a run stopped after timeout seconds."""
+    try:
+        return subprocess.run([MIXCHECK] + [str(a) for a in args], capture_output=True,
+                              text=True, timeout=timeout, **kwargs)
+    except subprocess.TimeoutExpired:
+        return subprocess.CompletedProcess(args, -1, "", "still running after %d s" % timeout)
 
 
 def test_mixcheck_takes_the_options_as_zindle_sim_does(tmp):
@@ -212,7 +216,7 @@ def test_mixcheck_takes_the_options_as_zindle_sim_does(tmp):
         (["--record", "/etc/passwd/x"], "/etc/passwd/x"),
     ]
     for args, named in cases:
-        run = mixcheck(*args)
+        run = mixcheck(*args, timeout=10)
         lines = [line for line in run.stderr.splitlines() if not line.startswith("(try")]
         check(run.returncode == 2 and len(lines) == 1 and named in lines[0] and not run.stdout,
               "mixcheck %s: status %d, stdout %r, stderr %r"
@@ -238,6 +242,16 @@ def test_mixcheck_recordings_are_checked(tmp):
     check(run.returncode in (0, 1) and len(sizes) == 4 and min(sizes) >= 44100 * 4,
           "recorded: status %d, sizes %s, %r" % (run.returncode, sizes, run.stderr[-300:]))
     check("No audio device" not in run.stdout, "a device message among the JSON")
+
+    # A recording SDL could not open (here a folder in its place; an unwritable folder for a
+    # user) once sent the run to a silent device in real time: it is refused before the run.
+    blocked = os.path.join(tmp, "blocked")
+    os.makedirs(os.path.join(blocked, "music.raw"))
+    run = mixcheck("--record", blocked, timeout=10)
+    lines = [line for line in run.stderr.splitlines() if not line.startswith("(try")]
+    check(run.returncode == 2 and len(lines) == 1 and "music.raw" in lines[0] and not run.stdout,
+          "a recording that cannot be opened: status %d, stdout %r, stderr %r"
+          % (run.returncode, run.stdout[:200], run.stderr[-300:]))
 
     # The disk fills after 1 MB (a limit on file size stands in for a full disk): the run must
     # stop soon after and name the file, instead of running on in real time.
