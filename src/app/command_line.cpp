@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 
 #include "app/version.h"
+#include "framework/untrusted_text.h"
 
 namespace zindle {
 
@@ -28,8 +29,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             line.replay = args[++i];
         } else {
             line.action = Action::Refuse;
-            line.refusal = arg.starts_with("-") ? "unknown option '" + arg + "'"
-                                                : "unexpected argument '" + arg + "'";
+            line.refusal = (arg.starts_with("-") ? "unknown option '" : "unexpected argument '") +
+                           quoteUntrusted(arg) + "'";
             return line;
         }
     }

@@ -2,6 +2,8 @@
 // without an atlas or a media layer.
 #include "render/tile_list.h"
 
+#include "framework/untrusted_text.h"
+
 #include <cstdint>
 #include <limits>
 
@@ -10,17 +12,16 @@ namespace zindle {
 namespace {
 
 constexpr std::size_t kTileFields = 7; // NAME X Y WIDTH HEIGHT CENTREX CENTREY
-// A hostile list must not turn into megabytes of warnings: each repeats at most this much of
-// the name, and a file gets at most so many before the rest are only counted.
-constexpr std::size_t kMaxNameInWarning = 64; // characters
-constexpr std::size_t kMaxWarnings = 50;      // per file
+// A hostile list must not turn into megabytes of warnings: each repeats a name only as
+// quoteUntrusted allows, and a file gets at most so many before the rest are only counted.
+constexpr std::size_t kMaxWarnings = 50; // per file
 
 // Passes warnings on as they come, up to the limit, and counts the rest.
 class Warnings {
 public:
     Warnings(const TileWarningSink& sink, std::size_t& more) : sink_(sink), more_(more) {}
 
-    // One line: text, the name (cut short if long), then after.
+    // One line: text, the name (cut short if long, its controls escaped), then after.
     void operator()(std::string_view text, std::string_view name, std::string_view after = {}) {
         if (given_ == kMaxWarnings) {
             ++more_;
@@ -28,9 +29,7 @@ public:
         }
         ++given_;
         std::string line(text);
-        line += name.substr(0, kMaxNameInWarning);
-        if (name.size() > kMaxNameInWarning)
-            line += "...";
+        line += quoteUntrusted(name);
         line += after;
         sink_(line);
     }

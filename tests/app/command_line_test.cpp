@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace zindle {
 namespace {
 
@@ -52,6 +54,21 @@ TEST(CommandLineTest, ReplayTakesTheNextArgumentAsItsFileAndNeedsOne) {
     const auto missing = CommandLine::parse({"--replay"});
     EXPECT_EQ(missing.action, Action::Refuse);
     EXPECT_EQ(missing.refusal, "--replay needs a file");
+}
+
+// What the refusal repeats of the argument is escaped and cut short.
+TEST(CommandLineTest, TheRefusalQuotesTheArgumentSafely) {
+    using namespace std::string_literals;
+    const struct {
+        std::string arg;
+        std::string refusal;
+    } cases[] = {
+        {"--\x1b[31mred", "unknown option '--\\x1b[31mred'"},
+        {"a\0b"s, "unexpected argument 'a\\x00b'"},
+        {"-" + std::string(1'000'000, 'x'), "unknown option '-" + std::string(63, 'x') + "...'"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CommandLine::parse({c.arg}).refusal, c.refusal);
 }
 
 TEST(CommandLineTest, HelpStartsWithTheUsageAndNamesEveryOption) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
 
 namespace zindle {
 namespace {
@@ -142,6 +143,26 @@ TEST(TileListTest, HostileListsGiveBoundedWarningsAsTheyCome) {
     const TileList collected = readTileList(text, kW, kH);
     EXPECT_EQ(collected.warnings, given);
     EXPECT_EQ(collected.moreWarnings, list.moreWarnings);
+}
+
+// A name is shown with what a terminal would act on escaped: an escape sequence, a NUL byte.
+TEST(TileListTest, NamesInWarningsAreEscaped) {
+    using namespace std::string_literals;
+    const struct {
+        std::string line;
+        std::string warning;
+    } cases[] = {
+        {"\x1b[2J 1 2\n", "Warning: insufficient parameters specified for tile \\x1b[2J"},
+        {"A\0B 1 2\n"s, "Warning: insufficient parameters specified for tile A\\x00B"},
+        {"\x1b]0;x\x07 0 0 8 8 4 4 z\n",
+         "Warning: non-integer paramater specified for tile \\x1b]0;x\\x07"},
+        {"T\t 0 0 999 8 4 4\n", "Warning: tile T\\t lies outside its atlas (64x32), skipped"},
+    };
+    for (const auto& c : cases) {
+        const TileList list = readTileList(c.line, kW, kH);
+        ASSERT_FALSE(list.warnings.empty()) << c.warning;
+        EXPECT_EQ(list.warnings[0], c.warning);
+    }
 }
 
 TEST(TileListTest, RandomAndTruncatedInputNeverYieldsABadTile) {

@@ -78,6 +78,26 @@ TEST(SimScriptTest, BadLinesNameTheFileAndTheLine) {
     EXPECT_NE(errorOf("inf keydown 32\n").find("time"), std::string::npos);
 }
 
+// A hostile script cannot flood the terminal or steer it through the error that names its word.
+TEST(SimScriptTest, BadWordsAreQuotedEscapedAndCutShort) {
+    const std::string huge(10'000'000, 'w');
+    const struct {
+        std::string text;
+        std::string error;
+    } cases[] = {
+        {huge + " keydown 32\n", "moves.txt:1: time must be a number of seconds, 0 or more, not '" +
+                                     std::string(64, 'w') + "...'"},
+        {"1 " + huge + " 32\n", "moves.txt:1: unknown event '" + std::string(64, 'w') +
+                                    "...' (use keydown, keyup, axis, buttondown, buttonup)"},
+        {"1 keydown \x1b[2J\n",
+         "moves.txt:1: key code must be an integer from 0 to 255, not '\\x1b[2J'"},
+        {"1 keydown 32 \x1b]0;t\x07\n",
+         "moves.txt:1: unknown modifier '\\x1b]0;t\\x07' (use ctrl or alt)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(errorOf(c.text), c.error);
+}
+
 TEST(SimRandomFileTest, ReadsNumbersInTheUnitIntervalAndRejectsOthers) {
     std::istringstream good("0\n# comment\n0.5\n\n0.999999\n");
     EXPECT_EQ(parseRandomNumbers(good, "r.txt"), (std::vector<double>{0, 0.5, 0.999999}));

@@ -1,16 +1,19 @@
-"""zindle-sim and zindle-shot from the command line: determinism, traces, scripts, errors and
-screenshots.
+"""zindle-sim, zindle-shot and zindle-mixcheck from the command line: determinism, traces,
+scripts, errors and screenshots.
 
-usage: sim_cli_test.py ZINDLE_SIM ZINDLE_SHOT DATA_DIR"""
+usage: sim_cli_test.py ZINDLE_SIM ZINDLE_SHOT DATA_DIR [ZINDLE_MIXCHECK]"""
 
 import json
 import os
+import resource
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
 
 SIM, SHOT, DATA = sys.argv[1], sys.argv[2], sys.argv[3]
+MIXCHECK = sys.argv[4] if len(sys.argv) > 4 else None  # built only with SDL
 VOLATILE = ("wallSeconds", "cpuSeconds", "stepsPerWallSecond", "peakRssKb", "rssKbHalfway", "rssKbEnd")
 failures = []
 
@@ -139,6 +142,129 @@ def test_what_cannot_be_done_is_refused_at_once(tmp):
           "JSON to a full disk: status %d, %r" % (run.returncode, run.stderr))
 
 
+def test_hostile_words_are_quoted_short_and_escaped(tmp):
+    # Whatever a command line or a script holds, the one line that names it is short and holds
+    # nothing a terminal would act on.
+    script = os.path.join(tmp, "huge-word.txt")
+    with open(script, "w") as f:
+        f.write("1 " + "w" * 10_000_000 + " 32\n")
+    cases = [
+        [SIM, "--\x1b[31mred"],
+        [SIM, "--seconds", "\x1b]0;title\x07"],
+        [SIM, "--seed", "1\r\x1b[2K"],
+        [SHOT, "--at", "1", "--" + "y" * 100_000],  # near the most one argument may hold
+        [SIM, "--script", script],
+    ]
+    for args in cases:
+        run = subprocess.run(args, capture_output=True, timeout=60)
+        shown = repr(args[1:])[:60]
+        check(run.returncode == 2, "%s: status %d" % (shown, run.returncode))
+        check(len(run.stderr) < 400, "%s: %d bytes on standard error" % (shown, len(run.stderr)))
+        check(not any(b < 0x20 and b != 0x0a for b in run.stderr),
+              "%s: a control character reached the terminal: %r" % (shown, run.stderr[:200]))
+
+
+def test_a_player_is_handed_to_the_computer_once(tmp):
+    # "--ai 1,1" once toggled player 1 twice, leaving no computer player at all.
+    for args in (["--ai", "1,1"], ["--ai", "2", "--ai", "3,2"]):
+        run = sim("--seconds", 1, *args)
+        check(run.returncode == 2 and "twice" in run.stderr,
+              "%s: status %d, %r" % (args, run.returncode, run.stderr))
+    run = sim("--help")
+    check("each" in run.stdout and "repeated number is refused" in run.stdout.replace("\n ", ""),
+          "--help does not say how a repeated --ai number is taken")
+
+
+def test_shot_output_is_tried_before_the_run(tmp):
+    # A run to ten minutes takes seconds; the refusal must come at once, with status 2.
+    folder = os.path.join(tmp, "a-file")
+    open(folder, "w").close()
+    for out in ("/nonexistent/x.png", os.path.join(folder, "x.png"), tmp):
+        run = subprocess.run([SHOT, "--at", "600", "--out", out], capture_output=True, text=True,
+                             timeout=5)
+        check(run.returncode == 2 and out in run.stderr and not run.stdout,
+              "--out %s: status %d, %r" % (out, run.returncode, run.stderr))
+    run = subprocess.run([SHOT, "--at", "1,600", "--out", os.path.join(tmp, "no", "s.png")],
+                         capture_output=True, text=True, timeout=5)
+    check(run.returncode == 2 and "s-1.png" in run.stderr,
+          "several moments: status %d, %r" % (run.returncode, run.stderr))
+
+
+def mixcheck(*args, timeout=60, **kwargs):
+    """The finished run, or one that stands for a run stopped after timeout seconds."""
+    try:
+        return subprocess.run([MIXCHECK] + [str(a) for a in args], capture_output=True,
+                              text=True, timeout=timeout, **kwargs)
+    except subprocess.TimeoutExpired:
+        return subprocess.CompletedProcess(args, -1, "", "still running after %d s" % timeout)
+
+
+def test_mixcheck_takes_the_options_as_zindle_sim_does(tmp):
+    # Each bad value ends at once with status 2 and one line naming the option and the value.
+    cases = [
+        (["--seconds", "inf"], "inf"),
+        (["--seconds", "nan"], "nan"),
+        (["--seconds", "1e15"], "--seconds"),
+        (["--seconds", "0"], "--seconds"),
+        (["--seconds", "0x2"], "0x2"),
+        (["--stem-seconds", "2abc"], "2abc"),
+        (["--title-seconds", "-1"], "--title-seconds"),
+        (["--seed", "-1"], "-1"),
+        (["--seed", "1.5"], "1.5"),
+        (["--seed"], "--seed"),
+        (["--bogus", "1"], "--bogus"),
+        (["--record", "/etc/passwd/x"], "/etc/passwd/x"),
+    ]
+    for args, named in cases:
+        run = mixcheck(*args, timeout=10)
+        lines = [line for line in run.stderr.splitlines() if not line.startswith("(try")]
+        check(run.returncode == 2 and len(lines) == 1 and named in lines[0] and not run.stdout,
+              "mixcheck %s: status %d, stdout %r, stderr %r"
+              % (args, run.returncode, run.stdout[:200], run.stderr[:300]))
+    run = mixcheck("--help")
+    check(run.returncode == 0 and "--record DIR" in run.stdout and not run.stderr,
+          "mixcheck --help: status %d, %r" % (run.returncode, run.stderr))
+    # A run too short to hear a catch still prints JSON, with null for what was not measured.
+    run = mixcheck("--seconds", 1, "--stem-seconds", 1, "--title-seconds", 1)
+    try:
+        figures = [json.loads(line) for line in run.stdout.splitlines()]
+        check(len(figures) == 6, "short mixcheck: %d lines of JSON" % len(figures))
+    except ValueError:
+        check(False, "short mixcheck printed what is not JSON: %r" % run.stdout[:400])
+
+
+def test_mixcheck_recordings_are_checked(tmp):
+    folder = os.path.join(tmp, "recordings")
+    run = mixcheck("--seconds", 1, "--stem-seconds", 1, "--title-seconds", 1, "--record", folder)
+    names = ("match", "effects", "music", "title")
+    sizes = [os.path.getsize(os.path.join(folder, n + ".raw")) for n in names
+             if os.path.exists(os.path.join(folder, n + ".raw"))]
+    check(run.returncode in (0, 1) and len(sizes) == 4 and min(sizes) >= 44100 * 4,
+          "recorded: status %d, sizes %s, %r" % (run.returncode, sizes, run.stderr[-300:]))
+    check("No audio device" not in run.stdout, "a device message among the JSON")
+
+    # A recording SDL could not open (here a folder in its place; an unwritable folder for a
+    # user) once sent the run to a silent device in real time: it is refused before the run.
+    blocked = os.path.join(tmp, "blocked")
+    os.makedirs(os.path.join(blocked, "music.raw"))
+    run = mixcheck("--record", blocked, timeout=10)
+    lines = [line for line in run.stderr.splitlines() if not line.startswith("(try")]
+    check(run.returncode == 2 and len(lines) == 1 and "music.raw" in lines[0] and not run.stdout,
+          "a recording that cannot be opened: status %d, stdout %r, stderr %r"
+          % (run.returncode, run.stdout[:200], run.stderr[-300:]))
+
+    # The disk fills after 1 MB (a limit on file size stands in for a full disk): the run must
+    # stop soon after and name the file, instead of running on in real time.
+    def full_after_a_megabyte():
+        resource.setrlimit(resource.RLIMIT_FSIZE, (1 << 20, 1 << 20))
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    run = mixcheck("--seconds", 60, "--stem-seconds", 1, "--title-seconds", 1,
+                   "--record", os.path.join(tmp, "full"), preexec_fn=full_after_a_megabyte)
+    check(run.returncode != 0 and "match.raw" in run.stderr and not run.stdout,
+          "a full disk: status %d, stdout %r, stderr %r"
+          % (run.returncode, run.stdout[:200], run.stderr[-300:]))
+
+
 def test_game_warnings_stay_off_standard_output(tmp):
     # The data folder's tile list has a broken line: the game warns, and the JSON must still
     # be all there is on standard output.
@@ -201,6 +327,12 @@ def main():
         test_escape_on_the_title_ends_the_run()
         test_bad_input_is_reported(tmp)
         test_what_cannot_be_done_is_refused_at_once(tmp)
+        test_hostile_words_are_quoted_short_and_escaped(tmp)
+        test_a_player_is_handed_to_the_computer_once(tmp)
+        test_shot_output_is_tried_before_the_run(tmp)
+        if MIXCHECK:
+            test_mixcheck_takes_the_options_as_zindle_sim_does(tmp)
+            test_mixcheck_recordings_are_checked(tmp)
         test_game_warnings_stay_off_standard_output(tmp)
         test_closed_standard_output_is_refused_before_the_run(tmp)
         test_screenshots(tmp)

@@ -4,11 +4,15 @@
 #include "media/sdl/sdl_audio.h"
 #include "simulation.h"
 
+#include <SDL.h>
+
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <exception>
 #include <mutex>
 #include <stdexcept>
+#include <string_view>
 #include <unordered_map>
 
 namespace zindle::mixcheck {
@@ -16,7 +20,9 @@ namespace zindle::mixcheck {
 namespace {
 
 constexpr int kFramesPerGameFrame = SdlAudio::kSampleRate / 60; // 735
-constexpr auto kPatience = std::chrono::minutes(10); // a run takes seconds; this is a hang
+// Blocks are mixed many times faster than real time; this long without one is a mixer that has
+// stopped (SDL's disk driver stops when a write fails), not a slow machine.
+constexpr auto kStallPatience = std::chrono::seconds(5);
 
 // The headless program with its sounds on a real mixer. Muted kinds still play, at volume 0,
 // so that every run of a seed makes the same decisions in the mixer.
@@ -59,6 +65,17 @@ private:
     std::uint64_t start_ = 0;
     std::unordered_map<std::uint32_t, std::string> families_;
 };
+
+// Whether the recording file holds far less than the mixer has sent it: SDL's disk driver says
+// nothing when a write fails (a full disk) and mixes on in real time, recording nothing.
+bool recordingFellBehind(const std::string& path, std::uint64_t framesMixed) {
+    constexpr std::uintmax_t kSlack = 256 << 10; // bytes: far more than the writer buffers
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return false;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    return !error && framesMixed * 4 > size + kSlack;
+}
 
 } // namespace
 
@@ -112,14 +129,38 @@ MixRecording recordMix(const MixRunConfig& config) {
         return made;
     };
     auto simulation = std::make_unique<sim::Simulation>(runConfig);
+    // The program has loaded its sounds, so the device is open. Any driver but the disk's (SDL
+    // falls back to a silent one when the file cannot be opened) would run in real time and
+    // record nothing.
+    const char* driver = SDL_GetCurrentAudioDriver();
+    const bool onDisk = driver && std::string_view(driver) == "disk";
     bool mixing = false;
-    {
+    bool writeFailed = false;
+    if (onDisk) {
         std::unique_lock lock(mutex);
         start = audio.framesMixed();
         media->setStart(start);
         recording.starts.clear(); // none is heard before the first recorded block
         run = simulation.get();
-        mixing = finishedSignal.wait_for(lock, kPatience, [&] { return finished; });
+        std::uint64_t lastMixed = audio.framesMixed();
+        auto lastProgress = std::chrono::steady_clock::now();
+        while (!finished) {
+            if (finishedSignal.wait_for(lock, std::chrono::milliseconds(200),
+                                        [&] { return finished; }))
+                break;
+            const auto now = std::chrono::steady_clock::now();
+            if (recordingFellBehind(config.recordTo, audio.framesMixed())) {
+                writeFailed = true;
+                break;
+            }
+            if (audio.framesMixed() != lastMixed) {
+                lastMixed = audio.framesMixed();
+                lastProgress = now;
+            } else if (now - lastProgress > kStallPatience) {
+                break;
+            }
+        }
+        mixing = finished;
         finished = true;
     }
     // The mixer stops calling back before the program is taken down, and the program's media
@@ -127,6 +168,10 @@ MixRecording recordMix(const MixRunConfig& config) {
     audio.shutdown();
     simulation.reset();
     HeadlessMedia::install();
+    if (!onDisk)
+        throw std::runtime_error("SDL's disk audio driver could not write " + config.recordTo);
+    if (writeFailed)
+        throw std::runtime_error("writing " + config.recordTo + " failed");
     if (!mixing)
         throw std::runtime_error("the mixer stopped mixing");
     if (failure)

@@ -1,6 +1,8 @@
 // Blending a recorded frame's tiles into an RGBA picture and scaling it up.
 #include "compose.h"
 
+#include "framework/untrusted_text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -93,16 +95,16 @@ Image scaleUp(const Image& image, int scale) {
 void writePng(const std::string& path, const Image& image) {
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
     if (!file)
-        throw std::runtime_error("cannot write " + path);
+        throw std::runtime_error("cannot write " + zindle::quoteUntrusted(path));
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
-        throw std::runtime_error("cannot encode " + path);
+        throw std::runtime_error("cannot encode " + zindle::quoteUntrusted(path));
     }
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        throw std::runtime_error("writing " + path + " failed");
+        throw std::runtime_error("writing " + zindle::quoteUntrusted(path) + " failed");
     }
     png_init_io(png, file.get());
     png_set_IHDR(png, info, image.width, image.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
@@ -114,7 +116,7 @@ void writePng(const std::string& path, const Image& image) {
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     if (std::fflush(file.get()) != 0)
-        throw std::runtime_error("writing " + path + " failed");
+        throw std::runtime_error("writing " + zindle::quoteUntrusted(path) + " failed");
 }
 
 } // namespace zindle::shot

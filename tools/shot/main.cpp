@@ -5,6 +5,8 @@
 #include "simulation.h"
 #include "tool_main.h"
 
+#include "framework/untrusted_text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -73,13 +75,17 @@ int run(const std::vector<std::string>& args, std::ostream& result) {
         } else if (args[i] == "--out") {
             out = optionValue(args, i);
         } else {
-            throw UsageError("unknown option '" + args[i] + "'");
+            throw UsageError("unknown option '" + zindle::quoteUntrusted(args[i]) + "'");
         }
     }
     if (moments.empty())
         throw UsageError("--at is required");
     std::stable_sort(moments.begin(), moments.end(),
                      [](const Moment& a, const Moment& b) { return a.frame < b.frame; });
+
+    // Every picture's file is tried before the run: a bad --out must not cost the simulation.
+    for (const Moment& moment : moments)
+        checkWritable("--out", outputPath(out, moment, moments.size() > 1));
 
     TraceFile trace(options.tracePath);
     Simulation sim(options.run);

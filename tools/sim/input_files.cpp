@@ -1,6 +1,7 @@
 // Reading the input script and the random-number list, with one clear line per bad line.
 #include "input_files.h"
 
+#include "framework/untrusted_text.h"
 #include "media/common/asset_file.h"
 
 #include <algorithm>
@@ -17,7 +18,7 @@ constexpr int kKeyCodeMax = 255;                     // framework key codes fit 
 constexpr std::size_t kMaxInputFileBytes = 64 << 20; // bytes: hours of scripted input
 
 [[noreturn]] void fail(const std::string& name, int line, const std::string& problem) {
-    throw InputFileError(name + ":" + std::to_string(line) + ": " + problem);
+    throw InputFileError(quoteUntrusted(name) + ":" + std::to_string(line) + ": " + problem);
 }
 
 std::vector<std::string> splitWords(const std::string& text) {
@@ -47,7 +48,7 @@ int intField(const std::string& word, int low, int high, const char* what, const
     if (!parseInt(word, value) || value < low || value > high)
         fail(name, line,
              std::string(what) + " must be an integer from " + std::to_string(low) + " to " +
-                 std::to_string(high) + ", not '" + word + "'");
+                 std::to_string(high) + ", not '" + quoteUntrusted(word) + "'");
     return value;
 }
 
@@ -63,7 +64,8 @@ ScriptEvent parseScriptLine(const std::vector<std::string>& words, const std::st
     if (words.size() < 2)
         fail(name, line, "expected 'TIME EVENT ...'");
     if (!parseDouble(words[0], event.time) || event.time < 0)
-        fail(name, line, "time must be a number of seconds, 0 or more, not '" + words[0] + "'");
+        fail(name, line,
+             "time must be a number of seconds, 0 or more, not '" + quoteUntrusted(words[0]) + "'");
     const std::string& kind = words[1];
     MediaEvent& record = event.record;
     auto expectCount = [&](std::size_t count, const char* usage) {
@@ -82,7 +84,8 @@ ScriptEvent parseScriptLine(const std::vector<std::string>& words, const std::st
             else if (words[i] == "alt")
                 record.flags |= 0x0008; // Stage::efAltDown
             else
-                fail(name, line, "unknown modifier '" + words[i] + "' (use ctrl or alt)");
+                fail(name, line,
+                     "unknown modifier '" + quoteUntrusted(words[i]) + "' (use ctrl or alt)");
         }
     } else if (kind == "axis") {
         expectCount(5, "TIME axis DEVICE AXIS VALUE");
@@ -98,7 +101,8 @@ ScriptEvent parseScriptLine(const std::vector<std::string>& words, const std::st
         record.code = intField(words[3], 0, 255, "button", name, line);
     } else {
         fail(name, line,
-             "unknown event '" + kind + "' (use keydown, keyup, axis, buttondown, buttonup)");
+             "unknown event '" + quoteUntrusted(kind) +
+                 "' (use keydown, keyup, axis, buttondown, buttonup)");
     }
     return event;
 }
@@ -108,7 +112,7 @@ ScriptEvent parseScriptLine(const std::vector<std::string>& words, const std::st
 std::istringstream openOrFail(const std::string& path) {
     AssetFile file = readAssetFile(path, kMaxInputFileBytes);
     if (!file.bytes)
-        throw InputFileError(path + ": cannot be read: " + file.problem);
+        throw InputFileError(quoteUntrusted(path) + ": cannot be read: " + file.problem);
     return std::istringstream(std::string(file.bytes->begin(), file.bytes->end()));
 }
 

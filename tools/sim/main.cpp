@@ -11,6 +11,8 @@
 #include "simulation.h"
 #include "tool_main.h"
 
+#include "framework/untrusted_text.h"
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -138,7 +140,7 @@ int run(const std::vector<std::string>& args, std::ostream& out) {
         else if (args[i] == "--record")
             recordPath = optionValue(args, i);
         else if (!parseCommonOption(args, i, options))
-            throw UsageError("unknown option '" + args[i] + "'");
+            throw UsageError("unknown option '" + zindle::quoteUntrusted(args[i]) + "'");
     }
     if (!replayPath.empty())
         return checkReplay(replayPath, options, out);

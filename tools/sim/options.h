@@ -2,6 +2,7 @@
 // Command-line options shared by zindle-sim and zindle-shot.
 #include "simulation.h"
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -36,8 +37,14 @@ bool parseCommonOption(const std::vector<std::string>& args, std::size_t& i, Com
 const std::string& optionValue(const std::vector<std::string>& args, std::size_t& i);
 // Comma-separated numbers, each finite.
 std::vector<double> parseNumberList(const std::string& option, const std::string& text);
-// Comma-separated simulated times, each from 0 to kMaxSeconds.
-std::vector<double> parseSeconds(const std::string& option, const std::string& text);
+// Comma-separated simulated times, each from 0 to most.
+std::vector<double> parseSeconds(const std::string& option, const std::string& text,
+                                 double most = kMaxSeconds);
+// A seed: a whole number from 0 to 2^64 - 1, in decimal.
+std::uint64_t parseSeed(const std::string& option, const std::string& text);
+// Opens path for writing (creating it, and removing it again if it was not there) to learn
+// before any work whether the output can be written; a UsageError naming option and path if not.
+void checkWritable(const std::string& option, const std::string& path);
 
 extern const char* const kCommonUsage;
 

@@ -7,6 +7,8 @@
 #include "replay/replay_reader.h"
 #include "trace.h"
 
+#include "framework/untrusted_text.h"
+
 #include <cerrno>
 #include <cstring>
 #include <iostream>
@@ -18,7 +20,7 @@ TraceFile::TraceFile(const std::string& path) : path_(path) {
         return;
     out_.open(path_, std::ios::binary | std::ios::trunc);
     if (!out_)
-        throw UsageError("--trace: cannot write " + path_);
+        throw UsageError("--trace: cannot write " + quoteUntrusted(path_));
 }
 
 void TraceFile::attach(Simulation& sim) {
@@ -28,7 +30,8 @@ void TraceFile::attach(Simulation& sim) {
         sim.setStepObserver([this](const StepReport& step) {
             out_ << traceLine(step) << '\n';
             if (!out_)
-                throw OutputError("--trace: writing " + path_ + " failed: " + std::strerror(errno));
+                throw OutputError("--trace: writing " + quoteUntrusted(path_) +
+                                  " failed: " + std::strerror(errno));
         });
 }
 
@@ -37,7 +40,8 @@ void TraceFile::finish() {
         return;
     out_.flush();
     if (!out_)
-        throw OutputError("--trace: writing " + path_ + " failed: " + std::strerror(errno));
+        throw OutputError("--trace: writing " + quoteUntrusted(path_) +
+                          " failed: " + std::strerror(errno));
 }
 
 int runTool(const char* name, int argc, char** argv,

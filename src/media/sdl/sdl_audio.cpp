@@ -2,6 +2,7 @@
 // the mixer, and telling when each started sound has ended.
 #include "media/sdl/sdl_audio.h"
 
+#include "framework/untrusted_text.h"
 #include "media/common/asset_file.h"
 #include "media/common/sound_format.h"
 
@@ -98,8 +99,9 @@ bool SdlAudio::openDevice() {
         SDL_ResetHint(SDL_HINT_AUDIODRIVER);
         if (!opened)
             return false;
-        std::cout << "No audio device could be opened (" << why << "); playing on without sound."
-                  << std::endl;
+        // SDL's reason may repeat SDL_AUDIODRIVER's value, which is the environment's.
+        std::cout << "No audio device could be opened (" << quoteUntrusted(why)
+                  << "); playing on without sound." << std::endl;
     }
     Mix_Init(MIX_INIT_MP3 | MIX_INIT_OGG);
     Mix_AllocateChannels(kMixerChannels);

@@ -10,7 +10,6 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <iostream>
 #include <stdexcept>
 #include <string_view>
@@ -136,12 +135,14 @@ void SdlMedia::closeWindow() {
 }
 
 void SdlMedia::loadControllerMappings() {
-    std::error_code error;
-    if (mappingFile_.empty() || !std::filesystem::exists(mappingFile_, error))
-        return; // SDL's own mappings and SDL_GAMECONTROLLERCONFIG still apply
+    if (mappingFile_.empty())
+        return;
+    // Only a file that is not there at all passes without a word: one that cannot be read (a
+    // symbolic link loop, no permission, a folder) is named by the reader. Either way SDL's own
+    // mappings and SDL_GAMECONTROLLERCONFIG still apply.
     const auto bytes = media_byte_array_read_file(mappingFile_);
     if (!bytes)
-        return; // the reader has said in one line why; SDL's own mappings still apply
+        return;
     const std::string complaint = addControllerMappings(
         std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()),
         mappingFile_);

@@ -346,14 +346,14 @@ TEST_F(SdlAudioMixTest, AFamilyKeepsItsBoundAndTheSumIsLimited) {
     EXPECT_LT(outPeak, 32700);
 }
 
-// Without any audio device, SDL's dummy driver takes over: one line says so, sounds still load
-// and channels still end.
+// Without any audio device, SDL's dummy driver takes over: one line says so (repeating the
+// environment's driver name only escaped), sounds still load and channels still end.
 TEST(SdlAudioFallbackTest, PlaysOnSilentlyWithoutAnAudioDevice) {
     test::ScratchDir dir;
     test::writeWav(dir.file("blip.wav"), kShort);
     const char* before = std::getenv("SDL_AUDIODRIVER");
     const std::string saved = before ? before : "";
-    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    setenv("SDL_AUDIODRIVER", "no-such-driver\x1b[31m", 1);
     auto& media = SdlMedia::install();
     testing::internal::CaptureStdout();
     const SoundHandle blip = media.media_sound_from_file(dir.file("blip.wav"), false);
@@ -364,6 +364,8 @@ TEST(SdlAudioFallbackTest, PlaysOnSilentlyWithoutAnAudioDevice) {
         unsetenv("SDL_AUDIODRIVER");
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
     EXPECT_NE(said.find("without sound"), std::string::npos);
+    EXPECT_NE(said.find("no-such-driver\\x1b[31m"), std::string::npos) << said;
+    EXPECT_EQ(said.find('\x1b'), std::string::npos);
     ASSERT_NE(blip, SoundHandle::None);
     const ChannelHandle channel = media.media_sound_channel_create(blip, 0, 0, nullptr);
     ASSERT_NE(channel, ChannelHandle::None);

@@ -5,6 +5,11 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -294,8 +299,70 @@ TEST_F(SdlJoystickTest, MappingFilesAddTheirPadsAndNameTheirBrokenLinesOnce) {
         file);
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(complaint, "");
-    EXPECT_EQ(out, file + ": 2 lines not understood as pad mappings and skipped (line 4: " +
-                       "Couldn't parse GUID from not a mapping at all)\n");
+    EXPECT_EQ(out, file + ": 2 lines not understood as pad mappings and skipped (line 4, " +
+                       "no GUID before a comma: \"not a mapping at all\")\n");
+}
+
+// SDL_GAMECONTROLLERCONFIG is one run's choice: it wins over the data's file for its pad.
+TEST_F(SdlJoystickTest, TheEnvironmentsMappingWinsOverTheFilesForItsPad) {
+    std::string mapping;
+    run([&] { attachOddPad([&](const std::string& line) { mapping = line; }); });
+    ASSERT_FALSE(mapping.empty());
+    // The file's line for the same pad puts Start on raw button 5.
+    std::string fileMapping = mapping;
+    fileMapping.replace(fileMapping.find("start:b9"), 8, "start:b5");
+    test::ScratchDir dir;
+    const std::string file = dir.file("gamecontrollerdb.txt");
+    test::writeText(file, fileMapping + "\n");
+    setenv("SDL_GAMECONTROLLERCONFIG", mapping.c_str(), 1);
+    ::testing::internal::CaptureStdout();
+    run(
+        [&] {
+            SDL_Joystick* raw = SDL_JoystickFromInstanceID(attachOddPad([](const std::string&) {}));
+            ASSERT_NE(raw, nullptr);
+            EXPECT_TRUE(
+                after(*media, records, [&] { SDL_JoystickSetVirtualButton(raw, 5, 1); }).empty());
+            EXPECT_TRUE(
+                isRecord(after(*media, records,
+                               [&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kStart, 1); }),
+                         MediaEventType::JOY_BUTTON_DOWN, 7, 0));
+        },
+        file);
+    unsetenv("SDL_GAMECONTROLLERCONFIG");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+}
+
+// However long the file, SDL is handed at most the limit of pads, and the rest are counted.
+TEST_F(SdlJoystickTest, AHugeMappingFileHandsSdlOnlyTheLimit) {
+    int shipped = 0;
+    run([&] { shipped = SDL_GameControllerNumMappings(); });
+    test::ScratchDir dir;
+    const std::string file = dir.file("gamecontrollerdb.txt");
+    std::string text;
+    const std::size_t pads = kMaxPadMappings + 3000;
+    for (std::size_t i = 0; i < pads; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "03000000%024zx,P,a:b0,platform:Linux,\n", i + 1);
+        text += line;
+    }
+    test::writeText(file, text);
+    int loaded = 0;
+    ::testing::internal::CaptureStdout();
+    run([&] { loaded = SDL_GameControllerNumMappings(); }, file);
+    EXPECT_EQ(loaded - shipped, static_cast<int>(kMaxPadMappings));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              file + ": 3000 more pads than the 2000 the game takes from one file, left out\n");
+}
+
+// A file that is there but cannot be read is named, once; the game plays on with SDL's own.
+TEST_F(SdlJoystickTest, AMappingFileThatCannotBeReadIsNamedOnce) {
+    test::ScratchDir dir;
+    const std::string loop = dir.file("gamecontrollerdb.txt");
+    std::filesystem::create_symlink(loop, loop);
+    ::testing::internal::CaptureStdout();
+    run([&] { EXPECT_GE(attach(), 0); }, loop);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "Warning: " + loop + ": " + std::strerror(ELOOP) + "\n");
 }
 
 TEST_F(SdlJoystickTest, AMissingMappingFileIsNoError) {

@@ -3,6 +3,7 @@
 #include "art/atlas.h"
 
 #include "common/png_io.h"
+#include "framework/untrusted_text.h"
 
 #include <algorithm>
 #include <fstream>
@@ -61,7 +62,8 @@ void Atlas::write(const std::filesystem::path& folder, const std::string& baseNa
     std::map<std::string, std::size_t> byName;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         if (!byName.emplace(entries_[i].name, i).second) {
-            throw std::runtime_error("tile named twice: " + entries_[i].name);
+            throw std::runtime_error("tile named twice: " +
+                                     zindle::quoteUntrusted(entries_[i].name));
         }
         if (entries_[i].viewOf.empty()) {
             order.push_back(i);
@@ -85,7 +87,8 @@ void Atlas::write(const std::filesystem::path& folder, const std::string& baseNa
     for (std::size_t i : order) {
         const Image& image = entries_[i].image;
         if (image.width() > width_) {
-            throw std::runtime_error("tile wider than its atlas: " + entries_[i].name);
+            throw std::runtime_error("tile wider than its atlas: " +
+                                     zindle::quoteUntrusted(entries_[i].name));
         }
         int bestX = 0, bestY = -1;
         for (int x = 0; x + image.width() <= width_; ++x) {
@@ -125,12 +128,15 @@ void Atlas::write(const std::filesystem::path& folder, const std::string& baseNa
         if (!e.viewOf.empty()) {
             const auto it = byName.find(e.viewOf);
             if (it == byName.end() || !entries_[it->second].viewOf.empty()) {
-                throw std::runtime_error(e.name + " is a view of an unknown picture " + e.viewOf);
+                throw std::runtime_error(zindle::quoteUntrusted(e.name) +
+                                         " is a view of an unknown picture " +
+                                         zindle::quoteUntrusted(e.viewOf));
             }
             const Entry& base = entries_[it->second];
             if (e.viewX < 0 || e.viewY < 0 || e.viewX + e.viewW > base.image.width() ||
                 e.viewY + e.viewH > base.image.height()) {
-                throw std::runtime_error(e.name + " reaches outside " + e.viewOf);
+                throw std::runtime_error(zindle::quoteUntrusted(e.name) + " reaches outside " +
+                                         zindle::quoteUntrusted(e.viewOf));
             }
             x = placed[it->second].x + e.viewX;
             y = placed[it->second].y + e.viewY;

@@ -1,6 +1,7 @@
 // The heroes in all their poses and the arrows that point at a hero off screen.
 #include "art/art_sources.h"
 #include "art/atlas.h"
+#include "framework/untrusted_text.h"
 
 #include <algorithm>
 #include <functional>
@@ -30,7 +31,7 @@ const GridBlock& findBlock(const std::vector<GridBlock>& blocks, const std::stri
             return b;
         }
     }
-    throw std::runtime_error("missing block: " + keyword + " " + name);
+    throw std::runtime_error("missing block: " + keyword + " " + zindle::quoteUntrusted(name));
 }
 
 // Moves a picture's centre along when the picture grows by margin on every side.

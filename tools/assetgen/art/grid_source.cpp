@@ -1,6 +1,7 @@
 // Reading the pixel-art text sources: lines, words, header lines and the grids under them, with
 // errors that name the file and the line.
 #include "art/grid_source.h"
+#include "framework/untrusted_text.h"
 
 #include <charconv>
 #include <fstream>
@@ -64,7 +65,7 @@ int GridBlock::intArg(std::size_t index) const {
     int value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size()) {
-        throw std::runtime_error(where + ": not an integer: " + text);
+        throw std::runtime_error(where + ": not an integer: " + zindle::quoteUntrusted(text));
     }
     return value;
 }

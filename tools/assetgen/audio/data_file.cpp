@@ -1,6 +1,7 @@
 // Reading the presets' and scores' text format, and the typed look-ups of its values with errors
 // that name the file, the section and the key.
 #include "audio/data_file.h"
+#include "framework/untrusted_text.h"
 
 #include <cmath>
 #include <fstream>
@@ -92,7 +93,8 @@ double parseNumber(const std::string& text, const std::string& context) {
         used = 0;
     }
     if (used == 0 || used != text.size() || !std::isfinite(value)) {
-        throw std::runtime_error(context + ": \"" + text + "\" is not a number");
+        throw std::runtime_error(context + ": \"" + zindle::quoteUntrusted(text) +
+                                 "\" is not a number");
     }
     return value;
 }

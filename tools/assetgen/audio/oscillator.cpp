@@ -1,5 +1,6 @@
 // The oscillator shapes by name, and their band-limited samples.
 #include "audio/oscillator.h"
+#include "framework/untrusted_text.h"
 
 #include <stdexcept>
 
@@ -21,7 +22,7 @@ Wave parseWave(const std::string& name, const std::string& context) {
     if (name == "noise") {
         return Wave::Noise;
     }
-    throw std::runtime_error(context + ": unknown wave \"" + name + "\"");
+    throw std::runtime_error(context + ": unknown wave \"" + zindle::quoteUntrusted(name) + "\"");
 }
 
 } // namespace assetgen::audio

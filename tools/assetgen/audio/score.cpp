@@ -2,6 +2,7 @@
 #include "audio/score.h"
 
 #include "audio/data_file.h"
+#include "framework/untrusted_text.h"
 
 #include <cctype>
 #include <cmath>
@@ -28,7 +29,8 @@ int parseNote(const std::string& token, const std::string& context) {
     static const int kPitchClass[] = {9, 11, 0, 2, 4, 5, 7}; // A B C D E F G
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(token[0])));
     if (letter < 'A' || letter > 'G' || token.size() < 2) {
-        throw std::runtime_error(context + ": \"" + token + "\" is not a note");
+        throw std::runtime_error(context + ": \"" + zindle::quoteUntrusted(token) +
+                                 "\" is not a note");
     }
     int pitch = kPitchClass[letter - 'A'];
     std::size_t at = 1;
@@ -42,7 +44,8 @@ int parseNote(const std::string& token, const std::string& context) {
     const std::string octave = token.substr(at);
     if (octave.empty() || octave.size() > 1 ||
         !std::isdigit(static_cast<unsigned char>(octave[0]))) {
-        throw std::runtime_error(context + ": \"" + token + "\" has no octave digit");
+        throw std::runtime_error(context + ": \"" + zindle::quoteUntrusted(token) +
+                                 "\" has no octave digit");
     }
     return 12 * (octave[0] - '0' + 1) + pitch;
 }
@@ -60,7 +63,8 @@ std::vector<Step> parsePattern(const DataSection& section, bool drums, const std
             } else if (drums) {
                 for (const char hit : token) {
                     if (std::string("ksho").find(hit) == std::string::npos) {
-                        throw std::runtime_error(context + ": unknown drum \"" + token + "\"");
+                        throw std::runtime_error(context + ": unknown drum \"" +
+                                                 zindle::quoteUntrusted(token) + "\"");
                     }
                 }
                 step.hits = token;
@@ -78,10 +82,12 @@ VoiceSound readVoiceSound(const DataSection& section) {
     VoiceSound s;
     const std::string kind = textValue(section, "kind", "tone");
     if (kind != "tone" && kind != "drums") {
-        throw std::runtime_error("[" + section.name + "] kind: tone or drums");
+        throw std::runtime_error(std::string("[") + zindle::quoteUntrusted(section.name) +
+                                 "] kind: tone or drums");
     }
     s.drums = kind == "drums";
-    s.wave = parseWave(textValue(section, "wave", "square"), "[" + section.name + "] wave");
+    s.wave = parseWave(textValue(section, "wave", "square"),
+                       std::string("[") + zindle::quoteUntrusted(section.name) + "] wave");
     s.duty = numberValue(section, "duty", s.duty);
     s.volume = numberValue(section, "volume", s.volume);
     s.pan = numberValue(section, "pan", s.pan);
@@ -100,7 +106,8 @@ VoiceSound readVoiceSound(const DataSection& section) {
     s.drumLevels['h'] = numberValue(section, "hat", s.drumLevels['h']);
     s.drumLevels['o'] = numberValue(section, "open_hat", s.drumLevels['o']);
     if (s.attack <= 0.0 || s.decay <= 0.0 || s.release <= 0.0 || s.gate <= 0.0) {
-        throw std::runtime_error("[" + section.name + "]: envelope times must be positive");
+        throw std::runtime_error(std::string("[") + zindle::quoteUntrusted(section.name) +
+                                 "]: envelope times must be positive");
     }
     return s;
 }
@@ -115,7 +122,8 @@ void appendSongToken(const std::string& token,
     if (const auto star = name.find('*'); star != std::string::npos) {
         repeat = static_cast<int>(parseNumber(name.substr(star + 1), context));
         if (repeat < 1 || repeat > kMaxRepeat) {
-            throw std::runtime_error(context + ": repeat count out of range in \"" + token + "\"");
+            throw std::runtime_error(context + ": repeat count out of range in \"" +
+                                     zindle::quoteUntrusted(token) + "\"");
         }
         name = name.substr(0, star);
     }
@@ -125,7 +133,7 @@ void appendSongToken(const std::string& token,
     }
     const auto found = patterns.find(name);
     if (found == patterns.end()) {
-        throw std::runtime_error(context + ": no [pattern " + name + "]");
+        throw std::runtime_error(context + ": no [pattern " + zindle::quoteUntrusted(name) + "]");
     }
     auto steps = parsePattern(*found->second, drums, context);
     for (Step& step : steps) {
@@ -199,7 +207,8 @@ Score Score::read(const std::filesystem::path& path) {
         voice.sound = readVoiceSound(*section);
         const auto line = songs.front()->values.find(voice.name);
         if (line == songs.front()->values.end()) {
-            throw std::runtime_error(where + ": [song] has no line for voice " + voice.name);
+            throw std::runtime_error(where + ": [song] has no line for voice " +
+                                     zindle::quoteUntrusted(voice.name));
         }
         std::vector<Step> steps;
         std::istringstream tokens(line->second);
@@ -212,8 +221,8 @@ Score Score::read(const std::filesystem::path& path) {
         if (score.voices.empty()) {
             score.totalSteps = length;
         } else if (length != score.totalSteps) {
-            throw std::runtime_error(where + ": voice " + voice.name + " has " +
-                                     std::to_string(length) + " steps, the first voice " +
+            throw std::runtime_error(where + ": voice " + zindle::quoteUntrusted(voice.name) +
+                                     " has " + std::to_string(length) + " steps, the first voice " +
                                      std::to_string(score.totalSteps));
         }
         voice.events = toEvents(steps, voice.sound.drums ? 0 : score.transpose);

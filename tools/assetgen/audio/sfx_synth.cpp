@@ -2,6 +2,7 @@
 #include "audio/sfx_synth.h"
 
 #include "audio/filters.h"
+#include "framework/untrusted_text.h"
 
 #include <cmath>
 #include <functional>
@@ -88,12 +89,19 @@ void SfxPreset::apply(const DataSection& section) {
     for (const auto& [key, text] : section.values) {
         const auto setter = setters().find(key);
         if (setter == setters().end()) {
-            throw std::runtime_error("[" + section.name + "]: unknown key \"" + key + "\"");
+            throw std::runtime_error(std::string("[") + zindle::quoteUntrusted(section.name) +
+                                     "]: unknown key \"" + zindle::quoteUntrusted(key) + "\"");
         }
-        setter->second(*this, text, "[" + section.name + "] " + key);
+        // Built piece by piece: GCC 12 misreads the chained + here as an overlapping copy.
+        std::string context = "[";
+        context += zindle::quoteUntrusted(section.name);
+        context += "] ";
+        context += key;
+        setter->second(*this, text, context);
     }
     if (attack <= 0.0 || sustain < 0.0 || decay <= 0.0) {
-        throw std::runtime_error("[" + section.name + "]: attack and decay must be positive");
+        throw std::runtime_error(std::string("[") + zindle::quoteUntrusted(section.name) +
+                                 "]: attack and decay must be positive");
     }
 }
 
