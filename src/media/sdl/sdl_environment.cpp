@@ -3,6 +3,7 @@
 // waits, pad mapping files too large for SDL's loader, and per-frame picture dumps.
 #include "media/sdl/sdl_environment.h"
 
+#include "framework/untrusted_text.h"
 #include "media/common/asset_file.h"
 
 #include <fcntl.h>
@@ -10,7 +11,6 @@
 #include <unistd.h>
 
 #include <charconv>
-#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -18,27 +18,15 @@ namespace zindle {
 
 namespace {
 
-// Untrusted text goes into a diagnostic line short and printable.
-constexpr std::size_t kQuotedChars = 64;
 // SDL adds mappings one at a time, searching those it has for each: the time grows with the
 // square of their number. A full community database for one platform is well under this.
 constexpr std::size_t kMaxSdlMappingLines = 3000;
 
 std::string quoted(std::string_view text) {
     std::string out = "\"";
-    for (std::size_t i = 0; i < text.size() && i < kQuotedChars; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    if (text.size() > kQuotedChars)
-        out += "...";
-    return out + "\"";
+    out += quoteUntrusted(text);
+    out += '"';
+    return out;
 }
 
 std::string named(const char* name, std::string_view value) {

@@ -110,7 +110,7 @@ TEST_F(SdlEnvironmentTest, QuotedValuesAreShortAndPrintable) {
     ASSERT_EQ(fixes.size(), 1u);
     EXPECT_LT(fixes[0].problem.size(), 200u);
     EXPECT_EQ(fixes[0].problem.find('\x1b'), std::string::npos);
-    EXPECT_NE(fixes[0].problem.find("\\x1B[2J"), std::string::npos);
+    EXPECT_NE(fixes[0].problem.find("\\x1b[2J"), std::string::npos);
 }
 
 TEST_F(SdlEnvironmentTest, GuardRemovesOrReplacesInTheProcess) {
