@@ -3,11 +3,31 @@
 
 #include "app/version.h"
 
+#include <charconv>
+
 namespace zindle {
+
+namespace {
+// A whole decimal number that fits 64 bits, and nothing else (no sign, no spaces).
+std::optional<std::uint64_t> parseSeed(const std::string& text) {
+    std::uint64_t value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end)
+        return std::nullopt;
+    return value;
+}
+} // namespace
 
 CommandLine CommandLine::parse(const std::vector<std::string>& args) {
     CommandLine line;
-    for (const std::string& arg : args) {
+    auto refuse = [&line](std::string why) {
+        line.action = Action::Refuse;
+        line.refusal = std::move(why);
+        return line;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             line.action = Action::Help;
         } else if (arg == "--version") {
@@ -18,18 +38,23 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             line.windowed = true;
         } else if (arg == "--mute") {
             line.mute = true;
+        } else if (arg == "--seed") {
+            if (i + 1 == args.size())
+                return refuse("--seed needs a number");
+            line.seed = parseSeed(args[++i]);
+            if (!line.seed)
+                return refuse("--seed needs a whole number from 0 to 18446744073709551615, not '" +
+                              args[i] + "'");
         } else {
-            line.action = Action::Refuse;
-            line.refusal = arg.starts_with("-") ? "unknown option '" + arg + "'"
-                                                : "unexpected argument '" + arg + "'";
-            return line;
+            return refuse(arg.starts_with("-") ? "unknown option '" + arg + "'"
+                                               : "unexpected argument '" + arg + "'");
         }
     }
     return line;
 }
 
 std::string CommandLine::usage() {
-    return "Usage: zindle [--windowed] [--mute]\n"
+    return "Usage: zindle [--windowed] [--mute] [--seed N]\n"
            "       zindle --help | --version\n";
 }
 
@@ -41,6 +66,8 @@ std::string CommandLine::help() {
            "  --windowed  play in a window (the largest whole multiple of 480 by 320 that\n"
            "              fits the screen) instead of full screen\n"
            "  --mute      play without sound effects and music\n"
+           "  --seed N    start the random source from N (0 to 2^64 - 1) instead of a seed\n"
+           "              from the system, to play a run's random numbers again\n"
            "  -h, --help  show this help and exit\n"
            "  --version   show the version and exit\n"
            "\n"

@@ -6,6 +6,7 @@
 #include "app/main.h"
 #include "app/pacing_log.h"
 #include "framework/assets.h"
+#include "framework/random.h"
 #include "media/sdl/sdl_media.h"
 
 #include <exception>
@@ -47,6 +48,8 @@ int main(int argc, char** argv) {
         std::cerr << e.what() << std::endl;
         return 1;
     }
+    if (line.seed)
+        zindle::seedRandom(*line.seed);
     zindle::Main::startFullScreen = !line.windowed;
     return zindle::ApplicationMain::run();
 }
