@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
     build-essential cmake pkg-config git
     libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libx11-dev
-    libpng-dev libmp3lame-dev
+    libpng-dev libmp3lame-dev libgif-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     xvfb xauth xdotool x11-utils openbox imagemagick sox python3
