@@ -45,6 +45,27 @@ def given_random_numbers(path):
             f.write("%.17g\n" % ((n * 0.6180339887498949) % 1.0))
 
 
+def trace_hashes(sim, names=None, quick=False, cwd=None):
+    """Yields (name, SHA-256 or None, problem) for each run, or for the runs named in names.
+    sim is the command as a list; cwd is where it runs (a WebAssembly build finds its data there)."""
+    with tempfile.TemporaryDirectory() as tmp:
+        random_path = os.path.join(tmp, "random.txt")
+        given_random_numbers(random_path)
+        for name, run_args in RUNS:
+            if (quick and name in LONG_RUNS) or (names is not None and name not in names):
+                continue
+            trace = os.path.join(tmp, name + ".jsonl")
+            cmd = sim + [a.replace("@RANDOM@", random_path) for a in run_args] + ["--trace", trace]
+            done = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
+                                  cwd=cwd)
+            if done.returncode != 0:
+                yield name, None, "status %d: %s" % (done.returncode, done.stderr.strip())
+                continue
+            with open(trace, "rb") as f:
+                yield name, hashlib.sha256(f.read()).hexdigest(), None
+            os.remove(trace)
+
+
 def main():
     args = sys.argv[1:]
     quick = "--quick" in args
@@ -52,21 +73,11 @@ def main():
     if not sim:
         print(__doc__, file=sys.stderr)
         return 2
-    with tempfile.TemporaryDirectory() as tmp:
-        random_path = os.path.join(tmp, "random.txt")
-        given_random_numbers(random_path)
-        for name, run_args in RUNS:
-            if quick and name in LONG_RUNS:
-                continue
-            trace = os.path.join(tmp, name + ".jsonl")
-            cmd = sim + [a.replace("@RANDOM@", random_path) for a in run_args] + ["--trace", trace]
-            done = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-            if done.returncode != 0:
-                print("%s FAILED (status %d): %s" % (name, done.returncode, done.stderr.strip()))
-                return 1
-            with open(trace, "rb") as f:
-                print(name, hashlib.sha256(f.read()).hexdigest(), flush=True)
-            os.remove(trace)
+    for name, digest, problem in trace_hashes(sim, quick=quick):
+        if problem:
+            print("%s FAILED (%s)" % (name, problem))
+            return 1
+        print(name, digest, flush=True)
     return 0
 
 

@@ -6,6 +6,7 @@
 #include "actors/cloud.h"
 #include "effects/mac_guffin.h"
 #include "effects/particles.h"
+#include "framework/portable_math.h"
 #include "framework/random.h"
 #include "input/input.h"
 #include "match/game.h"
@@ -165,8 +166,8 @@ void Hero::touchClouds(Game& game) {
                 const double a = random();
                 const double m = random();
                 const double angle = a * 2 * std::numbers::pi;
-                const double sx = std::sin(angle) * m;
-                const double sy = std::cos(angle) * m;
+                const double sx = portableSin(angle) * m;
+                const double sy = portableCos(angle) * m;
                 // With the rainbow, the rain carries some of the hero's speed before the bounce.
                 const double vx = hasRainbow ? dx * r + kRainbowRainSpread * sx : kRainSpread * sx;
                 const double vy =

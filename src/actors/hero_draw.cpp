@@ -3,6 +3,7 @@
 // since drawing runs every frame.
 #include "actors/hero.h"
 
+#include "framework/portable_math.h"
 #include "framework/random.h"
 #include "input/input.h"
 #include "match/game.h"
@@ -149,9 +150,9 @@ void Hero::draw(Tiler& tiler) const {
     for (int i = 0; i < kCrownFragments; ++i) {
         if (random() < crowniness * kCrownFragmentOdds) {
             const double a = 2 * std::numbers::pi / kCrownFragments * i;
-            tiler.drawTile(kCrownPieceNames[static_cast<std::size_t>(i)], x + std::sin(a) * radius,
-                           cy + std::cos(a) * radius * kCrownRingFlatness +
-                               crowniness * kCrownRingDropPx);
+            tiler.drawTile(
+                kCrownPieceNames[static_cast<std::size_t>(i)], x + portableSin(a) * radius,
+                cy + portableCos(a) * radius * kCrownRingFlatness + crowniness * kCrownRingDropPx);
         }
     }
 }

@@ -5,6 +5,7 @@
 
 #include "effects/mac_guffin.h"
 #include "effects/particles.h"
+#include "framework/portable_math.h"
 #include "framework/random.h"
 #include "input/input.h"
 #include "match/game.h"
@@ -125,8 +126,8 @@ void Hero::win(Game& game) {
     for (int i = 0; i < kWinParticles; ++i) {
         const double a = static_cast<double>(i) / kWinParticles * 2 * std::numbers::pi;
         game.trails.push_back(
-            std::make_unique<WinParticle>(mg.x, mg.y, dx + kWinBurstSpeed * std::sin(a),
-                                          kWinBurstSpeed * std::cos(a) + kWinBurstLift));
+            std::make_unique<WinParticle>(mg.x, mg.y, dx + kWinBurstSpeed * portableSin(a),
+                                          kWinBurstSpeed * portableCos(a) + kWinBurstLift));
         game.slomo = 1;
     }
     std::string frame =

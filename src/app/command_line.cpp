@@ -4,10 +4,29 @@
 #include "app/version.h"
 #include "framework/untrusted_text.h"
 
+#include <charconv>
+
 namespace zindle {
+
+namespace {
+// A whole decimal number that fits 64 bits, and nothing else (no sign, no spaces).
+std::optional<std::uint64_t> parseSeed(const std::string& text) {
+    std::uint64_t value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end)
+        return std::nullopt;
+    return value;
+}
+} // namespace
 
 CommandLine CommandLine::parse(const std::vector<std::string>& args) {
     CommandLine line;
+    auto refuse = [&line](std::string why) {
+        line.action = Action::Refuse;
+        line.refusal = std::move(why);
+        return line;
+    };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -21,24 +40,26 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
         } else if (arg == "--mute") {
             line.mute = true;
         } else if (arg == "--replay") {
-            if (i + 1 >= args.size()) {
-                line.action = Action::Refuse;
-                line.refusal = "--replay needs a file";
-                return line;
-            }
+            if (i + 1 >= args.size())
+                return refuse("--replay needs a file");
             line.replay = args[++i];
+        } else if (arg == "--seed") {
+            if (i + 1 == args.size())
+                return refuse("--seed needs a number");
+            line.seed = parseSeed(args[++i]);
+            if (!line.seed)
+                return refuse("--seed needs a whole number from 0 to 18446744073709551615, not '" +
+                              quoteUntrusted(args[i]) + "'");
         } else {
-            line.action = Action::Refuse;
-            line.refusal = (arg.starts_with("-") ? "unknown option '" : "unexpected argument '") +
-                           quoteUntrusted(arg) + "'";
-            return line;
+            return refuse((arg.starts_with("-") ? "unknown option '" : "unexpected argument '") +
+                          quoteUntrusted(arg) + "'");
         }
     }
     return line;
 }
 
 std::string CommandLine::usage() {
-    return "Usage: zindle [--windowed] [--mute] [--replay FILE]\n"
+    return "Usage: zindle [--windowed] [--mute] [--seed N] [--replay FILE]\n"
            "       zindle --help | --version\n";
 }
 
@@ -50,6 +71,8 @@ std::string CommandLine::help() {
            "  --windowed  play in a window (the largest whole multiple of 480 by 320 that\n"
            "              fits the screen) instead of full screen\n"
            "  --mute      play without sound effects and music\n"
+           "  --seed N    start the random source from N (0 to 2^64 - 1) instead of a seed\n"
+           "              from the system, to play a run's random numbers again\n"
            "  --replay FILE\n"
            "              watch a recorded match: SPACE pauses, LEFT and RIGHT jump 5 s,\n"
            "              F plays four times faster, ESC ends. Every match is recorded in\n"

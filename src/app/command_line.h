@@ -1,6 +1,8 @@
 #pragma once
 // The game's command line: what a player may ask for when starting it (help, the version, a
-// window instead of full screen, silence) and the answer to anything else.
+// window instead of full screen, silence, a fixed random seed) and the answer to anything else.
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +15,9 @@ struct CommandLine {
     bool windowed = false; // a window of a whole multiple of the picture instead of full screen
     bool mute = false;     // no sound effects and no music
     std::string replay;    // a replay file to watch instead of playing
-    std::string refusal;   // for Refuse: one line naming the argument
+    // The random source's seed; without it the run takes one from the operating system.
+    std::optional<std::uint64_t> seed;
+    std::string refusal; // for Refuse: one line naming the argument
 
     // args are the arguments after the program's name. The first argument that is not an
     // option we know refuses the whole line: a typo must not start the game in a mode the

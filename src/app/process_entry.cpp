@@ -55,6 +55,9 @@ int main(int argc, char** argv) {
     }
     // Before anything starts SDL: some of its variables could stall the game before it draws.
     zindle::guardSdlEnvironment(std::cout);
+    // The seed is fixed before the recorder notes it; a replay brings its own.
+    if (line.seed)
+        zindle::seedRandom(*line.seed);
     if (!line.replay.empty()) {
         // Read before any window opens: a file that is no replay is a one-line answer.
         try {

@@ -4,11 +4,11 @@
 
 #include "effects/pixel.h"
 #include "effects/tile_names.h"
+#include "framework/portable_math.h"
 #include "framework/random.h"
 #include "render/tiler.h"
 
 #include <cassert>
-#include <cmath>
 #include <numbers>
 #include <utility>
 
@@ -32,8 +32,8 @@ HeroSparkle::HeroSparkle(std::shared_ptr<const Entity> owner)
     const double l = random();
     const double ox = this->owner ? this->owner->x : 0;
     const double oy = this->owner ? this->owner->y : 0;
-    y = floorToPixel(oy + kHalfHeight * d * std::cos(theta));
-    x = floorToPixel(ox + kHalfWidth * d * std::sin(theta));
+    y = floorToPixel(oy + kHalfHeight * d * portableCos(theta));
+    x = floorToPixel(ox + kHalfWidth * d * portableSin(theta));
     life = initialLife = kMinLife + kLifeSpread * l;
 }
 

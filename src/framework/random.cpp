@@ -1,8 +1,11 @@
-// The generator behind random() and the hook that lets tests and tools script its numbers.
+// The generator behind random(), its seed, and the hook that lets tests and tools script its
+// numbers.
 #include "framework/random.h"
 
 #include <chrono>
+#include <cstring>
 #include <random>
+#include <unistd.h>
 #include <utility>
 
 namespace zindle {
@@ -13,9 +16,20 @@ namespace {
 constexpr int kMantissaBits = 53;
 constexpr double kTwoToMinus53 = 1.0 / 9007199254740992.0;
 
+// 64 bits from the operating system's random source (in a browser, Emscripten takes them from
+// crypto.getRandomValues). Should it ever refuse, the clock still makes every run different.
+std::uint64_t systemSeed() {
+    unsigned char bytes[sizeof(std::uint64_t)];
+    std::uint64_t seed = 0;
+    if (getentropy(bytes, sizeof bytes) == 0) {
+        std::memcpy(&seed, bytes, sizeof seed);
+        return seed;
+    }
+    return static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
 struct RandomState {
-    std::uint64_t seed =
-        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    std::uint64_t seed = systemSeed();
     std::mt19937_64 generator{seed};
     std::function<double()> script;
     std::uint64_t draws = 0;
@@ -43,12 +57,12 @@ void seedRandom(std::uint64_t seed) {
     s.draws = 0;
 }
 
-void setRandomSource(std::function<double()> source) {
-    state().script = std::move(source);
-}
-
 std::uint64_t randomSeed() {
     return state().seed;
+}
+
+void setRandomSource(std::function<double()> source) {
+    state().script = std::move(source);
 }
 
 std::uint64_t randomDrawCount() {

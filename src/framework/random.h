@@ -1,6 +1,7 @@
 #pragma once
-// The program's one source of uniform random numbers in [0, 1). Tests and tools seed it, or
-// replace it with a script of values.
+// The program's one source of uniform random numbers in [0, 1). A run starts it from a seed the
+// operating system gives, which randomSeed() tells (a replay records it); tests and tools seed
+// it, or replace it with a script of values.
 #include <cstdint>
 #include <functional>
 
@@ -10,13 +11,12 @@ namespace zindle {
 double random();
 // Restarts the generator from seed (and drops any script).
 void seedRandom(std::uint64_t seed);
+// The seed the generator last started from: the operating system's, until seedRandom.
+std::uint64_t randomSeed();
 // Takes the numbers from source instead of the generator; an empty function restores it.
 void setRandomSource(std::function<double()> source);
 // Numbers handed out since the last seedRandom. With the seed it pins down the generator's
 // whole state, so a replay's checksum can cover the generator without copying it.
 std::uint64_t randomDrawCount();
-// The seed the generator last started from (at start-up, one taken from the clock), so that a
-// replay can start its own generator where the game's started.
-std::uint64_t randomSeed();
 
 } // namespace zindle

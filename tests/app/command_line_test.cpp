@@ -71,10 +71,37 @@ TEST(CommandLineTest, TheRefusalQuotesTheArgumentSafely) {
         EXPECT_EQ(CommandLine::parse({c.arg}).refusal, c.refusal);
 }
 
+TEST(CommandLineTest, SeedTakesAWholeNumberThatFitsSixtyFourBits) {
+    EXPECT_FALSE(CommandLine::parse({"--mute"}).seed) << "without --seed the system seeds";
+    const struct {
+        const char* text;
+        std::uint64_t seed;
+    } good[] = {{"0", 0}, {"1", 1}, {"18446744073709551615", UINT64_MAX}, {"007", 7}};
+    for (const auto& c : good) {
+        const auto line = CommandLine::parse({"--seed", c.text, "--windowed"});
+        EXPECT_EQ(line.action, Action::Play) << c.text;
+        EXPECT_EQ(line.seed, c.seed) << c.text;
+        EXPECT_TRUE(line.windowed) << "options after the value still count";
+    }
+    for (const char* bad : {"18446744073709551616", "-1", "+1", "1.5", "0x10", "", " 1", "one"}) {
+        const auto line = CommandLine::parse({"--seed", bad});
+        EXPECT_EQ(line.action, Action::Refuse) << bad;
+        EXPECT_EQ(line.refusal, std::string("--seed needs a whole number from 0 to "
+                                            "18446744073709551615, not '") +
+                                    bad + "'");
+    }
+    const auto missing = CommandLine::parse({"--mute", "--seed"});
+    EXPECT_EQ(missing.action, Action::Refuse);
+    EXPECT_EQ(missing.refusal, "--seed needs a number");
+    // The value is taken as the seed, never as an option of its own.
+    EXPECT_EQ(CommandLine::parse({"--seed", "--help"}).action, Action::Refuse);
+}
+
 TEST(CommandLineTest, HelpStartsWithTheUsageAndNamesEveryOption) {
     const std::string help = CommandLine::help();
     EXPECT_EQ(help.rfind(CommandLine::usage(), 0), 0u);
-    for (const char* option : {"--windowed", "--mute", "--replay", "--help", "--version"})
+    for (const char* option :
+         {"--windowed", "--mute", "--seed N", "--replay", "--help", "--version"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

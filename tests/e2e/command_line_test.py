@@ -1,7 +1,8 @@
 """The command line: --help and --version answer without opening a window; anything unknown
-is named on one line with the usage and status 2; --windowed --mute plays in a window of a
-whole multiple of 480 by 320 (twice, on a 1280 by 800 screen) and makes no sound. An answer
-that cannot be written (a full disk, a closed standard output) fails with a non-zero status."""
+is named on one line with the usage and status 2; --windowed --mute --seed 18 plays in a
+window of a whole multiple of 480 by 320 (twice, on a 1280 by 800 screen) and makes no sound.
+An answer that cannot be written (a full disk, a closed standard output) fails with a
+non-zero status."""
 
 import os
 import subprocess
@@ -31,7 +32,8 @@ def answers(executable):
             check(run.returncode != 0 and b"could not be written" in run.stderr,
                   "%s with standard output %s: status %d, stderr %r"
                   % (args[0], where, run.returncode, run.stderr))
-    for args, named in ((["--mute", "--fulscreen"], "--fulscreen"), (["level2"], "level2")):
+    for args, named in ((["--mute", "--fulscreen"], "--fulscreen"), (["level2"], "level2"),
+                        (["--seed", "-5"], "'-5'")):
         run = subprocess.run([executable] + args, capture_output=True, text=True, timeout=10)
         lines = run.stderr.splitlines()
         check(run.returncode == 2 and run.stdout == "",
@@ -42,7 +44,7 @@ def answers(executable):
 
 def windowed_and_mute(display, executable):
     answers(executable)
-    game = Game(display, executable, ["--windowed", "--mute"])
+    game = Game(display, executable, ["--windowed", "--mute", "--seed", "18"])
     try:
         size = wait_for(lambda: (lambda s: s if s == (960, 640) else None)(game.window_size()),
                         PATIENCE)

@@ -182,9 +182,11 @@ TEST_F(GameDrawTest, TheTitleTellsAPageAndATouchScreenWhatToPress) {
         drawFrame();
         EXPECT_EQ(names(), c.opening);
         // The page's keys move with the lower half.
-        for (const auto& tile : titleTiles())
-            if (tile.name == "KEYS_IN_PAGE")
+        for (const auto& tile : titleTiles()) {
+            if (tile.name == "KEYS_IN_PAGE") {
                 EXPECT_DOUBLE_EQ(tile.y, 68.5);
+            }
+        }
     }
     Game::titleHints = Game::TitleHints::Desktop;
 }

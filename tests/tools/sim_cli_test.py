@@ -320,8 +320,30 @@ def test_screenshots(tmp):
     check(run.returncode == 0 and png_size(big) == (960, 640), "--scale 2 did not double")
 
 
+def test_clip_of_a_win(tmp):
+    # Seed 11's first win falls at 42.5 s: six seconds around it at twice the size.
+    clip = os.path.join(tmp, "win.gif")
+    run = subprocess.run([SHOT, "--ai", "1,2,3,4", "--seed", "11", "--from", "42", "--to", "48",
+                          "--scale", "2", "--out", clip], capture_output=True, text=True,
+                         timeout=300)
+    check(run.returncode == 0, "the clip failed: " + run.stderr)
+    with open(clip, "rb") as f:
+        head = f.read(10)
+    check(head[:6] == b"GIF89a" and int.from_bytes(head[6:8], "little") == 960 and
+          int.from_bytes(head[8:10], "little") == 640, "not a 960x640 GIF: %r" % head)
+    size = os.path.getsize(clip)
+    check(size < 5 * 1024 * 1024, "a six-second win at 2x takes %d bytes" % size)
+    # A path that cannot be written fails at once, before the run, and leaves nothing.
+    bad = os.path.join(tmp, "missing", "clip.gif")
+    run = subprocess.run([SHOT, "--seconds", "1", "--from", "0", "--to", "7000", "--out", bad],
+                         capture_output=True, text=True, timeout=10)
+    check(run.returncode == 2 and bad in run.stderr and not os.path.exists(bad),
+          "an unwritable clip: status %d, %r" % (run.returncode, run.stderr))
+
+
 def main():
     with tempfile.TemporaryDirectory() as tmp:
+        test_clip_of_a_win(tmp)
         test_same_options_same_output(tmp)
         test_script_drives_the_players(tmp)
         test_escape_on_the_title_ends_the_run()

@@ -1,6 +1,7 @@
 // zindle-shot: the same headless run as zindle-sim, and at each requested moment the frame a
-// player would see, written as a PNG.
+// player would see, written as a PNG; or a stretch of the run as an animated GIF.
 #include "compose.h"
+#include "gif_clip.h"
 #include "options.h"
 #include "simulation.h"
 #include "tool_main.h"
@@ -8,9 +9,11 @@
 #include "framework/untrusted_text.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 using namespace zindle;
 using namespace zindle::sim;
@@ -20,6 +23,9 @@ namespace {
 constexpr int kStageWidth = 480; // px, the picture the game draws
 constexpr int kStageHeight = 320;
 constexpr int kMaxScale = 16;
+constexpr int kClipFrameStep = 2;     // game frames a clip frame: 60 a second become 30
+constexpr int kClipFramesPer = 3;     // every three clip frames last
+constexpr int kClipCentiseconds = 10; // ten hundredths of a second (GIF's unit), i.e. 30 a second
 
 struct Moment {
     std::int64_t frame;
@@ -39,15 +45,71 @@ std::string outputPath(const std::string& out, const Moment& moment, bool severa
     return (path.parent_path() / name).string();
 }
 
+bool endsWithGif(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".gif";
+}
+
+// Clip frame k's delay: 3, 3 and 4 hundredths of a second in turn, so that the clip keeps time.
+int clipDelay(std::int64_t k) {
+    return static_cast<int>((k + 1) * kClipCentiseconds / kClipFramesPer -
+                            k * kClipCentiseconds / kClipFramesPer);
+}
+
+shot::AtlasLookup atlasOf(HeadlessMedia& media) {
+    return [&media](BitmapHandle bitmap) {
+        return shot::AtlasPixels{media.media_bitmap_data_width(bitmap),
+                                 media.media_bitmap_data_height(bitmap), &media.pixels(bitmap)};
+    };
+}
+
+// The frames from first up to (not including) last, every second one.
+int writeClip(const CommonOptions& options, std::int64_t first, std::int64_t last,
+              const std::string& out, int scale, std::ostream& result) {
+    std::optional<shot::GifClip> clip;
+    try {
+        clip.emplace(out, kStageWidth, kStageHeight, scale); // before the run: a bad path fails now
+    } catch (const std::runtime_error& e) {
+        throw UsageError(e.what());
+    }
+    TraceFile trace(options.tracePath);
+    Simulation sim(options.run);
+    trace.attach(sim);
+    HeadlessMedia& media = sim.media();
+    const auto atlas = atlasOf(media);
+    std::int64_t k = 0;
+    for (std::int64_t frame = first; frame < last; frame += kClipFrameStep, ++k) {
+        sim.runFrames(frame + 1);
+        if (sim.closed())
+            throw std::runtime_error("the program closed before the clip's end");
+        if (media.frames().empty())
+            throw std::runtime_error("no frame was rendered by the clip's start");
+        clip->addFrame(shot::composeFrame(media.frames().back(), atlas, media.background(),
+                                          kStageWidth, kStageHeight),
+                       clipDelay(k));
+    }
+    clip->finish();
+    trace.finish();
+    result << out << '\n';
+    return kExitOk;
+}
+
 int run(const std::vector<std::string>& args, std::ostream& result) {
     CommonOptions options;
     std::vector<Moment> moments;
     std::string out = "shot.png";
     int scale = 1;
+    std::optional<double> from;
+    std::optional<double> to;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
             result << "usage: zindle-shot --at T1,T2,... [--scale N] [--out FILE.png] [options]\n"
+                      "       zindle-shot --from S --to S --out FILE.gif [--scale N] [options]\n"
                       "  --at T,...      moments in simulated seconds; each writes one PNG\n"
+                      "  --from, --to    a stretch of the run, written as an animated GIF at 30\n"
+                      "                  frames a second (--out must end in .gif)\n"
                       "  --scale N       integer enlargement (default 1: 480x320)\n"
                       "  --out FILE      output (default shot.png); with several moments\n"
                       "                  FILE-T.png for each moment T\n"
@@ -72,14 +134,31 @@ int run(const std::vector<std::string>& args, std::ostream& result) {
                 values[0] > kMaxScale)
                 throw UsageError("--scale takes a whole number from 1 to 16");
             scale = static_cast<int>(values[0]);
+        } else if (args[i] == "--from" || args[i] == "--to") {
+            const std::string name = args[i];
+            auto values = parseSeconds(name, optionValue(args, i));
+            if (values.size() != 1)
+                throw UsageError(name + " needs one number");
+            (name == "--from" ? from : to) = values[0];
         } else if (args[i] == "--out") {
             out = optionValue(args, i);
         } else {
             throw UsageError("unknown option '" + zindle::quoteUntrusted(args[i]) + "'");
         }
     }
+    if (from || to) {
+        if (!from || !to)
+            throw UsageError("a clip needs both --from and --to");
+        if (!moments.empty())
+            throw UsageError("--at and a clip (--from, --to) cannot be asked for together");
+        if (*to <= *from)
+            throw UsageError("--to must come after --from");
+        if (!endsWithGif(out))
+            throw UsageError("a clip is written as GIF: --out must end in .gif");
+        return writeClip(options, frameAt(*from), frameAt(*to), out, scale, result);
+    }
     if (moments.empty())
-        throw UsageError("--at is required");
+        throw UsageError("--at (or --from and --to) is required");
     std::stable_sort(moments.begin(), moments.end(),
                      [](const Moment& a, const Moment& b) { return a.frame < b.frame; });
 
@@ -91,10 +170,7 @@ int run(const std::vector<std::string>& args, std::ostream& result) {
     Simulation sim(options.run);
     trace.attach(sim);
     HeadlessMedia& media = sim.media();
-    auto atlas = [&media](BitmapHandle bitmap) {
-        return shot::AtlasPixels{media.media_bitmap_data_width(bitmap),
-                                 media.media_bitmap_data_height(bitmap), &media.pixels(bitmap)};
-    };
+    const auto atlas = atlasOf(media);
     const bool several = moments.size() > 1;
     for (const Moment& moment : moments) {
         sim.runFrames(moment.frame + 1);

@@ -1,6 +1,7 @@
 // Reading the input script and the random-number list, with one clear line per bad line.
 #include "input_files.h"
 
+#include "decimal.h"
 #include "framework/untrusted_text.h"
 #include "media/common/asset_file.h"
 
@@ -36,9 +37,7 @@ bool parseInt(const std::string& word, int& out) {
 }
 
 bool parseDouble(const std::string& word, double& out) {
-    const char* end = word.data() + word.size();
-    auto [ptr, ec] = std::from_chars(word.data(), end, out);
-    return ec == std::errc() && ptr == end && std::isfinite(out);
+    return parseDecimal(word, out);
 }
 
 // Reads word as an integer in [low, high] or stops with a message naming what it is.

@@ -1,6 +1,7 @@
 // Parsing and checking the command-line options that zindle-sim and zindle-shot share.
 #include "options.h"
 
+#include "decimal.h"
 #include "framework/untrusted_text.h"
 
 #include <fcntl.h>
@@ -37,9 +38,7 @@ std::vector<double> parseNumberList(const std::string& option, const std::string
     std::istringstream parts(text);
     for (std::string part; std::getline(parts, part, ',');) {
         double value = 0;
-        auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
-        if (part.empty() || ec != std::errc() || ptr != part.data() + part.size() ||
-            !std::isfinite(value))
+        if (!parseDecimal(part, value))
             throw UsageError(option + ": '" + quoteUntrusted(part) + "' is not a number");
         out.push_back(value);
     }

@@ -1,0 +1,52 @@
+// The random source's seed: known, so that a run's numbers can be drawn again.
+#include "framework/random.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace zindle {
+namespace {
+
+std::vector<double> draws(int n) {
+    std::vector<double> out;
+    for (int i = 0; i < n; ++i)
+        out.push_back(random());
+    return out;
+}
+
+TEST(RandomTest, TheSeedInUseReplaysTheSameNumbers) {
+    // Whatever seed the process started from (the system's, or a test's), it is the one in use.
+    const std::uint64_t started = randomSeed();
+    seedRandom(started);
+    const auto first = draws(5);
+    seedRandom(started);
+    EXPECT_EQ(draws(5), first);
+
+    for (const std::uint64_t seed : {std::uint64_t{0}, std::uint64_t{18}, UINT64_MAX}) {
+        seedRandom(seed);
+        EXPECT_EQ(randomSeed(), seed);
+        const auto numbers = draws(3);
+        for (double r : numbers) {
+            EXPECT_GE(r, 0.0);
+            EXPECT_LT(r, 1.0);
+        }
+        seedRandom(seed);
+        EXPECT_EQ(draws(3), numbers) << seed;
+    }
+    seedRandom(1);
+    const double one = random();
+    seedRandom(2);
+    EXPECT_NE(random(), one);
+}
+
+TEST(RandomTest, AScriptDoesNotChangeTheSeed) {
+    seedRandom(99);
+    setRandomSource([] { return 0.25; });
+    EXPECT_EQ(random(), 0.25);
+    EXPECT_EQ(randomSeed(), 99u);
+    setRandomSource({});
+}
+
+} // namespace
+} // namespace zindle
