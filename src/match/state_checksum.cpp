@@ -6,26 +6,18 @@
 #include "actors/hero.h"
 #include "effects/mac_guffin.h"
 #include "effects/particles.h"
+#include "framework/bits_as.h"
 #include "framework/random.h"
 #include "input/input.h"
 #include "match/game.h"
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <string_view>
 #include <typeinfo>
 
 namespace zindle {
 namespace {
-
-// std::bit_cast is missing from Emscripten's C++ library: the same through memcpy.
-template <class To, class From> To bitsAs(const From& from) {
-    static_assert(sizeof(To) == sizeof(From));
-    To to;
-    std::memcpy(&to, &from, sizeof to);
-    return to;
-}
 
 // One multiply-rotate round per 64-bit word, on four lanes in turn: each round waits for the
 // last one on its lane only, so the processor overlaps four, and thousands of particles cost

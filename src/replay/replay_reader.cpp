@@ -3,12 +3,12 @@
 // the format's bounds before anything grows.
 #include "replay/replay_reader.h"
 
+#include "framework/bits_as.h"
 #include "replay/crc32.h"
 #include "replay/replay_format.h"
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
@@ -17,14 +17,6 @@
 namespace zindle {
 namespace fmt = replay_format;
 namespace {
-
-// std::bit_cast is missing from Emscripten's C++ library: the same through memcpy.
-template <class To, class From> To bitsAs(const From& from) {
-    static_assert(sizeof(To) == sizeof(From));
-    To to;
-    std::memcpy(&to, &from, sizeof to);
-    return to;
-}
 
 class Bytes {
 public:

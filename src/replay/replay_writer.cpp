@@ -1,26 +1,18 @@
 // Encoding frames, inputs and checksums as replay tokens, and framing them into blocks.
 #include "replay/replay_writer.h"
 
+#include "framework/bits_as.h"
 #include "replay/crc32.h"
 #include "replay/replay_format.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <string>
 
 namespace zindle {
 namespace fmt = replay_format;
 namespace {
-
-// std::bit_cast is missing from Emscripten's C++ library: the same through memcpy.
-template <class To, class From> To bitsAs(const From& from) {
-    static_assert(sizeof(To) == sizeof(From));
-    To to;
-    std::memcpy(&to, &from, sizeof to);
-    return to;
-}
 
 void putVarint(std::vector<std::uint8_t>& out, std::uint64_t v) {
     while (v >= 0x80) {
