@@ -385,10 +385,21 @@ def test_clip_of_a_replay(tmp):
               "%s: status %d, %r" % (args, run.returncode, run.stderr))
 
 
+def test_computer_players_given_by_option_are_recorded(tmp):
+    # --ai brings its players in as CTRL+digit would: the replay must bring them in too.
+    replay = os.path.join(tmp, "ai.replay")
+    run = sim("--seconds", 8, "--ai", "1,3", "--seed", 4, "--record", replay)
+    check(run.returncode == 0, "recording failed: " + run.stderr)
+    again = sim("--replay", replay)
+    check(again.returncode == 0 and report(again)["catches"] == report(run)["catches"],
+          "a recorded --ai run does not replay: status %d, %r" % (again.returncode, again.stderr))
+
+
 def main():
     with tempfile.TemporaryDirectory() as tmp:
         test_clip_of_a_win(tmp)
         test_clip_of_a_replay(tmp)
+        test_computer_players_given_by_option_are_recorded(tmp)
         test_same_options_same_output(tmp)
         test_script_drives_the_players(tmp)
         test_escape_on_the_title_ends_the_run()
