@@ -341,9 +341,65 @@ def test_clip_of_a_win(tmp):
           "an unwritable clip: status %d, %r" % (run.returncode, run.stderr))
 
 
+def pixels(path, frame=None):
+    """The picture's RGB bytes through ImageMagick; of a GIF, frame as shown (deltas applied)."""
+    if frame is None:
+        return subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True,
+                              timeout=60).stdout[-480 * 320 * 3:]
+    pattern = path + "-%d.ppm"
+    subprocess.run(["convert", path, "-coalesce", "-depth", "8", pattern], timeout=60)
+    with open(pattern % frame, "rb") as f:
+        return f.read()[-480 * 320 * 3:]
+
+
+def test_clip_of_a_replay(tmp):
+    # A recorded match, clipped: the clip's frames are the moments --at shows, on the match's
+    # own clock (from the first join), whatever the seed or players given beside --replay.
+    replay = os.path.join(tmp, "four.replay")
+    run = sim("--seconds", 14, "--seed", 11, "--script",
+              os.path.join(DATA, "four_players_replay.txt"), "--record", replay)
+    check(run.returncode == 0, "recording failed: " + run.stderr)
+    clip, still = os.path.join(tmp, "replay.gif"), os.path.join(tmp, "replay.png")
+    run = subprocess.run([SHOT, "--replay", replay, "--from", "10", "--to", "11", "--out", clip],
+                         capture_output=True, text=True, timeout=120)
+    check(run.returncode == 0, "the clip of a replay failed: " + run.stderr)
+    run = subprocess.run([SHOT, "--replay", replay, "--at", "10.5", "--seed", "3", "--ai", "1",
+                          "--out", still], capture_output=True, text=True, timeout=120)
+    check(run.returncode == 0, "a picture of a replay failed: " + run.stderr)
+    if shutil.which("convert") and check(os.path.exists(clip) and os.path.exists(still),
+                                         "the clip or the picture was not written"):
+        picture = pixels(still)
+        # 10.5 s is the clip's frame 15 (30 a second from 10 s); its neighbour shows another moment.
+        check(pixels(clip, 15) == picture, "the clip at 10.5 s is not the picture at 10.5 s")
+        check(pixels(clip, 14) != picture, "the clip's frames do not move")
+    # Past the recording's end, and a file that is not a replay: one line, status 2, no output.
+    garbage = os.path.join(tmp, "garbage.replay")
+    with open(garbage, "wb") as f:
+        f.write(b"not a replay at all")
+    late = os.path.join(tmp, "late.gif")
+    for args, problem in ((["--replay", replay, "--from", "13", "--to", "20", "--out", late],
+                           "the recording ends at"),
+                          (["--replay", garbage, "--at", "1", "--out", late], "not a replay")):
+        run = subprocess.run([SHOT] + args, capture_output=True, text=True, timeout=60)
+        check(run.returncode == 2 and problem in run.stderr and not os.path.exists(late),
+              "%s: status %d, %r" % (args, run.returncode, run.stderr))
+
+
+def test_computer_players_given_by_option_are_recorded(tmp):
+    # --ai brings its players in as CTRL+digit would: the replay must bring them in too.
+    replay = os.path.join(tmp, "ai.replay")
+    run = sim("--seconds", 8, "--ai", "1,3", "--seed", 4, "--record", replay)
+    check(run.returncode == 0, "recording failed: " + run.stderr)
+    again = sim("--replay", replay)
+    check(again.returncode == 0 and report(again)["catches"] == report(run)["catches"],
+          "a recorded --ai run does not replay: status %d, %r" % (again.returncode, again.stderr))
+
+
 def main():
     with tempfile.TemporaryDirectory() as tmp:
         test_clip_of_a_win(tmp)
+        test_clip_of_a_replay(tmp)
+        test_computer_players_given_by_option_are_recorded(tmp)
         test_same_options_same_output(tmp)
         test_script_drives_the_players(tmp)
         test_escape_on_the_title_ends_the_run()

@@ -1,6 +1,8 @@
-// zindle-shot: the same headless run as zindle-sim, and at each requested moment the frame a
-// player would see, written as a PNG; or a stretch of the run as an animated GIF.
+// zindle-shot: the same headless run as zindle-sim, or a recorded match re-simulated, and at
+// each requested moment the frame a player would see, written as a PNG; or a stretch of it as
+// an animated GIF.
 #include "compose.h"
+#include "frame_source.h"
 #include "gif_clip.h"
 #include "options.h"
 #include "simulation.h"
@@ -23,19 +25,14 @@ namespace {
 constexpr int kStageWidth = 480; // px, the picture the game draws
 constexpr int kStageHeight = 320;
 constexpr int kMaxScale = 16;
-constexpr int kClipFrameStep = 2;     // game frames a clip frame: 60 a second become 30
+constexpr int kClipFramesPerSecond = 30;
 constexpr int kClipFramesPer = 3;     // every three clip frames last
 constexpr int kClipCentiseconds = 10; // ten hundredths of a second (GIF's unit), i.e. 30 a second
 
 struct Moment {
-    std::int64_t frame;
+    double seconds;
     std::string label; // as written on the command line; names the file
 };
-
-// The first frame at or after t; the tolerance absorbs t*60 landing a hair above an integer.
-std::int64_t frameAt(double seconds) {
-    return static_cast<std::int64_t>(std::ceil(seconds * kFrameRate - 1e-9));
-}
 
 std::string outputPath(const std::string& out, const Moment& moment, bool several) {
     if (!several)
@@ -65,35 +62,32 @@ shot::AtlasLookup atlasOf(HeadlessMedia& media) {
     };
 }
 
-// The frames from first up to (not including) last, every second one.
-int writeClip(const CommonOptions& options, std::int64_t first, std::int64_t last,
-              const std::string& out, int scale, std::ostream& result) {
+// The stretch [from, to) of source, 30 frames a second.
+int writeClip(shot::FrameSource& source, double from, double to, const std::string& out, int scale,
+              std::ostream& result) {
+    const std::int64_t first = source.tickAt(from);
+    const std::int64_t last = source.tickAt(to);
+    const std::int64_t stride = source.ticksPerSecond() / kClipFramesPerSecond;
+    source.checkReaches(last - 1, std::to_string(to));
     std::optional<shot::GifClip> clip;
     try {
         clip.emplace(out, kStageWidth, kStageHeight, scale); // before the run: a bad path fails now
     } catch (const std::runtime_error& e) {
         throw UsageError(e.what());
     }
-    TraceFile trace(options.tracePath);
-    Simulation sim(options.run);
-    trace.attach(sim);
-    HeadlessMedia& media = sim.media();
+    HeadlessMedia& media = source.media();
     const auto atlas = atlasOf(media);
     std::int64_t k = 0;
-    for (std::int64_t frame = first; frame < last; frame += kClipFrameStep, ++k) {
-        sim.runFrames(frame + 1);
-        if (sim.closed())
-            throw std::runtime_error("the program closed before the clip's end");
-        if (media.frames().empty())
-            throw std::runtime_error("no frame was rendered by the clip's start");
+    for (std::int64_t tick = first; tick < last; tick += stride, ++k) {
+        source.advanceTo(tick, "the clip's end");
         clip->addFrame(shot::composeFrame(media.frames().back(), atlas, media.background(),
                                           kStageWidth, kStageHeight),
                        clipDelay(k));
     }
     clip->finish();
-    trace.finish();
+    const int status = source.finish();
     result << out << '\n';
-    return kExitOk;
+    return status;
 }
 
 int run(const std::vector<std::string>& args, std::ostream& result) {
@@ -103,22 +97,31 @@ int run(const std::vector<std::string>& args, std::ostream& result) {
     int scale = 1;
     std::optional<double> from;
     std::optional<double> to;
+    std::string replayPath;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
             result << "usage: zindle-shot --at T1,T2,... [--scale N] [--out FILE.png] [options]\n"
                       "       zindle-shot --from S --to S --out FILE.gif [--scale N] [options]\n"
+                      "       zindle-shot --replay FILE (--at T,... | --from S --to S) ...\n"
                       "  --at T,...      moments in simulated seconds; each writes one PNG\n"
                       "  --from, --to    a stretch of the run, written as an animated GIF at 30\n"
                       "                  frames a second (--out must end in .gif)\n"
                       "  --scale N       integer enlargement (default 1: 480x320)\n"
                       "  --out FILE      output (default shot.png); with several moments\n"
                       "                  FILE-T.png for each moment T\n"
+                      "  --replay FILE   the frames of a recorded match, re-simulated; times are\n"
+                      "                  then the match's clock, from its first join, as\n"
+                      "                  zindle --replay shows it (seed, players and input come\n"
+                      "                  from the file); exit 2 for a file that is not a readable\n"
+                      "                  replay, 1 when the game differs from the recording\n"
                    << kCommonUsage;
             return kExitOk;
         }
         if (parseCommonOption(args, i, options))
             continue;
-        if (args[i] == "--at") {
+        if (args[i] == "--replay") {
+            replayPath = optionValue(args, i);
+        } else if (args[i] == "--at") {
             const std::string& text = optionValue(args, i);
             auto times = parseSeconds("--at", text);
             std::size_t start = 0;
@@ -126,7 +129,7 @@ int run(const std::vector<std::string>& args, std::ostream& result) {
                 auto end = text.find(',', start);
                 std::string label = text.substr(start, end - start);
                 start = end == std::string::npos ? text.size() : end + 1;
-                moments.push_back({frameAt(t), label});
+                moments.push_back({t, label});
             }
         } else if (args[i] == "--scale") {
             auto values = parseNumberList("--scale", optionValue(args, i));
@@ -155,37 +158,32 @@ int run(const std::vector<std::string>& args, std::ostream& result) {
             throw UsageError("--to must come after --from");
         if (!endsWithGif(out))
             throw UsageError("a clip is written as GIF: --out must end in .gif");
-        return writeClip(options, frameAt(*from), frameAt(*to), out, scale, result);
+        auto source = shot::makeFrameSource(options, replayPath);
+        return writeClip(*source, *from, *to, out, scale, result);
     }
     if (moments.empty())
         throw UsageError("--at (or --from and --to) is required");
     std::stable_sort(moments.begin(), moments.end(),
-                     [](const Moment& a, const Moment& b) { return a.frame < b.frame; });
+                     [](const Moment& a, const Moment& b) { return a.seconds < b.seconds; });
 
     // Every picture's file is tried before the run: a bad --out must not cost the simulation.
     for (const Moment& moment : moments)
         checkWritable("--out", outputPath(out, moment, moments.size() > 1));
 
-    TraceFile trace(options.tracePath);
-    Simulation sim(options.run);
-    trace.attach(sim);
-    HeadlessMedia& media = sim.media();
+    auto source = shot::makeFrameSource(options, replayPath);
+    source->checkReaches(source->tickAt(moments.back().seconds), moments.back().label);
+    HeadlessMedia& media = source->media();
     const auto atlas = atlasOf(media);
     const bool several = moments.size() > 1;
     for (const Moment& moment : moments) {
-        sim.runFrames(moment.frame + 1);
-        if (sim.closed())
-            throw std::runtime_error("the program closed before " + moment.label + " s");
-        if (media.frames().empty())
-            throw std::runtime_error("no frame was rendered by " + moment.label + " s");
+        source->advanceTo(source->tickAt(moment.seconds), moment.label + " s");
         auto image = shot::composeFrame(media.frames().back(), atlas, media.background(),
                                         kStageWidth, kStageHeight);
         const std::string path = outputPath(out, moment, several);
         shot::writePng(path, shot::scaleUp(image, scale));
         result << path << '\n';
     }
-    trace.finish();
-    return kExitOk;
+    return source->finish();
 }
 
 } // namespace

@@ -133,8 +133,19 @@ Simulation::Simulation(RunConfig config) : config_(std::move(config)) {
     if (config_.makeTap)
         Main::tap = config_.makeTap(*this);
 
-    for (int player : config_.aiPlayers)
+    for (int player : config_.aiPlayers) {
+        // What CTRL+digit does, and told to a recorder as that key, so that a replay of this
+        // run brings the same computer players in.
+        if (Main::tap) {
+            InputRecord key;
+            key.code = '0' + player;
+            key.modifiers = InputRecord::kCtrl;
+            Main::tap->input(key);
+            key.kind = InputRecord::Kind::KeyUp;
+            Main::tap->input(key);
+        }
         game_->toggleComputerPlayer(player - 1); // players are numbered from 1 here
+    }
 }
 
 Simulation::~Simulation() {

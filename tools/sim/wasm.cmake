@@ -6,15 +6,17 @@
 file(GLOB_RECURSE ZINDLE_WASM_SIM_SOURCES CONFIGURE_DEPENDS
     src/framework/*.cpp src/media/headless/*.cpp src/media/common/*.cpp
     src/input/*.cpp src/render/*.cpp src/sound/*.cpp
-    src/actors/*.cpp src/effects/*.cpp src/match/*.cpp src/app/*.cpp)
+    src/actors/*.cpp src/effects/*.cpp src/match/*.cpp src/app/*.cpp src/replay/*.cpp)
 list(FILTER ZINDLE_WASM_SIM_SOURCES EXCLUDE REGEX ".*/src/app/process_entry\\.cpp$")
+# The page's entry has its own main: the tool's is tools/sim/main.cpp.
+list(FILTER ZINDLE_WASM_SIM_SOURCES EXCLUDE REGEX ".*/src/app/web_entry\\.cpp$")
 # libpng is not at hand in Emscripten offline: the web build's stb_image decoder instead.
 list(FILTER ZINDLE_WASM_SIM_SOURCES EXCLUDE REGEX ".*/src/media/common/png_decode\\.cpp$")
 list(APPEND ZINDLE_WASM_SIM_SOURCES ${CMAKE_SOURCE_DIR}/src/media/web/web_png_decode.cpp)
 set(ZINDLE_SIM_DIR ${CMAKE_SOURCE_DIR}/tools/sim)
 list(APPEND ZINDLE_WASM_SIM_SOURCES
     ${ZINDLE_SIM_DIR}/decimal.cpp ${ZINDLE_SIM_DIR}/input_files.cpp
-    ${ZINDLE_SIM_DIR}/json.cpp ${ZINDLE_SIM_DIR}/options.cpp
+    ${ZINDLE_SIM_DIR}/json.cpp ${ZINDLE_SIM_DIR}/options.cpp ${ZINDLE_SIM_DIR}/replay_run.cpp
     ${ZINDLE_SIM_DIR}/simulation.cpp ${ZINDLE_SIM_DIR}/tool_main.cpp ${ZINDLE_SIM_DIR}/trace.cpp
     ${ZINDLE_SIM_DIR}/main.cpp)
 
