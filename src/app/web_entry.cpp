@@ -11,11 +11,13 @@
 #include "match/game.h"
 #include "media/common/sound_format.h"
 #include "media/web/web_media.h"
+#include "replay/replay_recorder.h"
 
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -32,6 +34,19 @@ bool computer(const zindle::Game& game, int player) {
 void handToComputer(int player) {
     if (auto* game = dynamic_cast<zindle::Game*>(zindle::Main::board.get()))
         game->toggleComputerPlayer(player);
+}
+
+// Matches are recorded as on the desktop, into the program's in-memory files; the page copies
+// each finished one into its own storage. The recorder is Main's tap, which owns it.
+constexpr const char* kReplayFolder = "/replays";
+constexpr std::size_t kReplaysInMemory = 5;
+zindle::ReplayRecorder* recorder = nullptr;
+std::string replayBeingWritten; // the file of the open match, once seen
+std::string replayHandedOver;   // the last file the page was given
+
+// The recorder while it is still Main's tap (the end of a run takes it away).
+const zindle::ReplayRecorder* liveRecorder() {
+    return recorder != nullptr && zindle::Main::tap.get() == recorder ? recorder : nullptr;
 }
 
 // The bytes of an effect that arrived after the start, while the page asks about them.
@@ -123,6 +138,23 @@ EMSCRIPTEN_KEEPALIVE const char* zindle_effect_problem() {
     return found ? problem.c_str() : nullptr;
 }
 
+// The path of a replay finished since the last call, or null. A match still open when the run
+// ended counts as finished: its recorder wrote what it had when it went.
+EMSCRIPTEN_KEEPALIVE const char* zindle_finished_replay() {
+    if (const auto* live = liveRecorder()) {
+        if (live->recording()) {
+            replayBeingWritten = live->lastFile().string();
+            return nullptr;
+        }
+        if (!live->lastFile().empty())
+            replayBeingWritten = live->lastFile().string();
+    }
+    if (replayBeingWritten.empty() || replayBeingWritten == replayHandedOver)
+        return nullptr;
+    replayHandedOver = replayBeingWritten;
+    return replayHandedOver.c_str();
+}
+
 EMSCRIPTEN_KEEPALIVE int zindle_running() {
     return media != nullptr && media->running() ? 1 : 0;
 }
@@ -140,6 +172,14 @@ int main(int argc, char** argv) {
         zindle::seedRandom(*options.seed);
         media->holdClock();
     }
+    zindle::ReplayRecorder::Options recording;
+    recording.folder = kReplayFolder;
+    recording.seed = zindle::randomSeed();
+    recording.game = [] { return dynamic_cast<const zindle::Game*>(zindle::Main::board.get()); };
+    recording.keepFiles = kReplaysInMemory;
+    auto installed = std::make_unique<zindle::ReplayRecorder>(std::move(recording));
+    recorder = installed.get();
+    zindle::Main::tap = std::move(installed);
     const int status = zindle::ApplicationMain::run();
     if (status != 0 || !media->running())
         return status;

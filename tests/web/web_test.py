@@ -739,6 +739,67 @@ class StretchTest(unittest.TestCase):
                 page.close()
 
 
+REPLAY_SIGNATURE = b"\x89ZVPRPL\n"
+
+# The bytes behind the page's newest replay link, fetched as a download would, as base64.
+NEWEST_REPLAY = """
+const done = arguments[arguments.length - 1];
+const link = document.querySelector('#replay-links a');
+fetch(link.href).then((r) => r.arrayBuffer()).then((buffer) => {
+  const bytes = new Uint8Array(buffer);
+  let text = '';
+  for (let i = 0; i < bytes.length; i += 1) text += String.fromCharCode(bytes[i]);
+  done([link.download, btoa(text)]);
+}).catch((e) => done(['', String(e)]));"""
+
+
+def simulator():
+    return os.path.join(os.path.dirname(os.path.abspath(ARGS.shot)), "zindle-sim")
+
+
+class ReplayTest(unittest.TestCase):
+    """Matches played in the page are recorded as on the desktop and kept for download."""
+
+    def test_a_played_match_is_offered_and_re_simulates_to_every_checksum(self):
+        import base64
+        from selenium.webdriver.common.keys import Keys
+        page = Page(ARGS.web)
+        try:
+            page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
+            self.assertTrue(page.js("return document.getElementById('replays').hidden"),
+                            "no replays offered before any match")
+            page.keys(" ")
+            page.wait("window.zindle.state().heroes.length === 1", what="a hero")
+            page.keys(Keys.ARROW_LEFT, Keys.ARROW_LEFT, " ")
+            page.keys("2", hold=Keys.CONTROL)
+            page.wait_frames(150)  # past two checksums
+            page.keys(Keys.ESCAPE)
+            page.wait("document.querySelector('#replay-links a')", timeout=20,
+                      what="a replay offered once the title is back")
+            self.assertEqual(page.state()["heroes"], [])
+            name, data = page.browser.driver.execute_async_script(NEWEST_REPLAY)
+            self.assertTrue(name.endswith(".replay"), name)
+            replay = base64.b64decode(data)
+            self.assertEqual(replay[:8], REPLAY_SIGNATURE)
+
+            with tempfile.TemporaryDirectory() as folder:
+                path = os.path.join(folder, name)
+                with open(path, "wb") as file:
+                    file.write(replay)
+                run = subprocess.run([simulator(), "--replay", path], capture_output=True,
+                                     text=True, timeout=120)
+                self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+
+            # The page's storage keeps it for the next visit.
+            page.browser.driver.refresh()
+            page.wait("document.querySelector('#replay-links a')", what="the kept replay")
+            self.assertEqual(page.browser.driver.execute_async_script(NEWEST_REPLAY),
+                             [name, data])
+            self.assertEqual(page.severe_console(), [])
+        finally:
+            page.close()
+
+
 class ScriptsTest(unittest.TestCase):
     def test_measurements_run_from_a_python_without_selenium(self):
         # -S leaves Debian's packages out of the path, as another python3 first on PATH would.

@@ -10,6 +10,7 @@ import { keepForOffline } from './offline.js';
 import { IGNORE, JOY_AXIS, padsForNewRun, pollGamepads, releasePads } from './pads.js';
 import { hidePanel, offersPlayAgain, showPanel, showProgress } from './panel.js';
 import { renderer } from './picture.js';
+import { showKeptReplays, takeFinishedReplay } from './replays.js';
 import { audio, decode, gaplessInfo, stopChannel, unlockAudio } from './sound.js';
 import { keep, stats } from './stats.js';
 import { setUpTouch } from './touch.js';
@@ -45,6 +46,8 @@ const page = {
   files: () => files,
   inGesture: () => inGesture,
   closed() {
+    const run = session;
+    if (run && run.module) takeFinishedReplay(run.module);
     stopSession();
     showPanel('again', 'Zindle vs Pellorin', 'Press any key to play again', false);
   },
@@ -77,6 +80,7 @@ function refresh(time) {
   // Unattended, the pads are left alone: their input goes to whatever has the player's attention.
   if (attended && pollGamepads(padsOf(run))) unlockAudio();
   run.module._zindle_frame(interval);
+  if (run.running) takeFinishedReplay(run.module);
   if (run.presented) keep(stats.workTimes, performance.now() - started);
 }
 
@@ -270,6 +274,7 @@ async function main() {
     fatal('The game could not be loaded', "The game's code could not be loaded: zindle.js did not define the game.");
     return;
   }
+  showKeptReplays();
   await startSession();
   requestAnimationFrame(watchPadsWhileClosed);
 }
