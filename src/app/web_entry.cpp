@@ -11,12 +11,15 @@
 #include "match/game.h"
 #include "media/common/sound_format.h"
 #include "media/web/web_media.h"
+#include "replay/replay_reader.h"
 #include "replay/replay_recorder.h"
+#include "replay/replay_viewer.h"
 
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <iostream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -43,6 +46,9 @@ constexpr std::size_t kReplaysInMemory = 5;
 zindle::ReplayRecorder* recorder = nullptr;
 std::string replayBeingWritten; // the file of the open match, once seen
 std::string replayHandedOver;   // the last file the page was given
+
+// Why the replay the page asked to watch cannot be played: one line, empty when it can.
+std::string replayProblem;
 
 // The recorder while it is still Main's tap (the end of a run takes it away).
 const zindle::ReplayRecorder* liveRecorder() {
@@ -155,23 +161,32 @@ EMSCRIPTEN_KEEPALIVE const char* zindle_finished_replay() {
     return replayHandedOver.c_str();
 }
 
+// Why the run did not start the replay it was given, or null.
+EMSCRIPTEN_KEEPALIVE const char* zindle_replay_problem() {
+    return replayProblem.empty() ? nullptr : replayProblem.c_str();
+}
+
 EMSCRIPTEN_KEEPALIVE int zindle_running() {
     return media != nullptr && media->running() ? 1 : 0;
 }
 }
 
-// The page passes options only for measurements (web_measurement.h).
-int main(int argc, char** argv) {
-    media = &zindle::WebMedia::install();
-    // ESC on the title ends the game in a page (the page offers to play again): the title says so.
-    if (zindle::Game::titleHints == zindle::Game::TitleHints::Desktop)
-        zindle::Game::titleHints = zindle::Game::TitleHints::Page;
-    media->setFatalHandler(&zindle::ApplicationMain::reportFatal);
-    const auto options = zindle::WebMeasurement::parse({argv + 1, argv + argc});
-    if (options.seed) {
-        zindle::seedRandom(*options.seed);
-        media->holdClock();
+namespace {
+// Installs the viewer for the replay the page wrote at path, as zindle --replay does; false with
+// the problem kept for the page when the file is no replay this game can play.
+bool watch(const std::string& path) {
+    try {
+        zindle::Replay replay = zindle::readReplayFile(path);
+        zindle::seedRandom(replay.header.seed);
+        zindle::ReplayViewer::install(std::move(replay), path);
+        return true;
+    } catch (const zindle::ReplayError& e) {
+        replayProblem = e.what();
+        return false;
     }
+}
+
+void record() {
     zindle::ReplayRecorder::Options recording;
     recording.folder = kReplayFolder;
     recording.seed = zindle::randomSeed();
@@ -180,6 +195,31 @@ int main(int argc, char** argv) {
     auto installed = std::make_unique<zindle::ReplayRecorder>(std::move(recording));
     recorder = installed.get();
     zindle::Main::tap = std::move(installed);
+}
+} // namespace
+
+// The page passes "--replay FILE" to watch a replay, and other options only for measurements
+// (web_measurement.h).
+int main(int argc, char** argv) {
+    media = &zindle::WebMedia::install();
+    // ESC on the title ends the game in a page (the page offers to play again): the title says so.
+    if (zindle::Game::titleHints == zindle::Game::TitleHints::Desktop)
+        zindle::Game::titleHints = zindle::Game::TitleHints::Page;
+    media->setFatalHandler(&zindle::ApplicationMain::reportFatal);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 2 && args[0] == "--replay") {
+        if (!watch(args[1])) {
+            std::cerr << "zindle: " << replayProblem << '\n';
+            return 2;
+        }
+        return zindle::ApplicationMain::run();
+    }
+    const auto options = zindle::WebMeasurement::parse(args);
+    if (options.seed) {
+        zindle::seedRandom(*options.seed);
+        media->holdClock();
+    }
+    record();
     const int status = zindle::ApplicationMain::run();
     if (status != 0 || !media->running())
         return status;

@@ -70,14 +70,14 @@ def read_png_rgb(path):
 class Page:
     """The game's page in one browser."""
 
-    def __init__(self, folder, width=480, height=320, script=None):
+    def __init__(self, folder, width=480, height=320, script=None, query=""):
         from browser import Browser, Server
         self.server = Server(folder)
         self.browser = Browser(width, height)
         if script:
             self.browser.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
                                                 {"source": script})
-        self.browser.driver.get(self.server.url + "index.html")
+        self.browser.driver.get(self.server.url + "index.html" + query)
 
     def js(self, source, *args):
         return self.browser.script(source, *args)
@@ -795,6 +795,101 @@ class ReplayTest(unittest.TestCase):
             page.wait("document.querySelector('#replay-links a')", what="the kept replay")
             self.assertEqual(page.browser.driver.execute_async_script(NEWEST_REPLAY),
                              [name, data])
+            self.assertEqual(page.severe_console(), [])
+        finally:
+            page.close()
+
+
+# Keeps what the program prints (the page sends it to the console) in window.logged.
+KEEP_LOG = """window.logged = [];
+for (const level of ['log', 'warn']) {
+  const original = console[level];
+  console[level] = (...parts) => { window.logged.push(parts.join(' ')); original.apply(console, parts); };
+}"""
+
+# Drops a file of the given name and bytes (base64) on the page, as a player would.
+DROP_FILE = """
+const raw = atob(arguments[1]);
+const bytes = Uint8Array.from(raw, (c) => c.charCodeAt(0));
+const carried = new DataTransfer();
+carried.items.add(new File([bytes], arguments[0]));
+window.dispatchEvent(new DragEvent('drop', { dataTransfer: carried, cancelable: true }));"""
+
+
+class ReplayWatchTest(unittest.TestCase):
+    """A replay watched in the page: from an address, or dropped on it."""
+
+    @classmethod
+    def setUpClass(cls):
+        # The page and a replay recorded headless, served together.
+        cls.folder = tempfile.mkdtemp(prefix="zindle-watch-")
+        for entry in os.listdir(ARGS.web):
+            os.symlink(os.path.join(ARGS.web, entry), os.path.join(cls.folder, entry))
+        cls.replay = os.path.join(cls.folder, "watch.replay")
+        subprocess.run([simulator(), "--seconds", "12", "--seed", "7", "--ai", "1,2,3,4",
+                        "--record", cls.replay], check=True, capture_output=True, timeout=120)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def logged(self, page):
+        return page.js("return window.logged")
+
+    def test_an_address_plays_the_replay_to_its_end_with_every_checksum(self):
+        from selenium.webdriver.common.keys import Keys
+        page = Page(self.folder, script=KEEP_LOG, query="?replay=watch.replay")
+        try:
+            page.wait("window.logged.some((l) => l.includes('SPACE pauses'))",
+                      what="the replay to start")
+            page.wait("window.zindle.state().heroes.length === 4", what="the recorded heroes")
+            # SPACE pauses: the match stands still while frames go on.
+            page.keys(" ")
+            page.wait_frames(2)
+            paused = page.picture_rgb()
+            page.wait_frames(20)
+            self.assertEqual(page.picture_rgb(), paused, "a paused replay stands still")
+            page.keys(" ", "f")  # on again, four times faster
+            page.wait("window.logged.some((l) => l.includes('the end'))", timeout=30,
+                      what="the replay's end")
+            self.assertFalse([l for l in self.logged(page) if "differs" in l])
+            page.keys(Keys.ESCAPE)
+            page.wait("!document.getElementById('panel').hidden", what="the play-again screen")
+            self.assertEqual(page.severe_console(), [])
+        finally:
+            page.close()
+
+    def test_a_file_that_is_no_replay_gets_a_line_and_a_key_plays(self):
+        import base64
+        with open(self.replay, "rb") as file:
+            replay = file.read()
+        cases = [
+            ("notes.txt", b"shopping: eggs, flour\n", "not a replay"),
+            ("cut.replay", replay[:len(replay) // 2], "cut.replay: "),
+        ]
+        page = Page(self.folder, script=KEEP_LOG)
+        try:
+            page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
+            for name, data, expected in cases:
+                with self.subTest(name):
+                    page.js(DROP_FILE, name, base64.b64encode(data).decode())
+                    page.wait("!document.getElementById('panel').hidden", what="the message")
+                    message = page.js("return document.getElementById('message').textContent")
+                    problem = message.split("\n")[0]
+                    self.assertIn(name, problem)
+                    self.assertIn(expected, problem)
+                    self.assertIn("play", message.split("\n")[1])
+                    sessions = page.js("return window.zindle.stats.sessions")
+                    page.keys("a")
+                    page.wait("document.getElementById('panel').hidden", what="a game instead")
+                    page.wait(f"window.zindle.stats.sessions === {sessions + 1}",
+                              what="a fresh run")
+                    page.wait_frames(5)
+            # The whole file, dropped on a game in play, is watched in its place.
+            page.js(DROP_FILE, "watch.replay", base64.b64encode(replay).decode())
+            page.wait("window.logged.some((l) => l.includes('SPACE pauses'))",
+                      what="the dropped replay to start")
+            page.wait("window.zindle.state().heroes.length === 4", what="the recorded heroes")
             self.assertEqual(page.severe_console(), [])
         finally:
             page.close()

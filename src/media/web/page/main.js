@@ -94,7 +94,63 @@ function measurementOptions() {
   return options;
 }
 
-async function startSession() {
+// The bytes of a replay to watch from an address or a dropped file, bounded as the program's
+// reader bounds them: nothing larger is read into memory.
+const MAX_REPLAY_BYTES = 32 << 20;
+
+// A file name the program's files can hold, whatever the address or the dropped file called it.
+function replayFileName(name) {
+  let safe = String(name || '').replace(/[^A-Za-z0-9._-]/g, '_').slice(0, 100).replace(/^\.+/, '');
+  if (!safe.includes('.')) safe = `${safe || 'replay'}.replay`;
+  return safe;
+}
+
+// A replay that cannot be watched: one line on the page, and any key plays instead.
+function refuseReplay(problem) {
+  stopSession();
+  showPanel('again', 'This replay cannot be played', `${problem}\nPress any key to play`, false);
+}
+
+async function replayFromAddress(address) {
+  const name = replayFileName(decodeURIComponent(address.split(/[?#]/)[0].split('/').pop()));
+  let response;
+  try {
+    response = await fetch(address);
+  } catch (error) {
+    throw new Error(`${name}: cannot be fetched (${error.message})`);
+  }
+  if (!response.ok) throw new Error(`${name}: cannot be fetched (HTTP ${response.status})`);
+  const chunks = [];
+  let size = 0;
+  const reader = response.body.getReader();
+  for (;;) {
+    const { done, value } = await reader.read();
+    if (done) break;
+    size += value.length;
+    if (size > MAX_REPLAY_BYTES) {
+      reader.cancel();
+      throw new Error(`${name}: too large to be a replay (over ${MAX_REPLAY_BYTES} bytes)`);
+    }
+    chunks.push(value);
+  }
+  const bytes = new Uint8Array(size);
+  let at = 0;
+  for (const chunk of chunks) {
+    bytes.set(chunk, at);
+    at += chunk.length;
+  }
+  return { name, bytes };
+}
+
+async function replayFromFile(file) {
+  const name = replayFileName(file.name);
+  if (file.size > MAX_REPLAY_BYTES)
+    throw new Error(`${name}: too large to be a replay (over ${MAX_REPLAY_BYTES} bytes)`);
+  return { name, bytes: new Uint8Array(await file.arrayBuffer()) };
+}
+
+// Runs the game; with a replay ({ name, bytes }) it is watched instead of played.
+async function startSession(replay = null) {
   stopSession();
   renderer.reset();
   const run = { running: true, presented: false, sounds: new Map(), channels: new Map(), module: null };
@@ -120,8 +176,15 @@ async function startSession() {
   touch.newRun();
   heldKeys.clear();
   module._zindle_touch(touch.touchMode() ? 1 : 0);
-  module.callMain(measurementOptions());
-  if (run !== session || !module._zindle_running()) return;
+  if (replay) fs.writeFile(`/${replay.name}`, replay.bytes);
+  module.callMain(replay ? ['--replay', replay.name] : measurementOptions());
+  if (run !== session) return;
+  const problem = replay && module._zindle_replay_problem();
+  if (problem) {
+    refuseReplay(module.UTF8ToString(problem));
+    return;
+  }
+  if (!module._zindle_running()) return;
   hidePanel();
   lastRefresh = 0;
   frameRequest = requestAnimationFrame(refresh);
@@ -131,7 +194,7 @@ async function startSession() {
 window.addEventListener('keydown', (event) => {
   unlockAudio();
   const keeps = browserKeeps(event);
-  if (session && !session.running && offersPlayAgain()) {
+  if ((!session || !session.running) && offersPlayAgain()) {
     if (keeps || event.repeat) return;
     event.preventDefault();
     swallowKeyUp = event.code;
@@ -179,7 +242,7 @@ const touch = setUpTouch({
     return state ? state.heroes.map((hero) => hero.player) : [];
   },
   playAgain() {
-    if (!session || session.running || !offersPlayAgain()) return false;
+    if ((session && session.running) || !offersPlayAgain()) return false;
     startSession().catch((error) => fatal('Error', error.message));
     return true;
   },
@@ -226,12 +289,22 @@ document.addEventListener('visibilitychange', () => {
   }
 });
 
+// A replay file dropped on the page is watched at once, in place of whatever ran.
+window.addEventListener('dragover', (event) => event.preventDefault());
+window.addEventListener('drop', (event) => {
+  event.preventDefault();
+  const file = event.dataTransfer && event.dataTransfer.files[0];
+  if (!file || !code) return;
+  replayFromFile(file).then((replay) => startSession(replay))
+    .catch((error) => refuseReplay(error.message));
+});
+
 window.addEventListener('resize', () => renderer && renderer.present());
 
 // The play-again screen also answers a gamepad button. While a run plays, its refreshes read
 // the pads.
 function watchPadsWhileClosed() {
-  if (session && !session.running && offersPlayAgain() && pollGamepads(IGNORE)) {
+  if ((!session || !session.running) && offersPlayAgain() && pollGamepads(IGNORE)) {
     unlockAudio();
     startSession().catch((error) => fatal('Error', error.message));
   }
@@ -275,7 +348,20 @@ async function main() {
     return;
   }
   showKeptReplays();
-  await startSession();
+  const address = new URLSearchParams(window.location.search).get('replay');
+  if (address) {
+    let replay;
+    try {
+      replay = await replayFromAddress(address);
+    } catch (error) {
+      refuseReplay(error.message);
+      requestAnimationFrame(watchPadsWhileClosed);
+      return;
+    }
+    await startSession(replay);
+  } else {
+    await startSession();
+  }
   requestAnimationFrame(watchPadsWhileClosed);
 }
 
