@@ -2,7 +2,7 @@
 """The web build in headless Chromium: the picture, the keys, the sound, a long match, a broken
 data folder. Run by ctest (label "web") with the web build and zindle-shot:
 
-    web_test.py --web build/web --shot build/release/zindle-shot
+    web_test.py --web build/web --shot build/release/zindle-shot [--sim build/release/zindle-sim]
 
 Exits 77 (skipped) when there is no web build or no browser. ZINDLE_WEB_MATCH_SECONDS sets how
 long the four computer players play (20 s unless told).
@@ -387,6 +387,18 @@ class TouchTest(unittest.TestCase):
         finally:
             page.close()
 
+    def test_a_tap_on_the_corner_presses_its_button_and_joins_nobody(self):
+        page = self.open(480, 320)
+        try:
+            box = page.js("const r = document.getElementById('save-clip').getBoundingClientRect();"
+                          "return [r.left + r.width / 2, r.top + r.height / 2];")
+            self.tap(page, *box)
+            page.wait("document.getElementById('save-clip').disabled", what="the button's press")
+            page.wait_frames(10)
+            self.assertEqual(page.state()["heroes"], [], "a tap on the corner joins nobody")
+        finally:
+            page.close()
+
     def test_upright_the_picture_keeps_its_shape_above_the_zones(self):
         page = self.open(360, 640)
         try:
@@ -754,7 +766,7 @@ fetch(link.href).then((r) => r.arrayBuffer()).then((buffer) => {
 
 
 def simulator():
-    return os.path.join(os.path.dirname(os.path.abspath(ARGS.shot)), "zindle-sim")
+    return ARGS.sim or os.path.join(os.path.dirname(os.path.abspath(ARGS.shot)), "zindle-sim")
 
 
 class ReplayTest(unittest.TestCase):
@@ -895,6 +907,37 @@ class ReplayWatchTest(unittest.TestCase):
             page.close()
 
 
+# The bytes behind the page's newest clip link, as base64.
+NEWEST_CLIP = NEWEST_REPLAY.replace("#replay-links a", "#clip-links a")
+WEBM_SIGNATURE = b"\x1a\x45\xdf\xa3"  # EBML, which WebM is written in
+
+
+class ClipTest(unittest.TestCase):
+    def test_save_clip_offers_ten_seconds_of_the_canvas_as_webm_and_play_goes_on(self):
+        import base64
+        from selenium.webdriver.common.by import By
+        page = Page(ARGS.web)
+        try:
+            page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
+            page.keys(" ")
+            page.wait("window.zindle.state().heroes.length === 1", what="a hero")
+            page.browser.driver.find_element(By.ID, "save-clip").click()
+            self.assertTrue(page.js("return document.getElementById('save-clip').disabled"))
+            # The click leaves the keys with the game: a second player joins by its key.
+            page.keys("e")
+            page.wait("window.zindle.state().heroes.length === 2", what="a second hero")
+            page.wait("document.querySelector('#clip-links a')", timeout=25, what="the clip")
+            name, data = page.browser.driver.execute_async_script(NEWEST_CLIP)
+            self.assertTrue(name.startswith("clip-") and name.endswith(".webm"), name)
+            clip = base64.b64decode(data)
+            self.assertGreater(len(clip), 1000)
+            self.assertEqual(clip[:4], WEBM_SIGNATURE)
+            self.assertFalse(page.js("return document.getElementById('save-clip').disabled"))
+            self.assertEqual(page.severe_console(), [])
+        finally:
+            page.close()
+
+
 class ScriptsTest(unittest.TestCase):
     def test_measurements_run_from_a_python_without_selenium(self):
         # -S leaves Debian's packages out of the path, as another python3 first on PATH would.
@@ -912,6 +955,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--web", required=True, help="the web build (build/web)")
     parser.add_argument("--shot", required=True, help="zindle-shot, for the title frame")
+    parser.add_argument("--sim", help="zindle-sim, for the replays (default: beside zindle-shot)")
     ARGS, rest = parser.parse_known_args()
     ARGS.web = os.path.abspath(ARGS.web)
     if not os.path.exists(os.path.join(ARGS.web, "zindle.wasm")):

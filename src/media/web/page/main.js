@@ -3,6 +3,7 @@
 // what a window gives it on the desktop: a WebGL picture stretched to the page, Web Audio, the
 // keyboard, gamepads, and a refresh callback that drives the stage. Where the desktop closes
 // its window the page offers to play again, and a fatal error is shown on the page.
+import { setUpClips } from './clips.js';
 import { makeHost } from './host.js';
 import { browserKeeps, keyCharacter, keyCode, keyFlags } from './keys.js';
 import { LoadError, load } from './loading.js';
@@ -348,6 +349,7 @@ async function main() {
     return;
   }
   showKeptReplays();
+  setUpClips(document.getElementById('game'));
   const address = new URLSearchParams(window.location.search).get('replay');
   if (address) {
     let replay;

@@ -116,7 +116,11 @@ export function setUpTouch(game) {
     }
   }
 
+  // The page's own corner (replays, clips) answers taps as a page does; they never steer.
+  const corner = (event) => event.target instanceof Element && event.target.closest('#corner');
+
   function start(event) {
+    if (corner(event)) return;
     event.preventDefault();
     setMode(true);
     for (const t of event.changedTouches) {
@@ -141,6 +145,7 @@ export function setUpTouch(game) {
   }
 
   function end(event, cancelled) {
+    if (corner(event)) return;
     event.preventDefault();
     for (const t of event.changedTouches) {
       const touch = touches.get(t.identifier);
