@@ -2,7 +2,8 @@
 // root, becomes one SDL_RenderGeometry call over its atlas (on SDL's software renderer the tiles
 // are blended on the processor instead, see sdl_processor_blend.cpp), drawn into a texture of the
 // logical size; that picture is then placed in the window by the scale mode, enlarged sharply:
-// a whole number of times without filtering, then smoothly for the remaining fraction. A window of the logical size is drawn into directly.
+// a whole number of times without filtering, then smoothly for the remaining fraction. A window of
+// the logical size is drawn into directly.
 #include "media/sdl/sdl_media.h"
 
 #include "media/common/picture_scaling.h"
