@@ -158,8 +158,6 @@ private:
     // false, having drawn nothing SDL would not redraw, when a case needs SDL's own path.
     bool drawTreeOnProcessor();
     bool blendBatchOnProcessor(const DisplayTree::Batch& batch, std::uint32_t* picture, int pitch);
-    bool blendTileOnProcessor(const SDL_Surface& atlas, const DisplayTree::Tile& tile, double x,
-                              double y, std::uint32_t* picture, int pitch) const;
     void drawWindow(); // the picture placed in the window's back buffer
     // The picture enlarged a whole number of times, made again when the factor changes; null
     // when the renderer cannot make it (the picture is then filtered in one pass).

@@ -6,7 +6,6 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 
 namespace zindle {
@@ -60,6 +59,49 @@ inline double roundHalfAway(double x) {
     const double fraction = x - whole;
     // Without branches: the fractions of scattered particles defeat any prediction.
     return whole + static_cast<double>(fraction >= 0.5) - static_cast<double>(fraction <= -0.5);
+}
+
+struct Picture {
+    std::uint32_t* pixels;
+    int pitch; // in pixels
+    int width;
+    int height;
+};
+
+// Blends one tile whose corner, before rounding, is at (x, y) plus its centre; false when SDL
+// would stretch it, which is left to SDL's own copies.
+inline bool blendTile(const SDL_Surface& atlas, const DisplayTree::Tile& tile, double x, double y,
+                      const Picture& picture) {
+    // Placed, rounded and dropped exactly as drawBatch does for SDL's copies.
+    const auto left = static_cast<float>(roundHalfAway(x - tile.centre.x));
+    const auto top = static_cast<float>(roundHalfAway(y - tile.centre.y));
+    const auto w = static_cast<float>(tile.rect.width);
+    const auto h = static_cast<float>(tile.rect.height);
+    if (!std::isfinite(left) || !std::isfinite(top))
+        return true;
+    if (left >= static_cast<float>(picture.width) || top >= static_cast<float>(picture.height) ||
+        left + w <= 0 || top + h <= 0)
+        return true;
+    const SDL_Rect from{static_cast<int>(static_cast<float>(tile.rect.x)),
+                        static_cast<int>(static_cast<float>(tile.rect.y)), static_cast<int>(w),
+                        static_cast<int>(h)};
+    if (from.w <= 0 || from.h <= 0)
+        return true;
+    if (from.x < 0 || from.y < 0 || from.x + from.w > atlas.w || from.y + from.h > atlas.h) {
+        // SDL would stretch the part inside the atlas over the whole tile.
+        const SDL_Rect whole{0, 0, atlas.w, atlas.h};
+        return !SDL_HasIntersection(&from, &whole);
+    }
+    const int toX = static_cast<int>(left);
+    const int toY = static_cast<int>(top);
+    const int x0 = std::max(toX, 0);
+    const int y0 = std::max(toY, 0);
+    const int x1 = std::min(toX + from.w, picture.width);
+    const int y1 = std::min(toY + from.h, picture.height);
+    if (x0 < x1 && y0 < y1)
+        blendRect(atlas, from.x + x0 - toX, from.y + y0 - toY, x1 - x0, y1 - y0, picture.pixels,
+                  picture.pitch, x0, y0);
+    return true;
 }
 
 bool isPlainXrgb(const SDL_PixelFormat& format) {
@@ -125,69 +167,27 @@ bool SdlMedia::blendBatchOnProcessor(const DisplayTree::Batch& batch, std::uint3
     const auto tileCount = static_cast<double>(tiles.size());
     const std::size_t triples = batch.data.size() / 3;
     const double* data = batch.data.data();
-    // Most tiles of a fountain lie outside the picture, in no predictable order: a first pass
-    // without branches marks the tiles that may show, 64 at a time, and only those take the
-    // exact placement. A tile outside by a pixel or more is outside however its corner rounds
-    // (the bounded sizes keep the float sums of the exact test from closing that gap).
-    for (std::size_t first = 0; first < triples; first += 64) {
-        const std::size_t count = std::min<std::size_t>(64, triples - first);
-        std::uint64_t mayShow = 0;
-        for (std::size_t k = 0; k < count; ++k) {
-            const double* triple = data + 3 * (first + k);
-            const double id = triple[2];
-            const bool known = (id >= 0) & (id < tileCount);
-            const auto& tile = tiles[static_cast<std::size_t>(known ? id : 0.0)];
-            const double x = triple[0] - tile.centre.x;
-            const double y = triple[1] - tile.centre.y;
-            const double tileW = tile.rect.width;
-            const double tileH = tile.rect.height;
-            const bool outside =
-                ((x >= pictureWide) | (y >= pictureHigh) | (x + tileW <= -1) | (y + tileH <= -1)) &
-                (tileW < kPlainSize) & (tileH < kPlainSize);
-            mayShow |= static_cast<std::uint64_t>(known & !outside) << k;
-        }
-        for (; mayShow != 0; mayShow &= mayShow - 1) {
-            const double* triple =
-                data + 3 * (first + static_cast<std::size_t>(std::countr_zero(mayShow)));
-            if (!blendTileOnProcessor(atlas, tiles[static_cast<std::size_t>(triple[2])], triple[0],
-                                      triple[1], picture, pitch))
-                return false;
-        }
+    const Picture target{picture, pitch, logicalWidth_, logicalHeight_};
+    // Most tiles of a fountain lie outside the picture: a tile outside by a pixel or more is
+    // outside however its corner rounds (the bounded sizes keep the float sums of the exact
+    // test from closing that gap), and skips the exact placement. One branch for the four
+    // tests, which come out in no predictable order.
+    for (std::size_t i = 0; i < triples; ++i) {
+        const double* triple = data + 3 * i;
+        const double id = triple[2];
+        if (!(id >= 0 && id < tileCount))
+            continue;
+        const auto& tile = tiles[static_cast<std::size_t>(id)];
+        const double x = triple[0] - tile.centre.x;
+        const double y = triple[1] - tile.centre.y;
+        const double tileW = tile.rect.width;
+        const double tileH = tile.rect.height;
+        if (((x >= pictureWide) | (y >= pictureHigh) | (x + tileW <= -1) | (y + tileH <= -1)) &
+            (tileW < kPlainSize) & (tileH < kPlainSize))
+            continue;
+        if (!blendTile(atlas, tile, triple[0], triple[1], target))
+            return false;
     }
-    return true;
-}
-
-bool SdlMedia::blendTileOnProcessor(const SDL_Surface& atlas, const DisplayTree::Tile& tile,
-                                    double x, double y, std::uint32_t* picture, int pitch) const {
-    // Placed, rounded and dropped exactly as drawBatch does for SDL's copies.
-    const auto left = static_cast<float>(roundHalfAway(x - tile.centre.x));
-    const auto top = static_cast<float>(roundHalfAway(y - tile.centre.y));
-    const auto w = static_cast<float>(tile.rect.width);
-    const auto h = static_cast<float>(tile.rect.height);
-    if (!std::isfinite(left) || !std::isfinite(top))
-        return true;
-    if (left >= static_cast<float>(logicalWidth_) || top >= static_cast<float>(logicalHeight_) ||
-        left + w <= 0 || top + h <= 0)
-        return true;
-    const SDL_Rect from{static_cast<int>(static_cast<float>(tile.rect.x)),
-                        static_cast<int>(static_cast<float>(tile.rect.y)), static_cast<int>(w),
-                        static_cast<int>(h)};
-    if (from.w <= 0 || from.h <= 0)
-        return true;
-    if (from.x < 0 || from.y < 0 || from.x + from.w > atlas.w || from.y + from.h > atlas.h) {
-        // SDL would stretch the part inside the atlas over the whole tile.
-        const SDL_Rect whole{0, 0, atlas.w, atlas.h};
-        return !SDL_HasIntersection(&from, &whole);
-    }
-    const int toX = static_cast<int>(left);
-    const int toY = static_cast<int>(top);
-    const int x0 = std::max(toX, 0);
-    const int y0 = std::max(toY, 0);
-    const int x1 = std::min(toX + from.w, logicalWidth_);
-    const int y1 = std::min(toY + from.h, logicalHeight_);
-    if (x0 < x1 && y0 < y1)
-        blendRect(atlas, from.x + x0 - toX, from.y + y0 - toY, x1 - x0, y1 - y0, picture, pitch, x0,
-                  y0);
     return true;
 }
 
