@@ -71,6 +71,9 @@ public:
     std::vector<std::uint32_t> readPixels();
     // The window's picture as a render places it, and the window's size in pixels.
     std::vector<std::uint32_t> readWindowPixels(int& width, int& height);
+    // On SDL's software renderer, whether the tiles are blended here (the default) or drawn
+    // through SDL's own copies, which give the same pixels at several times the cost.
+    void blendTilesOnProcessor(bool on) { blendOnProcessor_ = on; }
     // Hands every SDL event already queued to the stage handler, without waiting.
     void processPendingEvents();
     bool windowOpen() const { return window_ != nullptr; }
@@ -150,7 +153,11 @@ private:
     // Rendering (sdl_render.cpp)
     SDL_Texture* textureOf(BitmapHandle bitmap);
     void drawBatch(const DisplayTree::Batch& batch);
-    void drawTree();   // the stage's picture into the current render target
+    void drawTree(); // the stage's picture into the current render target
+    // The same on SDL's software renderer, blending the tiles here (sdl_processor_blend.cpp);
+    // false, having drawn nothing SDL would not redraw, when a case needs SDL's own path.
+    bool drawTreeOnProcessor();
+    bool blendBatchOnProcessor(const DisplayTree::Batch& batch, std::uint32_t* picture, int pitch);
     void drawWindow(); // the picture placed in the window's back buffer
     // The picture enlarged a whole number of times, made again when the factor changes; null
     // when the renderer cannot make it (the picture is then filtered in one pass).
@@ -181,6 +188,8 @@ private:
     SdlPtr<SDL_Texture> stretched_; // the picture at its placed size, stretched on the processor
     int stretchedWidth_ = 0, stretchedHeight_ = 0;
     std::vector<std::uint32_t> picturePixels_; // the picture read back for that stretch
+    std::vector<std::uint32_t> canvas_;        // the picture blended here, for the picture texture
+    bool blendOnProcessor_ = true;
     SharpStretcher stretcher_;
     bool videoStarted_ = false;
     bool presented_ = false; // the window has shown its first picture

@@ -1,8 +1,9 @@
 // Presenting the display tree: every tile batch of every drawing list, walked from the stage
-// root, becomes one SDL_RenderGeometry call over its atlas (on SDL's software renderer, one copy
-// per tile), drawn into a texture of the logical size; that picture is then placed in the window
-// by the scale mode, enlarged sharply: a whole number of times without filtering, then smoothly
-// for the remaining fraction. A window of the logical size is drawn into directly.
+// root, becomes one SDL_RenderGeometry call over its atlas (on SDL's software renderer the tiles
+// are blended on the processor instead, see sdl_processor_blend.cpp), drawn into a texture of the
+// logical size; that picture is then placed in the window by the scale mode, enlarged sharply:
+// a whole number of times without filtering, then smoothly for the remaining fraction. A window of
+// the logical size is drawn into directly.
 #include "media/sdl/sdl_media.h"
 
 #include "media/common/picture_scaling.h"
@@ -115,6 +116,8 @@ void SdlMedia::media_render_stage(StageHandle stage) {
 }
 
 void SdlMedia::drawTree() {
+    if (softwareRenderer_ && blendOnProcessor_ && drawTreeOnProcessor())
+        return;
     SDL_SetRenderDrawColor(renderer_.get(), (background_ >> 16) & 0xFF, (background_ >> 8) & 0xFF,
                            background_ & 0xFF, 255);
     SDL_RenderClear(renderer_.get());
