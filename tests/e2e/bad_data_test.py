@@ -15,7 +15,6 @@ usage: bad_data_test.py [--hostile] PATH/TO/zindle PATH/TO/assets ASSET [ASSET..
 import concurrent.futures
 import os
 import random
-import resource
 import shutil
 import signal
 import struct
@@ -160,21 +159,8 @@ def break_file(path, asset, mode):
     return True
 
 
-def rss_mb(pid):
-    try:
-        with open("/proc/%d/status" % pid) as f:
-            for line in f:
-                if line.startswith("VmRSS:"):
-                    return int(line.split()[1]) / 1024
-    except OSError:
-        pass
-    return 0
-
-
 def limit_address_space():
-    if MAX_ADDRESS_SPACE_MB > 0:
-        limit = MAX_ADDRESS_SPACE_MB << 20
-        resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+    e2e.cap_address_space(MAX_ADDRESS_SPACE_MB)
 
 
 def watch(proc, frames_log, deadline):
@@ -183,7 +169,7 @@ def watch(proc, frames_log, deadline):
     the grace was needed). A run over the memory bound is stopped being watched at once."""
     peak = 0
     while True:
-        peak = max(peak, rss_mb(proc.pid))
+        peak = max(peak, e2e.rss_mb(proc.pid))
         status = proc.poll()
         showed = os.path.exists(frames_log) and os.path.getsize(frames_log) > 0
         now = time.time()

@@ -3,13 +3,12 @@ a burst of 200 ALT+ENTER presses neither stalls the frames nor delays ESC, and a
 enormous from outside costs bounded memory, keeps being drawn and ends on SIGTERM at once."""
 
 import os
-import resource
 import signal
 import subprocess
 import tempfile
 import time
 
-from e2e import Game, check, log, main, wait_for
+from e2e import Game, cap_address_space, check, log, main, wait_for
 
 SCREEN = (1280, 720)
 PATIENCE = 10  # s
@@ -26,8 +25,7 @@ ADDRESS_SPACE_MB = 4096  # a hard stop, should memory follow the window again
 
 
 def limit_address_space():
-    limit = ADDRESS_SPACE_MB << 20
-    resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+    cap_address_space(ADDRESS_SPACE_MB)
 
 
 def presents(path):

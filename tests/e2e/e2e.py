@@ -2,6 +2,7 @@
 SDL's disk audio driver, send keys with xdotool, and read the screen with ImageMagick."""
 
 import os
+import resource
 import shutil
 import signal
 import subprocess
@@ -39,6 +40,26 @@ def place_program(executable, folder):
     except OSError:
         shutil.copy2(executable, game)
     return game
+
+
+def rss_mb(pid):
+    """A process's resident memory now, in MB; 0 once it has gone."""
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1]) / 1024
+    except OSError:
+        pass
+    return 0
+
+
+def cap_address_space(megabytes):
+    """For a child about to start: a hard stop on its address space, so that a run that grows
+    without end fails its test instead of the machine. 0 or less sets no cap."""
+    if megabytes > 0:
+        limit = megabytes << 20
+        resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
 
 
 class Picture:

@@ -3,12 +3,11 @@ blocks, FIFOs where SDL opens a file or a device and waits for the other end. Ea
 says in one line which variable it set aside, draws, and ends on SIGTERM within 2 s."""
 
 import os
-import resource
 import signal
 import tempfile
 import time
 
-from e2e import Game, check, log, main, wait_for
+from e2e import Game, cap_address_space, check, log, main, wait_for
 
 PATIENCE = 10  # s
 EXIT_SECONDS = 2
@@ -17,8 +16,7 @@ ADDRESS_SPACE_MB = 4096  # a hard stop, should a case run away
 
 
 def limit_address_space():
-    limit = ADDRESS_SPACE_MB << 20
-    resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+    cap_address_space(ADDRESS_SPACE_MB)
 
 
 def frames(path):

@@ -6,7 +6,6 @@ pipe whose reader has gone, its first warning must not end it.
 usage: standard_streams_test.py PATH/TO/zindle"""
 
 import os
-import resource
 import shutil
 import signal
 import subprocess
@@ -21,17 +20,6 @@ PROMPT = 2          # s: to end after SIGTERM
 PATIENCE = 10       # s: to show the title on a busy machine
 MAX_RSS_MB = 200
 MAX_ADDRESS_SPACE_MB = 8192  # a hard stop for a run that grows without end
-
-
-def rss_mb(pid):
-    try:
-        with open("/proc/%d/status" % pid) as f:
-            for line in f:
-                if line.startswith("VmRSS:"):
-                    return int(line.split()[1]) / 1024
-    except OSError:
-        pass
-    return 0
 
 
 def game_folder(executable):
@@ -52,8 +40,7 @@ def start(work, display, closing, env_extra=None, stdout=subprocess.DEVNULL):
     env.update(env_extra or {})
 
     def prepare():
-        limit = MAX_ADDRESS_SPACE_MB << 20
-        resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+        e2e.cap_address_space(MAX_ADDRESS_SPACE_MB)
         for fd in closing:
             os.close(fd)
 
@@ -87,7 +74,7 @@ def closed_streams(display, executable):
 
             def drawn():
                 nonlocal peak
-                peak = max(peak, rss_mb(proc.pid))
+                peak = max(peak, e2e.rss_mb(proc.pid))
                 check(proc.poll() is None, "%s closed: the game ended with %s" % (label, proc.poll()))
                 return display.capture().distinct_colours() > 8
 

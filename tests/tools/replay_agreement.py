@@ -39,8 +39,8 @@ def main():
     data = os.path.abspath(sys.argv[1])
     builds = {}
     failures = []
-    for spec in sys.argv[2:]:
-        name, _, command = spec.partition("=")
+    for build_arg in sys.argv[2:]:
+        name, _, command = build_arg.partition("=")
         sim = shlex.split(command)
         sim[-1] = os.path.abspath(sim[-1])
         if not os.path.isfile(sim[-1]):

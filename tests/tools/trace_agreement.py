@@ -35,8 +35,8 @@ def main():
     expected = read_expected(sys.argv[1])
     results = {}
     failures = []
-    for spec in sys.argv[2:]:
-        build, _, command = spec.partition("=")
+    for build_arg in sys.argv[2:]:
+        build, _, command = build_arg.partition("=")
         sim = shlex.split(command)
         program = sim[-1] = os.path.abspath(sim[-1])
         if not os.path.isfile(program):
