@@ -367,6 +367,8 @@ void RelayServer::Impl::accept() {
         }
         beast::error_code ignored;
         const std::string address = socket.remote_endpoint(ignored).address().to_string();
+        // Inputs are small and late ones are useless: no waiting to fill a segment.
+        socket.set_option(tcp::no_delay(true), ignored);
         if (self->admit(address))
             std::make_shared<HttpSession>(self, std::move(socket), address)->read();
         self->accept();

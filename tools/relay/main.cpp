@@ -16,7 +16,9 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: zindle-relay [--web DIR] [--port N] [--address ADDR] [--shard N] [--max-rooms N]\n"
-    "                    [--user NAME]\n";
+    "                    [--user NAME] [--per-address N]\n"
+    "  --per-address N: connections and join attempts allowed from one address (default 64\n"
+    "                   connections, 8 joins at once); raise it only for a load test.\n";
 
 struct Arguments {
     zindle::relay::RelayOptions relay;
@@ -54,6 +56,9 @@ std::optional<Arguments> parseArguments(int argc, char** argv) {
         } else if (name == "--shard" &&
                    parseNumber(value, 0, zindle::relay::kMaxShards - 1, number)) {
             args.relay.rules.shard = static_cast<int>(number);
+        } else if (name == "--per-address" && parseNumber(value, 1, 1'000'000, number)) {
+            args.relay.maxConnectionsPerAddress = static_cast<std::size_t>(number);
+            args.relay.rules.joinBurst = static_cast<double>(number);
         } else if (name == "--max-rooms" && parseNumber(value, 1, 1'000'000, number)) {
             args.relay.rules.maxRooms = static_cast<std::size_t>(number);
         } else {
