@@ -105,7 +105,7 @@ InputsMessage readInputs(Reader& r) {
     m.firstTick = r.varint(kMaxTick, "the first tick");
     m.present = r.varint(kMaxTick, "the present tick");
     const std::size_t seatCount = r.byte();
-    if (seatCount == 0 || seatCount > kSeats)
+    if (seatCount > kSeats)
         throw Malformed{"the seat count is out of range"};
     for (std::size_t i = 0; i < seatCount; ++i) {
         const std::uint8_t seat = r.byte();
@@ -113,9 +113,13 @@ InputsMessage readInputs(Reader& r) {
             throw Malformed{"a seat number is out of range or repeated"};
         m.seats.push_back(seat);
     }
+    // No ticks: an acknowledgement alone. No seats: a peer that only watches, which has no
+    // inputs to send.
     const std::size_t tickCount = r.byte();
-    if (tickCount == 0 || tickCount > kMaxInputTicks)
+    if (tickCount > kMaxInputTicks)
         throw Malformed{"the tick count is out of range"};
+    if (seatCount == 0 && tickCount != 0)
+        throw Malformed{"inputs without seats"};
     if (m.firstTick + tickCount > kMaxTick)
         throw Malformed{"the ticks run past the last tick"};
     m.ticks.resize(tickCount);

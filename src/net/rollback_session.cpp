@@ -37,6 +37,9 @@ RollbackSession::RollbackSession(Config config, RollbackWorld& world, PeerTransp
             peers_[owner];
     if (config_.host != config_.self)
         peers_[config_.host];
+    for (int watcher : config_.watchers)
+        if (watcher != config_.self)
+            peers_[watcher];
     delay_ = std::clamp(config_.inputDelay.value_or(0), 0, kMaxInputDelay);
 }
 

@@ -50,6 +50,9 @@ public:
         int self = 0; // this peer's number in the room
         int host = 0; // the peer whose state wins a disagreement
         std::array<int, kSeats> seatOwners{-1, -1, -1, -1}; // peer per seat, -1: empty seat
+        // Peers in the room that hold no seat (they watch); seat holders and the host are
+        // in the room anyway.
+        std::vector<int> watchers;
         // Fixed input delay in ticks; unset: chosen from the measured round trip.
         std::optional<int> inputDelay;
     };

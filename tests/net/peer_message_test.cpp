@@ -24,6 +24,7 @@ TEST(PeerMessageTest, EveryKindSurvivesTheRoundTrip) {
         ChecksumMessage{kMaxTick, 0x0123456789ABCDEFull},
         StateMessage{42, {1, 2, 3, 0, 255}},
         StateMessage{0, {}},
+        InputsMessage{5, 0, 9, {}, {}}, // an acknowledgement from a peer without seats
     };
     for (const PeerMessage& m : messages) {
         std::string error;
@@ -61,11 +62,10 @@ TEST(PeerMessageTest, MalformedBytesAreRefusedWithAReason) {
         {"wrong magic", withByte(inputs, 0, 0x00), "not a peer message"},
         {"newer version", withByte(inputs, 1, 9), "version 9"},
         {"unknown kind", withByte(inputs, 2, 77), "unknown"},
-        {"no seats", withByte(inputs, seatCountAt, 0), "seat count"},
+        {"ticks without seats", {0x5A, 1, 1, 0, 0, 0, 0, 1}, "without seats"},
         {"five seats", withByte(inputs, seatCountAt, 5), "seat count"},
         {"seat out of range", withByte(inputs, seatCountAt + 1, 4), "seat number"},
         {"seats not ascending", withByte(inputs, seatCountAt + 2, 1), "seat number"},
-        {"no ticks", withByte(inputs, seatCountAt + 3, 0), "tick count"},
         {"too many ticks", withByte(inputs, seatCountAt + 3, kMaxInputTicks + 1), "tick count"},
         {"truncated", truncated, "ends early"},
         {"trailing byte", trailing, "after the end"},

@@ -178,6 +178,28 @@ TEST(RollbackSessionTest, DesyncIsCuredByTheHostsState) {
     EXPECT_NE(lines.front().find("desync at tick"), std::string::npos) << lines.front();
 }
 
+// A peer that holds no seat sends only acknowledgements, and follows the match all the same.
+TEST(RollbackSessionTest, PeerWithoutSeatsFollowsTheMatch) {
+    RollbackLab lab({25, 5, 0.02, 0, 0}, 4);
+    for (int p = 0; p < 3; ++p) {
+        LabPeerSetup setup;
+        setup.world = std::make_unique<ToyWorld>();
+        setup.config.self = p;
+        setup.config.seatOwners = {0, 1, -1, -1};
+        setup.config.watchers = {2};
+        if (p < 2)
+            setup.inputs = [p](RollbackSession& session, std::int64_t frame) {
+                session.setLocalInput(p, scripted(p, frame));
+            };
+        lab.addPeer(std::move(setup));
+    }
+    lab.run(5 * kSecondMs);
+    const auto& watcher = lab.trace(2).confirmed;
+    ASSERT_GT(watcher.size(), 4u * kTicksPerSecond);
+    EXPECT_TRUE(std::equal(watcher.begin(), watcher.end(), lab.trace(0).confirmed.begin()));
+    EXPECT_EQ(lab.session(0).stats().droppedMessages, 0);
+}
+
 // Hostile or confused peers: nothing they send moves a seat they do not hold.
 TEST(RollbackSessionTest, MessagesOutsideThePeersRightsAreDropped) {
     struct NullTransport : PeerTransport {
