@@ -9,6 +9,7 @@ namespace zindle {
 
 class RainParticle : public TrailParticle {
 public:
+    ParticleKind kind() const override { return ParticleKind::Rain; }
     RainParticle(double x, double y, double dx, double dy);
     bool update(double dt, Game& game) override;
     void draw(Tiler& tiler) const override;
@@ -18,6 +19,7 @@ public:
 
 class RainbowParticle : public TrailParticle {
 public:
+    ParticleKind kind() const override { return ParticleKind::Rainbow; }
     // index -2..2 picks the band: blue, green, yellow, orange, pink.
     RainbowParticle(int index, int x, int y, double lifeBase);
     void draw(Tiler& tiler) const override;
@@ -33,6 +35,7 @@ void layRainbowRibbon(Game& game, double x, double y, double dx, double dy, doub
 
 class AscendParticle : public TrailParticle {
 public:
+    ParticleKind kind() const override { return ParticleKind::Ascend; }
     AscendParticle(double x, double y, std::string frame);
     bool update(double dt, Game& game) override;
     void draw(Tiler& tiler) const override;
@@ -41,6 +44,7 @@ public:
 
 class WinParticle : public TrailParticle {
 public:
+    ParticleKind kind() const override { return ParticleKind::Win; }
     WinParticle(double x, double y, double dx, double dy);
     bool update(double dt, Game& game) override;
     double dy;
@@ -51,6 +55,7 @@ public:
 
 class MacGuffinDropParticle : public TrailParticle {
 public:
+    ParticleKind kind() const override { return ParticleKind::MacGuffinDrop; }
     MacGuffinDropParticle(double x, double y, double dx, double dy);
     bool update(double dt, Game& game) override;
     // [draws random] Fades by flickering: each drawing takes a number from the game's one
@@ -62,6 +67,7 @@ public:
 
 class HeroSparkle : public TrailParticle {
 public:
+    ParticleKind kind() const override { return ParticleKind::HeroSparkle; }
     // Shares ownership of its owner, which may leave the game while the sparkle still lives.
     explicit HeroSparkle(std::shared_ptr<const Entity> owner);
     bool update(double dt, Game& game) override;
@@ -71,6 +77,7 @@ public:
 
 class SimpleSparkle : public TrailParticle {
 public:
+    ParticleKind kind() const override { return ParticleKind::SimpleSparkle; }
     SimpleSparkle(double x, double y, double dx, double dy);
     bool update(double dt, Game& game) override;
     void draw(Tiler& tiler) const override;

@@ -4,6 +4,7 @@
 // it, or replace it with a script of values.
 #include <cstdint>
 #include <functional>
+#include <random>
 
 namespace zindle {
 
@@ -18,5 +19,15 @@ void setRandomSource(std::function<double()> source);
 // Numbers handed out since the last seedRandom. With the seed it pins down the generator's
 // whole state, so a replay's checksum can cover the generator without copying it.
 std::uint64_t randomDrawCount();
+
+// The generator's whole state as a value, to go back to later (a match snapshot). A script set
+// with setRandomSource is not part of it: it stays as it is across a restore.
+struct RandomState {
+    std::mt19937_64 generator;
+    std::uint64_t seed = 0;
+    std::uint64_t draws = 0;
+};
+RandomState randomState();
+void restoreRandomState(const RandomState& state);
 
 } // namespace zindle

@@ -48,5 +48,24 @@ TEST(RandomTest, AScriptDoesNotChangeTheSeed) {
     setRandomSource({});
 }
 
+TEST(RandomTest, ASavedStateDrawsTheSameNumbersAgainAndKeepsItsCount) {
+    seedRandom(7);
+    draws(5);
+    const RandomState saved = randomState();
+    const auto numbers = draws(4);
+    seedRandom(8); // another seed and count entirely
+    draws(2);
+    restoreRandomState(saved);
+    EXPECT_EQ(randomSeed(), 7u);
+    EXPECT_EQ(randomDrawCount(), 5u);
+    EXPECT_EQ(draws(4), numbers);
+    // A script stays in charge across a restore; the count goes on from the restored one.
+    setRandomSource([] { return 0.5; });
+    restoreRandomState(saved);
+    EXPECT_EQ(random(), 0.5);
+    EXPECT_EQ(randomDrawCount(), 6u);
+    setRandomSource({});
+}
+
 } // namespace
 } // namespace zindle
