@@ -11,6 +11,20 @@ namespace {
 constexpr double kFrameMs = 1000.0 / kTicksPerSecond;
 } // namespace
 
+SeatInput scriptedPlayer(int seat, std::int64_t frame) {
+    SeatInput in;
+    if (frame >= 30 + 10 * seat && frame < 40 + 10 * seat)
+        in.held |= SeatInput::kStart;
+    const std::int64_t phase = (frame / (23 + 17 * seat)) % 4;
+    if (phase == 1)
+        in.held |= SeatInput::kLeft;
+    if (phase == 3)
+        in.held |= SeatInput::kRight;
+    if (seat == 1 && frame % 97 < 20)
+        in.stick = static_cast<std::int8_t>(frame % 2 ? kStickSteps : -kStickSteps);
+    return in;
+}
+
 class RollbackLab::Transport : public PeerTransport {
 public:
     Transport(RollbackLab& lab, int self) : lab_(lab), self_(self) {}

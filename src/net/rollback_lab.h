@@ -29,6 +29,10 @@ struct LabTrace {
     std::vector<std::pair<std::uint64_t, std::uint64_t>> confirmed; // tick, checksum
 };
 
+// A stand-in player for seat: joins early, then steers left and right in a pattern of its own
+// (seat 1 also with the stick), changing every few tenths of a second like a person would.
+SeatInput scriptedPlayer(int seat, std::int64_t frame);
+
 class RollbackLab {
 public:
     RollbackLab(LinkConditions conditions, std::uint64_t seed);

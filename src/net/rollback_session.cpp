@@ -3,6 +3,7 @@
 #include "net/rollback_session.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <set>
 
@@ -248,7 +249,9 @@ void RollbackSession::rollBackIfNeeded() {
             if (used_[t & (kInputHistory - 1)] != inputsFor(t))
                 target = t;
     }
+    stats_.lastFrameResimulationSeconds = 0;
     if (target) {
+        const auto start = std::chrono::steady_clock::now();
         const std::uint64_t endTick = tick_;
         const int endStep = stepInTick_;
         const int depth = static_cast<int>(appliedEnd() - *target);
@@ -260,6 +263,8 @@ void RollbackSession::rollBackIfNeeded() {
             ++stats_.resimulatedSteps;
         }
         world_.caughtUp();
+        stats_.lastFrameResimulationSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         ++stats_.rollbacks;
         stats_.deepestRollback = std::max(stats_.deepestRollback, depth);
     }

@@ -42,6 +42,8 @@ struct RollbackStats {
     std::int64_t desyncs = 0;          // checksum mismatches seen
     std::int64_t statesAdopted = 0;    // states taken from the host
     std::int64_t droppedMessages = 0;  // refused as malformed or not fitting
+    // Seconds of the steady clock the last frame spent simulating again (measurements only).
+    double lastFrameResimulationSeconds = 0;
 };
 
 class RollbackSession {

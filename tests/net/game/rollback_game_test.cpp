@@ -19,24 +19,13 @@ namespace {
 constexpr int kPeers = 4;
 constexpr double kMatchMs = 120 * 1000;
 
-// Seats 0 and 1 are people: they join, then steer in a pattern of their own. Seats 2 and 3 hand
-// themselves to the computer with CTRL+digit.
+// Seats 0 and 1 are people; seats 2 and 3 hand themselves to the computer with CTRL+digit.
 SeatInput scriptedSeat(int seat, std::int64_t frame) {
+    if (seat < 2)
+        return scriptedPlayer(seat, frame);
     SeatInput in;
-    if (seat >= 2) {
-        if (frame == 40 + 20 * seat)
-            in.events = SeatInput::kToggleComputer;
-        return in;
-    }
-    if (frame >= 30 + 10 * seat && frame < 40 + 10 * seat)
-        in.held |= SeatInput::kStart;
-    const std::int64_t phase = (frame / (23 + 17 * seat)) % 4;
-    if (phase == 1)
-        in.held |= SeatInput::kLeft;
-    if (phase == 3)
-        in.held |= SeatInput::kRight;
-    if (seat == 1 && frame % 97 < 20)
-        in.stick = static_cast<std::int8_t>(frame % 2 ? kStickSteps : -kStickSteps);
+    if (frame == 40 + 20 * seat)
+        in.events = SeatInput::kToggleComputer;
     return in;
 }
 
