@@ -148,8 +148,10 @@ void Main::update(Event& /*e*/) {
     }
     if (tap)
         tap->frameEnded(steps);
-    if (board)
+    if (board) {
+        const DrawingRandom drawingRandom;
         board->draw(graphics());
+    }
 }
 
 void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
@@ -159,8 +161,10 @@ void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
         runStep();
     if (tap)
         tap->frameEnded(steps);
-    if (board)
+    if (board) {
+        const DrawingRandom drawingRandom;
         board->draw(graphics());
+    }
 }
 
 void Main::runStep() {

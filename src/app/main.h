@@ -65,10 +65,14 @@ public:
     // of the game.
     static std::unique_ptr<FrameFeed> feed;
 
-private:
-    // The game's half of an input (Input and the board); the window keys are not in it.
+    // The game's half of an input (Input and the board); the window keys are not in it. Every
+    // input reaches the game this way: live, from a replay, or from an online match's seats.
     void deliver(const InputRecord& record);
+    // One fixed step of the game (online play runs steps itself, several times after a
+    // rollback).
     void runStep();
+
+private:
     void windowKeys(const KeyboardEvent& e);
 
     ListenerId addedToStageListener_ = 0;

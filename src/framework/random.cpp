@@ -41,9 +41,22 @@ RandomSource& source() {
     static RandomSource s;
     return s;
 }
+
+struct DrawingSource {
+    std::optional<std::mt19937_64> generator;
+    int scopes = 0; // DrawingRandom scopes alive
+};
+
+DrawingSource& drawing() {
+    static DrawingSource d;
+    return d;
+}
 } // namespace
 
 double random() {
+    auto& d = drawing();
+    if (d.scopes > 0 && d.generator)
+        return static_cast<double>((*d.generator)() >> (64 - kMantissaBits)) * kTwoToMinus53;
     auto& s = source();
     ++s.value.draws;
     if (s.script)
@@ -77,6 +90,22 @@ RandomState randomState() {
 
 void restoreRandomState(const RandomState& state) {
     source().value = state;
+}
+
+void setDrawingStream(std::optional<std::uint64_t> seed) {
+    auto& d = drawing();
+    if (seed)
+        d.generator.emplace(*seed);
+    else
+        d.generator.reset();
+}
+
+DrawingRandom::DrawingRandom() {
+    ++drawing().scopes;
+}
+
+DrawingRandom::~DrawingRandom() {
+    --drawing().scopes;
 }
 
 } // namespace zindle

@@ -4,6 +4,7 @@
 // it, or replace it with a script of values.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <random>
 
 namespace zindle {
@@ -29,5 +30,18 @@ struct RandomState {
 };
 RandomState randomState();
 void restoreRandomState(const RandomState& state);
+
+// Drawing a frame takes random numbers (flicker, shake). In local play they come from the one
+// stream, as they always have. In an online match each peer draws at its own frame rate, so
+// drawing must not touch the match's stream: with a drawing stream set, every random() inside
+// a DrawingRandom scope comes from it instead. It is no part of the match state.
+void setDrawingStream(std::optional<std::uint64_t> seed);
+class DrawingRandom {
+public:
+    DrawingRandom();
+    ~DrawingRandom();
+    DrawingRandom(const DrawingRandom&) = delete;
+    DrawingRandom& operator=(const DrawingRandom&) = delete;
+};
 
 } // namespace zindle
