@@ -1,5 +1,6 @@
 // The game's relay client against a relay in the same process, on loopback: a room between two
 // clients, and the ways a connection ends.
+#include "relay/embedded_relay.h"
 #include "relay/relay_client.h"
 #include "relay/relay_server.h"
 
