@@ -5,10 +5,10 @@
 #include "match/match_state_codec.h"
 
 #include "effects/mac_guffin_flare.h"
+#include "framework/bits_as.h"
 #include "match/rules.h"
 
 #include <array>
-#include <bit>
 #include <cmath>
 #include <string>
 
@@ -49,7 +49,7 @@ public:
     }
     void i32(int v) { u32(static_cast<std::uint32_t>(v)); }
     void i64(std::int64_t v) { u64(static_cast<std::uint64_t>(v)); }
-    void number(double v) { u64(std::bit_cast<std::uint64_t>(v)); }
+    void number(double v) { u64(bitsAs<std::uint64_t>(v)); }
     void flag(bool v) { u8(v ? 1 : 0); }
     void count(std::size_t n) { u32(static_cast<std::uint32_t>(n)); }
     void text(const std::string& s) {
@@ -88,7 +88,7 @@ public:
     std::int64_t i64() { return static_cast<std::int64_t>(u64()); }
     // The game never holds infinities or NaN; one from outside could reach drawing and casts.
     double number() {
-        const double v = std::bit_cast<double>(u64());
+        const double v = bitsAs<double>(u64());
         if (!std::isfinite(v))
             fail("a number that is not finite");
         return v;
