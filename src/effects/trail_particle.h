@@ -1,30 +1,18 @@
 #pragma once
 // The base of every particle: a position, a life in seconds, and the update that ends it.
 #include "actors/entity.h"
-
-#include <cstdint>
+#include "effects/particle_kind.h"
 
 namespace zindle {
 
 class Game;
 class Tiler;
 
-// Every kind the game makes, for code that copies particles as values (match snapshots).
-enum class ParticleKind : std::uint8_t {
-    Plain,
-    Rain,
-    Rainbow,
-    Ascend,
-    Win,
-    MacGuffinDrop,
-    HeroSparkle,
-    SimpleSparkle,
-};
-constexpr int kParticleKinds = 8;
-
 class TrailParticle : public Entity {
 public:
     TrailParticle(int x, int y, double life);
+    // At (0, 0) without life, for code that fills in a saved state: draws no random number.
+    explicit TrailParticle(BlankParticle) : TrailParticle(0, 0, 0) {}
 
     // The most derived kind the game knows of.
     virtual ParticleKind kind() const { return ParticleKind::Plain; }

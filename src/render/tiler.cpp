@@ -44,6 +44,7 @@ Tiler::Tiler(const std::string& name) {
         tilesheet->addTileRect(tile.rect, tile.centre);
         frames.insert_or_assign(tile.name, id++);
         keys.push_back(tile.name);
+        widths.push_back(tile.rect.width);
     }
 }
 
@@ -63,6 +64,11 @@ void Tiler::drawTile(std::string_view name, double x, double y) {
     tileBuffer.push_back(x + scrollX);
     tileBuffer.push_back(y + scrollY);
     tileBuffer.push_back(static_cast<double>(it->second));
+}
+
+double Tiler::tileWidth(std::string_view name) const {
+    const auto it = frames.find(name);
+    return it == frames.end() ? 0 : widths[static_cast<std::size_t>(it->second)];
 }
 
 void Tiler::endDraw(Graphics& graphics) {

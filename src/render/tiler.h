@@ -34,6 +34,8 @@ public:
     // Unknown names draw nothing.
     void drawTile(std::string_view name, double x, double y);
     void endDraw(Graphics& graphics);
+    // The tile's width in px, or 0 for an unknown name.
+    double tileWidth(std::string_view name) const;
 
     // While set, drawTile collects nothing: a replay running ahead still draws every frame
     // (drawing takes random numbers) but has no picture to show for it.
@@ -43,6 +45,7 @@ public:
     std::vector<double> tileBuffer;
     std::unordered_map<std::string, int, TileNameHash, std::equal_to<>> frames;
     std::vector<std::string> keys;
+    std::vector<double> widths; // by id
     double scrollX = 0;
     double scrollY = 0;
 };

@@ -28,6 +28,7 @@ struct FrameRun {
 };
 
 struct Replay {
+    std::uint16_t formatVersion = 0; // of the file it was read from
     ReplayHeader header;
     std::vector<FrameRun> runs;
     std::vector<InputRecord> inputs;

@@ -14,7 +14,8 @@
 namespace zindle::replay_format {
 
 inline constexpr std::array<std::uint8_t, 8> kSignature{0x89, 'Z', 'V', 'P', 'R', 'P', 'L', '\n'};
-inline constexpr std::uint16_t kVersion = 1;
+// 2 added the stick tokens that extrapolate a device's last three values; 1 is still read.
+inline constexpr std::uint16_t kVersion = 2;
 
 inline constexpr int kStepsPerChecksum = 300; // one second of steps
 inline constexpr int kNominalSteps = 5;       // steps of a frame at 60 frames a second
@@ -36,6 +37,14 @@ inline constexpr std::uint8_t kAxis = 0x18;
 inline constexpr std::uint8_t kAxisExact = 0x19;  // zigzag device, the value's 8 bytes
 inline constexpr std::uint8_t kButtonDown = 0x1A; // zigzag device, zigzag button
 inline constexpr std::uint8_t kButtonUp = 0x1B;
+// Format 2: a stick numbered 0 to 7 in the token, then the zigzag difference between its
+// native value and 3a - 3b + c, where a, b, c are its last three (from 0): a smooth sweep
+// changes its second difference slowly, so most events cost two bytes. The second form
+// also ends a frame of kNominalSteps, which is where most stick events fall.
+inline constexpr std::uint8_t kAxisCurve = 0x28;          // | device
+inline constexpr std::uint8_t kAxisCurveThenFrame = 0x30; // | device
+inline constexpr std::uint8_t kCurveDeviceMask = 0x07;
+inline constexpr std::uint16_t kFirstCurveVersion = 2;
 inline constexpr std::uint8_t kChecksum = 0x20; // 8 bytes, after the frame that reached it
 inline constexpr std::uint8_t kEnd = 0x3F;      // the match is over; nothing may follow
 

@@ -4,6 +4,7 @@
 #include "replay/replay_reader.h"
 
 #include "framework/bits_as.h"
+#include "replay/axis_history.h"
 #include "replay/crc32.h"
 #include "replay/replay_format.h"
 
@@ -139,6 +140,13 @@ private:
             r_.checksums.push_back(value);
             return;
         }
+        if (t >= fmt::kAxisCurve && t < fmt::kAxisCurveThenFrame + 8 &&
+            r_.formatVersion >= fmt::kFirstCurveVersion) {
+            curveAxis(t, in);
+            if (t >= fmt::kAxisCurveThenFrame)
+                run(1, fmt::kNominalSteps);
+            return;
+        }
         if (t == fmt::kEnd) {
             if (r_.checksums.size() != dueChecksums())
                 throw ReplayError("corrupt: a checksum is missing at the end");
@@ -160,12 +168,8 @@ private:
             record.kind = Kind::Axis;
             record.code = in.int32();
             if (t == fmt::kAxis) {
-                std::int64_t& last = lastAxis_[record.code];
-                const std::int64_t native = last + in.int32();
-                if (native < -32768 || native > 32767)
-                    throw ReplayError("corrupt: a stick value out of range");
-                last = native;
-                record.value = std::max(-1.0, native / fmt::kAxisFullScale);
+                AxisHistory& history = axes_[record.code];
+                record.value = stickValue(history, history.last + in.int32());
             } else {
                 record.value = bitsAs<double>(in.little<std::uint64_t>());
                 // The game only ever received values from -1 to 1.
@@ -182,6 +186,27 @@ private:
         } else {
             throw ReplayError("corrupt: unknown record " + std::to_string(t));
         }
+        add(record);
+    }
+
+    void curveAxis(std::uint8_t t, Bytes& in) {
+        InputRecord record;
+        record.kind = InputRecord::Kind::Axis;
+        record.code = t & fmt::kCurveDeviceMask;
+        AxisHistory& history = axes_[record.code];
+        record.value = stickValue(history, history.predicted() + in.int32());
+        add(record);
+    }
+
+    // The steering value of a stick's native value, which becomes the device's latest.
+    static double stickValue(AxisHistory& history, std::int64_t native) {
+        if (native < -32768 || native > 32767)
+            throw ReplayError("corrupt: a stick value out of range");
+        history.push(native);
+        return std::max(-1.0, native / fmt::kAxisFullScale);
+    }
+
+    void add(const InputRecord& record) {
         if (r_.inputs.size() >= fmt::kMaxInputs)
             throw ReplayError("too many inputs (at most " + std::to_string(fmt::kMaxInputs) + ")");
         r_.inputs.push_back(record);
@@ -222,7 +247,7 @@ private:
 
     Replay& r_;
     std::size_t pendingInputs_ = 0;
-    std::unordered_map<std::int32_t, std::int64_t> lastAxis_; // native value by device
+    std::unordered_map<std::int32_t, AxisHistory> axes_; // native values by device
 };
 
 void readHeader(Bytes& in, Replay& replay) {
@@ -231,6 +256,7 @@ void readHeader(Bytes& in, Replay& replay) {
                     in.take(fmt::kSignature.size()).begin()))
         throw ReplayError("not a replay (it does not start with a replay's signature)");
     const auto version = in.little<std::uint16_t>();
+    replay.formatVersion = version;
     if (version > fmt::kVersion)
         throw ReplayError("made by a newer game (replay format " + std::to_string(version) +
                           "; this one reads format " + std::to_string(fmt::kVersion) +

@@ -23,8 +23,19 @@ void putVarint(std::vector<std::uint8_t>& out, std::uint64_t v) {
 }
 
 // Small negative numbers stay short: 0, -1, 1, -2, ... become 0, 1, 2, 3, ...
+std::uint64_t zigzag(std::int64_t v) {
+    return (static_cast<std::uint64_t>(v) << 1) ^ static_cast<std::uint64_t>(v >> 63);
+}
+
 void putSigned(std::vector<std::uint8_t>& out, std::int64_t v) {
-    putVarint(out, (static_cast<std::uint64_t>(v) << 1) ^ static_cast<std::uint64_t>(v >> 63));
+    putVarint(out, zigzag(v));
+}
+
+std::size_t signedSize(std::int64_t v) {
+    std::size_t n = 1;
+    for (std::uint64_t z = zigzag(v); z >= 0x80; z >>= 7)
+        ++n;
+    return n;
 }
 
 template <class T> void putLittle(std::vector<std::uint8_t>& out, T value) {
@@ -53,6 +64,7 @@ bool nativeAxisValue(double value, std::int64_t& native) {
 
 void ReplayEncoder::input(const InputRecord& r) {
     closeRun();
+    foldableAt_ = kNoToken;
     using Kind = InputRecord::Kind;
     switch (r.kind) {
     case Kind::KeyDown:
@@ -62,18 +74,9 @@ void ReplayEncoder::input(const InputRecord& r) {
                                       (r.modifiers & fmt::kModifierMask)));
         putSigned(out_, r.code);
         break;
-    case Kind::Axis: {
-        std::int64_t native = 0;
-        const bool compact = nativeAxisValue(r.value, native);
-        out_.push_back(compact ? fmt::kAxis : fmt::kAxisExact);
-        putSigned(out_, r.code);
-        if (compact) {
-            putSigned(out_, native - lastAxis_[r.code]);
-            lastAxis_[r.code] = native;
-        } else
-            putLittle(out_, bitsAs<std::uint64_t>(r.value));
+    case Kind::Axis:
+        axis(r);
         break;
-    }
     case Kind::ButtonDown:
     case Kind::ButtonUp:
         out_.push_back(r.kind == Kind::ButtonDown ? fmt::kButtonDown : fmt::kButtonUp);
@@ -83,7 +86,41 @@ void ReplayEncoder::input(const InputRecord& r) {
     }
 }
 
+void ReplayEncoder::axis(const InputRecord& r) {
+    std::int64_t native = 0;
+    if (!nativeAxisValue(r.value, native)) {
+        out_.push_back(fmt::kAxisExact);
+        putSigned(out_, r.code);
+        putLittle(out_, bitsAs<std::uint64_t>(r.value));
+        return;
+    }
+    AxisHistory& history = axes_[r.code];
+    const std::int64_t change = native - history.last;
+    const std::int64_t miss = native - history.predicted();
+    const bool curveFits = version_ >= fmt::kFirstCurveVersion && r.code >= 0 &&
+                           r.code <= fmt::kCurveDeviceMask &&
+                           signedSize(miss) <= signedSize(r.code) + signedSize(change);
+    if (curveFits) {
+        foldableAt_ = out_.size();
+        out_.push_back(static_cast<std::uint8_t>(fmt::kAxisCurve | r.code));
+        putSigned(out_, miss);
+    } else {
+        out_.push_back(fmt::kAxis);
+        putSigned(out_, r.code);
+        putSigned(out_, change);
+    }
+    history.push(native);
+}
+
 void ReplayEncoder::frame(int steps) {
+    if (foldableAt_ != kNoToken && steps == fmt::kNominalSteps) {
+        // The frame right after a curve token goes into that token's byte.
+        out_[foldableAt_] = static_cast<std::uint8_t>(fmt::kAxisCurveThenFrame |
+                                                      (out_[foldableAt_] & fmt::kCurveDeviceMask));
+        foldableAt_ = kNoToken;
+        return;
+    }
+    foldableAt_ = kNoToken;
     if (runCount_ > 0 && steps == runSteps_ && runCount_ < 0xFFFFFFFFu) {
         ++runCount_;
         return;
@@ -116,23 +153,26 @@ void ReplayEncoder::closeRun() {
 
 void ReplayEncoder::checksum(std::uint64_t value) {
     closeRun();
+    foldableAt_ = kNoToken;
     out_.push_back(fmt::kChecksum);
     putLittle(out_, value);
 }
 
 void ReplayEncoder::end() {
     closeRun();
+    foldableAt_ = kNoToken;
     out_.push_back(fmt::kEnd);
 }
 
 std::vector<std::uint8_t> ReplayEncoder::take() {
     closeRun();
+    foldableAt_ = kNoToken;
     std::vector<std::uint8_t> tokens;
     tokens.swap(out_);
     return tokens;
 }
 
-std::vector<std::uint8_t> encodeReplayHeader(const ReplayHeader& header) {
+std::vector<std::uint8_t> encodeReplayHeader(const ReplayHeader& header, std::uint16_t version) {
     std::vector<std::uint8_t> body;
     putLittle(body, header.seed);
     putLittle(body, header.date);
@@ -141,7 +181,7 @@ std::vector<std::uint8_t> encodeReplayHeader(const ReplayHeader& header) {
     putText(body, header.build);
 
     std::vector<std::uint8_t> out(fmt::kSignature.begin(), fmt::kSignature.end());
-    putLittle(out, fmt::kVersion);
+    putLittle(out, version);
     putLittle(out, static_cast<std::uint16_t>(body.size()));
     out.insert(out.end(), body.begin(), body.end());
     putLittle(out, crc32(body));

@@ -2,7 +2,9 @@
 // Turning a match into the bytes of a replay file: the header, and the tokens of frames,
 // inputs and checksums, merged into runs as they come, cut into checked blocks.
 #include "app/input_record.h"
+#include "replay/axis_history.h"
 #include "replay/replay.h"
+#include "replay/replay_format.h"
 
 #include <cstdint>
 #include <span>
@@ -13,6 +15,9 @@ namespace zindle {
 
 class ReplayEncoder {
 public:
+    // Tokens of the given format version (older versions lack the curve tokens).
+    explicit ReplayEncoder(std::uint16_t version = replay_format::kVersion) : version_(version) {}
+
     // An input that reaches the game before the next frame's steps.
     void input(const InputRecord& record);
     // A frame ends after steps steps (0 to Main::STEP_LIMIT).
@@ -28,15 +33,21 @@ public:
 
 private:
     void closeRun();
+    void axis(const InputRecord& record);
 
+    std::uint16_t version_;
     std::vector<std::uint8_t> out_;
-    std::unordered_map<std::int32_t, std::int64_t> lastAxis_; // native value by device
+    std::unordered_map<std::int32_t, AxisHistory> axes_; // native values by device
+    // Where the last token is a curve token that a nominal frame may be folded into.
+    std::size_t foldableAt_ = kNoToken;
+    static constexpr std::size_t kNoToken = static_cast<std::size_t>(-1);
     int runSteps_ = 0;
     std::uint32_t runCount_ = 0;
 };
 
 // The signature, the format version and the header with its CRC.
-std::vector<std::uint8_t> encodeReplayHeader(const ReplayHeader& header);
+std::vector<std::uint8_t> encodeReplayHeader(const ReplayHeader& header,
+                                             std::uint16_t version = replay_format::kVersion);
 // One block: length, CRC, then the tokens.
 std::vector<std::uint8_t> encodeReplayBlock(std::span<const std::uint8_t> tokens);
 

@@ -7,10 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
+#include <numeric>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -178,7 +181,7 @@ TEST(ReplayFile, HostileFilesAreRefusedInOneLine) {
         {"a PNG", [](Bytes& f) { f = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0}; },
          "not a replay"},
         {"text", [](Bytes& f) { f.assign(100, 'a'); }, "not a replay"},
-        {"future version", [](Bytes& f) { f[8] = 2; }, "newer game"},
+        {"future version", [](Bytes& f) { f[8] = 3; }, "newer game"},
         {"version 0", [](Bytes& f) { f[8] = 0; }, "corrupt"},
         {"cut in the header", [](Bytes& f) { f.resize(20); }, "truncated"},
         {"header damaged", [](Bytes& f) { f[14] ^= 1; }, "header fails its check"},
@@ -191,7 +194,19 @@ TEST(ReplayFile, HostileFilesAreRefusedInOneLine) {
         {"too many steps in a frame", secondBlock({fmt::kRun, 0, 62}), "62 steps"},
         {"a second without its checksum", secondBlock({fmt::kRun, 100, 5}), "checksum"},
         {"a checksum too early", secondBlock({fmt::kChecksum, 1, 2, 3, 4, 5, 6, 7, 8}), "checksum"},
-        {"an unknown token", secondBlock({0x30}), "unknown"},
+        {"an unknown token", secondBlock({0x38}), "unknown"},
+        {"a curve token in a file of format 1",
+         [](Bytes& f) {
+             f = sampleFile();
+             f[8] = 1;
+             f[9] = 0;
+             // Replace the whole file's tokens by one stick event in the newer form.
+             f.resize(encodeReplayHeader(header()).size());
+             append(f, encodeReplayBlock(Bytes{fmt::kAxisCurveThenFrame | 1, 2}));
+         },
+         "unknown"},
+        {"a curve beyond full scale",
+         secondBlock({fmt::kAxisCurve | 2, 0xFE, 0xFF, 0x07, fmt::kRunOf5}), "out of range"},
         {"a stick beyond full scale", secondBlock({fmt::kAxis, 0, 0xFE, 0xFF, 0x07, 0x81}),
          "out of range"},
         {"a stick value that is not a number",
@@ -224,6 +239,102 @@ TEST(ReplayFile, HostileFilesAreRefusedInOneLine) {
         EXPECT_NE(said.find(c.says), std::string::npos) << c.name << ": " << said;
         EXPECT_EQ(said.find('\n'), std::string::npos) << c.name;
     }
+}
+
+// A stick's native value at event k of a sweep, -32768 to 32767.
+using Sweep = std::function<std::int64_t(int k)>;
+
+struct SweepCase {
+    const char* name;
+    Sweep native;
+    int device;
+};
+
+std::int64_t sine(int k, double period, double phase) {
+    return std::llround(32767 * std::sin(6.283185307179586 * k / period + phase));
+}
+
+const std::vector<SweepCase>& sweepCases() {
+    static const std::vector<SweepCase> cases{
+        {"a slow sine", [](int k) { return sine(k, 120, 0); }, 0},
+        {"a fast sine", [](int k) { return sine(k, 9, 1); }, 7},
+        {"a triangle", [](int k) { return std::abs((k * 3000) % 131070 - 65535) - 32768; }, 3},
+        {"jumps to the ends", [](int k) { return k % 2 ? 32767 : -32768; }, 1},
+        {"noise", [](int k) { return (k * 7919L * 104729L) % 65536 - 32768; }, 2},
+        {"a device beyond seven", [](int k) { return sine(k, 60, 2); }, 12},
+        {"a negative device", [](int k) { return sine(k, 60, 2); }, -1},
+    };
+    return cases;
+}
+
+double steering(std::int64_t native) {
+    return std::max(-1.0, native / 32767.0);
+}
+
+// Every sweep reads back exactly in both formats, with its frames where they were, whether
+// the stick's events end a usual frame or are followed by others.
+TEST(ReplayFile, SticksReadBackExactlyInEveryFormat) {
+    for (const std::uint16_t version : {std::uint16_t{1}, fmt::kVersion}) {
+        for (const SweepCase& c : sweepCases()) {
+            Bytes file = encodeReplayHeader(header(), version);
+            ReplayEncoder enc(version);
+            std::vector<InputRecord> sent;
+            std::uint64_t steps = 0;
+            auto frame = [&](int n) {
+                enc.frame(n);
+                steps += static_cast<std::uint64_t>(n);
+                if (steps % 300 < static_cast<std::uint64_t>(n))
+                    enc.checksum(steps);
+            };
+            frame(5);
+            frame(5);
+            frame(5);
+            for (int k = 0; k < 200; ++k) {
+                sent.push_back(axis(c.device, steering(c.native(k))));
+                enc.input(sent.back());
+                if (k % 7 == 3) { // a key after the stick: the frame cannot be folded
+                    sent.push_back(key(true, 32));
+                    enc.input(sent.back());
+                }
+                frame(k % 11 == 5 ? 4 : 5); // some frames unlike the usual one
+            }
+            enc.end();
+            append(file, encodeReplayBlock(enc.take()));
+            const Replay r = parseReplay(file);
+            EXPECT_EQ(r.formatVersion, version);
+            EXPECT_EQ(r.inputs, sent) << c.name << ", format " << version;
+            EXPECT_EQ(r.frames, 203u) << c.name << ", format " << version;
+            EXPECT_EQ(r.steps, steps) << c.name;
+        }
+    }
+}
+
+// Ten minutes of four sticks swept without rest, side to side in a second, 30 events a second
+// each (two sticks on even frames, two on odd), with the checksum every second.
+std::size_t tenMinutesOfSweeps(std::uint16_t version) {
+    Bytes file = encodeReplayHeader(header(), version);
+    ReplayEncoder enc(version);
+    for (int frame = 0; frame < 600 * 60; ++frame) {
+        for (int stick = frame % 2; stick < 4; stick += 2)
+            enc.input(axis(stick, steering(sine(frame / 2, 60, stick))));
+        enc.frame(5);
+        if (frame % 60 == 59) {
+            enc.checksum(0x0123456789ABCDEFull * static_cast<std::uint64_t>(frame));
+            append(file, encodeReplayBlock(enc.take()));
+        }
+    }
+    enc.end();
+    append(file, encodeReplayBlock(enc.take()));
+    return file.size();
+}
+
+TEST(ReplayFile, TenMinutesOfFourSweptSticksTakeUnder200KB) {
+    const std::size_t older = tenMinutesOfSweeps(1);
+    const std::size_t now = tenMinutesOfSweeps(fmt::kVersion);
+    EXPECT_LT(now, 200'000u);
+    EXPECT_LT(now, older);
+    std::cout << "ten minutes of four swept sticks: " << now << " bytes (format 1: " << older
+              << ")\n";
 }
 
 TEST(ReplayFile, OversizedDataIsRefusedBeforeItIsParsed) {

@@ -19,6 +19,7 @@ void generateArt(const std::filesystem::path& source, const std::filesystem::pat
     addArrows(game, src);
     addEffects(game, src);
     addDisplay(game, src, heroes);
+    addTextGlyphs(game, src);
     game.write(output, "gametiles");
     writeTitleAtlas(src, heroes, output);
     writeIcons(heroes, output);

@@ -54,6 +54,7 @@ HeroFigures addHeroes(Atlas& atlas, const ArtSources& src);
 void addArrows(Atlas& atlas, const ArtSources& src);
 void addEffects(Atlas& atlas, const ArtSources& src);
 void addDisplay(Atlas& atlas, const ArtSources& src, const HeroFigures& heroes);
+void addTextGlyphs(Atlas& atlas, const ArtSources& src);
 
 // The desktop icons, icons/SIZE.png for the usual sizes from 16 to 256 px (icons.cpp).
 void writeIcons(const HeroFigures& heroes, const std::filesystem::path& output);

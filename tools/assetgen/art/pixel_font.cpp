@@ -31,6 +31,14 @@ PixelFont PixelFont::load(const std::filesystem::path& path) {
     return font;
 }
 
+std::string PixelFont::characters() const {
+    std::string out;
+    for (const auto& [c, rows] : glyphs_) {
+        out += c;
+    }
+    return out;
+}
+
 int PixelFont::width(const std::string& text) const {
     int w = 0;
     for (const char c : text) {

@@ -26,6 +26,8 @@ public:
     // Unstyled width in font pixels, with one empty column between glyphs.
     int width(const std::string& text) const;
     int height() const { return height_; }
+    // Every character the font has a glyph for, in code order.
+    std::string characters() const;
     // The text set in the style; the image includes outline and shadow, whose margin is
     // margin(style) on every side (the shadow adds below).
     Image render(const std::string& text, const TextStyle& style) const;
