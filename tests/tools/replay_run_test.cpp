@@ -107,6 +107,54 @@ TEST_F(ReplayRoundTrip, AScriptedMatchReplaysToEveryChecksumAndTheSameSteps) {
     EXPECT_TRUE(std::equal(again.begin(), again.end(), original.begin()));
 }
 
+// F12's copy of the match so far: a replay of its own that stops early, re-simulates to every
+// checksum it holds, and leaves the recording going on to its end.
+TEST_F(ReplayRoundTrip, ACopyOfTheMatchSoFarIsAReplayOfItsOwn) {
+    const auto file = dir / "match.replay";
+    const auto copy = dir / "copy.replay";
+    RunConfig config;
+    config.seed = 7;
+    config.script = match();
+    config.makeTap = [file](Simulation& sim) {
+        ReplayRecorder::Options options;
+        options.file = file;
+        options.seed = 7;
+        options.game = [&sim] { return &sim.game(); };
+        return std::make_unique<ReplayRecorder>(std::move(options));
+    };
+    double seconds = 0;
+    {
+        Simulation sim(config);
+        sim.runFrames(30); // on the title: no match to copy yet
+        auto& recorder = dynamic_cast<ReplayRecorder&>(*Main::tap);
+        std::string problem;
+        EXPECT_FALSE(recorder.saveCopy(copy, problem));
+        EXPECT_EQ(problem, "no match has started");
+        sim.runFrames(12 * 60 + 7); // to a few frames into the 13th second
+        ASSERT_TRUE(recorder.saveCopy(copy, problem)) << problem;
+        seconds = recorder.matchSeconds();
+        EXPECT_NEAR(seconds, 11 + 7 / 60.0, 0.05); // joined at 1 s
+        sim.runFrames(25 * 60);
+    }
+    const Replay part = readReplayFile(copy);
+    EXPECT_FALSE(part.finished);
+    EXPECT_EQ(part.header.joinFrame, 60u);
+    EXPECT_EQ(part.checksums.size(), 12u);
+    EXPECT_NEAR(static_cast<double>(part.steps - part.joinStep) / 300, seconds, 1e-9);
+    {
+        ReplayRun again(part, RunConfig{});
+        again.run();
+        EXPECT_EQ(again.checker().checked(), part.checksums.size());
+        EXPECT_FALSE(again.checker().firstMismatch().has_value());
+    }
+    const Replay whole = readReplayFile(file);
+    EXPECT_TRUE(whole.finished);
+    ReplayRun all(whole, RunConfig{});
+    all.run();
+    EXPECT_EQ(all.checker().checked(), whole.checksums.size());
+    EXPECT_FALSE(all.checker().firstMismatch().has_value());
+}
+
 TEST_F(ReplayRoundTrip, AChangedInputIsCaughtAtTheNextChecksum) {
     const auto file = dir / "match.replay";
     record(file, 7);
