@@ -3,6 +3,8 @@
 // turned into Input state and board input between frames.
 #include "app/main.h"
 
+#include "app/clip_saver.h"
+
 #include "framework/event.h"
 #include "framework/joystick_event.h"
 #include "framework/keyboard.h"
@@ -67,6 +69,7 @@ bool Main::fullscreen = false;
 bool Main::startFullScreen = true;
 std::unique_ptr<MatchTap> Main::tap;
 std::unique_ptr<FrameFeed> Main::feed;
+std::unique_ptr<ClipSaver> Main::clips;
 
 Main::Main() {
     instance = this;
@@ -126,10 +129,17 @@ void Main::onAddedToStage(Event* e) {
 }
 
 void Main::update(Event& /*e*/) {
-    if (feed) {
+    if (feed)
         feed->enterFrame(*this);
-        return;
+    else
+        runFrame();
+    if (clips) {
+        clips->poll();
+        clips->draw(graphics());
     }
+}
+
+void Main::runFrame() {
     int steps = 0;
     // The clock is read afresh for every test, so time spent in the steps is owed as well.
     while (Timer::stamp() > nextUpdateTime) {
@@ -221,6 +231,8 @@ void Main::windowKeys(const KeyboardEvent& e) {
     // The window keys test the raw code, after the board has seen the key.
     if (e.keyCode == Keyboard::F4 && e.altKey)
         System::exit(0);
+    if (e.keyCode == Keyboard::F12 && clips)
+        clips->press();
     if (e.keyCode == Keyboard::ENTER && e.altKey) {
         fullscreen = !fullscreen;
         stage()->setDisplayState(fullscreen ? StageDisplayState::FULL_SCREEN
@@ -287,6 +299,7 @@ void Main::reset() {
     startFullScreen = true;
     tap.reset();
     feed.reset();
+    clips.reset();
 }
 
 } // namespace zindle
