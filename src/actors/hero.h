@@ -17,6 +17,9 @@ class Hero : public Entity, public std::enable_shared_from_this<Hero> {
 public:
     // Respawns at the player's start point and plays the spawn sound.
     explicit Hero(int player);
+    // Every field at its default, for code that fills in a saved state: no respawn, no sound.
+    struct Unspawned {};
+    Hero(int player, Unspawned) : player(player) {}
 
     virtual void respawn();
     // One step; false when the hero leaves the game (fell with no lives left, or won).

@@ -158,8 +158,10 @@ void Main::runFrame() {
     }
     if (tap)
         tap->frameEnded(steps);
-    if (board)
+    if (board) {
+        const DrawingRandom drawingRandom;
         board->draw(graphics());
+    }
 }
 
 void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
@@ -169,8 +171,10 @@ void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
         runStep();
     if (tap)
         tap->frameEnded(steps);
-    if (board)
+    if (board) {
+        const DrawingRandom drawingRandom;
         board->draw(graphics());
+    }
 }
 
 void Main::runStep() {
@@ -214,10 +218,12 @@ void Main::deliver(const InputRecord& record) {
 }
 
 void Main::onKeyDown(KeyboardEvent& e) {
-    if (feed)
+    if (feed) {
+        feed->input(keyRecord(e, true));
         feed->key(e.keyCode, true);
-    else
+    } else {
         deliver(keyRecord(e, true));
+    }
     windowKeys(e);
 }
 
@@ -235,25 +241,37 @@ void Main::windowKeys(const KeyboardEvent& e) {
 }
 
 void Main::onKeyUp(KeyboardEvent& e) {
-    if (feed)
+    if (feed) {
+        feed->input(keyRecord(e, false));
         feed->key(e.keyCode, false);
-    else
+    } else {
         deliver(keyRecord(e, false));
+    }
 }
 
 void Main::onAxisMove(JoystickEvent& e) {
-    if (!feed)
+    if (feed)
+        feed->input(joystickRecord(e, InputRecord::Kind::Axis));
+    else
         deliver(joystickRecord(e, InputRecord::Kind::Axis));
 }
 
 // Other buttons do nothing in the game, so they are not even recorded.
 void Main::onButtonDown(JoystickEvent& e) {
-    if (!feed && pad_layout::joins(e.id))
+    if (!pad_layout::joins(e.id))
+        return;
+    if (feed)
+        feed->input(joystickRecord(e, InputRecord::Kind::ButtonDown));
+    else
         deliver(joystickRecord(e, InputRecord::Kind::ButtonDown));
 }
 
 void Main::onButtonUp(JoystickEvent& e) {
-    if (!feed && pad_layout::joins(e.id))
+    if (!pad_layout::joins(e.id))
+        return;
+    if (feed)
+        feed->input(joystickRecord(e, InputRecord::Kind::ButtonUp));
+    else
         deliver(joystickRecord(e, InputRecord::Kind::ButtonUp));
 }
 

@@ -68,10 +68,14 @@ public:
     // F12's clips of a win, with their line on the screen; null: F12 does nothing.
     static std::unique_ptr<ClipSaver> clips;
 
-private:
-    // The game's half of an input (Input and the board); the window keys are not in it.
+    // The game's half of an input (Input and the board); the window keys are not in it. Every
+    // input reaches the game this way: live, from a replay, or from an online match's seats.
     void deliver(const InputRecord& record);
+    // One fixed step of the game (online play runs steps itself, several times after a
+    // rollback).
     void runStep();
+
+private:
     // The clock's frame: the steps that are due, then the drawing.
     void runFrame();
     void windowKeys(const KeyboardEvent& e);

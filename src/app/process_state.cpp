@@ -30,7 +30,9 @@ void resetProcessState() {
     Assets::reset();
     Input::init();
     setRandomSource({});
+    setDrawingStream(std::nullopt);
     Sound::silenced = false;
+    Sound::observer = nullptr;
     Tiler::collecting = true;
 }
 

@@ -12,8 +12,10 @@
 //   SoundChannel::mediaIncompleteList, the channels still playing (framework/sound_channel.h)
 //   Assets: the image cache and the search roots (framework/assets.h)
 //   Input: bindings, held keys and the four paddles (input/input.h)
-//   the random source: back to the generator, dropping any script (framework/random.h)
-//   Sound::silenced and Tiler::collecting, which a replay sets while it runs ahead
+//   the random source: back to the generator, dropping any script and the drawing stream
+//   of online play (framework/random.h)
+//   Sound::silenced and Tiler::collecting, which a replay sets while it runs ahead, and
+//   Sound::observer, which online play sets
 // The installed media backend is not among them: whoever installs one owns that choice.
 
 namespace zindle {

@@ -18,6 +18,10 @@ public:
     static constexpr int STATE_EXITING = 2;
 
     MacGuffin();
+    // An empty MacGuffin at (0, 0) without flares, for code that fills in a saved state: unlike
+    // the constructor above it takes no random numbers.
+    struct Unplaced {};
+    explicit MacGuffin(Unplaced) {}
     MacGuffin(const MacGuffin&) = delete; // the flares point at their host
     MacGuffin& operator=(const MacGuffin&) = delete;
 

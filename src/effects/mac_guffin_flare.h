@@ -12,6 +12,9 @@ public:
 
     // host must outlive the flare (the MacGuffin owns its flares).
     explicit MacGuffinFlare(const Entity& host);
+    // Frame 0 at no offset, for code that fills in a saved state: draws no random number.
+    struct Unplaced {};
+    MacGuffinFlare(const Entity& host, Unplaced) : host(&host) {}
 
     virtual ~MacGuffinFlare() = default;
     virtual void reset();

@@ -9,6 +9,8 @@ namespace zindle {
 
 class RainParticle : public TrailParticle {
 public:
+    ParticleKind kind() const override { return ParticleKind::Rain; }
+    explicit RainParticle(BlankParticle b) : TrailParticle(b), dy(0), dx(0) {}
     RainParticle(double x, double y, double dx, double dy);
     bool update(double dt, Game& game) override;
     void draw(Tiler& tiler) const override;
@@ -18,6 +20,8 @@ public:
 
 class RainbowParticle : public TrailParticle {
 public:
+    ParticleKind kind() const override { return ParticleKind::Rainbow; }
+    explicit RainbowParticle(BlankParticle b) : TrailParticle(b) {}
     // index -2..2 picks the band: blue, green, yellow, orange, pink.
     RainbowParticle(int index, int x, int y, double lifeBase);
     void draw(Tiler& tiler) const override;
@@ -33,6 +37,8 @@ void layRainbowRibbon(Game& game, double x, double y, double dx, double dy, doub
 
 class AscendParticle : public TrailParticle {
 public:
+    ParticleKind kind() const override { return ParticleKind::Ascend; }
+    explicit AscendParticle(BlankParticle b) : TrailParticle(b) {}
     AscendParticle(double x, double y, std::string frame);
     bool update(double dt, Game& game) override;
     void draw(Tiler& tiler) const override;
@@ -41,6 +47,8 @@ public:
 
 class WinParticle : public TrailParticle {
 public:
+    ParticleKind kind() const override { return ParticleKind::Win; }
+    explicit WinParticle(BlankParticle b) : TrailParticle(b), dy(0), dx(0) {}
     WinParticle(double x, double y, double dx, double dy);
     bool update(double dt, Game& game) override;
     double dy;
@@ -51,6 +59,8 @@ public:
 
 class MacGuffinDropParticle : public TrailParticle {
 public:
+    ParticleKind kind() const override { return ParticleKind::MacGuffinDrop; }
+    explicit MacGuffinDropParticle(BlankParticle b) : TrailParticle(b), dy(0), dx(0) {}
     MacGuffinDropParticle(double x, double y, double dx, double dy);
     bool update(double dt, Game& game) override;
     // [draws random] Fades by flickering: each drawing takes a number from the game's one
@@ -62,6 +72,9 @@ public:
 
 class HeroSparkle : public TrailParticle {
 public:
+    ParticleKind kind() const override { return ParticleKind::HeroSparkle; }
+    // Without an owner until one is given.
+    explicit HeroSparkle(BlankParticle b) : TrailParticle(b) {}
     // Shares ownership of its owner, which may leave the game while the sparkle still lives.
     explicit HeroSparkle(std::shared_ptr<const Entity> owner);
     bool update(double dt, Game& game) override;
@@ -71,6 +84,8 @@ public:
 
 class SimpleSparkle : public TrailParticle {
 public:
+    ParticleKind kind() const override { return ParticleKind::SimpleSparkle; }
+    explicit SimpleSparkle(BlankParticle b) : TrailParticle(b), dx(0), dy(0) {}
     SimpleSparkle(double x, double y, double dx, double dy);
     bool update(double dt, Game& game) override;
     void draw(Tiler& tiler) const override;

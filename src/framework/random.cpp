@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <random>
 #include <unistd.h>
 #include <utility>
 
@@ -28,45 +27,84 @@ std::uint64_t systemSeed() {
     return static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
-struct RandomState {
-    std::uint64_t seed = systemSeed();
-    std::mt19937_64 generator{seed};
+struct RandomSource {
+    RandomSource() {
+        value.seed = systemSeed();
+        value.generator.seed(value.seed);
+    }
+    RandomState value;
     std::function<double()> script;
-    std::uint64_t draws = 0;
 };
 
-RandomState& state() {
-    static RandomState s;
+RandomSource& source() {
+    static RandomSource s;
     return s;
+}
+
+struct DrawingSource {
+    std::optional<std::mt19937_64> generator;
+    int scopes = 0; // DrawingRandom scopes alive
+};
+
+DrawingSource& drawing() {
+    static DrawingSource d;
+    return d;
 }
 } // namespace
 
 double random() {
-    auto& s = state();
-    ++s.draws;
+    auto& d = drawing();
+    if (d.scopes > 0 && d.generator)
+        return static_cast<double>((*d.generator)() >> (64 - kMantissaBits)) * kTwoToMinus53;
+    auto& s = source();
+    ++s.value.draws;
     if (s.script)
         return s.script();
-    return static_cast<double>(s.generator() >> (64 - kMantissaBits)) * kTwoToMinus53;
+    return static_cast<double>(s.value.generator() >> (64 - kMantissaBits)) * kTwoToMinus53;
 }
 
 void seedRandom(std::uint64_t seed) {
-    auto& s = state();
-    s.seed = seed;
-    s.generator.seed(seed);
+    auto& s = source();
+    s.value.seed = seed;
+    s.value.generator.seed(seed);
     s.script = nullptr;
-    s.draws = 0;
+    s.value.draws = 0;
 }
 
 std::uint64_t randomSeed() {
-    return state().seed;
+    return source().value.seed;
 }
 
-void setRandomSource(std::function<double()> source) {
-    state().script = std::move(source);
+void setRandomSource(std::function<double()> script) {
+    source().script = std::move(script);
 }
 
 std::uint64_t randomDrawCount() {
-    return state().draws;
+    return source().value.draws;
+}
+
+RandomState randomState() {
+    return source().value;
+}
+
+void restoreRandomState(const RandomState& state) {
+    source().value = state;
+}
+
+void setDrawingStream(std::optional<std::uint64_t> seed) {
+    auto& d = drawing();
+    if (seed)
+        d.generator.emplace(*seed);
+    else
+        d.generator.reset();
+}
+
+DrawingRandom::DrawingRandom() {
+    ++drawing().scopes;
+}
+
+DrawingRandom::~DrawingRandom() {
+    --drawing().scopes;
 }
 
 } // namespace zindle

@@ -17,12 +17,16 @@ Sound::Sound(const std::string& url, bool playAsMusic) {
 }
 
 bool Sound::silenced = false;
+std::function<void(const Sound&, const std::shared_ptr<SoundChannel>&)> Sound::observer;
 
 std::shared_ptr<SoundChannel> Sound::play(double startTime, int loops,
                                           const SoundTransform* transform) {
-    if (mediaHandle == SoundHandle::None || mediaLoading || silenced)
-        return nullptr;
-    return SoundChannel::start(mediaHandle, startTime, loops, transform);
+    std::shared_ptr<SoundChannel> channel;
+    if (mediaHandle != SoundHandle::None && !mediaLoading && !silenced)
+        channel = SoundChannel::start(mediaHandle, startTime, loops, transform);
+    if (observer)
+        observer(*this, channel);
+    return channel;
 }
 
 } // namespace zindle

@@ -3,6 +3,7 @@
 #include "framework/media.h"
 #include "framework/sound_transform.h"
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -33,6 +34,9 @@ public:
     // While set, play starts nothing and returns null: a replay running ahead takes every
     // decision about sounds (and their random numbers) without being heard.
     static bool silenced;
+    // Sees every request to play, heard or not, with the channel it started (null for none):
+    // online play tells the sounds a re-simulation asks for from those already playing.
+    static std::function<void(const Sound&, const std::shared_ptr<SoundChannel>&)> observer;
     SoundHandle handle() const { return mediaHandle; }
 
     SoundHandle mediaHandle = SoundHandle::None;

@@ -35,6 +35,30 @@ SoundList::SoundList(const std::string& name, int count) {
     loaded_ = sounds;
 }
 
+void SoundList::captureOrder(std::vector<std::uint8_t>& order) const {
+    order.clear();
+    for (const auto& sound : sounds) {
+        // A list holds at most ten variants: a search is cheaper than keeping an index.
+        const auto at = std::find(loaded_.begin(), loaded_.end(), sound);
+        order.push_back(static_cast<std::uint8_t>(at - loaded_.begin()));
+    }
+}
+
+bool SoundList::restoreOrder(std::span<const std::uint8_t> order) {
+    if (order.size() != loaded_.size())
+        return false;
+    std::uint64_t seen = 0; // a list has far fewer than 64 variants
+    for (std::uint8_t k : order) {
+        if (k >= loaded_.size() || k >= 64 || (seen >> k & 1) != 0)
+            return false;
+        seen |= std::uint64_t{1} << k;
+    }
+    sounds.resize(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        sounds[i] = loaded_[order[i]];
+    return true;
+}
+
 void SoundList::play(double volume, double x) {
     if (sounds.empty())
         return;

@@ -122,6 +122,33 @@ TEST_F(SoundListTest, ABrokenVariantIsReportedInOneLineAndLeftOut) {
     }
 }
 
+TEST_F(SoundListTest, AnOrderCapturedAfterPlayingComesBackAndNothingElseIsTaken) {
+    SoundList list("hit_hurt", 5);
+    setRandomSource([] { return 0.5; }); // the second variant each time: the order changes
+    list.play(1, 0);
+    list.play(1, 0);
+    const auto played = list.sounds;
+    std::vector<std::uint8_t> order;
+    list.captureOrder(order);
+    EXPECT_EQ(order, (std::vector<std::uint8_t>{0, 3, 4, 1, 2}));
+    list.restoreOrder();
+    EXPECT_TRUE(list.restoreOrder(order));
+    EXPECT_EQ(list.sounds, played);
+
+    const std::vector<std::vector<std::uint8_t>> hostile = {
+        {},                 // empty
+        {0, 1, 2, 3},       // one short
+        {0, 1, 2, 3, 4, 0}, // one long
+        {0, 1, 2, 3, 3},    // a repeat
+        {0, 1, 2, 3, 5},    // out of range
+        {0, 1, 2, 3, 255},
+    };
+    for (const auto& bad : hostile) {
+        EXPECT_FALSE(list.restoreOrder(bad)) << testing::PrintToString(bad);
+        EXPECT_EQ(list.sounds, played);
+    }
+}
+
 TEST_F(SoundListTest, BeeperLoadsSixCategoriesInFileOrder) {
     Beeper::init();
     ASSERT_EQ(Beeper::sounds.size(), 6u);

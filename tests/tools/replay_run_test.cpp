@@ -3,9 +3,12 @@
 // the game's recorder files its replays in the XDG folder of the HOME it is given.
 #include "app/main.h"
 #include "framework/stage.h"
+#include "match/game.h"
+#include "match/state_checksum.h"
 #include "replay/replay_folder.h"
 #include "replay/replay_reader.h"
 #include "replay/replay_recorder.h"
+#include "replay/replay_viewer.h"
 #include "replay_run.h"
 #include "simulation.h"
 #include "trace.h"
@@ -167,6 +170,46 @@ TEST_F(ReplayRoundTrip, AChangedInputIsCaughtAtTheNextChecksum) {
     // Pressed before step 596 (frame 120): the held keys differ at once, so the checksum at
     // 600 is the first to differ, and none before it does.
     EXPECT_EQ(*run.checker().firstMismatch(), 600u);
+}
+
+TEST_F(ReplayRoundTrip, JumpsFromKeyframesLandWhereStraightPlaybackDoes) {
+    const auto file = dir / "match.replay";
+    record(file, 7);
+    const Replay replay = readReplayFile(file);
+    const auto checksum = [] { return stateChecksum(*Main::board->match()); };
+    const auto viewer = [&] {
+        RunConfig config;
+        config.seed = replay.header.seed;
+        auto sim = std::make_unique<Simulation>(config);
+        ReplayViewer::install(replay, "test");
+        return sim;
+    };
+    // Match steps: before the first keyframe, on a keyframe's frame, between keyframes, and
+    // the end of the recording.
+    const std::vector<std::uint64_t> targets = {200, 1490, 1500, 2700, 4100, 5999, 1u << 30};
+
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> straight; // where it landed, checksum
+    {
+        const auto sim = viewer();
+        auto& v = static_cast<ReplayViewer&>(*Main::feed);
+        for (const std::uint64_t target : targets) {
+            v.seek(*Main::instance, target);
+            straight.emplace_back(v.matchStep(), checksum());
+        }
+    }
+    const auto sim = viewer();
+    auto& v = static_cast<ReplayViewer&>(*Main::feed);
+    v.seek(*Main::instance, 1u << 30);
+    // A keyframe every five seconds of the recording, which runs 20 s past the first join.
+    EXPECT_GE(v.keyframes(), 4u);
+    // Back and forth, each jump from wherever the one before landed.
+    for (const std::size_t k : {3, 0, 6, 2, 1, 5, 4, 1, 6}) {
+        SCOPED_TRACE(targets[k]);
+        v.seek(*Main::instance, targets[k]);
+        EXPECT_EQ(v.matchStep(), straight[k].first);
+        EXPECT_EQ(checksum(), straight[k].second);
+    }
+    EXPECT_FALSE(static_cast<const ReplayChecker&>(*Main::tap).firstMismatch().has_value());
 }
 
 TEST_F(ReplayRoundTrip, TheGamesRecorderFilesMatchesInItsHomeAndKeepsTheNewest) {

@@ -6,6 +6,7 @@
 #include "match/game.h"
 #include "render/tiler.h"
 
+#include <array>
 #include <map>
 #include <stdexcept>
 
@@ -23,17 +24,28 @@ std::vector<RecordedTile> recordFrame(const HeadlessMedia::Frame& frame) {
     return tiles;
 }
 
-void replayFrame(StageHandle stage, const std::vector<RecordedTile>& tiles,
-                 std::uint32_t background) {
+void ReplayedFrame::draw() const {
+    media_gfx_clear(graphics);
+    for (const Batch& batch : batches) {
+        media_gfx_begin_bitmap_fill(graphics, batch.atlas, false, false);
+        media_gfx_draw_tiles(graphics, batch.sheet, batch.data, 0);
+    }
+}
+
+ReplayedFrame replayFrame(StageHandle stage, const std::vector<RecordedTile>& tiles,
+                          std::uint32_t background) {
     struct Atlas {
         BitmapHandle bitmap = BitmapHandle::None;
         SheetHandle sheet = SheetHandle::None;
-        int nextId = 0;
+        // One id per distinct rectangle and centre, as the game's tile lists give one id per
+        // named tile, so that the sheet is as small as the game's.
+        std::map<std::array<double, 6>, int> ids;
     };
     std::map<std::string, Atlas> atlases;
+    ReplayedFrame frame;
     const ObjectHandle container = media_create_display_object_container();
     media_doc_add_child(stageObject(stage), container);
-    const GraphicsHandle graphics = media_display_object_get_graphics(container);
+    frame.graphics = media_display_object_get_graphics(container);
     media_display_object_set_bg(stageObject(stage), background);
 
     std::size_t i = 0;
@@ -46,14 +58,21 @@ void replayFrame(StageHandle stage, const std::vector<RecordedTile>& tiles,
                 throw std::runtime_error("cannot load " + tiles[i].atlas);
             atlas.sheet = media_tilesheet_create(atlas.bitmap);
         }
-        std::vector<double> data;
+        ReplayedFrame::Batch& batch = frame.batches.emplace_back();
+        batch.atlas = atlas.bitmap;
+        batch.sheet = atlas.sheet;
         for (; i < tiles.size() && tiles[i].atlas == it->first; ++i) {
-            media_tilesheet_add_rect(atlas.sheet, tiles[i].rect, tiles[i].centre);
-            data.insert(data.end(), {tiles[i].x, tiles[i].y, double(atlas.nextId++)});
+            const RecordedTile& tile = tiles[i];
+            const std::array<double, 6> key{tile.rect.x,      tile.rect.y,   tile.rect.width,
+                                            tile.rect.height, tile.centre.x, tile.centre.y};
+            const auto [id, fresh] = atlas.ids.try_emplace(key, static_cast<int>(atlas.ids.size()));
+            if (fresh)
+                media_tilesheet_add_rect(atlas.sheet, tile.rect, tile.centre);
+            batch.data.insert(batch.data.end(), {tile.x, tile.y, double(id->second)});
         }
-        media_gfx_begin_bitmap_fill(graphics, atlas.bitmap, false, false);
-        media_gfx_draw_tiles(graphics, atlas.sheet, data, 0);
     }
+    frame.draw();
+    return frame;
 }
 
 } // namespace zindle::shot

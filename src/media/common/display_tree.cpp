@@ -72,9 +72,17 @@ void DisplayTree::drawTiles(GraphicsHandle graphics, SheetHandle sheet,
     if (l == lists_.end())
         return;
     const auto whole = data.size() - data.size() % 3;
-    Batch batch{sheetBitmap(sheet), sheet, l->second.smooth, flags,
-                std::vector<double>(data.begin(), data.begin() + static_cast<long>(whole))};
+    Batch batch{sheetBitmap(sheet), sheet, l->second.smooth, flags, {}, {}};
+    if (keepPlaced_)
+        placeTiles(data.first(whole), sheetTiles(sheet), placedBounds_, batch.placed);
+    else
+        batch.data.assign(data.begin(), data.begin() + static_cast<long>(whole));
     l->second.batches.push_back(std::move(batch));
+}
+
+void DisplayTree::keepPlacedTiles(std::optional<PictureBounds> bounds) {
+    keepPlaced_ = true;
+    placedBounds_ = bounds;
 }
 
 SheetHandle DisplayTree::createSheet(BitmapHandle bitmap) {

@@ -2,8 +2,10 @@
 // The display objects, drawing lists and tile sheets as a backend keeps them. Every backend
 // stores the framework's drawing here and presents (or records) a frame by walking it.
 #include "framework/media.h"
+#include "media/common/tile_placement.h"
 
 #include <functional>
+#include <optional>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -12,17 +14,16 @@ namespace zindle {
 
 class DisplayTree {
 public:
-    struct Tile {
-        Rectangle rect;
-        Point centre; // from the rectangle's top-left corner
-    };
-    // One media_gfx_draw_tiles call: (x, y, id) triples over one atlas.
+    using Tile = SheetTile;
+    // One media_gfx_draw_tiles call over one atlas: its (x, y, id) triples as given, or, once
+    // the backend keeps placed tiles, only those (and data stays empty).
     struct Batch {
         BitmapHandle atlas;
         SheetHandle sheet;
         bool smooth;
         int flags;
         std::vector<double> data;
+        std::vector<PlacedTile> placed;
     };
 
     // A root container for a stage; its number is the stage's handle.
@@ -33,9 +34,16 @@ public:
     GraphicsHandle graphicsOf(ObjectHandle object);
     void clear(GraphicsHandle graphics);
     void beginBitmapFill(GraphicsHandle graphics, BitmapHandle bitmap, bool smooth);
-    // Copies data; a trailing incomplete triple is ignored.
+    // Copies data (or places its tiles, see keepPlacedTiles); a trailing incomplete triple is
+    // ignored.
     void drawTiles(GraphicsHandle graphics, SheetHandle sheet, std::span<const double> data,
                    int flags);
+
+    // From now on drawTiles keeps each batch's tiles placed instead of its triples: the tiles
+    // that name a rectangle their sheet has when drawn, at a finite corner, and, given bounds,
+    // not wholly outside a picture of that size. For a backend that draws only whole pixels of a
+    // picture whose size it knows; batches drawn earlier stay as they were.
+    void keepPlacedTiles(std::optional<PictureBounds> bounds);
 
     SheetHandle createSheet(BitmapHandle bitmap);
     void addRect(SheetHandle sheet, const Rectangle& rect, const Point& centre);
@@ -65,6 +73,8 @@ private:
     void visit(ObjectHandle object, const std::function<void(const Batch&)>& visitor,
                int depth) const;
 
+    bool keepPlaced_ = false;
+    std::optional<PictureBounds> placedBounds_;
     std::uint32_t nextObject_ = 1;
     std::uint32_t nextGraphics_ = 1;
     std::uint32_t nextSheet_ = 1;

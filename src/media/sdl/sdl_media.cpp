@@ -29,7 +29,11 @@ SdlMedia& SdlMedia::install() {
 
 SdlMedia::SdlMedia()
     : clockStart_(SDL_GetPerformanceCounter()), joysticks_(std::make_unique<SdlJoysticks>()),
-      audio_(std::make_unique<SdlAudio>()) {}
+      audio_(std::make_unique<SdlAudio>()) {
+    // Every path here draws whole pixels of the picture: tiles are placed once, when drawn, and
+    // from the window's opening those outside the picture are not kept at all.
+    tree_.keepPlacedTiles(std::nullopt);
+}
 
 SdlMedia::~SdlMedia() {
     closeWindow();

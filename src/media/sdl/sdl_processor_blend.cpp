@@ -6,7 +6,6 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <cmath>
 
 namespace zindle {
 
@@ -47,20 +46,6 @@ void blendRect(const SDL_Surface& atlas, int fromX, int fromY, int width, int he
     }
 }
 
-// Tile sizes below this add to a corner without float rounding that could matter.
-constexpr double kPlainSize = 1 << 20;
-
-// std::round (halves away from zero) without the library call, which costs a busy frame as
-// much as the culling it feeds: exact, since x minus its truncation is exact in a double.
-inline double roundHalfAway(double x) {
-    if (!(std::fabs(x) < 1e15))
-        return std::round(x);
-    const auto whole = static_cast<double>(static_cast<long long>(x));
-    const double fraction = x - whole;
-    // Without branches: the fractions of scattered particles defeat any prediction.
-    return whole + static_cast<double>(fraction >= 0.5) - static_cast<double>(fraction <= -0.5);
-}
-
 struct Picture {
     std::uint32_t* pixels;
     int pitch; // in pixels
@@ -68,20 +53,14 @@ struct Picture {
     int height;
 };
 
-// Blends one tile whose corner, before rounding, is at (x, y) plus its centre; false when SDL
-// would stretch it, which is left to SDL's own copies.
-inline bool blendTile(const SDL_Surface& atlas, const DisplayTree::Tile& tile, double x, double y,
-                      const Picture& picture) {
-    // Placed, rounded and dropped exactly as drawBatch does for SDL's copies.
-    const auto left = static_cast<float>(roundHalfAway(x - tile.centre.x));
-    const auto top = static_cast<float>(roundHalfAway(y - tile.centre.y));
+// Blends one placed tile; false when SDL would stretch it, which is left to SDL's own copies.
+inline bool blendTile(const SDL_Surface& atlas, const DisplayTree::Tile& tile, float left,
+                      float top, const Picture& picture) {
+    // Dropped exactly as drawBatch drops it for SDL's copies.
+    if (outsidePicture(left, top, tile.rect, {picture.width, picture.height}))
+        return true;
     const auto w = static_cast<float>(tile.rect.width);
     const auto h = static_cast<float>(tile.rect.height);
-    if (!std::isfinite(left) || !std::isfinite(top))
-        return true;
-    if (left >= static_cast<float>(picture.width) || top >= static_cast<float>(picture.height) ||
-        left + w <= 0 || top + h <= 0)
-        return true;
     const SDL_Rect from{static_cast<int>(static_cast<float>(tile.rect.x)),
                         static_cast<int>(static_cast<float>(tile.rect.y)), static_cast<int>(w),
                         static_cast<int>(h)};
@@ -162,32 +141,10 @@ bool SdlMedia::blendBatchOnProcessor(const DisplayTree::Batch& batch, std::uint3
     const SDL_Surface& atlas = *found->second.surface;
     if (atlas.format->BytesPerPixel != 4 || SDL_MUSTLOCK(&atlas))
         return false;
-    const auto pictureWide = static_cast<double>(logicalWidth_);
-    const auto pictureHigh = static_cast<double>(logicalHeight_);
-    const auto tileCount = static_cast<double>(tiles.size());
-    const std::size_t triples = batch.data.size() / 3;
-    const double* data = batch.data.data();
     const Picture target{picture, pitch, logicalWidth_, logicalHeight_};
-    // Most tiles of a fountain lie outside the picture: a tile outside by a pixel or more is
-    // outside however its corner rounds (the bounded sizes keep the float sums of the exact
-    // test from closing that gap), and skips the exact placement. One branch for the four
-    // tests, which come out in no predictable order.
-    for (std::size_t i = 0; i < triples; ++i) {
-        const double* triple = data + 3 * i;
-        const double id = triple[2];
-        if (!(id >= 0 && id < tileCount))
-            continue;
-        const auto& tile = tiles[static_cast<std::size_t>(id)];
-        const double x = triple[0] - tile.centre.x;
-        const double y = triple[1] - tile.centre.y;
-        const double tileW = tile.rect.width;
-        const double tileH = tile.rect.height;
-        if (((x >= pictureWide) | (y >= pictureHigh) | (x + tileW <= -1) | (y + tileH <= -1)) &
-            (tileW < kPlainSize) & (tileH < kPlainSize))
-            continue;
-        if (!blendTile(atlas, tile, triple[0], triple[1], target))
+    for (const PlacedTile& placed : batch.placed)
+        if (!blendTile(atlas, tiles[placed.id], placed.left, placed.top, target))
             return false;
-    }
     return true;
 }
 

@@ -11,7 +11,6 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <cmath>
 #include <vector>
 
 namespace zindle {
@@ -49,8 +48,7 @@ void SdlMedia::drawBatch(const DisplayTree::Batch& batch) {
     const SDL_Color white{255, 255, 255, 255};
     // Batches are always drawn into a target of the picture's size (the picture texture, or a
     // window of that size).
-    const auto pictureW = static_cast<float>(logicalWidth_);
-    const auto pictureH = static_cast<float>(logicalHeight_);
+    const PictureBounds picture{logicalWidth_, logicalHeight_};
 
     // Kept between batches and frames: their capacity is reused, so that a frame allocates
     // nothing here once the busiest frame so far has been drawn.
@@ -58,27 +56,19 @@ void SdlMedia::drawBatch(const DisplayTree::Batch& batch) {
     std::vector<int>& indices = indices_;
     vertices.clear();
     indices.clear();
-    vertices.reserve(batch.data.size() / 3 * kVerticesPerTile);
-    indices.reserve(batch.data.size() / 3 * kIndicesPerTile);
-    for (std::size_t i = 0; i + 2 < batch.data.size(); i += 3) {
-        const double id = batch.data[i + 2];
-        if (!(id >= 0 && id < static_cast<double>(tiles.size())))
+    vertices.reserve(batch.placed.size() * kVerticesPerTile);
+    indices.reserve(batch.placed.size() * kIndicesPerTile);
+    for (const PlacedTile& placed : batch.placed) {
+        const auto& tile = tiles[placed.id];
+        // Tiles drawn before the window opened were kept wherever they lay.
+        if (outsidePicture(placed.left, placed.top, tile.rect, picture))
             continue;
-        const auto& tile = tiles[static_cast<std::size_t>(id)];
-        // Whole pixels: the picture has no finer grid, and a tile drawn across pixel boundaries
-        // would gain or lose a column depending on the renderer.
-        const auto left = static_cast<float>(std::round(batch.data[i] - tile.centre.x));
-        const auto top = static_cast<float>(std::round(batch.data[i + 1] - tile.centre.y));
+        const float left = placed.left;
+        const float top = placed.top;
         const auto w = static_cast<float>(tile.rect.width);
         const auto h = static_cast<float>(tile.rect.height);
         const auto tx = static_cast<float>(tile.rect.x);
         const auto ty = static_cast<float>(tile.rect.y);
-        if (!std::isfinite(left) || !std::isfinite(top))
-            continue;
-        // A tile wholly outside the picture would still cost its vertices and SDL's pass over
-        // them; in a win fountain most of the particles are.
-        if (left >= pictureW || top >= pictureH || left + w <= 0 || top + h <= 0)
-            continue;
         if (softwareRenderer_) {
             // SDL's software renderer turns each quad of a geometry call back into a copy of its
             // rectangle; asking for the copy directly skips building and matching the vertices,

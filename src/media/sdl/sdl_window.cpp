@@ -76,6 +76,7 @@ void SdlMedia::openWindow(int width, int height, const std::string& title, Bitma
     appliedState_ = StageDisplayState::NORMAL;
     logicalWidth_ = width;
     logicalHeight_ = height;
+    tree_.keepPlacedTiles(PictureBounds{width, height});
     target_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_ARGB8888,
                                     SDL_TEXTUREACCESS_TARGET, width, height));
     if (!target_)

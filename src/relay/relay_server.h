@@ -1,0 +1,59 @@
+#pragma once
+// The relay on the network: one port for plain HTTP (the web build, when a folder is given) and
+// for WebSocket rooms under /ws. One I/O thread owns every room, so rooms need no locks. Used by
+// the zindle-relay program and, inside the game, by a host's own relay.
+#include "relay/room_directory.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace zindle::relay {
+
+struct RelayOptions {
+    std::string address = "0.0.0.0";
+    unsigned short port = 8080; // 0: any free port
+    std::optional<std::filesystem::path> webRoot;
+    RoomRules rules;
+    std::size_t maxConnections = 8192;
+    std::size_t maxConnectionsPerAddress = 64;
+    std::chrono::seconds requestTimeout{10};
+    // A peer that does not read what it is sent is closed rather than buffered without end.
+    std::size_t maxQueuedBytesPerConnection = 1024 * 1024;
+    std::chrono::milliseconds tickInterval{250};
+    // The rooms' clock; tests give one they move themselves.
+    std::function<TimePoint()> clock = [] { return Clock::now(); };
+    LogLine log;
+};
+
+class RelayServer {
+public:
+    explicit RelayServer(RelayOptions options);
+    ~RelayServer();
+    RelayServer(const RelayServer&) = delete;
+    RelayServer& operator=(const RelayServer&) = delete;
+
+    // Binds and listens; returns the port. Throws std::runtime_error naming the address.
+    unsigned short listen();
+    // Serves until stop(), on the calling thread.
+    void run();
+    // Serves on a thread of its own, until stop() or destruction.
+    void runInBackground();
+    // From any thread: rooms are told the relay is stopping, connections close, run() returns
+    // within a couple of seconds.
+    void stop();
+    // From any thread but the relay's: runs one tick of the rooms now and waits for it, so a
+    // test that moved the clock sees expiry without waiting for the timer.
+    void tickNow();
+
+    // The sockets' side, public only so the sessions in the source file can name it.
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace zindle::relay

@@ -1,0 +1,18 @@
+// libFuzzer target for the relay message reader: any bytes either decode or are refused, and what
+// decodes writes back to the very same bytes, so reader and writer cannot drift apart.
+#include "net/relay_protocol.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::span<const std::uint8_t> bytes(data, size);
+    const zindle::relay::Decoded decoded = zindle::relay::decode(bytes);
+    if (decoded.message) {
+        const zindle::relay::Bytes again = zindle::relay::encode(*decoded.message);
+        if (again.size() != size || !std::equal(again.begin(), again.end(), bytes.begin()))
+            __builtin_trap();
+    }
+    return 0;
+}

@@ -1,0 +1,214 @@
+// The relay over loopback: a room played through real sockets, the web folder over HTTP on the
+// same port, and clients that misbehave at the socket level.
+#include "relay/relay_server.h"
+
+#include "test_peer.h"
+
+#include <boost/beast/http.hpp>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <unistd.h>
+
+namespace zindle::relay {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TestPeer;
+namespace http = boost::beast::http;
+
+// The time the relay sees: the test moves it.
+struct ManualClock {
+    std::atomic<std::int64_t> nanoseconds{0};
+    TimePoint now() const { return TimePoint(std::chrono::nanoseconds(nanoseconds.load())); }
+    void advance(std::chrono::nanoseconds by) { nanoseconds += by.count(); }
+};
+
+class RelayServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        web = std::filesystem::temp_directory_path() /
+              ("zindle-relay-web-" + std::to_string(getpid()));
+        std::filesystem::create_directories(web);
+        std::ofstream(web / "index.html") << "<title>zindle</title>";
+        std::ofstream(web / "zindle.wasm") << "\0asm";
+    }
+    void TearDown() override {
+        server.reset();
+        std::filesystem::remove_all(web);
+    }
+    void start(RelayOptions options = {}) {
+        options.address = "127.0.0.1";
+        options.port = 0;
+        options.webRoot = web;
+        options.clock = [this] { return clock.now(); };
+        options.log = [this](std::string_view line) {
+            std::lock_guard lock(logMutex);
+            logs.emplace_back(line);
+        };
+        server = std::make_unique<RelayServer>(options);
+        port = server->listen();
+        server->runInBackground();
+    }
+    // Sends raw bytes on a plain connection and returns everything the relay answers until it
+    // closes, or what came within the patience.
+    std::string rawExchange(const std::string& request, std::string_view until = {}) {
+        namespace asio = boost::asio;
+        asio::io_context io;
+        asio::ip::tcp::socket socket(io);
+        socket.connect({asio::ip::make_address("127.0.0.1"), port});
+        asio::write(socket, asio::buffer(request));
+        std::string answer;
+        std::array<char, 4096> chunk{};
+        bool closed = false;
+        std::function<void()> readMore = [&] {
+            socket.async_read_some(
+                asio::buffer(chunk), [&](boost::system::error_code e, std::size_t n) {
+                    answer.append(chunk.data(), n);
+                    if (e)
+                        closed = true;
+                    else if (until.empty() || answer.find(until) == std::string::npos)
+                        readMore();
+                });
+        };
+        readMore();
+        io.run_for(testing::kPatience);
+        lastExchangeClosed = closed;
+        return answer;
+    }
+
+    std::filesystem::path web;
+    ManualClock clock;
+    std::mutex logMutex;
+    std::vector<std::string> logs;
+    std::unique_ptr<RelayServer> server;
+    unsigned short port = 0;
+    bool lastExchangeClosed = false;
+};
+
+TEST_F(RelayServerTest, TwoPeersShareARoomAndExchangeData) {
+    start();
+    TestPeer host(port), guest(port, "/ws/whatever");
+    ASSERT_TRUE(host.isOpen() && guest.isOpen());
+    host.send(OpenRoom{});
+    const auto welcome = host.receiveA<Welcome>();
+    ASSERT_TRUE(welcome);
+    guest.send(JoinRoom{welcome->code});
+    ASSERT_TRUE(guest.receiveA<Welcome>());
+    guest.send(ClaimSeat{2});
+    const auto seats = host.receiveA<SeatMap>();
+    ASSERT_TRUE(seats);
+    guest.send(Data{0b0100, {1, 2, 3}});
+    const auto forwarded = host.receiveA<Forward>();
+    ASSERT_TRUE(forwarded);
+    EXPECT_EQ(*forwarded, (Forward{1, 0b0100, {1, 2, 3}}));
+    host.send(Ping{77});
+    EXPECT_EQ(host.receiveA<Pong>(), Pong{77});
+}
+
+TEST_F(RelayServerTest, ServesTheWebFolderOnTheSamePort) {
+    start();
+    const struct {
+        std::string request;
+        std::string_view expect;
+    } cases[] = {
+        {"GET / HTTP/1.1\r\nHost: a\r\n\r\n", "<title>zindle</title>"},
+        {"GET /zindle.wasm HTTP/1.1\r\nHost: a\r\n\r\n", "Content-Type: application/wasm"},
+        {"HEAD /index.html HTTP/1.1\r\nHost: a\r\n\r\n", "Content-Length: 21"},
+        {"GET /../etc/passwd HTTP/1.1\r\nHost: a\r\n\r\n", "400 Bad Request"},
+        {"GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\nHost: a\r\n\r\n", "400 Bad Request"},
+        {"GET /nothing HTTP/1.1\r\nHost: a\r\n\r\n", "404 Not Found"},
+        {"POST / HTTP/1.1\r\nHost: a\r\nContent-Length: 0\r\n\r\n", "405 Method Not Allowed"},
+        {"GET /ws HTTP/1.1\r\nHost: a\r\nConnection: Upgrade\r\nUpgrade: websocket\r\n"
+         "Sec-WebSocket-Version: 13\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n",
+         "101 Switching Protocols"},
+        {"GET /elsewhere HTTP/1.1\r\nHost: a\r\nConnection: Upgrade\r\nUpgrade: websocket\r\n"
+         "Sec-WebSocket-Version: 13\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n",
+         "404 Not Found"},
+    };
+    for (const auto& c : cases)
+        EXPECT_NE(rawExchange(c.request, c.expect).find(c.expect), std::string::npos) << c.request;
+}
+
+TEST_F(RelayServerTest, OversizedRequestsAndGarbageAreRefusedAndClosed) {
+    start();
+    const std::string huge =
+        "GET / HTTP/1.1\r\nHost: a\r\nX: " + std::string(20000, 'a') + "\r\n\r\n";
+    const std::string withBody = "GET / HTTP/1.1\r\nHost: a\r\nContent-Length: 100000\r\n\r\n";
+    for (const std::string& request :
+         {huge, withBody, std::string("\x16\x03\x01 not http\r\n\r\n")}) {
+        const std::string answer = rawExchange(request);
+        EXPECT_TRUE(lastExchangeClosed) << request.substr(0, 40);
+        EXPECT_EQ(answer.find("200 OK"), std::string::npos) << request.substr(0, 40);
+    }
+}
+
+TEST_F(RelayServerTest, HalfOpenHttpConnectionIsClosedAfterTheRequestTimeout) {
+    RelayOptions options;
+    options.requestTimeout = 1s;
+    start(options);
+    rawExchange("GET / HTTP/1.1\r\nHost: a\r\n");
+    EXPECT_TRUE(lastExchangeClosed);
+}
+
+TEST_F(RelayServerTest, OversizedAndMalformedMessagesCloseOnlyTheirConnection) {
+    start();
+    TestPeer host(port), big(port), garbage(port);
+    host.send(OpenRoom{});
+    ASSERT_TRUE(host.receiveA<Welcome>());
+    big.sendBytes(Bytes(kMaxMessageBytes + 1, kProtocolVersion));
+    EXPECT_TRUE(big.closedByRelay());
+    garbage.sendBytes({0xFF, 0xFF, 0xFF});
+    EXPECT_TRUE(garbage.closedByRelay());
+    host.send(Ping{1});
+    EXPECT_TRUE(host.receiveA<Pong>());
+}
+
+TEST_F(RelayServerTest, RoomExpiresOnTheRelaysClockAndSilentPeersAreDropped) {
+    start();
+    // Each peer's Pong shows the relay has handled everything that peer sent before it.
+    TestPeer host(port), quiet(port);
+    host.send(OpenRoom{});
+    const RoomCodeText code = host.receiveA<Welcome>()->code;
+    host.send(Leave{});
+    host.send(Ping{1});
+    ASSERT_TRUE(host.receiveA<Pong>());
+    quiet.send(Ping{2});
+    ASSERT_TRUE(quiet.receiveA<Pong>());
+    clock.advance(2s);
+    host.send(Ping{3});
+    ASSERT_TRUE(host.receiveA<Pong>());
+    clock.advance(2s);
+    server->tickNow();
+    EXPECT_TRUE(quiet.closedByRelay()) << "silent for longer than three seconds";
+    clock.advance(57s);
+    host.send(Ping{4});
+    ASSERT_TRUE(host.receiveA<Pong>());
+    server->tickNow();
+    host.send(JoinRoom{code});
+    EXPECT_EQ(host.receiveA<Error>(), Error{ErrorCode::RoomNotFound});
+}
+
+TEST_F(RelayServerTest, StoppingTellsEveryRoomAndEnds) {
+    start();
+    TestPeer host(port);
+    host.send(OpenRoom{});
+    ASSERT_TRUE(host.receiveA<Welcome>());
+    server->stop();
+    EXPECT_EQ(host.receiveA<RoomClosed>(), RoomClosed{CloseReason::RelayStopping});
+    EXPECT_TRUE(host.closedByRelay());
+    server.reset();
+}
+
+TEST_F(RelayServerTest, ConnectionsPerAddressAreCapped) {
+    RelayOptions options;
+    options.maxConnectionsPerAddress = 2;
+    start(options);
+    TestPeer first(port), second(port), third(port);
+    EXPECT_TRUE(first.isOpen() && second.isOpen());
+    EXPECT_FALSE(third.isOpen());
+}
+
+} // namespace
+} // namespace zindle::relay
