@@ -42,7 +42,7 @@ RandomSource& source() {
 }
 
 struct DrawingSource {
-    std::optional<MersenneTwister64> generator; // the same numbers as std::mt19937_64
+    std::optional<MersenneTwister64> generator;
     int scopes = 0; // DrawingRandom scopes alive
 };
 
