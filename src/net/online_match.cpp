@@ -311,7 +311,7 @@ void OnlineMatch::handleData(int from, const std::vector<std::uint8_t>& payload,
         return;
     }
     round_ = envelope->round;
-    startRound(*start);
+    startRound(*start, true);
 }
 
 std::array<std::uint8_t, relay::kSeatCount> OnlineMatch::roundHolders() const {
@@ -358,31 +358,29 @@ void OnlineMatch::leadNewRoundIfNeeded(double nowMs) {
     for (SeatInput& in : held)
         in = {SeatInput::kHeldMask, 1, 0};
     world_->applyInputs(0, held, SeatInputs{}, false);
-    world_->save(0);
-    next.state = world_->serialise(0);
+    next.state = game_.captureState();
     ++round_;
     for (Envelope& piece : splitRoundStart(round_, encodeRoundStart(next)))
         sendEnvelope(std::move(piece));
     log("leading round " + std::to_string(round_));
     next.state.clear();
     roundSeats_ = next;
-    startRound(roundSeats_);
+    startRound(roundSeats_, false);
 }
 
-void OnlineMatch::startRound(const RoundStart& start) {
+void OnlineMatch::startRound(const RoundStart& start, bool adopt) {
     roundSeats_.holders = start.holders;
     roundSeats_.peers = start.peers;
     session_.reset();
-    if (!start.state.empty()) {
+    if (adopt) {
         world_.reset();
-        world_ = game_.newWorld();
-        if (!world_->deserialise(0, start.state)) {
+        if (!game_.restoreState(start.state)) {
             log("the round's state is not a match state");
             relay_.send(relay::Leave{});
             end("Could not take over the host's match");
             return;
         }
-        world_->load(0, 0);
+        world_ = game_.newWorld();
     }
     RollbackSession::Config config;
     config.self = self_;

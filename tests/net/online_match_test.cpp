@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <deque>
 #include <set>
 
@@ -82,6 +83,17 @@ struct StandInGame : OnlineGame {
     void takeOutSeats(std::uint8_t mask) override {
         takenOut.push_back(mask);
         state.hash ^= mask;
+    }
+    std::vector<std::uint8_t> captureState() override {
+        std::vector<std::uint8_t> bytes(sizeof(ToyWorld::State));
+        std::memcpy(bytes.data(), &now(), bytes.size());
+        return bytes;
+    }
+    bool restoreState(std::span<const std::uint8_t> bytes) override {
+        if (bytes.size() != sizeof(ToyWorld::State))
+            return false;
+        std::memcpy(&state, bytes.data(), bytes.size());
+        return true;
     }
     const ToyWorld::State& now() const { return live ? live->state : state; }
     ToyWorld::State state;
