@@ -5,6 +5,7 @@
 #include "app/main.h"
 #include "framework/keyboard.h"
 #include "framework/lib.h"
+#include "framework/stage.h"
 #include "match/game.h"
 #include "net/online_game.h"
 #include "net/relay_link.h"
@@ -91,6 +92,9 @@ void OnlineFeed::enterFrame(Main& main) {
         Main::nextUpdateTime = now;
 
     if (match_->phase() != OnlineMatch::Phase::Left) {
+        // The others cannot wait for a window in the background: it plays on while in a room.
+        if (Stage* stage = main.stage())
+            stage->pauseWhenDeactivated = false;
         match_->frame(due, now * 1000);
         if (link_.empty() && match_->room()) {
             link_ = relay::formatRoomLink({setup_.relayHost, setup_.relayPort, match_->room()});
@@ -98,8 +102,11 @@ void OnlineFeed::enterFrame(Main& main) {
                 setup_.roomOpened(link_);
         }
         measure(now);
-        if (match_->phase() == OnlineMatch::Phase::Left)
+        if (match_->phase() == OnlineMatch::Phase::Left) {
             afterLeaving();
+            if (Stage* stage = main.stage())
+                stage->pauseWhenDeactivated = true;
+        }
         main.playFrame({}, 0);
     } else {
         std::vector<InputRecord> inputs;
