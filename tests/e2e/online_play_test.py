@@ -6,6 +6,7 @@ the same round. ESC on the joiner takes it back to its title while the host play
 import os
 import re
 import shutil
+import subprocess
 import sys
 import tempfile
 import time
@@ -37,6 +38,27 @@ def agreeing(host_sums, joiner_sums):
     return len(common)
 
 
+def bad_links(executable, display):
+    """A link that is no link is one line and status 2 before any window; a relay nobody
+    answers at is one line on the title, and the game plays on locally."""
+    for link in ["nonsense", "http://127.0.0.1:9/", "ftp://127.0.0.1:9/#22TW3L7FBGLEP"]:
+        done = subprocess.run([executable, "--join", link], capture_output=True, text=True,
+                              timeout=30, env=display.env())
+        lines = done.stderr.strip().splitlines()
+        check(done.returncode == 2 and len(lines) == 1 and "room's link" in lines[0],
+              "--join %s: status %d, %r" % (link, done.returncode, done.stderr))
+    # Port 9 (discard) on loopback: nothing listens there in a test machine's namespace.
+    game = Game(display, executable, ["--join", "http://127.0.0.1:9/#22TW3L7FBGLEP",
+                                      "--windowed"])
+    try:
+        check(wait_for(lambda: "Could not join" in game.output(), PATIENCE),
+              "an unreachable relay gave no reason:\n" + game.output())
+        time.sleep(0.5)
+        check(game.proc.poll() is None, "the game ended when its relay was unreachable")
+    finally:
+        game.close()
+
+
 def online(executable):
     folder = tempfile.mkdtemp(prefix="zindle-online-")
     host_log = os.path.join(folder, "host.sums")
@@ -44,6 +66,7 @@ def online(executable):
     displays = [Display(), Display()]
     games = []
     try:
+        bad_links(executable, displays[1])
         host = Game(displays[0], executable, ["--host", "--windowed"],
                     extra_env={"ZINDLE_CHECKSUM_LOG": host_log})
         games.append(host)
