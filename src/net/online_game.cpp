@@ -13,23 +13,25 @@
 
 namespace zindle::net {
 
-namespace {
+RunningGame::RunningGame(std::uint64_t drawingSeed, std::function<Game*()> game)
+    : drawingSeed_(drawingSeed), game_(std::move(game)) {
+    if (!game_)
+        game_ = [] { return dynamic_cast<Game*>(Main::board.get()); };
+}
 
-Game& runningGame() {
-    auto* game = dynamic_cast<Game*>(Main::board.get());
+Game& RunningGame::game() const {
+    Game* game = game_();
     if (!game)
-        throw std::logic_error("online play needs the game on the board");
+        throw std::logic_error("online play needs the game running");
     return *game;
 }
 
-} // namespace
-
 std::unique_ptr<RollbackWorld> RunningGame::newWorld() {
-    return std::make_unique<RollbackGameWorld>(runningGame(), drawingSeed_);
+    return std::make_unique<RollbackGameWorld>(game(), drawingSeed_);
 }
 
 void RunningGame::takeOutSeats(std::uint8_t seatMask) {
-    Game& game = runningGame();
+    Game& game = this->game();
     const auto out = [seatMask](int player) {
         return player >= 0 && player < 8 && (seatMask >> player) & 1u;
     };
@@ -43,7 +45,7 @@ void RunningGame::takeOutSeats(std::uint8_t seatMask) {
 
 std::vector<std::uint8_t> RunningGame::captureState() {
     MatchSnapshot snapshot;
-    snapshot.capture(runningGame());
+    snapshot.capture(game());
     std::vector<std::uint8_t> bytes;
     writeMatchState(snapshot.state(), bytes);
     return bytes;
@@ -51,7 +53,7 @@ std::vector<std::uint8_t> RunningGame::captureState() {
 
 bool RunningGame::restoreState(std::span<const std::uint8_t> bytes) {
     try {
-        MatchSnapshot(readMatchState(bytes)).restore(runningGame());
+        MatchSnapshot(readMatchState(bytes)).restore(game());
         return true;
     } catch (const MatchStateError&) {
         return false;
