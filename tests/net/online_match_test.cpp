@@ -216,6 +216,21 @@ TEST_F(OnlineMatchTest, PlayersClaimSeatsInOrderAndPeersAgree) {
     EXPECT_EQ(b.game.now().computers, 1u << 2);
 }
 
+// With no input delay a key pressed before a frame is in that frame's steps, so the picture
+// drawn after them already shows it: a peer's own hero answers within the frame.
+TEST_F(OnlineMatchTest, OwnKeyReachesOwnHeroInTheSameFrameWithoutDelay) {
+    Peer& a = host();
+    joiner();
+    a.tap(Keyboard::SPACE);
+    frames(10);
+    ASSERT_EQ(a.match.localPlayerOf(0), 0);
+    for (const bool down : {true, false, true}) {
+        a.key(Keyboard::LEFT, down);
+        frames(1);
+        EXPECT_EQ(a.game.now().held[0].held & SeatInput::kLeft, down ? SeatInput::kLeft : 0);
+    }
+}
+
 TEST_F(OnlineMatchTest, EscTakesOnlyThatPeersSeatsOut) {
     Peer& a = host();
     Peer& b = joiner();
