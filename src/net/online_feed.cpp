@@ -45,6 +45,23 @@ std::string fixed(double value, int decimals) {
     return text;
 }
 
+// Who is in the room: how many games, and whose players sit where.
+std::string whoIsConnected(const OnlineMatch& match) {
+    const std::size_t games = match.peers().size();
+    std::string line = std::to_string(games) + (games == 1 ? " game" : " games") + " in the room";
+    std::string here, elsewhere;
+    for (int seat = 0; seat < kSeats; ++seat)
+        if (match.localPlayerOf(seat))
+            here += " P" + std::to_string(seat + 1);
+    for (const auto& remote : match.remoteSeats())
+        elsewhere += " P" + std::to_string(remote.seat + 1);
+    if (!here.empty())
+        line += "   here:" + here;
+    if (!elsewhere.empty())
+        line += "   elsewhere:" + elsewhere;
+    return line;
+}
+
 } // namespace
 
 OnlineFeed::OnlineFeed(Setup setup)
@@ -154,10 +171,7 @@ void OnlineFeed::draw(Main& main) {
     if (inRoom && title) {
         const std::string room = link_.empty() ? "Connecting..." : link_;
         text_line::drawCentred(tiler, room, kScreenWidthPx / 2, kLinkY);
-        const std::size_t peers = match_->peers().size();
-        text_line::drawCentred(
-            tiler, std::to_string(peers) + (peers == 1 ? " player" : " players") + " connected",
-            kScreenWidthPx / 2, kStatusY);
+        text_line::drawCentred(tiler, whoIsConnected(*match_), kScreenWidthPx / 2, kStatusY);
     } else if (!inRoom && title && !match_->leftBecause().empty()) {
         text_line::drawCentred(tiler, match_->leftBecause(), kScreenWidthPx / 2, kLinkY);
     }
