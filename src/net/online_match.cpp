@@ -12,6 +12,7 @@ namespace zindle::net {
 namespace {
 
 constexpr double kRelayPingEveryMs = 500;
+constexpr double kLoneJoinerWaitMs = 1000;
 
 std::string roomClosedLine(relay::CloseReason reason) {
     switch (reason) {
@@ -77,7 +78,11 @@ void OnlineMatch::log(const std::string& line) const {
 }
 
 bool OnlineMatch::leads() const {
-    return self_ >= 0 && (peersHeardAt_.empty() || self_ < peersHeardAt_.begin()->first);
+    if (self_ < 0 || (!peersHeardAt_.empty() && peersHeardAt_.begin()->first < self_))
+        return false;
+    // A peer that joined hears of those already in the room just after its welcome, perhaps a
+    // frame later: it does not take the lead of a room it only thinks empty.
+    return openedRoom_ || !peersHeardAt_.empty() || nowMs_ - welcomedAtMs_ > kLoneJoinerWaitMs;
 }
 
 std::vector<int> OnlineMatch::peers() const {
@@ -207,7 +212,7 @@ void OnlineMatch::checkSilence(double nowMs) {
                                         : "Lost the room: the relay stopped answering");
         return;
     }
-    if (phase_ != Phase::InRoom || leads() || !session_)
+    if (phase_ != Phase::InRoom || leads() || !session_ || peersHeardAt_.empty())
         return;
     const auto leader = peersHeardAt_.begin();
     if (nowMs - leader->second > options_.silenceLimitMs) {
@@ -222,6 +227,8 @@ void OnlineMatch::handle(const relay::Message& message, double nowMs) {
             return;
         room_ = welcome->code;
         self_ = welcome->peer;
+        openedRoom_ = welcome->host;
+        welcomedAtMs_ = nowMs;
         phase_ = Phase::InRoom;
         log("in room " + relay::toString(welcome->code) + " as peer " + std::to_string(self_));
     } else if (const auto* joined = std::get_if<relay::PeerJoined>(&message)) {

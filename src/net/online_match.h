@@ -122,6 +122,8 @@ private:
     std::string leftBecause_;
     std::optional<relay::RoomCodeText> room_;
     int self_ = -1;
+    bool openedRoom_ = false;
+    double welcomedAtMs_ = 0;
     std::map<int, double> peersHeardAt_; // peers in the room but this one, and when last heard
     std::array<std::uint8_t, relay::kSeatCount> holders_{relay::kNoPeer, relay::kNoPeer,
                                                          relay::kNoPeer, relay::kNoPeer};

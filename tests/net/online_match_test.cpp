@@ -53,8 +53,9 @@ struct LoopConnection : RelayConnection {
     }
     std::optional<relay::Message> poll() override {
         auto& queue = relay.inbox[id];
-        if (queue.empty())
+        if (queue.empty() || budget == 0)
             return std::nullopt;
+        --budget;
         auto decoded = relay::decode(queue.front());
         queue.pop_front();
         return decoded.message;
@@ -64,6 +65,7 @@ struct LoopConnection : RelayConnection {
     }
     LoopRelay& relay;
     ConnectionId id;
+    int budget = -1; // messages the next polls may hand out; -1: all there are
 };
 
 // The game stand-in: a toy world whose state outlives each round's world, as the game does.
@@ -229,6 +231,25 @@ TEST_F(OnlineMatchTest, OwnKeyReachesOwnHeroInTheSameFrameWithoutDelay) {
         frames(1);
         EXPECT_EQ(a.game.now().held[0].held & SeatInput::kLeft, down ? SeatInput::kLeft : 0);
     }
+}
+
+// The relay's word of who is already in the room may come a frame after the welcome: the
+// newcomer must not lead a room of its own meanwhile.
+TEST_F(OnlineMatchTest, JoinerHearingOfTheRoomLateDoesNotLeadIt) {
+    Peer& a = host();
+    peers.push_back(std::make_unique<Peer>(relay, ++nextId, a.match.room()));
+    Peer& b = *peers.back();
+    for (int frame = 0; frame < 30; ++frame) {
+        b.connection.budget = 1;
+        frames(1);
+        if (b.match.phase() == OnlineMatch::Phase::InRoom)
+            EXPECT_FALSE(b.match.leads()) << "frame " << frame;
+    }
+    b.connection.budget = -1;
+    frames(10);
+    EXPECT_FALSE(b.logged("leading round"));
+    EXPECT_EQ(b.match.round(), a.match.round());
+    EXPECT_EQ(b.match.peers(), (std::vector<int>{0, 1}));
 }
 
 TEST_F(OnlineMatchTest, EscTakesOnlyThatPeersSeatsOut) {
