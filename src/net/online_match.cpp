@@ -13,6 +13,8 @@ namespace {
 
 constexpr double kRelayPingEveryMs = 500;
 constexpr double kLoneJoinerWaitMs = 1000;
+// Session bytes that still fit one relay message with the envelope's header.
+constexpr std::size_t kMaxSessionBytes = relay::kMaxPayloadBytes - 64;
 
 std::string roomClosedLine(relay::CloseReason reason) {
     switch (reason) {
@@ -46,8 +48,16 @@ class OnlineMatch::SessionTransport : public PeerTransport {
 public:
     explicit SessionTransport(OnlineMatch& match) : match_(match) {}
     void send(int peer, std::vector<std::uint8_t> bytes) override {
+        const auto to = static_cast<std::uint8_t>(peer);
+        // A match state for a peer out of step is far larger than a relay message.
+        if (bytes.size() > kMaxSessionBytes) {
+            for (Envelope& piece :
+                 splitIntoPieces(Envelope::Kind::SessionPiece, match_.round_, to, bytes))
+                match_.sendEnvelope(std::move(piece));
+            return;
+        }
         Envelope e;
-        e.to = static_cast<std::uint8_t>(peer);
+        e.to = to;
         e.round = match_.round_;
         e.body = std::move(bytes);
         match_.sendEnvelope(std::move(e));
@@ -237,6 +247,7 @@ void OnlineMatch::handle(const relay::Message& message, double nowMs) {
     } else if (const auto* left = std::get_if<relay::PeerLeft>(&message)) {
         peersHeardAt_.erase(left->peer);
         assemblers_.erase(left->peer);
+        sessionAssemblers_.erase(left->peer);
         log("peer " + std::to_string(left->peer) + " left");
     } else if (const auto* seats = std::get_if<relay::SeatMap>(&message)) {
         holders_ = seats->holders;
@@ -285,6 +296,14 @@ void OnlineMatch::handleData(int from, const std::vector<std::uint8_t>& payload,
     if (envelope->kind == Envelope::Kind::Session) {
         if (session_ && envelope->round == round_)
             session_->receive(from, envelope->body, nowMs);
+        return;
+    }
+    if (envelope->kind == Envelope::Kind::SessionPiece) {
+        auto whole = sessionAssemblers_[from].add(*envelope, error);
+        if (!error.empty())
+            log("peer " + std::to_string(from) + ": " + error);
+        else if (whole && session_ && envelope->round == round_)
+            session_->receive(from, *whole, nowMs);
         return;
     }
     const std::vector<int> everyone = peers();

@@ -141,7 +141,8 @@ private:
     std::unique_ptr<SessionTransport> sessionTransport_;
     std::unique_ptr<RollbackWorld> world_;
     std::unique_ptr<RollbackSession> session_;
-    std::map<int, RoundStartAssembler> assemblers_;
+    std::map<int, RoundStartAssembler> assemblers_;        // rounds' starts, per sender
+    std::map<int, RoundStartAssembler> sessionAssemblers_; // large session messages
     std::vector<Claim> openings_; // presses to play once the round holds their seat
 
     std::function<void(std::uint32_t, std::uint64_t, std::uint64_t)> confirmedState_;

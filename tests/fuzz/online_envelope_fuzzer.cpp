@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto again = encodeEnvelope(*envelope);
     if (again.size() != size || !std::equal(again.begin(), again.end(), data))
         __builtin_trap();
-    if (envelope->kind == Envelope::Kind::RoundStartPiece) {
+    if (isPiece(envelope->kind)) {
         static RoundStartAssembler assembler; // pieces from one run after another, as from a peer
         std::string why;
         if (const auto whole = assembler.add(*envelope, why)) {
