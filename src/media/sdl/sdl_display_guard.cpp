@@ -28,7 +28,9 @@ int onDisplayLost(Display*) {
 // Xlib's own handler for a refused request prints it and calls exit(), which runs the exit
 // handlers in the middle of whatever SDL was doing: a request about a window that is already
 // gone (seen when the window closes) then ended the game with a crash. Such a request is
-// harmless to skip, so it is reported in one line and the game goes on.
+// harmless to skip, so it is reported in one line and the game goes on. SDL's X11 driver keeps
+// the handler it finds when it starts and puts it back before it closes its connection, which
+// is when such refusals arrive: so this one must be in place before the video starts.
 int onRequestRefused(Display*, XErrorEvent* error) {
     reportRefusedRequest(error->error_code, error->request_code);
     return 0;
@@ -54,6 +56,10 @@ void reportRefusedRequest(int errorCode, int requestCode) {
                  errorCode, requestCode);
 }
 
+void surviveRefusedRequests() {
+    XSetErrorHandler(&onRequestRefused);
+}
+
 void guardDisplay() {
     const char* current = SDL_GetCurrentVideoDriver();
     const std::string_view driver = current ? current : "";
@@ -62,10 +68,8 @@ void guardDisplay() {
     if (showsNothing(driver) && (chosen == nullptr || *chosen == '\0'))
         throw std::runtime_error("There is no display to show the game on (DISPLAY is unset or "
                                  "names no running X server)");
-    if (driver == "x11") {
+    if (driver == "x11")
         XSetIOErrorHandler(&onDisplayLost);
-        XSetErrorHandler(&onRequestRefused);
-    }
 }
 
 } // namespace zindle

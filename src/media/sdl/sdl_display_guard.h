@@ -8,10 +8,13 @@ namespace zindle {
 // game goes on.
 void reportRefusedRequest(int errorCode, int requestCode);
 
+// Call before the video subsystem starts: under X, a refused request is then reported and
+// skipped, until the process ends, instead of ending the process in the middle of a call.
+void surviveRefusedRequests();
+
 // Call once the video subsystem has started. Throws std::runtime_error when SDL fell back to a
 // driver that shows nothing although nobody chose one; under X, makes the loss of the display
-// end the process at once with one line on standard error and status 1, and a refused request
-// be reported and skipped instead of ending the process in the middle of a call.
+// end the process at once with one line on standard error and status 1.
 void guardDisplay();
 
 } // namespace zindle

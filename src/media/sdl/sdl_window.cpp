@@ -60,6 +60,7 @@ void SdlMedia::openWindow(int width, int height, const std::string& title, Bitma
     // Pads keep steering while another window has the focus (and on the dummy video driver,
     // where no window ever has it).
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    surviveRefusedRequests();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER) != 0)
         throw std::runtime_error(std::string("Could not start the video: ") + SDL_GetError());
     videoStarted_ = true;
