@@ -36,6 +36,41 @@ std::string describe(ErrorCode code) {
     return "the relay refused";
 }
 
+std::uint64_t matchSeed(const RoomCodeText& code) {
+    std::uint64_t hash = 1469598103934665603ull; // 64-bit FNV-1a
+    for (char c : code)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return hash;
+}
+
+std::optional<SeatedMatch> seatedMatch(const RoomChannel& channel) {
+    if (channel.phase() != RoomChannel::Phase::InRoom)
+        return std::nullopt;
+    SeatedMatch match;
+    match.config.self = channel.self();
+    match.config.host = channel.isHost() ? channel.self() : 0;
+    bool othersSeated = false;
+    for (int seat = 0; seat < kSeatCount; ++seat) {
+        const std::uint8_t holder = channel.seats().holders[static_cast<std::size_t>(seat)];
+        if (holder == kNoPeer)
+            continue;
+        // A seat held by a peer the room does not know of is a relay's slip: play without it.
+        if (holder != channel.self() && !channel.peers().contains(holder))
+            continue;
+        match.config.seatOwners[static_cast<std::size_t>(seat)] = holder;
+        if (holder == channel.self() && match.ownSeat < 0)
+            match.ownSeat = seat;
+        othersSeated = othersSeated || holder != channel.self();
+    }
+    if (match.ownSeat < 0 || !othersSeated)
+        return std::nullopt;
+    for (int peer : channel.peers())
+        if (std::find(match.config.seatOwners.begin(), match.config.seatOwners.end(), peer) ==
+            match.config.seatOwners.end())
+            match.config.watchers.push_back(peer);
+    return match;
+}
+
 void RoomChannel::openRoom() {
     if (phase_ != Phase::Idle)
         return;

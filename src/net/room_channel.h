@@ -102,6 +102,18 @@ private:
     std::function<void(const std::string&)> log_;
 };
 
+// Every peer of a room starts its match from this seed, which each can read off the room code.
+std::uint64_t matchSeed(const relay::RoomCodeText& code);
+
+// A match to start: this peer's first seat and the session's setting of the room.
+struct SeatedMatch {
+    int ownSeat = -1;
+    RollbackSession::Config config;
+};
+// The match, once this peer holds a seat and some other peer holds one too. The host (whoever
+// opened the room, peer 0) settles disagreements.
+std::optional<SeatedMatch> seatedMatch(const RoomChannel& channel);
+
 // The line a player reads for a relay's refusal.
 std::string describe(relay::ErrorCode code);
 

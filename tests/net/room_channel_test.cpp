@@ -123,5 +123,39 @@ TEST(RoomChannelTest, StatusTellsThePageWhoIsHere) {
               "\"hostGone\":true,\"peers\":[0],\"seats\":[0,1,-1,-1],\"problem\":\"\"}");
 }
 
+TEST(RoomChannelTest, AMatchStartsOnceThisPeerAndAnotherHoldSeats) {
+    const struct {
+        std::array<std::uint8_t, 4> holders;
+        int ownSeat; // -1: no match yet
+        std::array<int, 4> owners;
+        std::vector<int> watchers;
+    } cases[] = {
+        {{kNoPeer, kNoPeer, kNoPeer, kNoPeer}, -1, {}, {}},
+        {{0, kNoPeer, kNoPeer, kNoPeer}, -1, {}, {}},       // only the host
+        {{kNoPeer, 1, kNoPeer, kNoPeer}, -1, {}, {}},       // only this peer
+        {{0, 1, kNoPeer, kNoPeer}, 1, {0, 1, -1, -1}, {2}}, // peer 2 watches
+        {{2, 0, 1, 1}, 2, {2, 0, 1, 1}, {}},                // two seats: the first plays
+        {{0, 1, 7, kNoPeer}, 1, {0, 1, -1, -1}, {2}},       // peer 7 is not in the room
+    };
+    for (const auto& c : cases) {
+        RoomChannel channel = joined();
+        channel.received(encode(relay::SeatMap{c.holders}));
+        const auto match = seatedMatch(channel);
+        ASSERT_EQ(match.has_value(), c.ownSeat >= 0) << int(c.holders[0]) << int(c.holders[1]);
+        if (!match)
+            continue;
+        EXPECT_EQ(match->ownSeat, c.ownSeat);
+        EXPECT_EQ(match->config.self, 1);
+        EXPECT_EQ(match->config.host, 0);
+        EXPECT_EQ(match->config.seatOwners, c.owners);
+        EXPECT_EQ(match->config.watchers, c.watchers);
+    }
+}
+
+TEST(RoomChannelTest, TheSeedIsTheRoomCodes) {
+    EXPECT_EQ(matchSeed(code()), matchSeed(*parseRoomCode("23456789abcde")));
+    EXPECT_NE(matchSeed(code()), matchSeed(*parseRoomCode("23456789ABCDF")));
+}
+
 } // namespace
 } // namespace zindle::net
