@@ -188,6 +188,7 @@ void RoomChannel::handle(const Message& message) {
         peers_.erase(left->peer);
     } else if (const auto* seats = std::get_if<relay::SeatMap>(&message)) {
         seats_ = *seats;
+        seatsKnown_ = true;
     } else if (const auto* forward = std::get_if<Forward>(&message)) {
         if (forward->payload.empty() || forward->from == self_) {
             ++droppedIncoming_;
@@ -226,6 +227,7 @@ void RoomChannel::end(const std::string& why) {
     problem_ = why;
     peers_.clear();
     seats_ = {};
+    seatsKnown_ = false;
 }
 
 std::uint8_t RoomChannel::heldSeatBits() const {

@@ -63,6 +63,8 @@ public:
     bool isHost() const { return host_; }
     const std::set<int>& peers() const { return peers_; } // the others in the room
     const relay::SeatMap& seats() const { return seats_; }
+    // The relay has said who holds which seat: a claim made before that is a guess.
+    bool seatsKnown() const { return seatsKnown_; }
     // Why the room ended or a request failed, one line; empty while all is well and after this
     // peer left of its own accord.
     const std::string& problem() const { return problem_; }
@@ -86,6 +88,7 @@ private:
     int self_ = -1;
     bool host_ = false;
     bool hostGone_ = false;
+    bool seatsKnown_ = false;
     std::set<int> peers_;
     relay::SeatMap seats_;
     std::string problem_;

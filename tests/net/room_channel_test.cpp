@@ -115,7 +115,9 @@ TEST(RoomChannelTest, AFullQueueDropsDataButKeepsRequests) {
 
 TEST(RoomChannelTest, StatusTellsThePageWhoIsHere) {
     RoomChannel channel = joined();
+    EXPECT_FALSE(channel.seatsKnown());
     channel.received(encode(relay::SeatMap{{0, 1, kNoPeer, kNoPeer}}));
+    EXPECT_TRUE(channel.seatsKnown());
     channel.received(encode(PeerLeft{2}));
     channel.received(encode(HostGone{}));
     EXPECT_EQ(channel.statusJson(),
