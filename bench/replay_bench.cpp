@@ -12,7 +12,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 using namespace zindle;
@@ -75,6 +77,13 @@ const Replay& tenMinutes() {
     return replay;
 }
 
+double residentMegabytes() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1e6;
+}
+
 void BM_ReplayJumpBackNearTheEndOfTenMinutes(benchmark::State& state) {
     const Replay& replay = tenMinutes();
     sim::RunConfig config;
@@ -83,7 +92,12 @@ void BM_ReplayJumpBackNearTheEndOfTenMinutes(benchmark::State& state) {
     ReplayViewer::install(replay, "bench");
     auto& viewer = static_cast<ReplayViewer&>(*Main::feed);
     const std::uint64_t end = replay.steps - replay.joinStep;
+    // The first pass to the end plays everything and keeps the keyframes: the memory they take
+    // is most of what the process grows by.
+    const double before = residentMegabytes();
     viewer.seek(*Main::instance, end);
+    state.counters["keyframes"] = static_cast<double>(viewer.keyframes());
+    state.counters["keyframeMB"] = residentMegabytes() - before;
     double seconds = 0;
     for (auto _ : state) {
         const double start = threadSeconds();
@@ -98,8 +112,43 @@ void BM_ReplayJumpBackNearTheEndOfTenMinutes(benchmark::State& state) {
     state.counters["matchSeconds"] = static_cast<double>(end) / 300;
 }
 
+// The slowest jump there is: back to just before each keyframe of the match (every five seconds,
+// the win fountains included), so that nearly five seconds are re-simulated each time, from the
+// end of the match where a viewer would stand.
+void BM_ReplayJumpToEveryStretchOfTenMinutes(benchmark::State& state) {
+    const Replay& replay = tenMinutes();
+    sim::RunConfig config;
+    config.seed = replay.header.seed;
+    sim::Simulation sim(config);
+    ReplayViewer::install(replay, "bench");
+    auto& viewer = static_cast<ReplayViewer&>(*Main::feed);
+    const std::uint64_t end = replay.steps - replay.joinStep;
+    viewer.seek(*Main::instance, end);
+    const auto spacing = static_cast<std::uint64_t>(ReplayViewer::kKeyframeSeconds * 300);
+    double worst = 0;
+    double total = 0;
+    int jumps = 0;
+    for (auto _ : state) {
+        for (std::uint64_t at = 2 * spacing - 10; at < replay.steps; at += spacing) {
+            if (at < replay.joinStep)
+                continue;
+            viewer.seek(*Main::instance, end);
+            const double start = threadSeconds();
+            viewer.seek(*Main::instance, at - replay.joinStep);
+            const double seconds = threadSeconds() - start;
+            worst = std::max(worst, seconds);
+            total += seconds;
+            ++jumps;
+        }
+    }
+    state.counters["worstSeconds"] = worst;
+    state.counters["meanSeconds"] = jumps > 0 ? total / jumps : 0;
+    state.counters["jumps"] = jumps;
+}
+
 } // namespace
 
 BENCHMARK(BM_RecordFrameWinFountain)->Iterations(3000);
 BENCHMARK(BM_StateChecksumWinFountain);
 BENCHMARK(BM_ReplayJumpBackNearTheEndOfTenMinutes)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReplayJumpToEveryStretchOfTenMinutes)->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -151,7 +151,11 @@ int run(const std::vector<std::string>& args, std::ostream& out) {
                .number("resimMsP50", percentile(resimMs, 0.50))
                .number("resimMsP95", percentile(resimMs, 0.95))
                .number("resimMsP99", percentile(resimMs, 0.99))
+               .number("resimMsP999", percentile(resimMs, 0.999))
                .number("resimMsMax", percentile(resimMs, 1.0))
+               .integer("framesOver2Ms",
+                        static_cast<std::int64_t>(std::count_if(resimMs.begin(), resimMs.end(),
+                                                                [](double ms) { return ms > 2; })))
                .number("resimMsP95OfRollbackFrames", percentile(rollbackFramesMs, 0.95))
                .integer("pacedSteps", paced)
                .integer("stalledSteps", stalled)

@@ -3,6 +3,7 @@
 
 namespace zindle {
 
+class Game;
 class Graphics;
 
 class Board {
@@ -19,6 +20,8 @@ public:
     // device: 0 for the keyboard, the joystick number for a button; key: an Input constant;
     // state: Input::DOWN or Input::UP; ctrl: Control held (always false for a joystick).
     virtual void onInput(int /*device*/, int /*key*/, int /*state*/, bool /*ctrl*/) {}
+    // The match this board plays, if it plays one (a board that wraps the game forwards it).
+    virtual Game* match() { return nullptr; }
 };
 
 } // namespace zindle

@@ -27,6 +27,9 @@ public:
     virtual void enterFrame(Main& main) = 0;
     // Live keys go here, not to the game. Window keys (ALT+ENTER, ALT+F4) stay Main's.
     virtual void key(int keyCode, bool down) = 0;
+    // Every live input, keys with their modifiers and the joysticks' too, as the game would
+    // have got it (online play sends them on as seat inputs). Called before key().
+    virtual void input(const InputRecord& /*record*/) {}
 };
 
 } // namespace zindle

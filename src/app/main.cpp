@@ -3,6 +3,8 @@
 // turned into Input state and board input between frames.
 #include "app/main.h"
 
+#include "app/clip_saver.h"
+
 #include "framework/event.h"
 #include "framework/joystick_event.h"
 #include "framework/keyboard.h"
@@ -67,6 +69,7 @@ bool Main::fullscreen = false;
 bool Main::startFullScreen = true;
 std::unique_ptr<MatchTap> Main::tap;
 std::unique_ptr<FrameFeed> Main::feed;
+std::unique_ptr<ClipSaver> Main::clips;
 
 Main::Main() {
     instance = this;
@@ -126,10 +129,17 @@ void Main::onAddedToStage(Event* e) {
 }
 
 void Main::update(Event& /*e*/) {
-    if (feed) {
+    if (feed)
         feed->enterFrame(*this);
-        return;
+    else
+        runFrame();
+    if (clips) {
+        clips->poll();
+        clips->draw(graphics());
     }
+}
+
+void Main::runFrame() {
     int steps = 0;
     // The clock is read afresh for every test, so time spent in the steps is owed as well.
     while (Timer::stamp() > nextUpdateTime) {
@@ -208,10 +218,12 @@ void Main::deliver(const InputRecord& record) {
 }
 
 void Main::onKeyDown(KeyboardEvent& e) {
-    if (feed)
+    if (feed) {
+        feed->input(keyRecord(e, true));
         feed->key(e.keyCode, true);
-    else
+    } else {
         deliver(keyRecord(e, true));
+    }
     windowKeys(e);
 }
 
@@ -219,6 +231,8 @@ void Main::windowKeys(const KeyboardEvent& e) {
     // The window keys test the raw code, after the board has seen the key.
     if (e.keyCode == Keyboard::F4 && e.altKey)
         System::exit(0);
+    if (e.keyCode == Keyboard::F12 && clips)
+        clips->press();
     if (e.keyCode == Keyboard::ENTER && e.altKey) {
         fullscreen = !fullscreen;
         stage()->setDisplayState(fullscreen ? StageDisplayState::FULL_SCREEN
@@ -227,25 +241,37 @@ void Main::windowKeys(const KeyboardEvent& e) {
 }
 
 void Main::onKeyUp(KeyboardEvent& e) {
-    if (feed)
+    if (feed) {
+        feed->input(keyRecord(e, false));
         feed->key(e.keyCode, false);
-    else
+    } else {
         deliver(keyRecord(e, false));
+    }
 }
 
 void Main::onAxisMove(JoystickEvent& e) {
-    if (!feed)
+    if (feed)
+        feed->input(joystickRecord(e, InputRecord::Kind::Axis));
+    else
         deliver(joystickRecord(e, InputRecord::Kind::Axis));
 }
 
 // Other buttons do nothing in the game, so they are not even recorded.
 void Main::onButtonDown(JoystickEvent& e) {
-    if (!feed && pad_layout::joins(e.id))
+    if (!pad_layout::joins(e.id))
+        return;
+    if (feed)
+        feed->input(joystickRecord(e, InputRecord::Kind::ButtonDown));
+    else
         deliver(joystickRecord(e, InputRecord::Kind::ButtonDown));
 }
 
 void Main::onButtonUp(JoystickEvent& e) {
-    if (!feed && pad_layout::joins(e.id))
+    if (!pad_layout::joins(e.id))
+        return;
+    if (feed)
+        feed->input(joystickRecord(e, InputRecord::Kind::ButtonUp));
+    else
         deliver(joystickRecord(e, InputRecord::Kind::ButtonUp));
 }
 
@@ -273,6 +299,7 @@ void Main::reset() {
     startFullScreen = true;
     tap.reset();
     feed.reset();
+    clips.reset();
 }
 
 } // namespace zindle

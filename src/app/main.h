@@ -14,6 +14,7 @@
 
 namespace zindle {
 
+class ClipSaver;
 class Event;
 class KeyboardEvent;
 class JoystickEvent;
@@ -64,6 +65,8 @@ public:
     // When set, frames come from it instead of the clock, and live input goes to it instead
     // of the game.
     static std::unique_ptr<FrameFeed> feed;
+    // F12's clips of a win, with their line on the screen; null: F12 does nothing.
+    static std::unique_ptr<ClipSaver> clips;
 
     // The game's half of an input (Input and the board); the window keys are not in it. Every
     // input reaches the game this way: live, from a replay, or from an online match's seats.
@@ -73,6 +76,8 @@ public:
     void runStep();
 
 private:
+    // The clock's frame: the steps that are due, then the drawing.
+    void runFrame();
     void windowKeys(const KeyboardEvent& e);
 
     ListenerId addedToStageListener_ = 0;

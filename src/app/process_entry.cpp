@@ -2,19 +2,24 @@
 // layer, then the guarded start. The data folder is looked for beside the executable, then in
 // the installed data folder, then in the working directory (the catalogue's search roots).
 #include "app/application_main.h"
+#include "app/clip_saver.h"
 #include "app/command_line.h"
 #include "app/main.h"
 #include "app/pacing_log.h"
 #include "app/standard_streams.h"
 #include "framework/assets.h"
+#include "framework/lib.h"
 #include "framework/random.h"
 #include "match/game.h"
+#include "match/rules.h"
 #include "media/sdl/sdl_environment.h"
 #include "media/sdl/sdl_media.h"
 #include "replay/replay_folder.h"
 #include "replay/replay_reader.h"
 #include "replay/replay_recorder.h"
 #include "replay/replay_viewer.h"
+
+#include <unistd.h>
 
 #include <exception>
 #include <iostream>
@@ -35,6 +40,77 @@ int answer(const std::string& text, bool outputWasClosed) {
     std::cerr << "zindle: the answer could not be written to standard output" << std::endl;
     return kAnswerNotWritten;
 }
+// A helper program of the game: beside the executable (a build tree), else where an
+// installation puts the game's helpers relative to it.
+std::filesystem::path helperProgram(const std::string& name) {
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return {};
+    const auto beside = exe.parent_path() / name;
+    if (::access(beside.c_str(), X_OK) == 0)
+        return beside;
+    return (exe.parent_path() / ZINDLE_HELPERS_FROM_EXE / name).lexically_normal();
+}
+
+// F12's clips: from a copy of the replay being recorded, or from the replay being watched.
+std::unique_ptr<zindle::ClipSaver> makeClipSaver(const std::string& watched) {
+    using zindle::ClipSaver;
+    ClipSaver::Options options;
+    options.folder = zindle::replayFolder();
+    options.shot = helperProgram("zindle-shot");
+    try {
+        options.dataRoot = zindle::Assets::dataFolder().parent_path();
+    } catch (const std::exception&) {
+        // The game stops on its first load and says why; a clip needs the same folder.
+    }
+    options.standing = []() -> std::optional<ClipSaver::Standing> {
+        const auto* game = dynamic_cast<const zindle::Game*>(zindle::Main::board.get());
+        if (!game)
+            return std::nullopt;
+        return ClipSaver::Standing{game->tally.wins, game->lastWinner >= 0};
+    };
+    options.clock = [] { return zindle::Timer::stamp(); };
+    if (watched.empty()) {
+        options.matchSeconds = [] {
+            const auto* recorder = dynamic_cast<zindle::ReplayRecorder*>(zindle::Main::tap.get());
+            return recorder ? recorder->matchSeconds() : 0.0;
+        };
+        options.source = [copies = 0](ClipSaver::Source& source, std::string& problem) mutable {
+            auto* recorder = dynamic_cast<zindle::ReplayRecorder*>(zindle::Main::tap.get());
+            if (!recorder) {
+                problem = "nothing is recorded";
+                return false;
+            }
+            std::error_code error;
+            source.replay = std::filesystem::temp_directory_path(error) /
+                            ("zindle-clip-" + std::to_string(::getpid()) + "-" +
+                             std::to_string(++copies) + ".replay");
+            source.scratch = true;
+            source.now = recorder->matchSeconds();
+            return recorder->saveCopy(source.replay, problem);
+        };
+    } else {
+        options.matchSeconds = [] {
+            const auto* viewer = dynamic_cast<zindle::ReplayViewer*>(zindle::Main::feed.get());
+            return viewer
+                       ? static_cast<double>(viewer->matchStep()) / zindle::rules::kStepsPerSecond
+                       : 0.0;
+        };
+        options.source = [watched](ClipSaver::Source& source, std::string& problem) {
+            auto* viewer = dynamic_cast<zindle::ReplayViewer*>(zindle::Main::feed.get());
+            if (!viewer) {
+                problem = "no replay is playing";
+                return false;
+            }
+            source.replay = std::filesystem::absolute(watched);
+            source.now = static_cast<double>(viewer->matchStep()) / zindle::rules::kStepsPerSecond;
+            return true;
+        };
+    }
+    return std::make_unique<ClipSaver>(std::move(options));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -90,6 +166,7 @@ int main(int argc, char** argv) {
         std::cerr << e.what() << std::endl;
         return 1;
     }
+    zindle::Main::clips = makeClipSaver(line.replay);
     zindle::Main::startFullScreen = !line.windowed;
     return zindle::ApplicationMain::run();
 }

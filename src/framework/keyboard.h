@@ -33,5 +33,6 @@ constexpr int NUMPAD_DECIMAL = 110;
 constexpr int NUMPAD_DIVIDE = 111;
 constexpr int F1 = 112; // to F15 = 126
 constexpr int F4 = 115;
+constexpr int F12 = 123;
 constexpr int F15 = 126;
 } // namespace zindle::Keyboard

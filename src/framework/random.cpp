@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <random>
 #include <unistd.h>
 #include <utility>
 

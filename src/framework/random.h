@@ -2,10 +2,11 @@
 // The program's one source of uniform random numbers in [0, 1). A run starts it from a seed the
 // operating system gives, which randomSeed() tells (a replay records it); tests and tools seed
 // it, or replace it with a script of values.
+#include "framework/mersenne_twister.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <random>
 
 namespace zindle {
 
@@ -24,7 +25,7 @@ std::uint64_t randomDrawCount();
 // The generator's whole state as a value, to go back to later (a match snapshot). A script set
 // with setRandomSource is not part of it: it stays as it is across a restore.
 struct RandomState {
-    std::mt19937_64 generator;
+    MersenneTwister64 generator;
     std::uint64_t seed = 0;
     std::uint64_t draws = 0;
 };

@@ -37,6 +37,7 @@ public:
     // and particles' drawing: how often frames are drawn changes the match.
     void draw(Graphics& graphics) override;
     void onInput(int device, int key, int state, bool ctrl) override;
+    Game* match() override { return this; }
     virtual void spawnHero(int player);
     // Hands player slot 0 to 3 to the computer, or takes it back; other numbers change nothing.
     // CTRL with the player's number calls it, and so do tools that set computer players up.

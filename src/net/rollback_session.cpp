@@ -97,13 +97,7 @@ void RollbackSession::receive(int peer, std::span<const std::uint8_t> bytes, dou
     }
     RemotePeer& remote = it->second;
     if (const auto* inputs = std::get_if<InputsMessage>(&*message)) {
-        // Out-of-order messages may report an older present: keep the newest.
-        if (!remote.heard || static_cast<double>(inputs->present) >= remote.presentTick) {
-            remote.presentTick = static_cast<double>(inputs->present);
-            remote.heardAtMs = nowMs;
-        }
-        remote.heard = true;
-        handleInputs(peer, *inputs);
+        handleInputs(peer, *inputs, nowMs);
     } else if (const auto* ping = std::get_if<PingMessage>(&*message)) {
         if (!ping->reply) {
             // At once, not with the next frame: the round trip should not include our frame.
@@ -120,10 +114,8 @@ void RollbackSession::receive(int peer, std::span<const std::uint8_t> bytes, dou
     }
 }
 
-void RollbackSession::handleInputs(int peer, const InputsMessage& m) {
+void RollbackSession::handleInputs(int peer, const InputsMessage& m, double nowMs) {
     RemotePeer& remote = peers_[peer];
-    // Acks only grow: an old message arriving late must not make us resend from further back.
-    remote.theyHaveUntil = std::max(remote.theyHaveUntil, std::min(m.ack, localNext_));
     for (std::uint8_t seat : m.seats) {
         if (config_.seatOwners[seat] != peer) {
             ++stats_.droppedMessages;
@@ -132,6 +124,14 @@ void RollbackSession::handleInputs(int peer, const InputsMessage& m) {
             return;
         }
     }
+    // Acks only grow: an old message arriving late must not make us resend from further back.
+    remote.theyHaveUntil = std::max(remote.theyHaveUntil, std::min(m.ack, localNext_));
+    // Out-of-order messages may report an older present: keep the newest.
+    if (!remote.heard || static_cast<double>(m.present) >= remote.presentTick) {
+        remote.presentTick = static_cast<double>(m.present);
+        remote.heardAtMs = nowMs;
+    }
+    remote.heard = true;
     // Inputs too far ahead would overwrite history still needed; an honest peer never sends
     // them (it cannot run that far ahead of our inputs).
     const std::uint64_t horizon = localNext_ + kInputHistory / 2;

@@ -112,7 +112,7 @@ private:
     std::size_t slotOf(std::uint64_t tick) const { return tick % kSnapshotSlots; }
     std::uint64_t appliedEnd() const { return tick_ + (stepInTick_ > 0 ? 1 : 0); }
 
-    void handleInputs(int peer, const InputsMessage& m);
+    void handleInputs(int peer, const InputsMessage& m, double nowMs);
     void handleChecksum(int peer, const ChecksumMessage& m);
     void handleState(int peer, StateMessage m);
     void adoptPendingState();

@@ -24,12 +24,22 @@ public:
     std::uint32_t nextSteps() const { return atEnd() ? 0 : replay_.runs[run_].steps; }
     // Plays the next frame through main (its inputs, its steps, its drawing).
     void playNext(Main& main);
-    void rewind() {
-        run_ = 0;
-        inRun_ = 0;
-        frame_ = 0;
-        step_ = 0;
+
+    // Where the cursor stands, to come back to (with the game's state saved there).
+    struct Position {
+        std::size_t run = 0;
+        std::uint32_t inRun = 0;
+        std::uint64_t frame = 0;
+        std::uint64_t step = 0;
+    };
+    Position position() const { return {run_, inRun_, frame_, step_}; }
+    void moveTo(const Position& at) {
+        run_ = at.run;
+        inRun_ = at.inRun;
+        frame_ = at.frame;
+        step_ = at.step;
     }
+    void rewind() { moveTo({}); }
 
 private:
     const Replay& replay_;
@@ -48,8 +58,9 @@ public:
     void input(const InputRecord&) override {}
     void stepped() override;
     void frameEnded(int) override {}
-    // Back to the game's start (a replay that re-simulates from the beginning).
-    void rewind() { steps_ = 0; }
+    // Back to the game's start (a replay that re-simulates from the beginning), or to a step
+    // whose state was saved. Seconds already checked are not checked again.
+    void rewind(std::uint64_t toStep = 0) { steps_ = toStep; }
 
     std::size_t checked() const { return checked_; }
     // The step after which the game first differed from the recording, if it has.

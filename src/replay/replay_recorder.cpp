@@ -4,6 +4,7 @@
 
 #include "app/version.h"
 #include "match/game.h"
+#include "match/rules.h"
 #include "match/state_checksum.h"
 #include "replay/replay_folder.h"
 #include "replay/replay_format.h"
@@ -99,6 +100,9 @@ void ReplayRecorder::frameEnded(int steps) {
         return;
     if (!inMatch_ && !game->heroes.empty()) {
         inMatch_ = true;
+        matchStarted_ = true;
+        joinFrame_ = frames_ - 1;
+        joinStep_ = steps_ - static_cast<std::uint64_t>(steps);
         startMatch();
     } else if (inMatch_ && game->heroes.empty() && game->titleAlpha >= 1 &&
                game->gameTimeout >= 1) {
@@ -154,10 +158,15 @@ void ReplayRecorder::startMatch() {
 }
 
 bool ReplayRecorder::writeStart() {
+    return writeHistory([this](std::span<const std::uint8_t> bytes) { return write(bytes); });
+}
+
+bool ReplayRecorder::writeHistory(
+    const std::function<bool(std::span<const std::uint8_t>)>& write) const {
     ReplayHeader header;
     header.seed = options_.seed;
     header.date = static_cast<std::int64_t>(startTime_);
-    header.joinFrame = static_cast<std::uint32_t>(frames_ - 1);
+    header.joinFrame = static_cast<std::uint32_t>(joinFrame_);
     header.gameVersion = kVersion;
     header.build = build();
     if (!write(encodeReplayHeader(header)))
@@ -175,6 +184,33 @@ bool ReplayRecorder::writeStart() {
         }
     }
     return true;
+}
+
+bool ReplayRecorder::saveCopy(const std::filesystem::path& path, std::string& problem) {
+    if (disabled_ || !matchStarted_) {
+        problem = disabled_ ? "the session is too long to record" : "no match has started";
+        return false;
+    }
+    closePiece();
+    std::unique_ptr<std::FILE, FileCloser> copy(std::fopen(path.c_str(), "wb"));
+    if (!copy) {
+        problem = std::strerror(errno);
+        return false;
+    }
+    const bool written = writeHistory([&copy](std::span<const std::uint8_t> bytes) {
+        return std::fwrite(bytes.data(), 1, bytes.size(), copy.get()) == bytes.size();
+    });
+    const bool closed = std::fclose(copy.release()) == 0;
+    if (!written || !closed) {
+        problem = std::strerror(errno);
+        std::remove(path.c_str());
+        return false;
+    }
+    return true;
+}
+
+double ReplayRecorder::matchSeconds() const {
+    return matchStarted_ ? static_cast<double>(steps_ - joinStep_) / rules::kStepsPerSecond : 0;
 }
 
 void ReplayRecorder::finishMatch() {

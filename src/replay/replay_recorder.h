@@ -41,6 +41,13 @@ public:
     // The file of the match being recorded, or of the last one; empty before any.
     const std::filesystem::path& lastFile() const { return path_; }
     bool recording() const { return file_ != nullptr; }
+    // A replay of its own, of the last match to have started, up to the last frame: the
+    // header, everything so far, no end token (it plays as a replay that stops early). The
+    // open second is closed as a block first, in the recording too. False, saying why in
+    // problem, before any match or when the copy cannot be written.
+    bool saveCopy(const std::filesystem::path& path, std::string& problem);
+    // Seconds of the last match so far, from its first join (the clock zindle --replay shows).
+    double matchSeconds() const;
     // The name of this build's compiler and kind of build, for the header.
     static std::string build();
 
@@ -53,6 +60,8 @@ private:
     void startMatch();
     // The header and the history so far; false when writing failed.
     bool writeStart();
+    // The header and the history so far through write; false when it failed.
+    bool writeHistory(const std::function<bool(std::span<const std::uint8_t>)>& write) const;
     void finishMatch();
     bool write(std::span<const std::uint8_t> bytes);
     void stopRecording(const std::string& why);
@@ -66,6 +75,9 @@ private:
     std::uint64_t steps_ = 0;
     std::uint64_t frames_ = 0;
     std::time_t startTime_ = 0;
+    bool matchStarted_ = false;
+    std::uint64_t joinFrame_ = 0; // frames before the first join of the last match
+    std::uint64_t joinStep_ = 0;  // steps before it
     bool disabled_ = false;
     bool inMatch_ = false;
     std::unique_ptr<std::FILE, FileCloser> file_;

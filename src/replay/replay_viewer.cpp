@@ -39,14 +39,15 @@ struct RunningAhead {
 void ReplayViewer::install(Replay replay, std::string name) {
     auto viewer = std::make_unique<ReplayViewer>(std::move(replay), std::move(name));
     auto checker = std::make_unique<ReplayChecker>(
-        viewer->replay_, [] { return dynamic_cast<const Game*>(Main::board.get()); });
+        viewer->replay_, [] { return Main::board ? Main::board->match() : nullptr; });
     viewer->checker_ = checker.get();
     Main::tap = std::move(checker);
     Main::feed = std::move(viewer);
 }
 
 ReplayViewer::ReplayViewer(Replay replay, std::string name)
-    : replay_(std::move(replay)), name_(std::move(name)), cursor_(replay_) {}
+    : replay_(std::move(replay)), name_(std::move(name)), cursor_(replay_),
+      keyframeSpacing_(static_cast<std::uint64_t>(kKeyframeSeconds * kStepsPerSecond)) {}
 
 std::uint64_t ReplayViewer::matchStep() const {
     return cursor_.step() > replay_.joinStep ? cursor_.step() - replay_.joinStep : 0;
@@ -57,23 +58,64 @@ void ReplayViewer::anchor() {
     anchorStep_ = cursor_.step();
 }
 
-void ReplayViewer::seek(Main& main, std::uint64_t matchStep) {
-    const std::uint64_t target = std::min(replay_.joinStep + matchStep, replay_.steps);
+void ReplayViewer::playNext(Main& main) {
+    cursor_.playNext(main);
+    const std::uint64_t step = cursor_.step();
+    if (!keyframes_.empty() && step < keyframes_.back().at.step + keyframeSpacing_)
+        return;
+    if (keyframes_.empty() && step < keyframeSpacing_)
+        return;
+    const Game* game = Main::board ? Main::board->match() : nullptr;
+    if (!game)
+        return;
+    keyframes_.push_back({cursor_.position(), {}});
+    keyframes_.back().match.capture(*game);
+    if (keyframes_.size() > kMaxKeyframes) {
+        // Every other one goes, the latest stays: the spacing doubles everywhere.
+        std::size_t kept = 0;
+        for (std::size_t i = keyframes_.size() % 2 == 0 ? 1 : 0; i < keyframes_.size(); i += 2)
+            keyframes_[kept++] = std::move(keyframes_[i]);
+        keyframes_.resize(kept);
+        keyframeSpacing_ *= 2;
+    }
+}
+
+void ReplayViewer::jumpNear(std::uint64_t target) {
+    // Strictly before the target, so that the frame reaching it is played and drawn.
+    const auto after =
+        std::lower_bound(keyframes_.begin(), keyframes_.end(), target,
+                         [](const Keyframe& k, std::uint64_t step) { return k.at.step < step; });
+    Game* game = Main::board ? Main::board->match() : nullptr;
+    if (after != keyframes_.begin() && game) {
+        const Keyframe& from = *std::prev(after);
+        if (target < cursor_.step() || from.at.step > cursor_.step()) {
+            from.match.restore(*game);
+            cursor_.moveTo(from.at);
+            if (checker_)
+                checker_->rewind(from.at.step);
+        }
+        return;
+    }
     if (target < cursor_.step()) {
         Main::restartGame(replay_.header.seed);
         cursor_.rewind();
         if (checker_)
             checker_->rewind();
     }
+}
+
+void ReplayViewer::seek(Main& main, std::uint64_t matchStep) {
+    const std::uint64_t target = std::min(replay_.joinStep + matchStep, replay_.steps);
     {
         RunningAhead ahead;
+        jumpNear(target);
         while (!cursor_.atEnd() && cursor_.step() + cursor_.nextSteps() < target)
-            cursor_.playNext(main);
+            playNext(main);
     }
     // The frame that reaches the target is drawn, so the picture shows where playback stands.
     if (!cursor_.atEnd() && cursor_.step() < target) {
         Sound::silenced = true;
-        cursor_.playNext(main);
+        playNext(main);
         Sound::silenced = false;
     }
     // Whatever track the game wants now starts afresh: its channel went by silently.
@@ -109,7 +151,7 @@ void ReplayViewer::enterFrame(Main& main) {
     int played = 0;
     while (!cursor_.atEnd() && static_cast<double>(cursor_.step()) < due &&
            played < kMaxFramesPerDisplay) {
-        cursor_.playNext(main);
+        playNext(main);
         ++played;
     }
     if (played == kMaxFramesPerDisplay)

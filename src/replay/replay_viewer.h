@@ -1,14 +1,19 @@
 #pragma once
 // Watching a replay in the game's window: Main's feed. The recorded frames play at the pace
 // they were recorded, with their sounds; SPACE pauses, LEFT and RIGHT jump five seconds, F
-// plays four times faster, ESC ends. A jump back starts the game again from the recorded seed
-// and runs ahead, silent and undrawn, to the moment asked for. No live key reaches the game.
+// plays four times faster, ESC ends. A jump goes back to the latest keyframe before the moment
+// asked for (the match saved every few seconds as playback passed) or, before the first, starts
+// the game again from the recorded seed; from there it runs ahead, silent and undrawn. No live
+// key reaches the game.
 #include "app/frame_hooks.h"
+#include "match/match_snapshot.h"
 #include "replay/replay.h"
 #include "replay/replay_playback.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zindle {
 
@@ -25,6 +30,11 @@ public:
 
     static constexpr double kJumpSeconds = 5;
     static constexpr double kFastSpeed = 4;
+    // A keyframe is kept every this many seconds of match played through. Past kMaxKeyframes,
+    // every other one goes and the spacing doubles: memory stays bounded in any length of
+    // match (a keyframe of ordinary play holds some tens of kilobytes).
+    static constexpr double kKeyframeSeconds = 5;
+    static constexpr std::size_t kMaxKeyframes = 256;
 
     // Where playback stands, in steps since the first join.
     std::uint64_t matchStep() const;
@@ -33,10 +43,20 @@ public:
     // Runs to matchStep (clamped to the match) as fast as possible, silent and undrawn but for
     // its last frame. Backwards starts the game again from the seed.
     void seek(Main& main, std::uint64_t matchStep);
+    std::size_t keyframes() const { return keyframes_.size(); }
 
 private:
+    struct Keyframe {
+        ReplayCursor::Position at;
+        MatchSnapshot match;
+    };
+
     void anchor();
     void reportMismatch();
+    void playNext(Main& main);
+    // Where a seek to target starts from: the latest keyframe before it, restored, when that
+    // is nearer than the cursor; the seed when the target lies behind every keyframe.
+    void jumpNear(std::uint64_t target);
 
     Replay replay_;
     std::string name_;
@@ -50,6 +70,8 @@ private:
     double pendingJump_ = 0; // seconds, done at the next frame
     double anchorTime_ = 0;  // clock time at which playback stood at anchorStep_
     std::uint64_t anchorStep_ = 0;
+    std::vector<Keyframe> keyframes_; // by step, increasing
+    std::uint64_t keyframeSpacing_;   // steps
 };
 
 } // namespace zindle

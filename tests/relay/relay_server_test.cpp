@@ -167,20 +167,27 @@ TEST_F(RelayServerTest, OversizedAndMalformedMessagesCloseOnlyTheirConnection) {
 
 TEST_F(RelayServerTest, RoomExpiresOnTheRelaysClockAndSilentPeersAreDropped) {
     start();
-    RoomCodeText code{};
-    {
-        TestPeer host(port);
-        host.send(OpenRoom{});
-        code = host.receiveA<Welcome>()->code;
-    }
-    TestPeer quiet(port);
-    ASSERT_TRUE(quiet.isOpen());
-    clock.advance(61s);
+    // Each peer's Pong shows the relay has handled everything that peer sent before it.
+    TestPeer host(port), quiet(port);
+    host.send(OpenRoom{});
+    const RoomCodeText code = host.receiveA<Welcome>()->code;
+    host.send(Leave{});
+    host.send(Ping{1});
+    ASSERT_TRUE(host.receiveA<Pong>());
+    quiet.send(Ping{2});
+    ASSERT_TRUE(quiet.receiveA<Pong>());
+    clock.advance(2s);
+    host.send(Ping{3});
+    ASSERT_TRUE(host.receiveA<Pong>());
+    clock.advance(2s);
     server->tickNow();
     EXPECT_TRUE(quiet.closedByRelay()) << "silent for longer than three seconds";
-    TestPeer late(port);
-    late.send(JoinRoom{code});
-    EXPECT_EQ(late.receiveA<Error>(), Error{ErrorCode::RoomNotFound});
+    clock.advance(57s);
+    host.send(Ping{4});
+    ASSERT_TRUE(host.receiveA<Pong>());
+    server->tickNow();
+    host.send(JoinRoom{code});
+    EXPECT_EQ(host.receiveA<Error>(), Error{ErrorCode::RoomNotFound});
 }
 
 TEST_F(RelayServerTest, StoppingTellsEveryRoomAndEnds) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Two relays behind HAProxy on loopback: rooms open on either relay, guests reach their room
-through the letter its code starts with, and every message of a short exchange arrives.
+through the letter its code starts with, and every message of a short exchange arrives. Started
+as root, each relay must run as an ordinary user; on SIGTERM each must end cleanly.
 
 usage: relays_behind_proxy.py RELAY LOAD CONFIG_TEMPLATE
 """
@@ -35,6 +36,14 @@ def wait_for_port(port, process, what):
     sys.exit(f"{what} did not listen on port {port}")
 
 
+def user_id(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("Uid:"):
+                return int(line.split()[2])  # effective
+    return None
+
+
 def main():
     relay, load, template = sys.argv[1:4]
     haproxy = shutil.which("haproxy") or "/usr/sbin/haproxy"
@@ -63,6 +72,10 @@ def main():
                  "--per-address", "1000"], stderr=log)
             processes.append(process)
             wait_for_port(ports[key], process, f"relay {shard}")
+        if os.geteuid() == 0:
+            for process in processes:
+                if user_id(process.pid) == 0:
+                    sys.exit("a relay started as root still runs as root")
         proxy = subprocess.Popen([haproxy, "-db", "-f", config_path])
         processes.append(proxy)
         wait_for_port(ports["PROXY_PORT"], proxy, "haproxy")
@@ -71,10 +84,14 @@ def main():
              "--rate", "30", "--seconds", "2", "--check"], timeout=TIMEOUT_S)
         if result.returncode != 0:
             sys.exit("the exchange through the proxy lost messages")
-        for process in processes:
+        relays, proxy_process = processes[:2], processes[2]
+        proxy_process.terminate()
+        proxy_process.wait(timeout=10)
+        for process in relays:
             process.terminate()
-        for process in processes:
-            process.wait(timeout=10)
+        for process in relays:
+            if process.wait(timeout=10) != 0:
+                sys.exit(f"a relay ended with status {process.returncode} on SIGTERM")
         opened = {}
         joined = {}
         for shard, log in logs.items():

@@ -1,10 +1,14 @@
 // Recording a headless match and re-simulating it: every checksum agrees and the steps are the
 // same, a replay with one input changed differs from its first checksum after the change, and
 // the game's recorder files its replays in the XDG folder of the HOME it is given.
+#include "app/main.h"
 #include "framework/stage.h"
+#include "match/game.h"
+#include "match/state_checksum.h"
 #include "replay/replay_folder.h"
 #include "replay/replay_reader.h"
 #include "replay/replay_recorder.h"
+#include "replay/replay_viewer.h"
 #include "replay_run.h"
 #include "simulation.h"
 #include "trace.h"
@@ -103,6 +107,54 @@ TEST_F(ReplayRoundTrip, AScriptedMatchReplaysToEveryChecksumAndTheSameSteps) {
     EXPECT_TRUE(std::equal(again.begin(), again.end(), original.begin()));
 }
 
+// F12's copy of the match so far: a replay of its own that stops early, re-simulates to every
+// checksum it holds, and leaves the recording going on to its end.
+TEST_F(ReplayRoundTrip, ACopyOfTheMatchSoFarIsAReplayOfItsOwn) {
+    const auto file = dir / "match.replay";
+    const auto copy = dir / "copy.replay";
+    RunConfig config;
+    config.seed = 7;
+    config.script = match();
+    config.makeTap = [file](Simulation& sim) {
+        ReplayRecorder::Options options;
+        options.file = file;
+        options.seed = 7;
+        options.game = [&sim] { return &sim.game(); };
+        return std::make_unique<ReplayRecorder>(std::move(options));
+    };
+    double seconds = 0;
+    {
+        Simulation sim(config);
+        sim.runFrames(30); // on the title: no match to copy yet
+        auto& recorder = dynamic_cast<ReplayRecorder&>(*Main::tap);
+        std::string problem;
+        EXPECT_FALSE(recorder.saveCopy(copy, problem));
+        EXPECT_EQ(problem, "no match has started");
+        sim.runFrames(12 * 60 + 7); // to a few frames into the 13th second
+        ASSERT_TRUE(recorder.saveCopy(copy, problem)) << problem;
+        seconds = recorder.matchSeconds();
+        EXPECT_NEAR(seconds, 11 + 7 / 60.0, 0.05); // joined at 1 s
+        sim.runFrames(25 * 60);
+    }
+    const Replay part = readReplayFile(copy);
+    EXPECT_FALSE(part.finished);
+    EXPECT_EQ(part.header.joinFrame, 60u);
+    EXPECT_EQ(part.checksums.size(), 12u);
+    EXPECT_NEAR(static_cast<double>(part.steps - part.joinStep) / 300, seconds, 1e-9);
+    {
+        ReplayRun again(part, RunConfig{});
+        again.run();
+        EXPECT_EQ(again.checker().checked(), part.checksums.size());
+        EXPECT_FALSE(again.checker().firstMismatch().has_value());
+    }
+    const Replay whole = readReplayFile(file);
+    EXPECT_TRUE(whole.finished);
+    ReplayRun all(whole, RunConfig{});
+    all.run();
+    EXPECT_EQ(all.checker().checked(), whole.checksums.size());
+    EXPECT_FALSE(all.checker().firstMismatch().has_value());
+}
+
 TEST_F(ReplayRoundTrip, AChangedInputIsCaughtAtTheNextChecksum) {
     const auto file = dir / "match.replay";
     record(file, 7);
@@ -118,6 +170,46 @@ TEST_F(ReplayRoundTrip, AChangedInputIsCaughtAtTheNextChecksum) {
     // Pressed before step 596 (frame 120): the held keys differ at once, so the checksum at
     // 600 is the first to differ, and none before it does.
     EXPECT_EQ(*run.checker().firstMismatch(), 600u);
+}
+
+TEST_F(ReplayRoundTrip, JumpsFromKeyframesLandWhereStraightPlaybackDoes) {
+    const auto file = dir / "match.replay";
+    record(file, 7);
+    const Replay replay = readReplayFile(file);
+    const auto checksum = [] { return stateChecksum(*Main::board->match()); };
+    const auto viewer = [&] {
+        RunConfig config;
+        config.seed = replay.header.seed;
+        auto sim = std::make_unique<Simulation>(config);
+        ReplayViewer::install(replay, "test");
+        return sim;
+    };
+    // Match steps: before the first keyframe, on a keyframe's frame, between keyframes, and
+    // the end of the recording.
+    const std::vector<std::uint64_t> targets = {200, 1490, 1500, 2700, 4100, 5999, 1u << 30};
+
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> straight; // where it landed, checksum
+    {
+        const auto sim = viewer();
+        auto& v = static_cast<ReplayViewer&>(*Main::feed);
+        for (const std::uint64_t target : targets) {
+            v.seek(*Main::instance, target);
+            straight.emplace_back(v.matchStep(), checksum());
+        }
+    }
+    const auto sim = viewer();
+    auto& v = static_cast<ReplayViewer&>(*Main::feed);
+    v.seek(*Main::instance, 1u << 30);
+    // A keyframe every five seconds of the recording, which runs 20 s past the first join.
+    EXPECT_GE(v.keyframes(), 4u);
+    // Back and forth, each jump from wherever the one before landed.
+    for (const std::size_t k : {3, 0, 6, 2, 1, 5, 4, 1, 6}) {
+        SCOPED_TRACE(targets[k]);
+        v.seek(*Main::instance, targets[k]);
+        EXPECT_EQ(v.matchStep(), straight[k].first);
+        EXPECT_EQ(checksum(), straight[k].second);
+    }
+    EXPECT_FALSE(static_cast<const ReplayChecker&>(*Main::tap).firstMismatch().has_value());
 }
 
 TEST_F(ReplayRoundTrip, TheGamesRecorderFilesMatchesInItsHomeAndKeepsTheNewest) {

@@ -1,7 +1,8 @@
 // zindle-relay-load: emulated peers for a relay. Each room has one host and its guests; every
 // peer claims a seat and sends a small input message at a steady rate, stamped with the time it
 // left, so each receipt gives the time the trip through the relay took. All peers share one
-// thread. With --check it also demands that every message reached every other peer of its room.
+// thread or a few. With --check it also demands that every message reached every other peer of its
+// room.
 #include "net/relay_protocol.h"
 #include "net/relay_room_code.h"
 
@@ -14,11 +15,15 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <barrier>
 #include <charconv>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -32,7 +37,7 @@ using namespace zindle::relay;
 
 constexpr const char* kUsage =
     "usage: zindle-relay-load --port N [--host ADDR] [--rooms N] [--peers N] [--rate HZ]\n"
-    "                         [--seconds S] [--payload BYTES] [--check]\n";
+    "                         [--seconds S] [--payload BYTES] [--threads N] [--check]\n";
 // Latencies are counted in buckets of kBucketMicros up to kMaxMicros; beyond goes in the last.
 constexpr int kBucketMicros = 10;
 constexpr int kMaxMicros = 2'000'000;
@@ -47,6 +52,7 @@ struct Settings {
     double seconds = 10;
     std::size_t payload = 32;
     bool check = false;
+    int threads = 1;
 };
 
 struct Totals {
@@ -258,6 +264,8 @@ bool parseArguments(int argc, char** argv, Settings& settings) {
                 settings.rate = std::stod(value);
             else if (name == "--seconds")
                 settings.seconds = std::stod(value);
+            else if (name == "--threads")
+                settings.threads = std::stoi(value);
             else if (name == "--payload")
                 settings.payload = static_cast<std::size_t>(std::stoul(value));
             else
@@ -268,7 +276,54 @@ bool parseArguments(int argc, char** argv, Settings& settings) {
     }
     return settings.port != 0 && settings.rooms > 0 && settings.peers >= 2 &&
            settings.peers <= kSeatCount && settings.rate > 0 && settings.seconds > 0 &&
-           settings.payload <= 1024;
+           settings.payload <= 1024 && settings.threads >= 1 && settings.threads <= 64;
+}
+
+} // namespace
+
+namespace {
+
+// One thread's share of the rooms, on an I/O context of its own.
+struct Worker {
+    asio::io_context io{1};
+    Totals totals;
+    std::vector<std::shared_ptr<Room>> rooms;
+};
+
+void runWorker(Worker& worker, const Settings& settings, std::barrier<std::function<void()>>& ready,
+               const SteadyClock::time_point& until, std::atomic<bool>& setupFailed) {
+    // Hosts connect in small waves, so the relay's accept queue is not the thing measured.
+    asio::steady_timer wave(worker.io);
+    std::size_t opened = 0;
+    std::function<void()> openWave = [&] {
+        for (int i = 0; i < 50 && opened < worker.rooms.size(); ++i, ++opened)
+            worker.rooms[opened]->peers[0]->start("/ws");
+        if (opened < worker.rooms.size()) {
+            wave.expires_after(std::chrono::milliseconds(20));
+            wave.async_wait([&](beast::error_code) { openWave(); });
+        }
+    };
+    openWave();
+    const int everyone = static_cast<int>(worker.rooms.size()) * settings.peers;
+    const auto setupDeadline = SteadyClock::now() + std::chrono::seconds(60);
+    while (worker.totals.ready < everyone && worker.totals.failures == 0 &&
+           SteadyClock::now() < setupDeadline)
+        worker.io.run_for(std::chrono::milliseconds(50));
+    if (worker.totals.ready < everyone) {
+        std::cerr << "zindle-relay-load: only " << worker.totals.ready << " of " << everyone
+                  << " peers of a thread got into their rooms\n";
+        setupFailed = true;
+    }
+    ready.arrive_and_wait();
+    if (setupFailed)
+        return;
+    for (auto& room : worker.rooms)
+        for (auto& peer : room->peers)
+            peer->startSending(until);
+    worker.io.run_until(until + kDrainTime);
+    for (auto& room : worker.rooms)
+        for (auto& peer : room->peers)
+            peer->stop();
 }
 
 } // namespace
@@ -279,50 +334,48 @@ int main(int argc, char** argv) {
         std::cerr << kUsage;
         return 2;
     }
-    asio::io_context io(1);
-    Totals totals;
-    std::vector<std::shared_ptr<Room>> rooms;
+    std::vector<std::unique_ptr<Worker>> workers;
+    for (int t = 0; t < settings.threads; ++t)
+        workers.push_back(std::make_unique<Worker>());
     for (int r = 0; r < settings.rooms; ++r) {
+        Worker& worker = *workers[static_cast<std::size_t>(r % settings.threads)];
         auto room = std::make_shared<Room>();
         for (int p = 0; p < settings.peers; ++p)
-            room->peers.push_back(std::make_shared<Peer>(io, settings, totals, room, p));
-        rooms.push_back(room);
+            room->peers.push_back(
+                std::make_shared<Peer>(worker.io, settings, worker.totals, room, p));
+        worker.rooms.push_back(room);
     }
-    // Hosts connect in small waves, so the relay's accept queue is not the thing measured.
-    asio::steady_timer wave(io);
-    std::size_t opened = 0;
-    std::function<void()> openWave = [&] {
-        for (int i = 0; i < 50 && opened < rooms.size(); ++i, ++opened)
-            rooms[opened]->peers[0]->start("/ws");
-        if (opened < rooms.size()) {
-            wave.expires_after(std::chrono::milliseconds(20));
-            wave.async_wait([&](beast::error_code) { openWave(); });
-        }
-    };
-    openWave();
-    const int everyone = settings.rooms * settings.peers;
-    const auto setupDeadline = SteadyClock::now() + std::chrono::seconds(30);
-    while (totals.ready < everyone && totals.failures == 0 && SteadyClock::now() < setupDeadline)
-        io.run_for(std::chrono::milliseconds(50));
-    if (totals.ready < everyone) {
-        std::cerr << "zindle-relay-load: only " << totals.ready << " of " << everyone
-                  << " peers got into their rooms\n";
+    SteadyClock::time_point until;
+    std::atomic<bool> setupFailed = false;
+    // Every thread starts sending at once, when the last one has all its peers in their rooms.
+    std::barrier<std::function<void()>> ready(settings.threads, [&] {
+        until = SteadyClock::now() +
+                std::chrono::microseconds(static_cast<long>(settings.seconds * 1e6));
+    });
+    std::vector<std::thread> threads;
+    for (auto& worker : workers)
+        threads.emplace_back(
+            [&, w = worker.get()] { runWorker(*w, settings, ready, until, setupFailed); });
+    for (auto& thread : threads)
+        thread.join();
+    if (setupFailed)
         return 1;
-    }
-    const auto start = SteadyClock::now();
-    const auto until = start + std::chrono::microseconds(static_cast<long>(settings.seconds * 1e6));
-    for (auto& room : rooms)
-        for (auto& peer : room->peers)
-            peer->startSending(until);
-    io.run_until(until + kDrainTime);
-    for (auto& room : rooms)
-        for (auto& peer : room->peers)
-            peer->stop();
 
+    Totals totals;
+    for (const auto& worker : workers) {
+        for (std::size_t i = 0; i < totals.histogram.size(); ++i)
+            totals.histogram[i] += worker->totals.histogram[i];
+        totals.sent += worker->totals.sent;
+        totals.received += worker->totals.received;
+        totals.failures += worker->totals.failures;
+    }
+    const int everyone = settings.rooms * settings.peers;
     const std::uint64_t expected = totals.sent * static_cast<std::uint64_t>(settings.peers - 1);
     std::cout << "rooms " << settings.rooms << ", peers " << everyone << ", rate " << settings.rate
-              << " Hz, " << settings.seconds << " s\n"
-              << "sent " << totals.sent << ", received " << totals.received << " of " << expected
+              << " Hz, " << settings.seconds << " s, " << settings.threads << " threads\n"
+              << "sent " << totals.sent << " ("
+              << static_cast<double>(totals.sent) / everyone / settings.seconds
+              << " a second per peer), received " << totals.received << " of " << expected
               << ", failures " << totals.failures << "\n"
               << "trip through the relay: median " << totals.percentileMillis(0.5) << " ms, 99th "
               << totals.percentileMillis(0.99) << " ms, 99.9th " << totals.percentileMillis(0.999)

@@ -93,6 +93,7 @@ public:
     void onInput(int device, int key, int state, bool ctrl) override {
         inner_->onInput(device, key, state, ctrl);
     }
+    Game* match() override { return inner_->match(); }
     std::int64_t draws = 0;
 
 private:

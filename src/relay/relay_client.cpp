@@ -1,0 +1,228 @@
+// The client's I/O thread: resolve, connect, handshake, then one read and one write in flight.
+// Everything that touches the socket runs on that thread; the game's calls only post to it or
+// take from the incoming queue under its lock.
+#include "relay/relay_client.h"
+
+// Asio 1.74 uses std::exchange without including <utility>.
+#include <utility>
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/websocket.hpp>
+
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace zindle::relay {
+namespace {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace websocket = beast::websocket;
+using tcp = asio::ip::tcp;
+
+// A game polls every frame; this many unread messages means it has stopped, not fallen behind.
+constexpr std::size_t kMaxIncoming = 8192;
+constexpr std::size_t kMaxOutgoingBytes = 4 * 1024 * 1024;
+constexpr auto kConnectTimeout = std::chrono::seconds(5);
+constexpr auto kCloseTimeout = std::chrono::seconds(2);
+
+} // namespace
+
+struct RelayClient::Impl : std::enable_shared_from_this<RelayClient::Impl> {
+    explicit Impl(const RoomLink& link)
+        : link(link), target(webSocketTarget(link)), resolver(io), ws(io) {}
+
+    void start() {
+        resolver.async_resolve(link.host, std::to_string(link.port),
+                               [self = shared_from_this()](beast::error_code error,
+                                                           tcp::resolver::results_type found) {
+                                   if (error)
+                                       return self->finish("cannot resolve " + self->link.host);
+                                   self->connect(found);
+                               });
+    }
+
+    void connect(const tcp::resolver::results_type& found) {
+        beast::get_lowest_layer(ws).expires_after(kConnectTimeout);
+        beast::get_lowest_layer(ws).async_connect(
+            found, [self = shared_from_this()](beast::error_code error, const tcp::endpoint&) {
+                if (error)
+                    return self->finish("cannot connect: " + error.message());
+                beast::error_code ignored;
+                beast::get_lowest_layer(self->ws).socket().set_option(tcp::no_delay(true), ignored);
+                self->handshake();
+            });
+    }
+
+    void handshake() {
+        ws.async_handshake(link.host, target, [self = shared_from_this()](beast::error_code error) {
+            if (error)
+                return self->finish("no relay answered: " + error.message());
+            beast::get_lowest_layer(self->ws).expires_never();
+            websocket::stream_base::timeout timeout{};
+            timeout.handshake_timeout = kCloseTimeout;
+            timeout.idle_timeout = websocket::stream_base::none();
+            timeout.keep_alive_pings = false;
+            self->ws.set_option(timeout);
+            self->ws.binary(true);
+            self->ws.read_message_max(kMaxMessageBytes);
+            {
+                std::lock_guard lock(self->mutex);
+                self->status = Status::Open;
+            }
+            self->read();
+            if (!self->outgoing.empty())
+                self->writeFront();
+        });
+    }
+
+    void read() {
+        ws.async_read(buffer, [self = shared_from_this()](beast::error_code error, std::size_t) {
+            if (error)
+                return self->finish(error == websocket::error::closed
+                                        ? "the relay closed the connection"
+                                        : "connection lost: " + error.message());
+            const auto data = self->buffer.cdata();
+            Decoded decoded =
+                decode(std::span(static_cast<const std::uint8_t*>(data.data()), data.size()));
+            self->buffer.consume(self->buffer.size());
+            if (!decoded.message)
+                return self->abort(std::string("the relay sent a bad message: ") +
+                                   describe(decoded.error));
+            {
+                std::lock_guard lock(self->mutex);
+                if (self->incoming.size() >= kMaxIncoming) {
+                    self->incoming.clear();
+                    self->reason = "the game stopped reading the relay";
+                }
+                if (self->reason.empty())
+                    self->incoming.push_back(std::move(*decoded.message));
+            }
+            if (!self->reason.empty())
+                return self->abort(self->reason);
+            self->read();
+        });
+    }
+
+    void queue(Bytes bytes) {
+        if (status == Status::Closed || closing)
+            return;
+        if (outgoingBytes + bytes.size() > kMaxOutgoingBytes)
+            return abort("the relay stopped reading");
+        outgoingBytes += bytes.size();
+        outgoing.push_back(std::move(bytes));
+        if (outgoing.size() == 1 && statusNow() == Status::Open)
+            writeFront();
+    }
+
+    void writeFront() {
+        ws.async_write(asio::buffer(outgoing.front()),
+                       [self = shared_from_this()](beast::error_code error, std::size_t) {
+                           self->outgoingBytes -= self->outgoing.front().size();
+                           self->outgoing.pop_front();
+                           if (error)
+                               return self->finish("connection lost: " + error.message());
+                           if (!self->outgoing.empty())
+                               self->writeFront();
+                           else if (self->closing)
+                               self->closeGracefully();
+                       });
+    }
+
+    void closeGracefully() {
+        closing = true;
+        // A relay that never answers the close is not waited for past the timeout.
+        closeTimer.expires_after(kCloseTimeout);
+        closeTimer.async_wait([self = shared_from_this()](beast::error_code error) {
+            if (!error)
+                self->abort("closed");
+        });
+        if (statusNow() != Status::Open) {
+            abort("closed");
+            return;
+        }
+        if (!outgoing.empty())
+            return; // after the last write
+        ws.async_close(websocket::close_code::normal,
+                       [self = shared_from_this()](beast::error_code) { self->abort("closed"); });
+    }
+
+    void abort(const std::string& why) {
+        beast::error_code ignored;
+        resolver.cancel();
+        closeTimer.cancel();
+        beast::get_lowest_layer(ws).socket().close(ignored);
+        finish(why);
+    }
+
+    void finish(const std::string& why) {
+        std::lock_guard lock(mutex);
+        if (status == Status::Closed)
+            return;
+        status = Status::Closed;
+        if (reason.empty())
+            reason = why;
+    }
+
+    Status statusNow() {
+        std::lock_guard lock(mutex);
+        return status;
+    }
+
+    const RoomLink link;
+    const std::string target;
+    asio::io_context io{1};
+    tcp::resolver resolver;
+    asio::steady_timer closeTimer{io};
+    websocket::stream<beast::tcp_stream> ws;
+    beast::flat_buffer buffer;
+    std::deque<Bytes> outgoing;
+    std::size_t outgoingBytes = 0;
+    bool closing = false;
+
+    mutable std::mutex mutex;
+    std::deque<Message> incoming;
+    Status status = Status::Connecting;
+    std::string reason;
+
+    std::thread thread;
+};
+
+RelayClient::RelayClient(const RoomLink& link) : impl_(std::make_shared<Impl>(link)) {
+    impl_->start();
+    impl_->thread = std::thread([impl = impl_] { impl->io.run(); });
+}
+
+RelayClient::~RelayClient() {
+    asio::post(impl_->io, [impl = impl_] { impl->closeGracefully(); });
+    impl_->thread.join();
+}
+
+void RelayClient::send(const Message& message) {
+    asio::post(impl_->io, [impl = impl_, bytes = encode(message)]() mutable {
+        impl->queue(std::move(bytes));
+    });
+}
+
+std::optional<Message> RelayClient::poll() {
+    std::lock_guard lock(impl_->mutex);
+    if (impl_->incoming.empty())
+        return std::nullopt;
+    Message message = std::move(impl_->incoming.front());
+    impl_->incoming.pop_front();
+    return message;
+}
+
+RelayClient::Status RelayClient::status() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->status;
+}
+
+std::string RelayClient::closeReason() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->status == Status::Closed ? impl_->reason : std::string();
+}
+
+} // namespace zindle::relay
