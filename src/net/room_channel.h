@@ -3,6 +3,7 @@
 // one is checked), relay messages out through a bounded queue, and what the peer knows of its
 // room (code, peers, seats, why it ended). Whatever carries the bytes (a browser's WebSocket, a
 // socket thread) stays outside, so the same rules hold on every platform.
+#include "net/online_envelope.h"
 #include "net/relay_protocol.h"
 #include "net/rollback_session.h"
 
@@ -18,7 +19,6 @@ namespace zindle::net {
 
 // Peer messages travel inside relay Data, which goes to every other peer of the room: the first
 // byte names the peer it is for (kEveryPeer: all), and the others ignore it.
-inline constexpr std::uint8_t kEveryPeer = relay::kNoPeer;
 
 class RoomChannel : public PeerTransport {
 public:
