@@ -43,6 +43,12 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             if (i + 1 >= args.size())
                 return refuse("--replay needs a file");
             line.replay = args[++i];
+        } else if (arg == "--host") {
+            line.host = true;
+        } else if (arg == "--join") {
+            if (i + 1 >= args.size())
+                return refuse("--join needs a room's link");
+            line.join = args[++i];
         } else if (arg == "--seed") {
             if (i + 1 == args.size())
                 return refuse("--seed needs a number");
@@ -55,11 +61,15 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
                           quoteUntrusted(arg) + "'");
         }
     }
+    const int modes =
+        (line.host ? 1 : 0) + (line.join.empty() ? 0 : 1) + (line.replay.empty() ? 0 : 1);
+    if (line.action == Action::Play && modes > 1)
+        return refuse("--host, --join and --replay each start a different game: choose one");
     return line;
 }
 
 std::string CommandLine::usage() {
-    return "Usage: zindle [--windowed] [--mute] [--seed N] [--replay FILE]\n"
+    return "Usage: zindle [--windowed] [--mute] [--seed N] [--replay FILE | --host | --join LINK]\n"
            "       zindle --help | --version\n";
 }
 
@@ -77,6 +87,10 @@ std::string CommandLine::help() {
            "              watch a recorded match: SPACE pauses, LEFT and RIGHT jump 5 s,\n"
            "              F plays four times faster, ESC ends. Every match is recorded in\n"
            "              $XDG_DATA_HOME/zindle-vs-pellorin/replays (~/.local/share/...)\n"
+           "  --host      open a room for friends to join online: the game starts a relay\n"
+           "              on a free port and shows the room's link on the title and on\n"
+           "              standard output; a browser opening the link joins too\n"
+           "  --join LINK join the room of a link like http://HOST:PORT/#CODE\n"
            "  -h, --help  show this help and exit\n"
            "  --version   show the version and exit\n"
            "\n"

@@ -15,6 +15,8 @@ struct CommandLine {
     bool windowed = false; // a window of a whole multiple of the picture instead of full screen
     bool mute = false;     // no sound effects and no music
     std::string replay;    // a replay file to watch instead of playing
+    bool host = false;     // open a room online, on a relay inside the game
+    std::string join;      // the link of a room to join online (read by the online side)
     // The random source's seed; without it the run takes one from the operating system.
     std::optional<std::uint64_t> seed;
     std::string refusal; // for Refuse: one line naming the argument

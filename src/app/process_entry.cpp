@@ -10,10 +10,16 @@
 #include "framework/assets.h"
 #include "framework/lib.h"
 #include "framework/random.h"
+#include "framework/untrusted_text.h"
 #include "match/game.h"
 #include "match/rules.h"
 #include "media/sdl/sdl_environment.h"
 #include "media/sdl/sdl_media.h"
+#include "net/online_feed.h"
+#include "net/relay_link.h"
+#include "relay/embedded_relay.h"
+#include "relay/online_host.h"
+#include "relay/relay_client_connection.h"
 #include "replay/replay_folder.h"
 #include "replay/replay_reader.h"
 #include "replay/replay_recorder.h"
@@ -21,8 +27,11 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <exception>
+#include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -111,6 +120,69 @@ std::unique_ptr<zindle::ClipSaver> makeClipSaver(const std::string& watched) {
     return std::make_unique<ClipSaver>(std::move(options));
 }
 
+// Drawing in an online match has a stream of its own; any fixed seed does, as drawing never
+// changes the match.
+constexpr std::uint64_t kOnlineDrawingSeed = 0x5EEDD2A7;
+
+// Online play: the room's relay (the host's own, inside this game) and the feed that plays the
+// match through it. Empty for local play.
+struct Online {
+    std::optional<zindle::relay::EmbeddedRelay> relay;
+    std::string failure; // one line when it could not start
+};
+
+Online startOnline(const zindle::CommandLine& line, const char* program) {
+    namespace relay = zindle::relay;
+    Online online;
+    relay::RoomLink link;
+    if (line.host) {
+        relay::EmbeddedRelaySettings settings;
+        settings.webRoot = relay::findWebBuild(program);
+        // A friend reaches the host's relay at the machine's address.
+        settings.linkHost = relay::reachableAddress();
+        // A game keeps its relay's comings and goings to itself.
+        settings.log = [](std::string_view) {};
+        try {
+            online.relay = relay::startEmbeddedRelay(std::move(settings));
+        } catch (const std::exception& e) {
+            online.failure = std::string("could not start the room's relay: ") + e.what();
+            return online;
+        }
+        link.host = "127.0.0.1";
+        link.port = online.relay->link.port;
+    } else {
+        link = *relay::parseRoomLink(line.join); // checked before the window opened
+    }
+    zindle::net::OnlineFeed::Setup setup;
+    setup.relay = std::make_unique<relay::RelayClientConnection>(link);
+    setup.options.room = link.code;
+    // A joiner shares the link it came by.
+    setup.relayHost = online.relay ? online.relay->link.host : link.host;
+    setup.relayPort = link.port;
+    setup.drawingSeed = kOnlineDrawingSeed;
+    setup.roomOpened = [](const std::string& roomLink) {
+        std::cout << "zindle: room " << roomLink << std::endl;
+    };
+    setup.log = [](const std::string& text) { std::cerr << "zindle: online: " << text << '\n'; };
+    auto* server = online.relay ? online.relay->server.get() : nullptr;
+    // The host's relay closes when the host leaves: every other peer is told so.
+    setup.left = [server] {
+        if (server)
+            server->stop();
+    };
+    auto feed = std::make_unique<zindle::net::OnlineFeed>(std::move(setup));
+    // For tests: every confirmed second's checksum, to hold peers against each other.
+    if (const char* path = std::getenv("ZINDLE_CHECKSUM_LOG")) {
+        auto file = std::make_shared<std::ofstream>(path, std::ios::app);
+        feed->match().onConfirmedState(
+            [file](std::uint32_t round, std::uint64_t tick, std::uint64_t checksum) {
+                if (tick % 60 == 0)
+                    *file << round << ' ' << tick << ' ' << checksum << std::endl;
+            });
+    }
+    zindle::Main::feed = std::move(feed);
+    return online;
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -128,6 +200,15 @@ int main(int argc, char** argv) {
         return CommandLine::kRefused;
     case CommandLine::Action::Play:
         break;
+    }
+    // A link that is no link is answered before any window opens.
+    if (!line.join.empty()) {
+        const auto link = zindle::relay::parseRoomLink(line.join);
+        if (!link || !link->code) {
+            std::cerr << "zindle: '" << zindle::quoteUntrusted(line.join)
+                      << "' is not a room's link (like http://HOST:PORT/#CODE)\n";
+            return CommandLine::kRefused;
+        }
     }
     // Before anything starts SDL: some of its variables could stall the game before it draws.
     zindle::guardSdlEnvironment(std::cout);
@@ -167,6 +248,19 @@ int main(int argc, char** argv) {
         return 1;
     }
     zindle::Main::clips = makeClipSaver(line.replay);
+    Online online;
+    if (line.host || !line.join.empty()) {
+        online = startOnline(line, argv[0]);
+        if (!online.failure.empty()) {
+            std::cerr << "zindle: " << online.failure << '\n';
+            return CommandLine::kRefused;
+        }
+    }
     zindle::Main::startFullScreen = !line.windowed;
-    return zindle::ApplicationMain::run();
+    const int status = zindle::ApplicationMain::run();
+    // The match and its connection go before the relay they talk to.
+    zindle::Main::feed.reset();
+    if (online.relay)
+        online.relay->server->stop();
+    return status;
 }

@@ -43,7 +43,7 @@ RandomSource& source() {
 }
 
 struct DrawingSource {
-    std::optional<std::mt19937_64> generator;
+    std::optional<MersenneTwister64> generator;
     int scopes = 0; // DrawingRandom scopes alive
 };
 

@@ -168,7 +168,7 @@ void Stage::mediaCheckRender() {
 }
 
 void Stage::mediaRender(bool sendEnterFrame) {
-    if (!active)
+    if (!active && pauseWhenDeactivated)
         return;
     if (sendEnterFrame) {
         Event enterFrame(Event::ENTER_FRAME);

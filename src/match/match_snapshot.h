@@ -21,6 +21,11 @@ class Game;
 // objects: a hero sparkle's owner is after a restore the very hero in game.heroes (or, for a
 // hero that has left, one object shared by all its sparkles); flares sit on the restored
 // MacGuffin. A random script set by tests is not part of the state and stays as it is.
+// Restore draws no random number and starts no effect; it switches the music (from the start
+// of the track) only when the state asked for another track than the one asked for now.
+//
+// As bytes (another machine's state): writeMatchState(snapshot.state(), bytes) and
+// MatchSnapshot(readMatchState(bytes)), in match_state_codec.h.
 class MatchSnapshot {
 public:
     MatchSnapshot() = default;

@@ -228,8 +228,12 @@ void writeList(Writer& w, const ParticlesState& p, const std::vector<ParticleKin
                std::array<std::size_t, kParticleKinds>& next) {
     w.count(kinds.size());
     for (const ParticleKind kind : kinds) {
-        const std::size_t i = next[static_cast<std::size_t>(kind)]++;
         w.u8(static_cast<std::uint8_t>(kind));
+        // A kind no game makes (a state put together by hand) is written bare; the reader
+        // refuses it.
+        if (static_cast<std::size_t>(kind) >= kParticleKinds)
+            continue;
+        const std::size_t i = next[static_cast<std::size_t>(kind)]++;
         switch (kind) {
         case ParticleKind::Plain:
             writeBase(w, p.plain.at(i));

@@ -32,7 +32,7 @@ std::vector<std::uint8_t> encodeEnvelope(const Envelope& envelope) {
     out.push_back(static_cast<std::uint8_t>(envelope.kind));
     out.push_back(envelope.to);
     put32(out, envelope.round);
-    if (envelope.kind == Envelope::Kind::RoundStartPiece) {
+    if (isPiece(envelope.kind)) {
         put32(out, envelope.total);
         put32(out, envelope.offset);
     }
@@ -50,9 +50,9 @@ std::optional<Envelope> decodeEnvelope(std::span<const std::uint8_t> bytes, std:
     e.to = bytes[1];
     e.round = get32(bytes, 2);
     std::size_t header = kSessionHeader;
-    if (e.kind == Envelope::Kind::RoundStartPiece) {
+    if (isPiece(e.kind)) {
         if (bytes.size() < kPieceHeader) {
-            error = "a piece of a round's start too short for its header";
+            error = "a piece too short for its header";
             return std::nullopt;
         }
         e.total = get32(bytes, 6);
@@ -60,7 +60,7 @@ std::optional<Envelope> decodeEnvelope(std::span<const std::uint8_t> bytes, std:
         header = kPieceHeader;
         if (e.total > kMaxRoundStartBytes || e.offset > e.total ||
             bytes.size() - header > e.total - e.offset) {
-            error = "a piece of a round's start that does not fit its length";
+            error = "a piece that does not fit its length";
             return std::nullopt;
         }
     } else if (e.kind != Envelope::Kind::Session) {
@@ -95,13 +95,15 @@ std::optional<RoundStart> decodeRoundStart(std::span<const std::uint8_t> bytes,
     return start;
 }
 
-std::vector<Envelope> splitRoundStart(std::uint32_t round, const std::vector<std::uint8_t>& bytes) {
+std::vector<Envelope> splitIntoPieces(Envelope::Kind kind, std::uint32_t round, std::uint8_t to,
+                                      const std::vector<std::uint8_t>& bytes) {
     std::vector<Envelope> pieces;
     std::size_t offset = 0;
     do {
         const std::size_t size = std::min(kPieceBody, bytes.size() - offset);
         Envelope e;
-        e.kind = Envelope::Kind::RoundStartPiece;
+        e.kind = kind;
+        e.to = to;
         e.round = round;
         e.total = static_cast<std::uint32_t>(bytes.size());
         e.offset = static_cast<std::uint32_t>(offset);
@@ -120,7 +122,7 @@ std::optional<std::vector<std::uint8_t>> RoundStartAssembler::add(const Envelope
         total_ = piece.total;
         bytes_.clear();
     } else if (piece.round != round_ || piece.total != total_ || piece.offset != bytes_.size()) {
-        error = "a piece of a round's start out of its place";
+        error = "a piece out of its place";
         bytes_.clear();
         total_ = 0;
         return std::nullopt;

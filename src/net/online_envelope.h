@@ -19,11 +19,12 @@ inline constexpr std::uint8_t kEveryPeer = 0xFF;
 inline constexpr std::size_t kMaxRoundStartBytes = (8u << 20) + 64;
 
 struct Envelope {
-    enum class Kind : std::uint8_t { Session = 1, RoundStartPiece = 2 };
+    // A session message too large for one relay message (a match state) goes as pieces.
+    enum class Kind : std::uint8_t { Session = 1, RoundStartPiece = 2, SessionPiece = 3 };
     Kind kind = Kind::Session;
     std::uint8_t to = kEveryPeer;
     std::uint32_t round = 0;
-    // RoundStartPiece: the whole start's length and where this piece goes in it.
+    // Pieces: the whole's length and where this piece goes in it.
     std::uint32_t total = 0;
     std::uint32_t offset = 0;
     std::vector<std::uint8_t> body;
@@ -46,11 +47,20 @@ struct RoundStart {
 std::vector<std::uint8_t> encodeRoundStart(const RoundStart& start);
 std::optional<RoundStart> decodeRoundStart(std::span<const std::uint8_t> bytes, std::string& error);
 
-// The start cut into envelopes for everybody, each within a relay message.
-std::vector<Envelope> splitRoundStart(std::uint32_t round, const std::vector<std::uint8_t>& bytes);
+// Bytes cut into pieces of kind, each within a relay message.
+std::vector<Envelope> splitIntoPieces(Envelope::Kind kind, std::uint32_t round, std::uint8_t to,
+                                      const std::vector<std::uint8_t>& bytes);
+// The start cut into envelopes for everybody.
+inline std::vector<Envelope> splitRoundStart(std::uint32_t round,
+                                             const std::vector<std::uint8_t>& bytes) {
+    return splitIntoPieces(Envelope::Kind::RoundStartPiece, round, kEveryPeer, bytes);
+}
+inline constexpr bool isPiece(Envelope::Kind kind) {
+    return kind == Envelope::Kind::RoundStartPiece || kind == Envelope::Kind::SessionPiece;
+}
 
-// Puts one sender's pieces back together. Pieces come in order over the relay; one that does not
-// follow on starts nothing and is dropped.
+// Puts one sender's pieces of one kind back together. Pieces come in order over the relay; one that
+// does not follow on starts nothing and is dropped.
 class RoundStartAssembler {
 public:
     // The whole start once its last piece is in; error says why a piece was refused.

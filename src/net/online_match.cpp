@@ -12,6 +12,9 @@ namespace zindle::net {
 namespace {
 
 constexpr double kRelayPingEveryMs = 500;
+constexpr double kLoneJoinerWaitMs = 1000;
+// Session bytes that still fit one relay message with the envelope's header.
+constexpr std::size_t kMaxSessionBytes = relay::kMaxPayloadBytes - 64;
 
 std::string roomClosedLine(relay::CloseReason reason) {
     switch (reason) {
@@ -45,8 +48,16 @@ class OnlineMatch::SessionTransport : public PeerTransport {
 public:
     explicit SessionTransport(OnlineMatch& match) : match_(match) {}
     void send(int peer, std::vector<std::uint8_t> bytes) override {
+        const auto to = static_cast<std::uint8_t>(peer);
+        // A match state for a peer out of step is far larger than a relay message.
+        if (bytes.size() > kMaxSessionBytes) {
+            for (Envelope& piece :
+                 splitIntoPieces(Envelope::Kind::SessionPiece, match_.round_, to, bytes))
+                match_.sendEnvelope(std::move(piece));
+            return;
+        }
         Envelope e;
-        e.to = static_cast<std::uint8_t>(peer);
+        e.to = to;
         e.round = match_.round_;
         e.body = std::move(bytes);
         match_.sendEnvelope(std::move(e));
@@ -77,7 +88,11 @@ void OnlineMatch::log(const std::string& line) const {
 }
 
 bool OnlineMatch::leads() const {
-    return self_ >= 0 && (peersHeardAt_.empty() || self_ < peersHeardAt_.begin()->first);
+    if (self_ < 0 || (!peersHeardAt_.empty() && peersHeardAt_.begin()->first < self_))
+        return false;
+    // A peer that joined hears of those already in the room just after its welcome, perhaps a
+    // frame later: it does not take the lead of a room it only thinks empty.
+    return openedRoom_ || !peersHeardAt_.empty() || nowMs_ - welcomedAtMs_ > kLoneJoinerWaitMs;
 }
 
 std::vector<int> OnlineMatch::peers() const {
@@ -207,7 +222,7 @@ void OnlineMatch::checkSilence(double nowMs) {
                                         : "Lost the room: the relay stopped answering");
         return;
     }
-    if (phase_ != Phase::InRoom || leads() || !session_)
+    if (phase_ != Phase::InRoom || leads() || !session_ || peersHeardAt_.empty())
         return;
     const auto leader = peersHeardAt_.begin();
     if (nowMs - leader->second > options_.silenceLimitMs) {
@@ -222,6 +237,8 @@ void OnlineMatch::handle(const relay::Message& message, double nowMs) {
             return;
         room_ = welcome->code;
         self_ = welcome->peer;
+        openedRoom_ = welcome->host;
+        welcomedAtMs_ = nowMs;
         phase_ = Phase::InRoom;
         log("in room " + relay::toString(welcome->code) + " as peer " + std::to_string(self_));
     } else if (const auto* joined = std::get_if<relay::PeerJoined>(&message)) {
@@ -230,6 +247,7 @@ void OnlineMatch::handle(const relay::Message& message, double nowMs) {
     } else if (const auto* left = std::get_if<relay::PeerLeft>(&message)) {
         peersHeardAt_.erase(left->peer);
         assemblers_.erase(left->peer);
+        sessionAssemblers_.erase(left->peer);
         log("peer " + std::to_string(left->peer) + " left");
     } else if (const auto* seats = std::get_if<relay::SeatMap>(&message)) {
         holders_ = seats->holders;
@@ -280,6 +298,14 @@ void OnlineMatch::handleData(int from, const std::vector<std::uint8_t>& payload,
             session_->receive(from, envelope->body, nowMs);
         return;
     }
+    if (envelope->kind == Envelope::Kind::SessionPiece) {
+        auto whole = sessionAssemblers_[from].add(*envelope, error);
+        if (!error.empty())
+            log("peer " + std::to_string(from) + ": " + error);
+        else if (whole && session_ && envelope->round == round_)
+            session_->receive(from, *whole, nowMs);
+        return;
+    }
     const std::vector<int> everyone = peers();
     if (everyone.empty() || from != everyone.front() || envelope->round <= round_) {
         log("dropped a round's start from peer " + std::to_string(from) +
@@ -311,7 +337,7 @@ void OnlineMatch::handleData(int from, const std::vector<std::uint8_t>& payload,
         return;
     }
     round_ = envelope->round;
-    startRound(*start);
+    startRound(*start, true);
 }
 
 std::array<std::uint8_t, relay::kSeatCount> OnlineMatch::roundHolders() const {
@@ -358,31 +384,29 @@ void OnlineMatch::leadNewRoundIfNeeded(double nowMs) {
     for (SeatInput& in : held)
         in = {SeatInput::kHeldMask, 1, 0};
     world_->applyInputs(0, held, SeatInputs{}, false);
-    world_->save(0);
-    next.state = world_->serialise(0);
+    next.state = game_.captureState();
     ++round_;
     for (Envelope& piece : splitRoundStart(round_, encodeRoundStart(next)))
         sendEnvelope(std::move(piece));
     log("leading round " + std::to_string(round_));
     next.state.clear();
     roundSeats_ = next;
-    startRound(roundSeats_);
+    startRound(roundSeats_, false);
 }
 
-void OnlineMatch::startRound(const RoundStart& start) {
+void OnlineMatch::startRound(const RoundStart& start, bool adopt) {
     roundSeats_.holders = start.holders;
     roundSeats_.peers = start.peers;
     session_.reset();
-    if (!start.state.empty()) {
+    if (adopt) {
         world_.reset();
-        world_ = game_.newWorld();
-        if (!world_->deserialise(0, start.state)) {
+        if (!game_.restoreState(start.state)) {
             log("the round's state is not a match state");
             relay_.send(relay::Leave{});
             end("Could not take over the host's match");
             return;
         }
-        world_->load(0, 0);
+        world_ = game_.newWorld();
     }
     RollbackSession::Config config;
     config.self = self_;

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,10 @@ public:
     virtual std::unique_ptr<RollbackWorld> newWorld() = 0;
     // The seats' heroes vanish without effects and their computer flags go off.
     virtual void takeOutSeats(std::uint8_t seatMask) = 0;
+    // The whole match as bytes, and such bytes (from anybody) back into the game: false, with
+    // the game as it was, for bytes that are not a match.
+    virtual std::vector<std::uint8_t> captureState() = 0;
+    virtual bool restoreState(std::span<const std::uint8_t> bytes) = 0;
 };
 
 class OnlineMatch {
@@ -100,7 +105,7 @@ private:
 
     void handle(const relay::Message& message, double nowMs);
     void handleData(int from, const std::vector<std::uint8_t>& payload, double nowMs);
-    void startRound(const RoundStart& start);
+    void startRound(const RoundStart& start, bool adopt);
     void leadNewRoundIfNeeded(double nowMs);
     void claimFor(int localPlayer, const SeatInput& opening);
     void feedLocalInputs();
@@ -117,6 +122,8 @@ private:
     std::string leftBecause_;
     std::optional<relay::RoomCodeText> room_;
     int self_ = -1;
+    bool openedRoom_ = false;
+    double welcomedAtMs_ = 0;
     std::map<int, double> peersHeardAt_; // peers in the room but this one, and when last heard
     std::array<std::uint8_t, relay::kSeatCount> holders_{relay::kNoPeer, relay::kNoPeer,
                                                          relay::kNoPeer, relay::kNoPeer};
@@ -134,7 +141,8 @@ private:
     std::unique_ptr<SessionTransport> sessionTransport_;
     std::unique_ptr<RollbackWorld> world_;
     std::unique_ptr<RollbackSession> session_;
-    std::map<int, RoundStartAssembler> assemblers_;
+    std::map<int, RoundStartAssembler> assemblers_;        // rounds' starts, per sender
+    std::map<int, RoundStartAssembler> sessionAssemblers_; // large session messages
     std::vector<Claim> openings_; // presses to play once the round holds their seat
 
     std::function<void(std::uint32_t, std::uint64_t, std::uint64_t)> confirmedState_;

@@ -7,6 +7,7 @@
 #include "framework/sound.h"
 #include "framework/sound_channel.h"
 #include "match/game.h"
+#include "match/match_state_codec.h"
 #include "match/state_checksum.h"
 #include "sound/music.h"
 
@@ -146,13 +147,20 @@ std::uint64_t RollbackGameWorld::checksum() const {
     return stateChecksum(game_);
 }
 
-std::vector<std::uint8_t> RollbackGameWorld::serialise(std::size_t) const {
-    // Snapshots cannot travel as bytes yet: the desync cure waits for that.
-    return {};
+std::vector<std::uint8_t> RollbackGameWorld::serialise(std::size_t slot) const {
+    std::vector<std::uint8_t> bytes;
+    writeMatchState(slots_[slot].state(), bytes);
+    return bytes;
 }
 
-bool RollbackGameWorld::deserialise(std::size_t, std::span<const std::uint8_t>) {
-    return false;
+bool RollbackGameWorld::deserialise(std::size_t slot, std::span<const std::uint8_t> bytes) {
+    try {
+        slots_[slot] = MatchSnapshot(readMatchState(bytes));
+        return true;
+    } catch (const MatchStateError&) {
+        // The session logs the refusal; the slot keeps its own state.
+        return false;
+    }
 }
 
 } // namespace zindle::net

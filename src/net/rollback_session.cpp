@@ -44,6 +44,13 @@ RollbackSession::RollbackSession(Config config, RollbackWorld& world, PeerTransp
     delay_ = std::clamp(config_.inputDelay.value_or(0), 0, kMaxInputDelay);
 }
 
+double RollbackSession::measure() const {
+    if (config_.measuringClock)
+        return config_.measuringClock();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 void RollbackSession::log(const std::string& line) const {
     if (log_)
         log_(line);
@@ -251,7 +258,7 @@ void RollbackSession::rollBackIfNeeded() {
     }
     stats_.lastFrameResimulationSeconds = 0;
     if (target) {
-        const auto start = std::chrono::steady_clock::now();
+        const double start = measure();
         const std::uint64_t endTick = tick_;
         const int endStep = stepInTick_;
         const int depth = static_cast<int>(appliedEnd() - *target);
@@ -263,8 +270,7 @@ void RollbackSession::rollBackIfNeeded() {
             ++stats_.resimulatedSteps;
         }
         world_.caughtUp();
-        stats_.lastFrameResimulationSeconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        stats_.lastFrameResimulationSeconds = measure() - start;
         ++stats_.rollbacks;
         stats_.deepestRollback = std::max(stats_.deepestRollback, depth);
     }

@@ -56,6 +56,30 @@ TEST(CommandLineTest, ReplayTakesTheNextArgumentAsItsFileAndNeedsOne) {
     EXPECT_EQ(missing.refusal, "--replay needs a file");
 }
 
+TEST(CommandLineTest, OnlinePlayHostsOrJoinsButNeverBothNorWithAReplay) {
+    EXPECT_TRUE(CommandLine::parse({"--host", "--windowed"}).host);
+    EXPECT_EQ(CommandLine::parse({"--join", "http://h:1/#X"}).join, "http://h:1/#X");
+    const struct {
+        std::vector<std::string> args;
+        std::string refusal;
+    } refused[] = {
+        {{"--join"}, "--join needs a room's link"},
+        {{"--host", "--join", "x"},
+         "--host, --join and --replay each start a different game: "
+         "choose one"},
+        {{"--replay", "f", "--host"},
+         "--host, --join and --replay each start a different game: "
+         "choose one"},
+    };
+    for (const auto& c : refused) {
+        const auto line = CommandLine::parse(c.args);
+        EXPECT_EQ(line.action, Action::Refuse) << c.args.front();
+        EXPECT_EQ(line.refusal, c.refusal);
+    }
+    // Asking for help is still answered, whatever else is on the line.
+    EXPECT_EQ(CommandLine::parse({"--host", "--join", "x", "--help"}).action, Action::Help);
+}
+
 // What the refusal repeats of the argument is escaped and cut short.
 TEST(CommandLineTest, TheRefusalQuotesTheArgumentSafely) {
     using namespace std::string_literals;
@@ -100,8 +124,8 @@ TEST(CommandLineTest, SeedTakesAWholeNumberThatFitsSixtyFourBits) {
 TEST(CommandLineTest, HelpStartsWithTheUsageAndNamesEveryOption) {
     const std::string help = CommandLine::help();
     EXPECT_EQ(help.rfind(CommandLine::usage(), 0), 0u);
-    for (const char* option :
-         {"--windowed", "--mute", "--seed N", "--replay", "--help", "--version"})
+    for (const char* option : {"--windowed", "--mute", "--seed N", "--replay", "--host",
+                               "--join LINK", "--help", "--version"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

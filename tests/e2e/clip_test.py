@@ -19,6 +19,8 @@ from e2e import Failure, Game, check, log, run, wait_for
 WIN_SEED = 12
 RECORD_SECONDS = 40
 WIN_AT = 16.5  # s of match time
+TEXT_TOP = 4  # px: the line's outline, centred along the top of the 480x320 picture
+OUTLINE = (0x22, 0x20, 0x34)
 PATIENCE = 90  # s for the clip to be rendered on a loaded machine
 
 
@@ -46,6 +48,11 @@ def clip_from_the_viewer(display, executable, replay, data_home):
 
         found = wait_for(press, 30, interval=0.5)
         check(found, "F12 after the win started no clip:\n%s" % game.output())
+        # The line says so at the top of the screen, white on a dark outline over the sky.
+        line = display.capture()
+        dark = sum(1 for y in range(TEXT_TOP, TEXT_TOP + 9) for x in range(60, 420)
+                   if line.pixel(x, y) == OUTLINE)
+        check(dark > 150, "no line at the top of the screen (%d outline pixels)" % dark)
         gif, start, end = found.group(1), float(found.group(2)), float(found.group(3))
         check(os.path.dirname(gif) == folder, "the clip is not beside the replays: %s" % gif)
         check(abs(end - start - 10) < 1e-6 and WIN_AT < end < WIN_AT + 10,

@@ -47,6 +47,9 @@ def check_tree(prefix, program="bin/zindle"):
                  "share/applications/%s.desktop" % APP_ID,
                  "share/metainfo/%s.metainfo.xml" % APP_ID):
         check(os.path.isfile(os.path.join(prefix, path)), "not installed: " + path)
+    # F12's clip renderer, among the game's helpers where the game looks for it.
+    helper = os.path.join(prefix, "libexec/zindle-vs-pellorin/zindle-shot")
+    check(os.access(helper, os.X_OK), "the clip renderer is not installed: " + helper)
     check(not os.path.exists(os.path.join(prefix, DATA, "assets", "icons")),
           "the icons are installed with the data")
     for size in ICON_SIZES:

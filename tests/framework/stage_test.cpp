@@ -35,7 +35,6 @@ protected:
     int enterFrames_ = 0;
 };
 
-
 TEST_F(StageTest, FirstPollRendersAtOnceAndAsksToWakeJustBeforeTheNextFrame) {
     EXPECT_DOUBLE_EQ(Stage(media().stage(), 480, 320).mediaFramePeriod, 0.01);
     Stage& stage = openWindow(60);
@@ -122,6 +121,20 @@ TEST_F(StageTest, ActivationResumesFramesAtOnce) {
     media().advance(1);
     send(MediaEventType::ACTIVATE);
     EXPECT_EQ(frames, 1);
+}
+
+// Online play keeps a window in the background running: the others cannot wait for it.
+TEST_F(StageTest, StageThatDoesNotPauseKeepsItsFramesWhenInactive) {
+    Stage& stage = openWindow(60);
+    int& frames = countFrames();
+    stage.pauseWhenDeactivated = false;
+    media().setTime(5);
+    send(MediaEventType::DEACTIVATE);
+    media().advance(1);
+    media().poll();
+    EXPECT_EQ(frames, 1);
+    send(MediaEventType::REDRAW);
+    EXPECT_EQ(frames, 2);
 }
 
 TEST_F(StageTest, PlayingSoundWakesTheStageEveryFiftiethOfASecond) {

@@ -32,6 +32,22 @@ TEST(OnlineEnvelopeTest, RoundStartComesBackWholeAtEverySize) {
     }
 }
 
+// A match state the session sends one peer travels in pieces addressed to that peer alone.
+TEST(OnlineEnvelopeTest, LargeSessionMessageTravelsInPiecesToItsPeer) {
+    const std::vector<std::uint8_t> state(200 * 1000, 0x5A);
+    RoundStartAssembler assembler;
+    std::optional<std::vector<std::uint8_t>> whole;
+    for (const Envelope& piece : splitIntoPieces(Envelope::Kind::SessionPiece, 4, 2, state)) {
+        std::string error;
+        const auto decoded = decodeEnvelope(encodeEnvelope(piece), error);
+        ASSERT_TRUE(decoded) << error;
+        EXPECT_EQ(decoded->kind, Envelope::Kind::SessionPiece);
+        EXPECT_EQ(decoded->to, 2);
+        whole = assembler.add(*decoded, error);
+    }
+    EXPECT_EQ(whole, state);
+}
+
 TEST(OnlineEnvelopeTest, BadBytesAreRefusedWithAReason) {
     const std::vector<std::vector<std::uint8_t>> bad{
         {},                                                        // empty

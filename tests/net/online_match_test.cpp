@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <deque>
 #include <set>
 
@@ -52,8 +53,9 @@ struct LoopConnection : RelayConnection {
     }
     std::optional<relay::Message> poll() override {
         auto& queue = relay.inbox[id];
-        if (queue.empty())
+        if (queue.empty() || budget == 0)
             return std::nullopt;
+        --budget;
         auto decoded = relay::decode(queue.front());
         queue.pop_front();
         return decoded.message;
@@ -63,6 +65,7 @@ struct LoopConnection : RelayConnection {
     }
     LoopRelay& relay;
     ConnectionId id;
+    int budget = -1; // messages the next polls may hand out; -1: all there are
 };
 
 // The game stand-in: a toy world whose state outlives each round's world, as the game does.
@@ -82,6 +85,17 @@ struct StandInGame : OnlineGame {
     void takeOutSeats(std::uint8_t mask) override {
         takenOut.push_back(mask);
         state.hash ^= mask;
+    }
+    std::vector<std::uint8_t> captureState() override {
+        std::vector<std::uint8_t> bytes(sizeof(ToyWorld::State));
+        std::memcpy(bytes.data(), &now(), bytes.size());
+        return bytes;
+    }
+    bool restoreState(std::span<const std::uint8_t> bytes) override {
+        if (bytes.size() != sizeof(ToyWorld::State))
+            return false;
+        std::memcpy(&state, bytes.data(), bytes.size());
+        return true;
     }
     const ToyWorld::State& now() const { return live ? live->state : state; }
     ToyWorld::State state;
@@ -202,6 +216,40 @@ TEST_F(OnlineMatchTest, PlayersClaimSeatsInOrderAndPeersAgree) {
     // The computer toggle reached the game on both peers through seat 2.
     EXPECT_EQ(a.game.now().computers, 1u << 2);
     EXPECT_EQ(b.game.now().computers, 1u << 2);
+}
+
+// With no input delay a key pressed before a frame is in that frame's steps, so the picture
+// drawn after them already shows it: a peer's own hero answers within the frame.
+TEST_F(OnlineMatchTest, OwnKeyReachesOwnHeroInTheSameFrameWithoutDelay) {
+    Peer& a = host();
+    joiner();
+    a.tap(Keyboard::SPACE);
+    frames(10);
+    ASSERT_EQ(a.match.localPlayerOf(0), 0);
+    for (const bool down : {true, false, true}) {
+        a.key(Keyboard::LEFT, down);
+        frames(1);
+        EXPECT_EQ(a.game.now().held[0].held & SeatInput::kLeft, down ? SeatInput::kLeft : 0);
+    }
+}
+
+// The relay's word of who is already in the room may come a frame after the welcome: the
+// newcomer must not lead a room of its own meanwhile.
+TEST_F(OnlineMatchTest, JoinerHearingOfTheRoomLateDoesNotLeadIt) {
+    Peer& a = host();
+    peers.push_back(std::make_unique<Peer>(relay, ++nextId, a.match.room()));
+    Peer& b = *peers.back();
+    for (int frame = 0; frame < 30; ++frame) {
+        b.connection.budget = 1;
+        frames(1);
+        if (b.match.phase() == OnlineMatch::Phase::InRoom)
+            EXPECT_FALSE(b.match.leads()) << "frame " << frame;
+    }
+    b.connection.budget = -1;
+    frames(10);
+    EXPECT_FALSE(b.logged("leading round"));
+    EXPECT_EQ(b.match.round(), a.match.round());
+    EXPECT_EQ(b.match.peers(), (std::vector<int>{0, 1}));
 }
 
 TEST_F(OnlineMatchTest, EscTakesOnlyThatPeersSeatsOut) {

@@ -1,12 +1,13 @@
-// Xlib's handler for a lost X server, which ends the game at once with one line instead of
-// letting exit handlers talk to a dead connection, and the refusal of a video driver that
-// shows nothing when nobody asked for one.
+// Xlib's handlers for a lost X server, which ends the game at once with one line instead of
+// letting exit handlers talk to a dead connection, and for a refused request, which is reported
+// and survived; and the refusal of a video driver that shows nothing when nobody asked for one.
 #include "media/sdl/sdl_display_guard.h"
 
 #include <SDL.h>
 #include <X11/Xlib.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <stdexcept>
 #include <string_view>
 
@@ -24,6 +25,15 @@ int onDisplayLost(Display*) {
     ::_exit(1);
 }
 
+// Xlib's own handler for a refused request prints it and calls exit(), which runs the exit
+// handlers in the middle of whatever SDL was doing: a request about a window that is already
+// gone (seen when the window closes) then ended the game with a crash. Such a request is
+// harmless to skip, so it is reported in one line and the game goes on.
+int onRequestRefused(Display*, XErrorEvent* error) {
+    reportRefusedRequest(error->error_code, error->request_code);
+    return 0;
+}
+
 // Drivers that open no window. They are fine when asked for (the tests ask for "dummy"), but
 // reached by SDL's fallback they mean a game that plays to nowhere for ever.
 bool showsNothing(std::string_view driver) {
@@ -31,6 +41,18 @@ bool showsNothing(std::string_view driver) {
 }
 
 } // namespace
+
+void reportRefusedRequest(int errorCode, int requestCode) {
+    // A burst of refusals (one per frame, say) must not flood standard error.
+    static int reported = 0;
+    constexpr int kMostReported = 5;
+    if (reported >= kMostReported)
+        return;
+    ++reported;
+    std::fprintf(stderr,
+                 "The X server refused a request (error %d, request %d); the game goes on.\n",
+                 errorCode, requestCode);
+}
 
 void guardDisplay() {
     const char* current = SDL_GetCurrentVideoDriver();
@@ -40,8 +62,10 @@ void guardDisplay() {
     if (showsNothing(driver) && (chosen == nullptr || *chosen == '\0'))
         throw std::runtime_error("There is no display to show the game on (DISPLAY is unset or "
                                  "names no running X server)");
-    if (driver == "x11")
+    if (driver == "x11") {
         XSetIOErrorHandler(&onDisplayLost);
+        XSetErrorHandler(&onRequestRefused);
+    }
 }
 
 } // namespace zindle

@@ -118,6 +118,66 @@ TEST_P(RollbackGameTest, TwoMinutesOfFourPeersConfirmTheSameStates) {
                 static_cast<long long>(kept), static_cast<long long>(faded));
 }
 
+// A world whose game goes wrong at one tick, every time that tick is simulated: a fault only
+// this peer has, which rollbacks cannot wash out.
+class FaultyWorld : public RollbackGameWorld {
+public:
+    FaultyWorld(Game& game, std::uint64_t seed, std::uint64_t faultTick)
+        : RollbackGameWorld(game, seed), game_(game), faultTick_(faultTick) {}
+    void applyInputs(std::uint64_t tick, const SeatInputs& before, const SeatInputs& now,
+                     bool replaying) override {
+        RollbackGameWorld::applyInputs(tick, before, now, replaying);
+        if (tick == faultTick_)
+            game_.boardTime += 1;
+    }
+
+private:
+    Game& game_;
+    std::uint64_t faultTick_;
+};
+
+// One peer's match goes wrong: the checksums disagree within a second, the host sends its
+// state as bytes, the peer continues from it and every later confirmed state agrees again.
+TEST(RollbackGameDesyncTest, HostsStateBytesCureADivergedPeer) {
+    sim::RunConfig config;
+    config.seed = 8;
+    sim::Simulation simulation(config);
+    Game& game = simulation.game();
+    RollbackLab lab({30, 5, 0.02, 0, 0}, 77);
+    std::vector<std::string> lines;
+    for (int p = 0; p < 3; ++p) {
+        auto world = p == 2 ? std::make_unique<FaultyWorld>(game, 40 + p, 5 * kTicksPerSecond)
+                            : std::make_unique<RollbackGameWorld>(game, 40 + p);
+        world->leave();
+        RollbackGameWorld* raw = world.get();
+        LabPeerSetup setup;
+        setup.world = std::move(world);
+        setup.config.self = p;
+        setup.config.seatOwners = {0, 1, 2, -1};
+        setup.inputs = [p](RollbackSession& session, std::int64_t frame) {
+            session.setLocalInput(p, scriptedPlayer(p, frame));
+        };
+        setup.phaseMs = 5.0 * p;
+        setup.enter = [raw] { raw->enter(); };
+        setup.leave = [raw] { raw->leave(); };
+        lab.addPeer(std::move(setup));
+    }
+    lab.session(2).onLog([&lines](const std::string& line) { lines.push_back(line); });
+    lab.run(12 * 1000);
+
+    EXPECT_GT(lab.session(2).stats().desyncs, 0);
+    EXPECT_EQ(lab.session(2).stats().statesAdopted, 1);
+    const auto& host = lab.trace(0).confirmed;
+    const auto& cured = lab.trace(2).confirmed;
+    const std::size_t common = std::min(host.size(), cured.size());
+    ASSERT_GT(common, 11u * kTicksPerSecond);
+    const std::size_t from = 8 * kTicksPerSecond; // a little after the cure
+    EXPECT_TRUE(std::equal(host.begin() + from, host.begin() + common, cured.begin() + from));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("desync at tick"), std::string::npos) << lines[0];
+    EXPECT_NE(lines.back().find("adopted the host's state"), std::string::npos) << lines.back();
+}
+
 INSTANTIATE_TEST_SUITE_P(RoundTrips, RollbackGameTest, ::testing::Values(0.0, 60.0, 150.0, 300.0),
                          [](const auto& info) {
                              return std::to_string(static_cast<int>(info.param)) + "ms";

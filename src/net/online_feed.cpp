@@ -1,0 +1,202 @@
+// The online feed: frames from the clock through the online match, then the board and the
+// room's lines on top; after leaving, ordinary local frames.
+#include "net/online_feed.h"
+
+#include "app/main.h"
+#include "framework/keyboard.h"
+#include "framework/lib.h"
+#include "framework/stage.h"
+#include "match/game.h"
+#include "net/online_game.h"
+#include "net/relay_link.h"
+#include "render/text_line.h"
+#include "render/tiler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace zindle::net {
+
+namespace {
+
+constexpr double kScreenWidthPx = 480;
+constexpr double kPanelWidthPx = 120;
+constexpr double kMarkDx = 96; // the connection mark, from the panel's left edge
+constexpr double kMarkY = 304;
+constexpr double kLinkY = 6;
+constexpr double kStatusY = 18;
+constexpr double kLineHeightPx = 11;
+
+// Three grades of round trip: a mark of three, two or one rings.
+const char* connectionMark(double roundTripMs) {
+    if (roundTripMs < 0)
+        return "?";
+    if (roundTripMs < 80)
+        return "ooo";
+    if (roundTripMs < 160)
+        return "oo";
+    return "o";
+}
+
+std::string fixed(double value, int decimals) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+// Who is in the room: how many games, and whose players sit where.
+std::string whoIsConnected(const OnlineMatch& match) {
+    const std::size_t games = match.peers().size();
+    std::string line = std::to_string(games) + (games == 1 ? " game" : " games") + " in the room";
+    std::string here, elsewhere;
+    for (int seat = 0; seat < kSeats; ++seat)
+        if (match.localPlayerOf(seat))
+            here += " P" + std::to_string(seat + 1);
+    for (const auto& remote : match.remoteSeats())
+        elsewhere += " P" + std::to_string(remote.seat + 1);
+    if (!here.empty())
+        line += "   here:" + here;
+    if (!elsewhere.empty())
+        line += "   elsewhere:" + elsewhere;
+    return line;
+}
+
+} // namespace
+
+OnlineFeed::OnlineFeed(Setup setup)
+    : setup_(std::move(setup)), game_(std::make_unique<RunningGame>(setup_.drawingSeed)) {
+    stashedTap_ = std::move(Main::tap);
+    match_ = std::make_unique<OnlineMatch>(setup_.options, *setup_.relay, *game_);
+    if (setup_.log)
+        match_->onLog(setup_.log);
+}
+
+OnlineFeed::~OnlineFeed() {
+    match_.reset();
+    if (stashedTap_ && !Main::tap)
+        Main::tap = std::move(stashedTap_);
+}
+
+void OnlineFeed::input(const InputRecord& record) {
+    if (record.kind == InputRecord::Kind::KeyDown && record.code == Keyboard::F1 + 2) {
+        overlay_ = !overlay_; // F3
+        return;
+    }
+    if (match_->phase() == OnlineMatch::Phase::Left)
+        localInputs_.push_back(record);
+    else
+        match_->liveInput(record);
+}
+
+void OnlineFeed::afterLeaving() {
+    leftHandled_ = true;
+    if (stashedTap_ && !Main::tap)
+        Main::tap = std::move(stashedTap_);
+    if (setup_.left)
+        setup_.left();
+}
+
+void OnlineFeed::enterFrame(Main& main) {
+    const double now = Timer::stamp();
+    int due = 0;
+    while (now > Main::nextUpdateTime && due < Main::MAX_STEPS) {
+        ++due;
+        Main::nextUpdateTime += Main::UPDATE_STEP;
+    }
+    // After a stall the backlog is dropped, as in local play.
+    if (now > Main::nextUpdateTime)
+        Main::nextUpdateTime = now;
+
+    if (match_->phase() != OnlineMatch::Phase::Left) {
+        // The others cannot wait for a window in the background: it plays on while in a room.
+        if (Stage* stage = main.stage())
+            stage->pauseWhenDeactivated = false;
+        match_->frame(due, now * 1000);
+        if (link_.empty() && match_->room()) {
+            link_ = relay::formatRoomLink({setup_.relayHost, setup_.relayPort, match_->room()});
+            if (setup_.roomOpened)
+                setup_.roomOpened(link_);
+        }
+        measure(now);
+        if (match_->phase() == OnlineMatch::Phase::Left) {
+            afterLeaving();
+            if (Stage* stage = main.stage())
+                stage->pauseWhenDeactivated = true;
+        }
+        main.playFrame({}, 0);
+    } else {
+        std::vector<InputRecord> inputs;
+        inputs.swap(localInputs_);
+        main.playFrame(inputs, due);
+    }
+    draw(main);
+}
+
+void OnlineFeed::measure(double nowS) {
+    const RollbackSession* session = match_->session();
+    if (!session)
+        return;
+    const RollbackStats& stats = session->stats();
+    gathering_.resimulationMs += stats.lastFrameResimulationSeconds * 1000;
+    // A session is new with every round: its counts start again.
+    if (stats.resimulatedSteps < resimulatedSteps_)
+        resimulatedSteps_ = 0;
+    const auto frameSteps = stats.resimulatedSteps - resimulatedSteps_;
+    resimulatedSteps_ = stats.resimulatedSteps;
+    gathering_.deepestRollback =
+        std::max(gathering_.deepestRollback,
+                 static_cast<int>((frameSteps + kStepsPerTick - 1) / kStepsPerTick));
+    if (secondStartS_ < 0)
+        secondStartS_ = nowS;
+    if (nowS - secondStartS_ < 1)
+        return;
+    gathering_.roundTripMs = session->roundTripMs();
+    gathering_.inputDelay = session->inputDelay();
+    shown_ = gathering_;
+    gathering_ = {};
+    secondStartS_ = nowS;
+}
+
+void OnlineFeed::draw(Main& main) {
+    auto* game = dynamic_cast<Game*>(Main::board.get());
+    if (!game || !Game::tiler)
+        return;
+    Tiler& tiler = *Game::tiler;
+    const double scrollX = tiler.scrollX, scrollY = tiler.scrollY;
+    tiler.scrollX = tiler.scrollY = 0;
+    tiler.beginDraw();
+    const bool inRoom = match_->phase() != OnlineMatch::Phase::Left;
+    const bool title = game->heroes.empty();
+    if (inRoom && title) {
+        const std::string room = link_.empty() ? "Connecting..." : link_;
+        text_line::drawCentred(tiler, room, kScreenWidthPx / 2, kLinkY);
+        text_line::drawCentred(tiler, whoIsConnected(*match_), kScreenWidthPx / 2, kStatusY);
+    } else if (!inRoom && title && !match_->leftBecause().empty()) {
+        text_line::drawCentred(tiler, match_->leftBecause(), kScreenWidthPx / 2, kLinkY);
+    }
+    if (inRoom)
+        for (const auto& seat : match_->remoteSeats())
+            text_line::draw(tiler, connectionMark(seat.roundTripMs),
+                            kPanelWidthPx * seat.seat + kMarkDx, kMarkY);
+    if (inRoom && overlay_) {
+        const Figures& f = shown_;
+        const std::string lines[] = {
+            "Round trip " + (f.roundTripMs < 0 ? std::string("-") : fixed(f.roundTripMs, 0)) +
+                " ms",
+            "Input delay " + std::to_string(f.inputDelay),
+            "Rollback depth " + std::to_string(f.deepestRollback),
+            "Resimulation " + fixed(f.resimulationMs, 1) + " ms/s",
+        };
+        double y = kStatusY + 2 * kLineHeightPx;
+        for (const std::string& line : lines) {
+            text_line::draw(tiler, line, 4, y);
+            y += kLineHeightPx;
+        }
+    }
+    tiler.endDraw(main.graphics());
+    tiler.scrollX = scrollX;
+    tiler.scrollY = scrollY;
+}
+
+} // namespace zindle::net

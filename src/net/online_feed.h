@@ -1,0 +1,77 @@
+#pragma once
+// Main's frames during online play: the clock says how many steps are due, the online match runs
+// them, and the screen gets the room's link and who is in it on the title, a connection mark on
+// each remote player's panel and, on F3, the network's figures. Once this peer has left the room
+// the game plays on locally here, with the reason shown on the title. Free of any platform: the
+// desktop and the web page each hand it their own relay connection.
+#include "app/frame_hooks.h"
+#include "net/online_match.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace zindle {
+class MatchTap;
+}
+
+namespace zindle::net {
+
+class RunningGame;
+
+class OnlineFeed : public FrameFeed {
+public:
+    struct Setup {
+        std::unique_ptr<RelayConnection> relay;
+        OnlineMatch::Options options;
+        // The relay's web address without the room (http://HOST:PORT/); the room's link is this
+        // with the code.
+        std::string relayHost;
+        unsigned short relayPort = 80;
+        std::uint64_t drawingSeed = 0;
+        std::function<void(const std::string& link)> roomOpened; // once, when the room is known
+        std::function<void(const std::string& line)> log;
+        // This peer has left the room (by ESC or not): the host stops its relay here.
+        std::function<void()> left;
+    };
+
+    // Takes Main's tap (the replay recorder) aside while online: re-simulated steps are no
+    // record of the match. It comes back when this peer leaves.
+    explicit OnlineFeed(Setup setup);
+    ~OnlineFeed() override;
+
+    void enterFrame(Main& main) override;
+    void key(int, bool) override {} // input() has every key already
+    void input(const InputRecord& record) override;
+
+    OnlineMatch& match() { return *match_; }
+    const std::string& link() const { return link_; }
+    // The last whole second's figures for the F3 overlay.
+    struct Figures {
+        double roundTripMs = -1;
+        int inputDelay = 0;
+        int deepestRollback = 0;   // ticks, the deepest of the second
+        double resimulationMs = 0; // spent simulating again
+    };
+    const Figures& lastSecond() const { return shown_; }
+
+private:
+    void draw(Main& main);
+    void measure(double nowS);
+    void afterLeaving();
+
+    Setup setup_;
+    std::unique_ptr<RunningGame> game_;
+    std::unique_ptr<OnlineMatch> match_;
+    std::unique_ptr<MatchTap> stashedTap_;
+    std::vector<InputRecord> localInputs_; // after leaving: live play's inputs for the frame
+    std::string link_;
+    bool leftHandled_ = false;
+    bool overlay_ = false;
+    Figures shown_;
+    Figures gathering_;
+    double secondStartS_ = -1;
+    std::int64_t resimulatedSteps_ = 0;
+};
+
+} // namespace zindle::net
