@@ -1,120 +1,40 @@
 // Online play in the page: the entry points its WebSocket calls with bytes from the relay and
-// takes bytes to it from, the room as the page shows it, and a match under rollback once two
-// seats of the room are held. The page carries bytes only; every decision is made here, where
-// the desktop's rules are the same code.
+// takes bytes for the relay from, and the room as the page shows it. The page only carries
+// bytes; the online match (the same code as the desktop's) reads every message and decides.
 #include "app/main.h"
-#include "input/input.h"
-#include "match/game.h"
+#include "net/online_feed.h"
+#include "net/queued_relay_connection.h"
 #include "net/relay_room_code.h"
-#include "net/rollback_game_world.h"
-#include "net/room_channel.h"
 
 #include <emscripten/emscripten.h>
 
-#include <algorithm>
 #include <deque>
+#include <iostream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 namespace {
 
 using namespace zindle;
 
-net::RoomChannel channel;
-std::vector<std::uint8_t> incoming;
-zindle::relay::Bytes outgoing;
-// Checksums of confirmed states once a second, the latest first kept: what tests compare.
-std::deque<std::pair<std::uint64_t, std::uint64_t>> confirmedChecksums;
+// Drawing in an online match has a stream of its own; any fixed seed does, as drawing never
+// changes the match.
+constexpr std::uint64_t kOnlineDrawingSeed = 0x5EEDD2A7;
+// Confirmed seconds kept for the page's tests to compare with other peers'.
 constexpr std::size_t kChecksumsKept = 600;
 
-// Runs Main's frames through the rollback session: due steps from the clock, local keys as the
-// seat's inputs, the game drawn after.
-class OnlineFeed : public FrameFeed {
-public:
-    OnlineFeed(int seat, net::RollbackSession::Config config) : seat_(seat) {
-        Main::tap.reset(); // a recorder would see re-simulated steps twice
-        Main::restartGame(net::matchSeed(*channel.room()));
-        auto* game = dynamic_cast<Game*>(Main::board.get());
-        world_ = std::make_unique<net::RollbackGameWorld>(*game, 0x5eed0000u + config.self);
-        session_ = std::make_unique<net::RollbackSession>(config, *world_, channel);
-        session_->onConfirmedState([](std::uint64_t tick, std::uint64_t checksum) {
-            if (tick % net::kChecksumEveryTicks != 0)
-                return;
-            confirmedChecksums.emplace_back(tick, checksum);
-            if (confirmedChecksums.size() > kChecksumsKept)
-                confirmedChecksums.pop_front();
-        });
-        channel.onPeerBytes([this](int from, std::span<const std::uint8_t> bytes) {
-            session_->receive(from, bytes, emscripten_get_now());
-        });
-        lastMs_ = emscripten_get_now();
-    }
-    ~OnlineFeed() override { channel.onPeerBytes({}); }
+std::vector<std::uint8_t> incoming;
+relay::Bytes outgoing;
+net::QueuedRelayConnection* connection = nullptr; // the feed owns it
+net::OnlineFeed* online = nullptr;                // Main::feed owns it
+// Round, tick, checksum, and whether this peer led the round (a joiner may lead one of its own
+// for the moment before it hears who else is in the room: nobody else plays that round).
+std::deque<std::tuple<std::uint32_t, std::uint64_t, std::uint64_t, bool>> confirmed;
 
-    void enterFrame(Main& main) override {
-        const double now = emscripten_get_now();
-        owedSteps_ += (now - lastMs_) / (1000.0 * Main::UPDATE_STEP);
-        lastMs_ = now;
-        // After a stall (a hidden tab) the backlog is dropped; the session's pacing evens out.
-        owedSteps_ = std::min(owedSteps_, static_cast<double>(Main::MAX_STEPS));
-        const int due = static_cast<int>(owedSteps_);
-        if (toggleComputer_) {
-            net::SeatInput input = tracker_.take(0);
-            input.events ^= net::SeatInput::kToggleComputer;
-            session_->setLocalInput(seat_, input);
-            toggleComputer_ = false;
-        } else {
-            session_->setLocalInput(seat_, tracker_.take(0));
-        }
-        owedSteps_ -= session_->advanceFrame(due, now);
-        main.playFrame({}, 0); // draws
-    }
-
-    void key(int keyCode, bool down) override {
-        tracker_.record(InputRecord{
-            0, keyCode, 0, down ? InputRecord::Kind::KeyDown : InputRecord::Kind::KeyUp, 0});
-    }
-
-    void handToComputer() { toggleComputer_ = true; }
-    const net::RollbackSession& session() const { return *session_; }
-
-private:
-    int seat_;
-    std::unique_ptr<net::RollbackGameWorld> world_;
-    std::unique_ptr<net::RollbackSession> session_;
-    net::LocalInputTracker tracker_;
-    double lastMs_ = 0;
-    double owedSteps_ = 0;
-    bool toggleComputer_ = false;
-};
-
-OnlineFeed* online = nullptr; // Main::feed owns it
-
-// Starts the match once this peer holds a seat and another peer holds one too.
-void startWhenSeated() {
-    if (online != nullptr || Main::instance == nullptr)
-        return;
-    const auto match = net::seatedMatch(channel);
-    if (!match)
-        return;
-    auto feed = std::make_unique<OnlineFeed>(match->ownSeat, match->config);
-    online = feed.get();
-    Main::feed = std::move(feed);
-}
-
-// The room is gone (closed, refused, the relay away): the page goes back to its own title, with
-// the reason left in the status for the page to show.
-void stopWhenEnded() {
-    if (online == nullptr || channel.phase() != net::RoomChannel::Phase::Ended)
-        return;
-    Main::feed.reset();
-    online = nullptr;
-    Main::restartGame(static_cast<std::uint64_t>(emscripten_get_now() * 1000));
-}
-
-// What the page wrote into the buffer as text: printable characters only, for they end up on
-// screen.
+// What the page wrote into the buffer as text: printable characters only, for they may end up
+// on screen.
 std::string bufferText() {
     std::string text;
     for (std::uint8_t byte : incoming)
@@ -123,40 +43,59 @@ std::string bufferText() {
     return text;
 }
 
-// Claims the first free seat once in the room.
-bool seatAsked = false;
-void claimASeat() {
-    if (seatAsked || channel.phase() != net::RoomChannel::Phase::InRoom || !channel.seatsKnown())
-        return;
-    const auto& holders = channel.seats().holders;
-    for (int seat = 0; seat < net::kSeats; ++seat)
-        if (holders[static_cast<std::size_t>(seat)] == relay::kNoPeer) {
-            channel.claimSeat(seat);
-            seatAsked = true;
-            return;
-        }
+bool live() {
+    return online != nullptr && Main::feed.get() == online;
+}
+
+void writeJsonString(std::ostringstream& out, const std::string& text) {
+    out << '"';
+    for (char c : text) {
+        if (c == '"' || c == '\\')
+            out << '\\';
+        out << c;
+    }
+    out << '"';
 }
 
 } // namespace
 
 extern "C" {
 
-// Joins the room whose code the page put in the buffer (from its address); 0 when it is no room
-// code.
+// Joins a room: the buffer holds "HOST PORT CODE" from the page's address (the host and port
+// make the room's link on the title). 0 when the code is no room code.
 EMSCRIPTEN_KEEPALIVE int zindle_net_join() {
-    const auto parsed = relay::parseRoomCode(bufferText());
-    if (!parsed)
+    std::istringstream words(bufferText());
+    std::string host, code;
+    unsigned port = 0;
+    words >> host >> port >> code;
+    const auto room = relay::parseRoomCode(code);
+    if (!room || Main::instance == nullptr || live())
         return 0;
-    channel.joinRoom(*parsed);
+    net::OnlineFeed::Setup setup;
+    auto relayConnection = std::make_unique<net::QueuedRelayConnection>();
+    connection = relayConnection.get();
+    setup.relay = std::move(relayConnection);
+    setup.options.room = *room;
+    setup.relayHost = host;
+    setup.relayPort = static_cast<unsigned short>(port > 0 && port < 65536 ? port : 80);
+    setup.drawingSeed = kOnlineDrawingSeed;
+    setup.log = [](const std::string& line) { std::cerr << "online: " << line << '\n'; };
+    auto feed = std::make_unique<net::OnlineFeed>(std::move(setup));
+    feed->match().onConfirmedState(
+        [](std::uint32_t round, std::uint64_t tick, std::uint64_t checksum) {
+            if (tick % 60 != 0)
+                return;
+            confirmed.emplace_back(round, tick, checksum, online->match().leads());
+            if (confirmed.size() > kChecksumsKept)
+                confirmed.pop_front();
+        });
+    online = feed.get();
+    Main::feed = std::move(feed);
     return 1;
 }
 
-EMSCRIPTEN_KEEPALIVE void zindle_net_open() {
-    channel.openRoom();
-}
-
 // Room for one message from the relay, or for a line of text; null when it is larger than any
-// message may be.
+// relay message may be.
 EMSCRIPTEN_KEEPALIVE std::uint8_t* zindle_net_buffer(int size) {
     if (size <= 0 || static_cast<std::size_t>(size) > relay::kMaxMessageBytes)
         return nullptr;
@@ -166,18 +105,17 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* zindle_net_buffer(int size) {
 
 // The message now in the buffer has arrived.
 EMSCRIPTEN_KEEPALIVE void zindle_net_received() {
-    channel.received(incoming);
+    if (live())
+        connection->received(incoming);
     incoming.clear();
-    claimASeat();
-    startWhenSeated();
-    stopWhenEnded();
 }
 
 // The next message for the relay (its size from zindle_net_outgoing_size), or null. The pointer
 // stays good until the next call.
 EMSCRIPTEN_KEEPALIVE const std::uint8_t* zindle_net_outgoing() {
-    channel.tick(emscripten_get_now());
-    auto next = channel.takeOutgoing();
+    if (!live())
+        return nullptr;
+    auto next = connection->takeOutgoing();
     if (!next)
         return nullptr;
     outgoing = std::move(*next);
@@ -190,31 +128,45 @@ EMSCRIPTEN_KEEPALIVE int zindle_net_outgoing_size() {
 
 // The connection closed or failed: the buffer holds one line for the player.
 EMSCRIPTEN_KEEPALIVE void zindle_net_disconnected() {
-    channel.disconnected(bufferText());
-    stopWhenEnded();
+    const std::string reason = bufferText();
+    if (live())
+        connection->closed(reason);
 }
 
-// Hands this page's seat to the computer, or takes it back, as CTRL with its number does.
-EMSCRIPTEN_KEEPALIVE void zindle_net_computer() {
-    if (online != nullptr)
-        online->handToComputer();
-}
-
-// The room, the match and the latest confirmed checksums, as JSON.
+// The room and the match as JSON: phase (connecting, in-room, left), the room's code, this
+// peer's number and the others', why it left, and the latest confirmed checksums.
 EMSCRIPTEN_KEEPALIVE const char* zindle_net_status() {
     static std::string text;
     std::ostringstream out;
-    const std::string room = channel.statusJson();
-    out << room.substr(0, room.size() - 1) << ",\"playing\":" << (online ? "true" : "false");
-    if (online != nullptr)
-        out << ",\"tick\":" << online->session().tick()
-            << ",\"confirmed\":" << online->session().confirmedTick()
-            << ",\"rollbacks\":" << online->session().stats().rollbacks;
-    out << ",\"checksums\":[";
+    if (!live()) {
+        text = "{\"phase\":\"none\"}";
+        return text.c_str();
+    }
+    const net::OnlineMatch& match = online->match();
+    const char* phase = match.phase() == net::OnlineMatch::Phase::Connecting ? "connecting"
+                        : match.phase() == net::OnlineMatch::Phase::InRoom   ? "in-room"
+                                                                             : "left";
+    out << "{\"phase\":\"" << phase << "\",\"room\":";
+    if (match.room())
+        writeJsonString(out, relay::toString(*match.room()));
+    else
+        out << "null";
+    out << ",\"self\":" << match.self() << ",\"peers\":[";
     const char* comma = "";
-    for (const auto& [tick, sum] : confirmedChecksums) {
+    for (int peer : match.peers())
+        if (peer != match.self()) {
+            out << comma << peer;
+            comma = ",";
+        }
+    out << "],\"problem\":";
+    writeJsonString(out, match.leftBecause());
+    out << ",\"playing\":" << (match.session() != nullptr ? "true" : "false")
+        << ",\"round\":" << match.round() << ",\"checksums\":[";
+    comma = "";
+    for (const auto& [round, tick, sum, led] : confirmed) {
         // As text: a 64-bit number does not survive JavaScript's numbers.
-        out << comma << "[" << tick << ",\"" << sum << "\"]";
+        out << comma << "[" << round << "," << tick << ",\"" << sum << "\","
+            << (led ? "true" : "false") << "]";
         comma = ",";
     }
     out << "]}";

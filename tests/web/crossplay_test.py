@@ -1,80 +1,57 @@
 #!/usr/bin/python3
-"""Cross-play on loopback: a relay serving the web build, a headless peer of the real game that
-opens a room, and the page in headless Chromium that joins it from its link. Both seats go to the
-computer; after a minute of play both must report the same checksum for every confirmed second
-they share. Then the page's line for a room that does not exist, a link with no room code, and
-the relay going away. Every wait is bounded.
+"""Cross-play on loopback: the desktop game hosts a room (`zindle --host`, in a virtual display)
+and the page in headless Chromium joins it from the host's link, served by the host's own relay.
+A computer player on each side; after a minute of play both report the same checksum for every
+confirmed second of the same round. Then lines in the page for a room that does not exist and
+for a link with no room code. Every wait is bounded.
 
-    crossplay_test.py --web build/web --relay build/release/zindle-relay \\
-                      --peer build/release/zindle-test-net-peer
+    crossplay_test.py --web build/web --game build/release/zindle
 
 Exits 77 (skipped) when there is no web build or no browser.
 """
 import argparse
 import os
-import queue
-import subprocess
+import re
+import shutil
 import sys
-import threading
+import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 
 ARGS = None
 SKIP = 77
 PLAY_SECONDS = float(os.environ.get("ZINDLE_CROSSPLAY_SECONDS", "60"))
 TICKS_PER_SECOND = 60
+PATIENCE = 30
+LINK = re.compile(r"zindle: room (http://[^:/]+:(\d+)/#([A-Z0-9]+))")
 
 
-class Lines:
-    """A process's output lines, read on a thread so that waits can be bounded."""
-
-    def __init__(self, stream):
-        self.lines = queue.Queue()
-        self.all = []
-        threading.Thread(target=self._read, args=(stream,), daemon=True).start()
-
-    def _read(self, stream):
-        for line in stream:
-            self.lines.put(line.rstrip("\n"))
-
-    def until(self, test, timeout, what):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            try:
-                line = self.lines.get(timeout=max(0.01, deadline - time.time()))
-            except queue.Empty:
-                break
-            self.all.append(line)
-            found = test(line)
-            if found:
-                return found
-        raise AssertionError(f"timed out waiting for {what}; saw {self.all[-5:]}")
-
-    def drain(self):
-        while not self.lines.empty():
-            self.all.append(self.lines.get())
-        return self.all
+def checksums(path):
+    """(round, tick) -> checksum, from the desktop game's checksum log."""
+    sums = {}
+    try:
+        with open(path) as f:
+            for line in f:
+                parts = line.split()
+                if len(parts) == 3:
+                    sums[(int(parts[0]), int(parts[1]))] = parts[2]
+    except OSError:
+        pass
+    return sums
 
 
-def start_relay():
-    relay = subprocess.Popen([ARGS.relay, "--web", ARGS.web, "--address", "127.0.0.1",
-                              "--port", "0"], stderr=subprocess.PIPE, text=True)
-    log = Lines(relay.stderr)
-    port = log.until(lambda line: "listening on" in line and int(line.rsplit(":", 1)[1]),
-                     10, "the relay to listen")
-    return relay, port
-
-
-def stop(process):
-    if process.poll() is None:
-        process.terminate()
-        try:
-            process.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
+def wait_until(probe, timeout, what):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        value = probe()
+        if value:
+            return value
+        time.sleep(0.2)
+    raise AssertionError(f"timed out waiting for {what}")
 
 
 class Page:
@@ -86,17 +63,26 @@ class Page:
     def js(self, source):
         return self.browser.script(source)
 
-    def wait(self, condition, timeout, what):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            value = self.js("try { return (" + condition + "); } catch (e) { return null; }")
-            if value:
-                return value
-            time.sleep(0.1)
-        raise AssertionError(f"timed out waiting for {what}: {condition}")
+    def room(self):
+        return self.js("try { return window.zindle.room(); } catch (e) { return null; }")
 
     def line(self):
         return self.js("const e = document.getElementById('room'); return e.hidden ? '' : e.textContent")
+
+    def keys(self, key, hold=None):
+        from selenium.webdriver.common.action_chains import ActionChains
+        chain = ActionChains(self.browser.driver)
+        if hold:
+            chain.key_down(hold)
+        chain.send_keys(key)
+        if hold:
+            chain.key_up(hold)
+        chain.perform()
+
+    def sums(self):
+        room = self.room() or {}
+        # The rounds the host led: a round the page led was its own, before it heard of the host.
+        return {(r, t): s for r, t, s, led in room.get("checksums", []) if not led}
 
     def close(self):
         self.browser.close()
@@ -104,80 +90,71 @@ class Page:
 
 class CrossPlayTest(unittest.TestCase):
     def setUp(self):
-        self.relay, self.port = start_relay()
+        from e2e import Display, Game
+        self.folder = tempfile.mkdtemp(prefix="zindle-crossplay-")
+        self.host_log = os.path.join(self.folder, "host.sums")
+        self.display = Display()
+        self.host = Game(self.display, ARGS.game, ["--host", "--windowed"],
+                         extra_env={"ZINDLE_CHECKSUM_LOG": self.host_log})
+        found = wait_until(lambda: LINK.search(self.host.output()), PATIENCE, "the host's link")
+        # The relay listens on every address; the test stays on loopback.
+        self.origin = f"http://127.0.0.1:{found.group(2)}/"
+        self.code = found.group(3)
         self.pages = []
 
     def tearDown(self):
         for page in self.pages:
             page.close()
-        stop(self.relay)
+        self.host.close()
+        self.display.close()
+        shutil.rmtree(self.folder, ignore_errors=True)
 
-    def open(self, query):
-        page = Page(f"http://127.0.0.1:{self.port}/index.html{query}")
+    def open(self, suffix):
+        page = Page(self.origin + suffix)
         self.pages.append(page)
         return page
 
-    def test_page_and_headless_peer_confirm_the_same_states(self):
-        peer = subprocess.Popen([ARGS.peer, str(self.port), str(PLAY_SECONDS + 15)],
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        try:
-            out = Lines(peer.stdout)
-            room = out.until(lambda line: line.startswith("room ") and line.split()[1], 20,
-                             "the peer's room")
-            page = self.open(f"?room={room.lower()}")
-            page.wait("window.zindle.room() && window.zindle.room().playing", 60,
-                      "the page to start the match")
-            self.assertIn(f"Room {room}: you and 1 other", page.line())
-            page.js("window.zindle.handSeatToComputer()")
-            target = PLAY_SECONDS * TICKS_PER_SECOND
-            page.wait(f"window.zindle.room().checksums.some(([tick]) => tick >= {target})",
-                      PLAY_SECONDS * 2 + 30, "a minute of confirmed play in the page")
-            out.until(lambda line: line.startswith("confirmed ") and int(line.split()[1]) >= target,
-                      60, "a minute of confirmed play in the peer")
-            page_sums = {tick: int(sum) for tick, sum in page.js("return window.zindle.room().checksums")}
-            peer_sums = {int(line.split()[1]): int(line.split()[2])
-                         for line in out.drain() if line.startswith("confirmed ")}
-            shared = sorted(set(page_sums) & set(peer_sums))
-            self.assertTrue(shared and shared[-1] >= target, f"shared ticks {shared[-3:]}")
-            mismatched = [t for t in shared if page_sums[t] != peer_sums[t]]
-            self.assertEqual(mismatched, [], "ticks whose confirmed states differ")
-            heroes = page.js("return window.zindle.state().heroes")
-            self.assertEqual(sorted(h["player"] for h in heroes if h["computer"]), [0, 1])
-            self.assertEqual(peer.wait(timeout=40), 0, peer.stderr.read())
-            page.wait("document.getElementById('room').textContent.includes('nobody else')", 10,
-                      "the page to see the peer go")
-            stop(self.relay)
-            # A relay told to stop says so; one that simply vanished is gone.
-            page.wait("['the relay is stopping', 'the relay is gone'].includes("
-                      "document.getElementById('room').textContent)", 10,
-                      f"the page to see the relay go (it says {page.line()!r})")
-            self.assertFalse(page.js("return window.zindle.room().playing"))
-            self.assertIsNotNone(page.js("return window.zindle.state()"))
-            self.assertEqual([m for level, m in page.browser.console() if level == "SEVERE"], [])
-        finally:
-            stop(peer)
+    def test_desktop_host_and_page_confirm_the_same_states(self):
+        page = self.open(f"#{self.code}")
+        wait_until(lambda: f"Room {self.code}: you and 1 other" in page.line(), PATIENCE,
+                   "the page's line to show the room and the host")
+        self.host.key("ctrl+1")                      # a computer player on the desktop
+        time.sleep(0.5)
+        page.keys("2", hold="\ue009")                # and one in the page (CTRL+2)
+        target = PLAY_SECONDS * TICKS_PER_SECOND
+
+        def agreeing_minute():
+            desktop, browser = checksums(self.host_log), page.sums()
+            shared = set(desktop) & set(browser)
+            differing = sorted(k for k in shared if desktop[k] != browser[k])
+            self.assertEqual(differing[:5], [], "(round, tick) whose confirmed states differ")
+            return any(tick >= target for _, tick in shared)
+
+        wait_until(agreeing_minute, PLAY_SECONDS * 2 + PATIENCE, "a minute confirmed alike")
+        heroes = page.js("return window.zindle.state().heroes")
+        self.assertEqual(sum(1 for h in heroes if h["computer"]), 2, heroes)
+        self.assertEqual([m for level, m in page.browser.console() if level == "SEVERE"], [])
 
     def test_rooms_that_cannot_be_joined_get_a_line(self):
         cases = [
-            ("?room=23456789ABCDE", "this room does not exist (or is gone)"),
-            ("#ZZZZZZZZZZZZZ", "this room does not exist (or is gone)"),
-            ("?room=%3Cscript%3E", "This link names no room: its code is not one the game makes."),
+            ("?room=23456789ABCDE", lambda line: line and "Room" not in line and "Join" not in line),
+            ("?room=%3Cscript%3E", lambda line: line == "This link names no room: its code is "
+                                                       "not one the game makes."),
         ]
-        for query, line in cases:
-            with self.subTest(query=query):
-                page = self.open(query)
-                page.wait(f"document.getElementById('room').textContent === {line!r}", 30,
-                          f"the line for {query}")
-                # The page plays on by itself.
-                self.assertTrue(page.js("return window.zindle.state() !== null"))
+        for suffix, expected in cases:
+            with self.subTest(suffix=suffix):
+                page = self.open(suffix)
+                line = wait_until(lambda: expected(page.line()) and page.line(), PATIENCE,
+                                  f"the line for {suffix}")
+                self.assertEqual((page.room() or {}).get("phase", "none"), "left" if "room=2" in suffix else "none")
+                self.assertIsNotNone(page.js("return window.zindle.state()"))  # it plays on
 
 
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
     parser.add_argument("--web", required=True)
-    parser.add_argument("--relay", required=True)
-    parser.add_argument("--peer", required=True)
+    parser.add_argument("--game", required=True)
     ARGS, rest = parser.parse_known_args()
     if not os.path.exists(os.path.join(ARGS.web, "zindle.wasm")):
         print(f"no web build in {ARGS.web}: skipped")

@@ -338,7 +338,6 @@ window.zindle = {
   music: (path) => decode(path, null, true),
   touchMode: () => touch.touchMode(),
   room: () => (session && session.room ? session.room.status() : null),
-  handSeatToComputer: () => session && session.module && session.module._zindle_net_computer(),
   gaplessInfo: (path) => {
     const file = files && files.get(path);
     return file && file.bytes ? gaplessInfo(file.bytes) : null;

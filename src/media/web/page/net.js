@@ -27,19 +27,21 @@ export function webSocketAddress(location, room) {
 // What the line under the game says about the room.
 export function describeRoom(status) {
   if (status.problem) return status.problem;
-  if (status.phase === 'asking' || status.phase === 'idle') return 'Joining the room…';
+  if (status.phase === 'connecting') return 'Joining the room…';
+  if (status.phase === 'left') return 'Left the room';
   if (status.phase !== 'in-room') return '';
   const others = status.peers.length;
   const who = others === 0 ? 'nobody else yet' : `${others} other${others === 1 ? '' : 's'}`;
-  const seated = status.seats.filter((holder) => holder >= 0).length;
-  return `Room ${status.room}: you and ${who} (${seated} of 4 seats taken)`;
+  return `Room ${status.room}: you and ${who}`;
 }
 
 // Joins room for the program in module; show(text) puts a line on the page. Returns what the
 // page's frames call (pump) and what ends the connection (close).
 export function joinRoom(module, room, show) {
   const status = () => JSON.parse(module.UTF8ToString(module._zindle_net_status()));
-  if (!room || !(putText(module, room) && module._zindle_net_join())) {
+  const port = window.location.port || (window.location.protocol === 'https:' ? '443' : '80');
+  if (!room || !(putText(module, `${window.location.hostname} ${port} ${room}`)
+                 && module._zindle_net_join())) {
     show('This link names no room: its code is not one the game makes.');
     return { pump() {}, close() {}, status };
   }
