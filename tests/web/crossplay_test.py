@@ -2,8 +2,8 @@
 """Cross-play on loopback: the desktop game hosts a room (`zindle --host`, in a virtual display)
 and the page in headless Chromium joins it from the host's link, served by the host's own relay.
 A computer player on each side; after a minute of play both report the same checksum for every
-confirmed second of the same round. Then lines in the page for a room that does not exist and
-for a link with no room code. Every wait is bounded.
+confirmed second of the same round. Then lines in the page for the host quitting, a room that
+does not exist and a link with no room code. Every wait is bounded.
 
     crossplay_test.py --web build/web --game build/release/zindle
 
@@ -134,6 +134,14 @@ class CrossPlayTest(unittest.TestCase):
         heroes = page.js("return window.zindle.state().heroes")
         self.assertEqual(sum(1 for h in heroes if h["computer"]), 2, heroes)
         self.assertEqual([m for level, m in page.browser.console() if level == "SEVERE"], [])
+        # The host quits: its relay goes with it, and the page says so and plays on alone.
+        self.host.close()
+        def left_line():
+            line = page.line()
+            return (page.room() or {}).get("phase") == "left" and "Room" not in line and line
+        line = wait_until(left_line, PATIENCE, "the page to say the host's relay has gone")
+        print(f"after the host quit, the page says: {line!r}")
+        self.assertIsNotNone(page.js("return window.zindle.state()"))
 
     def test_rooms_that_cannot_be_joined_get_a_line(self):
         cases = [
@@ -146,6 +154,7 @@ class CrossPlayTest(unittest.TestCase):
                 page = self.open(suffix)
                 line = wait_until(lambda: expected(page.line()) and page.line(), PATIENCE,
                                   f"the line for {suffix}")
+                print(f"{suffix}: the page says {line!r}")
                 self.assertEqual((page.room() or {}).get("phase", "none"), "left" if "room=2" in suffix else "none")
                 self.assertIsNotNone(page.js("return window.zindle.state()"))  # it plays on
 

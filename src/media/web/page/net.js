@@ -58,39 +58,45 @@ export function joinRoom(module, room, show) {
   try {
     socket = new WebSocket(webSocketAddress(window.location, room));
   } catch (error) {
+    socket = null;
     lost(`the relay cannot be reached (${error.message})`);
-    return { pump() {}, close() {}, status };
   }
-  socket.binaryType = 'arraybuffer';
-  socket.addEventListener('message', (event) => {
-    if (!(event.data instanceof ArrayBuffer) || event.data.byteLength > MAX_MESSAGE_BYTES) {
-      console.warn('relay: a message that is not a relay message was dropped');
-      return;
-    }
-    const bytes = new Uint8Array(event.data);
-    const buffer = module._zindle_net_buffer(bytes.length);
-    if (!buffer) return;
-    module.HEAPU8.set(bytes, buffer);
-    module._zindle_net_received();
-    pump();
-  });
-  socket.addEventListener('open', () => pump());
-  socket.addEventListener('close', () => lost('the relay is gone'));
-  socket.addEventListener('error', () => lost('the relay cannot be reached'));
+  if (socket) listen(socket);
+
+  function listen(ws) {
+    ws.binaryType = 'arraybuffer';
+    ws.addEventListener('message', (event) => {
+      if (!(event.data instanceof ArrayBuffer) || event.data.byteLength > MAX_MESSAGE_BYTES) {
+        console.warn('relay: a message that is not a relay message was dropped');
+        return;
+      }
+      const bytes = new Uint8Array(event.data);
+      const buffer = module._zindle_net_buffer(bytes.length);
+      if (!buffer) return;
+      module.HEAPU8.set(bytes, buffer);
+      module._zindle_net_received();
+      pump();
+    });
+    ws.addEventListener('open', () => pump());
+    ws.addEventListener('close', () => lost('the relay is gone'));
+    ws.addEventListener('error', () => lost('the relay cannot be reached'));
+  }
 
   // Moves what the program has for the relay into the socket, as far as the socket keeps up.
+  // The line follows the program's view of the room, which may change after the socket closes
+  // (the program reads the closing at its next frame).
   function pump() {
-    if (gone || socket.readyState !== WebSocket.OPEN) return;
+    const now = performance.now();
+    if (now - lastStatus >= STATUS_EVERY_MS) {
+      lastStatus = now;
+      show(describeRoom(status()));
+    }
+    if (gone || !socket || socket.readyState !== WebSocket.OPEN) return;
     while (socket.bufferedAmount < MAX_BUFFERED_BYTES) {
       const pointer = module._zindle_net_outgoing();
       if (!pointer) break;
       const size = module._zindle_net_outgoing_size();
       socket.send(module.HEAPU8.slice(pointer, pointer + size));
-    }
-    const now = performance.now();
-    if (now - lastStatus >= STATUS_EVERY_MS) {
-      lastStatus = now;
-      show(describeRoom(status()));
     }
   }
 
@@ -99,7 +105,7 @@ export function joinRoom(module, room, show) {
     status,
     close() {
       gone = true;
-      socket.close();
+      if (socket) socket.close();
     },
   };
 }
