@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <random>
 #include <unistd.h>
 #include <utility>
 

@@ -7,6 +7,7 @@ import { setUpClips } from './clips.js';
 import { makeHost } from './host.js';
 import { browserKeeps, keyCharacter, keyCode, keyFlags } from './keys.js';
 import { LoadError, load } from './loading.js';
+import { joinRoom, roomFromAddress } from './net.js';
 import { keepForOffline } from './offline.js';
 import { IGNORE, JOY_AXIS, padsForNewRun, pollGamepads, releasePads } from './pads.js';
 import { hidePanel, offersPlayAgain, showPanel, showProgress } from './panel.js';
@@ -36,6 +37,7 @@ function fatal(caption, text) {
 function stopSession() {
   if (!session) return;
   session.running = false;
+  if (session.room) session.room.close();
   cancelAnimationFrame(frameRequest);
   for (const channel of session.channels.values()) stopChannel(channel);
   session.channels.clear();
@@ -81,6 +83,7 @@ function refresh(time) {
   // Unattended, the pads are left alone: their input goes to whatever has the player's attention.
   if (attended && pollGamepads(padsOf(run))) unlockAudio();
   run.module._zindle_frame(interval);
+  if (run.room) run.room.pump();
   if (run.running) takeFinishedReplay(run.module);
   if (run.presented) keep(stats.workTimes, performance.now() - started);
 }
@@ -186,9 +189,18 @@ async function startSession(replay = null) {
     return;
   }
   if (!module._zindle_running()) return;
+  // A link with a room joins it; the line under the game says who is there, or why not.
+  const room = replay ? null : roomFromAddress(window.location);
+  if (room !== null) run.room = joinRoom(module, room, showRoomLine);
   hidePanel();
   lastRefresh = 0;
   frameRequest = requestAnimationFrame(refresh);
+}
+
+function showRoomLine(text) {
+  const line = document.getElementById('room');
+  line.textContent = text;
+  line.hidden = !text;
 }
 
 // ---- The page's events ----------------------------------------------------------------------
@@ -325,6 +337,7 @@ window.zindle = {
     ? JSON.parse(session.module.UTF8ToString(session.module._zindle_state())) : null),
   music: (path) => decode(path, null, true),
   touchMode: () => touch.touchMode(),
+  room: () => (session && session.room ? session.room.status() : null),
   gaplessInfo: (path) => {
     const file = files && files.get(path);
     return file && file.bytes ? gaplessInfo(file.bytes) : null;

@@ -1,0 +1,63 @@
+// The queues between an online match and whatever carries its relay messages.
+#include "net/queued_relay_connection.h"
+
+#include <algorithm>
+
+namespace zindle::net {
+
+void QueuedRelayConnection::received(std::span<const std::uint8_t> bytes) {
+    if (!closedReason_.empty())
+        return;
+    relay::Decoded decoded = relay::decode(bytes);
+    if (!decoded.message) {
+        ++dropped_;
+        if (log_)
+            log_(std::string("relay message dropped: ") + relay::describe(decoded.error));
+        return;
+    }
+    if (in_.size() >= kMaxQueuedIn) {
+        closed("the relay sent more than this game can take in");
+        return;
+    }
+    in_.push_back(std::move(*decoded.message));
+}
+
+void QueuedRelayConnection::closed(const std::string& reason) {
+    if (closedReason_.empty())
+        closedReason_ = reason.empty() ? "the relay is gone" : reason;
+    out_.clear();
+}
+
+std::optional<relay::Bytes> QueuedRelayConnection::takeOutgoing() {
+    if (out_.empty())
+        return std::nullopt;
+    relay::Bytes next = std::move(out_.front());
+    out_.pop_front();
+    return next;
+}
+
+void QueuedRelayConnection::send(const relay::Message& message) {
+    if (!closedReason_.empty())
+        return;
+    if (out_.size() >= kMaxQueuedOut) {
+        // Requests (a seat, leaving) are few and matter; peer data is repeated until it is
+        // acknowledged, so the oldest of it makes way first.
+        const auto data = std::find_if(out_.begin(), out_.end(), [](const relay::Bytes& bytes) {
+            return bytes.size() > 1 &&
+                   bytes[1] == static_cast<std::uint8_t>(relay::MessageType::Data);
+        });
+        out_.erase(data != out_.end() ? data : out_.begin());
+        ++dropped_;
+    }
+    out_.push_back(relay::encode(message));
+}
+
+std::optional<relay::Message> QueuedRelayConnection::poll() {
+    if (in_.empty())
+        return std::nullopt;
+    relay::Message next = std::move(in_.front());
+    in_.pop_front();
+    return next;
+}
+
+} // namespace zindle::net
