@@ -42,6 +42,7 @@ constexpr const char* kUsage =
 constexpr int kBucketMicros = 10;
 constexpr int kMaxMicros = 2'000'000;
 constexpr auto kDrainTime = std::chrono::seconds(2);
+constexpr auto kKeepAlive = std::chrono::seconds(1);
 
 struct Settings {
     std::string host = "127.0.0.1";
@@ -89,19 +90,21 @@ public:
     Peer(asio::io_context& io, const Settings& settings, Totals& totals, std::shared_ptr<Room> room,
          int index)
         : io_(io), settings_(settings), totals_(totals), room_(std::move(room)), index_(index),
-          ws_(io), timer_(io) {}
+          ws_(io), timer_(io), pingTimer_(io) {}
 
     void start(const std::string& target);
     void startSending(SteadyClock::time_point until);
     void stop() {
         stopped_ = true;
         timer_.cancel();
+        pingTimer_.cancel();
     }
 
 private:
     void read();
     void onMessage(const Message& message);
     void sendNext();
+    void keepAlive();
     void write(Bytes bytes) {
         queue_.push_back(std::move(bytes));
         if (queue_.size() == 1)
@@ -135,6 +138,7 @@ private:
     int index_;
     websocket::stream<beast::tcp_stream> ws_;
     asio::steady_timer timer_;
+    asio::steady_timer pingTimer_;
     beast::flat_buffer buffer_;
     std::vector<Bytes> queue_;
     SteadyClock::time_point until_;
@@ -142,6 +146,7 @@ private:
     std::uint32_t sequence_ = 0;
     bool failed_ = false;
     bool stopped_ = false;
+    bool sending_ = false;
 };
 
 struct Room {
@@ -197,6 +202,7 @@ void Peer::onMessage(const Message& message) {
         }
         write(encode(ClaimSeat{static_cast<std::uint8_t>(index_ % kSeatCount)}));
         ++totals_.ready;
+        keepAlive();
     } else if (const auto* forward = std::get_if<Forward>(&message)) {
         if (forward->payload.size() >= 8) {
             std::int64_t sentAt = 0;
@@ -211,7 +217,21 @@ void Peer::onMessage(const Message& message) {
     }
 }
 
+// Until the sending starts, a ping a second keeps the relay from dropping the peer as silent
+// while the other rooms fill.
+void Peer::keepAlive() {
+    pingTimer_.expires_after(kKeepAlive);
+    pingTimer_.async_wait([self = shared_from_this()](beast::error_code error) {
+        if (error || self->sending_ || self->stopped_ || self->failed_)
+            return;
+        self->write(encode(Ping{0}));
+        self->keepAlive();
+    });
+}
+
 void Peer::startSending(SteadyClock::time_point until) {
+    sending_ = true;
+    pingTimer_.cancel();
     until_ = until;
     // Spread the peers over one period so the relay does not see them all in the same instant.
     next_ = SteadyClock::now() + std::chrono::microseconds(static_cast<long>(
