@@ -193,12 +193,14 @@ void Peer::read() {
         if (error)
             return self->fail("read: " + error.message());
         const auto data = self->buffer_.cdata();
-        const Decoded decoded =
-            decode(std::span(static_cast<const std::uint8_t*>(data.data()), data.size()));
+        DecodeError problem = DecodeError::Empty;
+        const std::optional<std::vector<Message>> messages = decodeAll(
+            std::span(static_cast<const std::uint8_t*>(data.data()), data.size()), problem);
         self->buffer_.consume(self->buffer_.size());
-        if (!decoded.message)
-            return self->fail(std::string("relay sent ") + describe(decoded.error));
-        self->onMessage(*decoded.message);
+        if (!messages)
+            return self->fail(std::string("relay sent ") + describe(problem));
+        for (const Message& message : *messages)
+            self->onMessage(message);
         self->read();
     });
 }
