@@ -69,6 +69,14 @@ def main():
         print(report, end="")
         if load.returncode != 0:
             sys.exit("zindle-relay-load failed")
+        # The cost of a message, whatever the machine's other load let the run reach: the
+        # relay's whole processor time over the messages it read and wrote.
+        words = report.split()
+        read = int(words[words.index("sent") + 1])
+        written = int(words[words.index("received") + 1].rstrip(","))
+        print(f"relay processor time: {cpu_seconds(relay.pid):.2f} s in all, "
+              f"{1e6 * cpu_seconds(relay.pid) / max(1, read + written):.2f} us per message "
+              f"read or written ({read} read, {written} written)")
         print(f"relay processor share: {100 * cpu_used / wall:.1f} % of one core "
               f"(over {wall:.1f} s of the run)")
         print(f"relay memory: {idle_memory / 2**20:.1f} MiB idle, {peak_memory / 2**20:.1f} MiB "

@@ -9,10 +9,16 @@ namespace zindle::relay {
 
 std::string formatRoomLink(const RoomLink& link) {
     const bool ipv6 = link.host.find(':') != std::string::npos;
-    std::string text = "http://" + (ipv6 ? "[" + link.host + "]" : link.host) + ":" +
-                       std::to_string(link.port) + "/";
-    if (link.code)
-        text += "#" + toString(*link.code);
+    std::string text = "http://";
+    text += ipv6 ? "[" : "";
+    text += link.host;
+    text += ipv6 ? "]:" : ":";
+    text += std::to_string(link.port);
+    text += '/';
+    if (link.code) {
+        text += '#';
+        text.append(link.code->begin(), link.code->end());
+    }
     return text;
 }
 

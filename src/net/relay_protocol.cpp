@@ -284,6 +284,8 @@ std::optional<Message> readBody(MessageType type, Reader& r, DecodeError& error)
         }
         return Error{static_cast<ErrorCode>(code)};
     }
+    case MessageType::Batch:
+        break; // read only by decodeAll
     }
     error = DecodeError::UnknownType;
     return std::nullopt;
@@ -318,6 +320,72 @@ Decoded decode(std::span<const std::uint8_t> bytes) {
     }
     out.message = std::move(message);
     return out;
+}
+
+std::size_t batchedSize(std::size_t messageBytes) {
+    return 2 + messageBytes;
+}
+
+Bytes encodeBatch(std::span<const Bytes* const> messages) {
+    Bytes out = {kProtocolVersion, static_cast<std::uint8_t>(MessageType::Batch),
+                 static_cast<std::uint8_t>(messages.size())};
+    for (const Bytes* message : messages) {
+        out.push_back(static_cast<std::uint8_t>(message->size()));
+        out.push_back(static_cast<std::uint8_t>(message->size() >> 8));
+        out.insert(out.end(), message->begin(), message->end());
+    }
+    return out;
+}
+
+std::optional<std::vector<Message>> decodeAll(std::span<const std::uint8_t> bytes,
+                                              DecodeError& error) {
+    std::vector<Message> messages;
+    const bool batch = bytes.size() >= 2 && bytes[0] == kProtocolVersion &&
+                       bytes[1] == static_cast<std::uint8_t>(MessageType::Batch);
+    if (!batch) {
+        Decoded one = decode(bytes);
+        if (!one.message) {
+            error = one.error;
+            return std::nullopt;
+        }
+        messages.push_back(std::move(*one.message));
+        return messages;
+    }
+    if (bytes.size() > kMaxMessageBytes) {
+        error = DecodeError::TooLarge;
+        return std::nullopt;
+    }
+    if (bytes.size() < kBatchHeaderBytes) {
+        error = DecodeError::Truncated;
+        return std::nullopt;
+    }
+    const std::size_t count = bytes[2];
+    std::size_t at = kBatchHeaderBytes;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (at + 2 > bytes.size()) {
+            error = DecodeError::Truncated;
+            return std::nullopt;
+        }
+        const std::size_t size = bytes[at] | (static_cast<std::size_t>(bytes[at + 1]) << 8);
+        at += 2;
+        if (at + size > bytes.size()) {
+            error = DecodeError::Truncated;
+            return std::nullopt;
+        }
+        // decode() refuses a batch inside, so nesting cannot recurse.
+        Decoded one = decode(bytes.subspan(at, size));
+        if (!one.message) {
+            error = one.error;
+            return std::nullopt;
+        }
+        messages.push_back(std::move(*one.message));
+        at += size;
+    }
+    if (count == 0 || at != bytes.size()) {
+        error = count == 0 ? DecodeError::BadValue : DecodeError::TrailingBytes;
+        return std::nullopt;
+    }
+    return messages;
 }
 
 } // namespace zindle::relay

@@ -42,6 +42,8 @@ enum class MessageType : std::uint8_t {
     RoomClosed = 70,
     Error = 71,
     Pong = 72,
+    // Several relay messages in one, written when a peer's connection is busy (see decodeAll).
+    Batch = 73,
 };
 
 enum class ErrorCode : std::uint8_t {
@@ -150,9 +152,21 @@ struct Decoded {
 };
 
 Bytes encode(const Message& message);
+// One message; a batch is refused here as an unknown type, so a peer cannot send one.
 Decoded decode(std::span<const std::uint8_t> bytes);
+
+// A batch: a count byte, then each message as a 16-bit length and its bytes. The messages must
+// fit kMaxMessageBytes together and number at most kMaxBatchCount.
+inline constexpr std::size_t kMaxBatchCount = 255;
+std::size_t batchedSize(std::size_t messageBytes); // what one message adds to a batch
+Bytes encodeBatch(std::span<const Bytes* const> messages);
+// What a peer reads from the relay: one message or a batch of them, in order. Nothing, with the
+// error, when any of them does not decode or a batch holds a batch.
+std::optional<std::vector<Message>> decodeAll(std::span<const std::uint8_t> bytes,
+                                              DecodeError& error);
 
 // The largest payload that still fits a message once its header is added.
 inline constexpr std::size_t kMaxPayloadBytes = kMaxMessageBytes - 8;
+inline constexpr std::size_t kBatchHeaderBytes = 3;
 
 } // namespace zindle::relay

@@ -85,20 +85,22 @@ struct RelayClient::Impl : std::enable_shared_from_this<RelayClient::Impl> {
                                         ? "the relay closed the connection"
                                         : "connection lost: " + error.message());
             const auto data = self->buffer.cdata();
-            Decoded decoded =
-                decode(std::span(static_cast<const std::uint8_t*>(data.data()), data.size()));
+            DecodeError problem = DecodeError::Empty;
+            std::optional<std::vector<Message>> messages = decodeAll(
+                std::span(static_cast<const std::uint8_t*>(data.data()), data.size()), problem);
             self->buffer.consume(self->buffer.size());
-            if (!decoded.message)
+            if (!messages)
                 return self->abort(std::string("the relay sent a bad message: ") +
-                                   describe(decoded.error));
+                                   describe(problem));
             {
                 std::lock_guard lock(self->mutex);
-                if (self->incoming.size() >= kMaxIncoming) {
+                if (self->incoming.size() + messages->size() > kMaxIncoming) {
                     self->incoming.clear();
                     self->reason = "the game stopped reading the relay";
                 }
                 if (self->reason.empty())
-                    self->incoming.push_back(std::move(*decoded.message));
+                    for (Message& message : *messages)
+                        self->incoming.push_back(std::move(message));
             }
             if (!self->reason.empty())
                 return self->abort(self->reason);

@@ -130,14 +130,14 @@ public:
         }
         queuedBytes_ += message->size();
         queue_.push_back(std::move(message));
-        if (queue_.size() == 1)
+        if (!writing_)
             writeNext();
     }
 
     // Closes once what is queued has gone, so a last Error or RoomClosed still arrives.
     void closeNow() {
         closing_ = true;
-        if (queue_.empty() && !closeStarted_)
+        if (!writing_ && !closeStarted_)
             startClose();
     }
 
@@ -175,16 +175,40 @@ private:
         read();
     }
 
+    // What queued while the last write was out goes as one batch: a busy relay then makes one
+    // system call per connection and turn, not one per message.
     void writeNext() {
-        ws_.async_write(asio::buffer(*queue_.front()),
-                        [self = shared_from_this()](beast::error_code error, std::size_t) {
-                            self->onWrite(error);
-                        });
+        writing_ = true;
+        std::size_t batchBytes = kBatchHeaderBytes;
+        while (!queue_.empty() && inFlight_.size() < kMaxBatchCount &&
+               batchBytes + batchedSize(queue_.front()->size()) <= kMaxMessageBytes) {
+            batchBytes += batchedSize(queue_.front()->size());
+            inFlight_.push_back(std::move(queue_.front()));
+            queue_.pop_front();
+        }
+        if (inFlight_.empty()) {
+            // A message too large to share a batch goes alone.
+            inFlight_.push_back(std::move(queue_.front()));
+            queue_.pop_front();
+        }
+        asio::const_buffer buffer = asio::buffer(*inFlight_.front());
+        if (inFlight_.size() > 1) {
+            std::vector<const Bytes*> messages;
+            for (const SharedBytes& message : inFlight_)
+                messages.push_back(message.get());
+            batch_ = encodeBatch(messages);
+            buffer = asio::buffer(batch_);
+        }
+        ws_.async_write(buffer, [self = shared_from_this()](beast::error_code error, std::size_t) {
+            self->onWrite(error);
+        });
     }
 
     void onWrite(beast::error_code error) {
-        queuedBytes_ -= queue_.front()->size();
-        queue_.pop_front();
+        writing_ = false;
+        for (const SharedBytes& message : inFlight_)
+            queuedBytes_ -= message->size();
+        inFlight_.clear();
         if (error) {
             queue_.clear();
             closing_ = true;
@@ -213,6 +237,9 @@ private:
     ConnectionId id_ = kNoConnection;
     beast::flat_buffer buffer_;
     std::deque<SharedBytes> queue_;
+    std::vector<SharedBytes> inFlight_;
+    Bytes batch_;
+    bool writing_ = false;
     std::size_t queuedBytes_ = 0;
     bool closing_ = false;
     bool closeStarted_ = false;

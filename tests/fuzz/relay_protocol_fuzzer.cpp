@@ -1,5 +1,6 @@
 // libFuzzer target for the relay message reader: any bytes either decode or are refused, and what
-// decodes writes back to the very same bytes, so reader and writer cannot drift apart.
+// decodes writes back to the very same bytes, so reader and writer cannot drift apart. Batches go
+// through the batch reader, which must hand back at most as many messages as bytes.
 #include "net/relay_protocol.h"
 
 #include <cstddef>
@@ -14,5 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (again.size() != size || !std::equal(again.begin(), again.end(), bytes.begin()))
             __builtin_trap();
     }
+    zindle::relay::DecodeError error = zindle::relay::DecodeError::Empty;
+    if (const auto all = zindle::relay::decodeAll(bytes, error); all && all->size() > size)
+        __builtin_trap();
     return 0;
 }

@@ -31,8 +31,9 @@ TEST(RoomLinkTest, LinksRoundTripAndReadTheirOtherSpellings) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(parseRoomLink(c.text), c.link) << c.text;
-        if (c.link)
+        if (c.link) {
             EXPECT_EQ(parseRoomLink(formatRoomLink(*c.link)), c.link) << c.text;
+        }
     }
     EXPECT_EQ(webSocketTarget(RoomLink{"h", 1, code}), "/ws/3ABCDEFGHJKMN");
     EXPECT_EQ(webSocketTarget(RoomLink{"h", 1, std::nullopt}), "/ws");

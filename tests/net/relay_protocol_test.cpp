@@ -95,6 +95,55 @@ TEST(RelayProtocolTest, OversizedPayloadIsCutToFitRatherThanWrittenUnreadable) {
     EXPECT_EQ(std::get<Data>(*decoded.message).payload.size(), kMaxPayloadBytes);
 }
 
+TEST(RelayProtocolTest, BatchesReadBackInOrderAndHostileOnesAreRefused) {
+    const Bytes pong = encode(Pong{5});
+    const Bytes forward = encode(Forward{2, 1, {9}});
+    const std::vector<const Bytes*> two = {&pong, &forward};
+    const Bytes batch = encodeBatch(two);
+    DecodeError error = DecodeError::Empty;
+    const auto messages = decodeAll(batch, error);
+    ASSERT_TRUE(messages);
+    EXPECT_EQ(*messages, (std::vector<Message>{Pong{5}, Forward{2, 1, {9}}}));
+    EXPECT_EQ(decodeAll(pong, error), std::vector<Message>{Pong{5}}) << "a lone message";
+    EXPECT_EQ(decode(batch).error, DecodeError::UnknownType) << "a peer may not send a batch";
+
+    const std::vector<const Bytes*> nested = {&batch};
+    const struct {
+        const char* what;
+        Bytes bytes;
+        DecodeError error;
+    } cases[] = {
+        {"empty batch", {kProtocolVersion, 73, 0}, DecodeError::BadValue},
+        {"count beyond the entries",
+         {kProtocolVersion, 73, 3, 2, 0, kProtocolVersion, 5},
+         DecodeError::Truncated},
+        {"entry longer than the rest", Bytes(batch.begin(), batch.end() - 1),
+         DecodeError::Truncated},
+        {"bytes after the entries",
+         [&] {
+             Bytes b = batch;
+             b.push_back(1);
+             return b;
+         }(),
+         DecodeError::TrailingBytes},
+        {"a batch in a batch", encodeBatch(nested), DecodeError::UnknownType},
+        {"a bad entry", {kProtocolVersion, 73, 1, 2, 0, 9, 9}, DecodeError::WrongVersion},
+        {"over the size cap",
+         [] {
+             Bytes b(kMaxMessageBytes + 1, 0);
+             b[0] = kProtocolVersion;
+             b[1] = 73;
+             return b;
+         }(),
+         DecodeError::TooLarge},
+    };
+    for (const auto& c : cases) {
+        error = DecodeError::Empty;
+        EXPECT_FALSE(decodeAll(c.bytes, error)) << c.what;
+        EXPECT_EQ(error, c.error) << c.what;
+    }
+}
+
 TEST(RoomCodeTest, CodesCarryTheShardAndSixtyRandomBitsInTheAlphabet) {
     EXPECT_GE(kRandomBitsPerCode, 60);
     const RandomSource random = systemRandomSource();

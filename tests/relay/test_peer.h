@@ -11,6 +11,7 @@
 #include <boost/beast/websocket.hpp>
 
 #include <chrono>
+#include <deque>
 #include <optional>
 #include <string>
 
@@ -74,6 +75,11 @@ public:
 
     // The next message, or nothing when the relay closed the connection or said nothing in time.
     std::optional<Message> receive() {
+        if (!pending_.empty()) {
+            Message next = std::move(pending_.front());
+            pending_.pop_front();
+            return next;
+        }
         beast::flat_buffer buffer;
         beast::error_code error;
         const bool finished = runBounded(io_, [&](bool& done) {
@@ -93,9 +99,13 @@ public:
             return std::nullopt;
         }
         const auto data = buffer.cdata();
-        Decoded decoded =
-            decode(std::span(static_cast<const std::uint8_t*>(data.data()), data.size()));
-        return decoded.message;
+        DecodeError problem = DecodeError::Empty;
+        auto messages = decodeAll(
+            std::span(static_cast<const std::uint8_t*>(data.data()), data.size()), problem);
+        if (!messages)
+            return std::nullopt;
+        pending_.assign(messages->begin(), messages->end());
+        return receive();
     }
 
     // Reads until a message of type T arrives.
@@ -122,6 +132,7 @@ private:
     asio::io_context io_;
     websocket::stream<beast::tcp_stream> ws_;
     bool open_ = false;
+    std::deque<Message> pending_; // the rest of a batch
 };
 
 } // namespace zindle::relay::testing
