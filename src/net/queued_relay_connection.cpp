@@ -8,18 +8,22 @@ namespace zindle::net {
 void QueuedRelayConnection::received(std::span<const std::uint8_t> bytes) {
     if (!closedReason_.empty())
         return;
-    relay::Decoded decoded = relay::decode(bytes);
-    if (!decoded.message) {
+    // The relay sends one message or, when several queued for this peer, a batch of them.
+    relay::DecodeError error{};
+    std::optional<std::vector<relay::Message>> messages = relay::decodeAll(bytes, error);
+    if (!messages) {
         ++dropped_;
         if (log_)
-            log_(std::string("relay message dropped: ") + relay::describe(decoded.error));
+            log_(std::string("relay message dropped: ") + relay::describe(error));
         return;
     }
-    if (in_.size() >= kMaxQueuedIn) {
-        closed("the relay sent more than this game can take in");
-        return;
+    for (relay::Message& message : *messages) {
+        if (in_.size() >= kMaxQueuedIn) {
+            closed("the relay sent more than this game can take in");
+            return;
+        }
+        in_.push_back(std::move(message));
     }
-    in_.push_back(std::move(*decoded.message));
 }
 
 void QueuedRelayConnection::closed(const std::string& reason) {

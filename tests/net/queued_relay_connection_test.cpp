@@ -13,15 +13,21 @@ TEST(QueuedRelayConnectionTest, OnlyWholeMessagesReachTheMatchInOrder) {
     QueuedRelayConnection connection;
     std::vector<std::string> lines;
     connection.onLog([&](const std::string& line) { lines.push_back(line); });
+    const Bytes first = encode(Pong{7});
+    const Bytes second = encode(PeerLeft{3});
+    const Bytes* batched[] = {&first, &second};
     const std::vector<Bytes> arriving = {
         encode(PeerJoined{2}),      {},                                            // empty
         {kProtocolVersion, 200},                                                   // unknown type
         encode(Forward{2, 1, {9}}), Bytes(kMaxMessageBytes + 1, kProtocolVersion), // too large
+        encodeBatch(batched), // what queued at the relay while its last write was out
     };
     for (const Bytes& bytes : arriving)
         connection.received(bytes);
     EXPECT_EQ(connection.poll(), Message(PeerJoined{2}));
     EXPECT_EQ(connection.poll(), Message(Forward{2, 1, {9}}));
+    EXPECT_EQ(connection.poll(), Message(Pong{7}));
+    EXPECT_EQ(connection.poll(), Message(PeerLeft{3}));
     EXPECT_EQ(connection.poll(), std::nullopt);
     EXPECT_EQ(connection.dropped(), 3u);
     EXPECT_EQ(lines.size(), 3u);
