@@ -4,7 +4,6 @@ player join on either side, and both games log the same checksum for every confi
 the same round. ESC on the joiner takes it back to its title while the host plays on."""
 
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -12,23 +11,10 @@ import tempfile
 import time
 
 from e2e import Display, Failure, Game, check, log, wait_for
+from online_log import LINK, checksums
 
 PATIENCE = 20  # s to wait for what should come within a couple of seconds
-LINK = re.compile(r"zindle: room (http://[^:/]+:(\d+)/#([A-Z0-9]+))")
 
-
-def checksums(path):
-    """round, tick -> checksum, from a game's checksum log."""
-    sums = {}
-    try:
-        with open(path) as f:
-            for line in f:
-                parts = line.split()
-                if len(parts) == 3:
-                    sums[(int(parts[0]), int(parts[1]))] = parts[2]
-    except OSError:
-        pass
-    return sums
 
 
 def agreeing(host_sums, joiner_sums):
