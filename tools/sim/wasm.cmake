@@ -8,8 +8,9 @@ file(GLOB_RECURSE ZINDLE_WASM_SIM_SOURCES CONFIGURE_DEPENDS
     src/input/*.cpp src/render/*.cpp src/sound/*.cpp
     src/actors/*.cpp src/effects/*.cpp src/match/*.cpp src/app/*.cpp src/replay/*.cpp)
 list(FILTER ZINDLE_WASM_SIM_SOURCES EXCLUDE REGEX ".*/src/app/process_entry\\.cpp$")
-# The page's entry has its own main: the tool's is tools/sim/main.cpp.
-list(FILTER ZINDLE_WASM_SIM_SOURCES EXCLUDE REGEX ".*/src/app/web_entry\\.cpp$")
+# The page's entry has its own main (the tool's is tools/sim/main.cpp), and its online calls
+# need the page's relay connection, which the tool has no use for.
+list(FILTER ZINDLE_WASM_SIM_SOURCES EXCLUDE REGEX ".*/src/app/(web_entry|web_online)\\.cpp$")
 # libpng is not at hand in Emscripten offline: the web build's stb_image decoder instead.
 list(FILTER ZINDLE_WASM_SIM_SOURCES EXCLUDE REGEX ".*/src/media/common/png_decode\\.cpp$")
 list(APPEND ZINDLE_WASM_SIM_SOURCES ${CMAKE_SOURCE_DIR}/src/media/web/web_png_decode.cpp)
