@@ -4,6 +4,7 @@
 #include "replay/replay_reader.h"
 
 #include "framework/bits_as.h"
+#include "match/match_state_codec.h"
 #include "replay/axis_history.h"
 #include "replay/crc32.h"
 #include "replay/replay_format.h"
@@ -213,6 +214,12 @@ private:
         if (!r_.states.empty() && r_.states.back().frame == r_.frames)
             throw ReplayError("corrupt: two match states before one frame");
         const auto bytes = in.take(static_cast<std::size_t>(n));
+        // Checked now, so that a bad state is refused with the file, not found in mid-play.
+        try {
+            (void)readMatchState(bytes);
+        } catch (const MatchStateError& e) {
+            throw ReplayError(std::string("corrupt: a round's match state: ") + e.what());
+        }
         r_.states.push_back({r_.frames, {bytes.begin(), bytes.end()}});
     }
 

@@ -1,5 +1,6 @@
 // The replay file: what the encoder writes the reader gives back exactly, and every kind of
 // hostile file is refused with one line that says what is wrong.
+#include "match/match_state_codec.h"
 #include "replay/crc32.h"
 #include "replay/replay_format.h"
 #include "replay/replay_reader.h"
@@ -99,6 +100,24 @@ Bytes sampleFile(bool finished = true, std::vector<std::size_t>* blockEnds = nul
     if (blockEnds)
         blockEnds->push_back(file.size());
     return file;
+}
+
+// A match state as a game writes it, and the token that carries it, followed by more tokens.
+Bytes matchState(double boardTime = 0) {
+    MatchState state;
+    state.boardTime = boardTime;
+    Bytes bytes;
+    writeMatchState(state, bytes);
+    return bytes;
+}
+
+Bytes stateThen(Bytes more, Bytes before = {}) {
+    ReplayEncoder enc;
+    enc.state(matchState());
+    Bytes tokens = enc.take();
+    before.insert(before.end(), tokens.begin(), tokens.end());
+    append(before, more);
+    return before;
 }
 
 std::string refusal(const Bytes& bytes) {
@@ -236,17 +255,19 @@ TEST(ReplayFile, HostileFilesAreRefusedInOneLine) {
         {"a match state in a file of format 2",
          [](Bytes& f) {
              f = encodeReplayHeader(header(), 2);
-             append(f, encodeReplayBlock(Bytes{fmt::kState, 1, 0, fmt::kRunOf5}));
+             append(f, encodeReplayBlock(stateThen({fmt::kRunOf5})));
          },
          "unknown"},
         {"a match state beyond the bound",
          secondBlock({fmt::kState, 0x81, 0x80, 0x20, fmt::kRunOf5}), "match state of"},
         {"a match state cut short", secondBlock({fmt::kState, 9, 1, 2}), "truncated"},
+        {"a match state that is not one", secondBlock({fmt::kState, 3, 1, 2, 3, fmt::kRunOf5}),
+         "a round's match state"},
         {"a match state among a frame's inputs",
-         secondBlock({fmt::kKeyDown, 2, fmt::kState, 1, 0, fmt::kRunOf5}), "among"},
-        {"two match states before one frame",
-         secondBlock({fmt::kState, 1, 0, fmt::kState, 1, 0, fmt::kRunOf5}), "two match states"},
-        {"a match state after the last frame", secondBlock({fmt::kState, 1, 0}), "after the last"},
+         secondBlock(stateThen({fmt::kRunOf5}, {fmt::kKeyDown, 2})), "among"},
+        {"two match states before one frame", secondBlock(stateThen(stateThen({fmt::kRunOf5}))),
+         "two match states"},
+        {"a match state after the last frame", secondBlock(stateThen({})), "after the last"},
         {"unknown header flags",
          [](Bytes& f) {
              Bytes good = sampleFile();
@@ -294,9 +315,7 @@ TEST(ReplayFile, MatchStatesAndDrawingsStreamReadBackAtTheirFrames) {
         for (std::uint64_t frame = 0; frame < 80; ++frame) {
             if (std::find(c.stateFrames.begin(), c.stateFrames.end(), frame) !=
                 c.stateFrames.end()) {
-                // Sizes that take one, two and three bytes to tell.
-                states.push_back(
-                    {frame, Bytes(frame * 2000 + 3, static_cast<std::uint8_t>(frame))});
+                states.push_back({frame, matchState(static_cast<double>(frame))});
                 enc.state(states.back().bytes);
             }
             enc.input(key(true, static_cast<int>(frame)));
