@@ -94,6 +94,15 @@ void OnlineFeed::startRecording() {
     match_->recordInto(recorder_.get());
 }
 
+void OnlineFeed::finishRecording() {
+    // Play that goes on here alone is no longer the online match.
+    if (!recorder_)
+        return;
+    match_->recordInto(nullptr);
+    recorder_->finish();
+    recorder_.reset();
+}
+
 bool OnlineFeed::writeReplay(std::span<const std::uint8_t> bytes) {
     if (!replayFile_) {
         std::error_code error;
@@ -110,6 +119,8 @@ bool OnlineFeed::writeReplay(std::span<const std::uint8_t> bytes) {
             return false;
         }
         pruneReplays(setup_.replayFolder, replayPath_);
+        std::cout << "Replay " << replayPath_.string() << ": recording the online match"
+                  << std::endl;
     }
     // Flushed block by block: a crash loses at most the last second.
     if (std::fwrite(bytes.data(), 1, bytes.size(), replayFile_.get()) != bytes.size() ||
@@ -122,8 +133,7 @@ bool OnlineFeed::writeReplay(std::span<const std::uint8_t> bytes) {
 }
 
 OnlineFeed::~OnlineFeed() {
-    if (recorder_)
-        recorder_->finish();
+    finishRecording();
     match_.reset();
     if (stashedTap_ && !Main::tap)
         Main::tap = std::move(stashedTap_);
@@ -142,11 +152,7 @@ void OnlineFeed::input(const InputRecord& record) {
 
 void OnlineFeed::afterLeaving() {
     leftHandled_ = true;
-    // Play goes on here alone: that is no longer the online match.
-    if (recorder_) {
-        match_->recordInto(nullptr);
-        recorder_->finish();
-    }
+    finishRecording();
     if (stashedTap_ && !Main::tap)
         Main::tap = std::move(stashedTap_);
     if (setup_.left)
@@ -182,6 +188,8 @@ void OnlineFeed::enterFrame(Main& main) {
         }
         main.playFrame({}, 0);
     } else {
+        // ESC leaves the room between frames, and the match ends with it.
+        finishRecording();
         std::vector<InputRecord> inputs;
         inputs.swap(localInputs_);
         main.playFrame(inputs, due);

@@ -68,6 +68,7 @@ private:
     void measure(double nowS);
     void afterLeaving();
     void startRecording();
+    void finishRecording();
     bool writeReplay(std::span<const std::uint8_t> bytes);
 
     Setup setup_;
