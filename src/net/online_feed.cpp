@@ -31,8 +31,9 @@ constexpr double kScreenWidthPx = 480;
 constexpr double kPanelWidthPx = 120;
 constexpr double kMarkDx = 96; // the connection mark, from the panel's left edge
 constexpr double kMarkY = 304;
-constexpr double kLinkY = 6;
-constexpr double kStatusY = 18;
+constexpr double kLinkY = 3;    // above the title's name, which starts some 15 px down
+constexpr double kStatusY = 18; // the second line, for when the two do not fit on one
+constexpr double kLineGapPx = 16;
 constexpr double kLineHeightPx = 11;
 
 // Three grades of round trip: a mark of three, two or one rings.
@@ -234,8 +235,18 @@ void OnlineFeed::draw(Main& main) {
     const bool title = game->heroes.empty();
     if (inRoom && title) {
         const std::string room = link_.empty() ? "Connecting..." : link_;
-        text_line::drawCentred(tiler, room, kScreenWidthPx / 2, kLinkY);
-        text_line::drawCentred(tiler, whoIsConnected(*match_), kScreenWidthPx / 2, kStatusY);
+        const std::string who = whoIsConnected(*match_);
+        // One line above the title's name when it fits; a second one would run into the name.
+        const std::string both =
+            room +
+            std::string(static_cast<std::size_t>(kLineGapPx / text_line::kSpaceAdvancePx), ' ') +
+            who;
+        if (text_line::width(tiler, both) <= kScreenWidthPx - 8) {
+            text_line::drawCentred(tiler, both, kScreenWidthPx / 2, kLinkY);
+        } else {
+            text_line::drawCentred(tiler, room, kScreenWidthPx / 2, kLinkY);
+            text_line::drawCentred(tiler, who, kScreenWidthPx / 2, kStatusY);
+        }
     } else if (!inRoom && title && !match_->leftBecause().empty()) {
         text_line::drawCentred(tiler, match_->leftBecause(), kScreenWidthPx / 2, kLinkY);
     }

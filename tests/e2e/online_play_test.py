@@ -14,9 +14,9 @@ import tempfile
 import time
 
 from e2e import Display, Failure, Game, check, log, wait_for
+from online_log import LINK, checksums
 
 PATIENCE = 20  # s to wait for what should come within a couple of seconds
-LINK = re.compile(r"zindle: room (http://[^:/]+:(\d+)/#([A-Z0-9]+))")
 RECORDING = re.compile(r"Replay (.+): recording the online match")
 
 
@@ -33,20 +33,6 @@ def check_online_replay(executable, game, who):
     log("the %s's replay of the online match: %s" % (who, replay))
     check(replay["finished"] and replay["checksums"] >= 3 and
           replay["checked"] == replay["checksums"], "not every checksum compared: %s" % replay)
-
-
-def checksums(path):
-    """round, tick -> checksum, from a game's checksum log."""
-    sums = {}
-    try:
-        with open(path) as f:
-            for line in f:
-                parts = line.split()
-                if len(parts) == 3:
-                    sums[(int(parts[0]), int(parts[1]))] = parts[2]
-    except OSError:
-        pass
-    return sums
 
 
 def agreeing(host_sums, joiner_sums):

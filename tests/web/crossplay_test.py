@@ -11,7 +11,6 @@ Exits 77 (skipped) when there is no web build or no browser.
 """
 import argparse
 import os
-import re
 import shutil
 import sys
 import tempfile
@@ -21,27 +20,14 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+from online_log import LINK, checksums  # noqa: E402 (found through the path above)
 
 ARGS = None
 SKIP = 77
 PLAY_SECONDS = float(os.environ.get("ZINDLE_CROSSPLAY_SECONDS", "60"))
 TICKS_PER_SECOND = 60
 PATIENCE = 30
-LINK = re.compile(r"zindle: room (http://[^:/]+:(\d+)/#([A-Z0-9]+))")
 
-
-def checksums(path):
-    """(round, tick) -> checksum, from the desktop game's checksum log."""
-    sums = {}
-    try:
-        with open(path) as f:
-            for line in f:
-                parts = line.split()
-                if len(parts) == 3:
-                    sums[(int(parts[0]), int(parts[1]))] = parts[2]
-    except OSError:
-        pass
-    return sums
 
 
 def wait_until(probe, timeout, what):
