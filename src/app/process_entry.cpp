@@ -160,6 +160,8 @@ Online startOnline(const zindle::CommandLine& line, const char* program) {
     setup.relayHost = online.relay ? online.relay->link.host : link.host;
     setup.relayPort = link.port;
     setup.drawingSeed = kOnlineDrawingSeed;
+    setup.replayFolder = zindle::replayFolder();
+    setup.seed = zindle::randomSeed();
     setup.roomOpened = [](const std::string& roomLink) {
         std::cout << "zindle: room " << roomLink << std::endl;
     };

@@ -3,18 +3,25 @@
 #include "net/online_feed.h"
 
 #include "app/main.h"
+#include "app/version.h"
 #include "framework/keyboard.h"
 #include "framework/lib.h"
 #include "framework/stage.h"
 #include "match/game.h"
 #include "net/online_game.h"
+#include "net/online_replay_recorder.h"
 #include "net/relay_link.h"
 #include "render/text_line.h"
 #include "render/tiler.h"
+#include "replay/replay_folder.h"
+#include "replay/replay_recorder.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
+#include <iostream>
+#include <system_error>
 
 namespace zindle::net {
 
@@ -71,9 +78,63 @@ OnlineFeed::OnlineFeed(Setup setup)
     match_ = std::make_unique<OnlineMatch>(setup_.options, *setup_.relay, *game_);
     if (setup_.log)
         match_->onLog(setup_.log);
+    startRecording();
+}
+
+void OnlineFeed::startRecording() {
+    if (setup_.replayFolder.empty())
+        return;
+    ReplayHeader header;
+    header.seed = setup_.seed;
+    header.date = static_cast<std::int64_t>(std::time(nullptr));
+    header.gameVersion = kVersion;
+    header.build = ReplayRecorder::build();
+    header.drawingSeed = setup_.drawingSeed;
+    recorder_ = std::make_unique<OnlineReplayRecorder>(
+        header, [this](std::span<const std::uint8_t> bytes) { return writeReplay(bytes); });
+    match_->recordInto(recorder_.get());
+}
+
+void OnlineFeed::finishRecording() {
+    // Play that goes on here alone is no longer the online match.
+    if (!recorder_)
+        return;
+    match_->recordInto(nullptr);
+    recorder_->finish();
+    recorder_.reset();
+}
+
+bool OnlineFeed::writeReplay(std::span<const std::uint8_t> bytes) {
+    if (!replayFile_) {
+        std::error_code error;
+        std::filesystem::create_directories(setup_.replayFolder, error);
+        const std::time_t now = std::time(nullptr);
+        for (int attempt = 0; attempt < 10 && !replayFile_; ++attempt) {
+            replayPath_ = setup_.replayFolder / replayFileName(now, attempt);
+            // "x": never over another match's file.
+            replayFile_.reset(std::fopen(replayPath_.c_str(), "wbx"));
+        }
+        if (!replayFile_) {
+            std::cerr << "zindle: " << setup_.replayFolder.string()
+                      << ": the online match is not recorded (no file can be made there)\n";
+            return false;
+        }
+        pruneReplays(setup_.replayFolder, replayPath_);
+        std::cout << "Replay " << replayPath_.string() << ": recording the online match"
+                  << std::endl;
+    }
+    // Flushed block by block: a crash loses at most the last second.
+    if (std::fwrite(bytes.data(), 1, bytes.size(), replayFile_.get()) != bytes.size() ||
+        std::fflush(replayFile_.get()) != 0) {
+        std::cerr << "zindle: " << replayPath_.string() << ": the recording stops (cannot write)\n";
+        replayFile_.reset();
+        return false;
+    }
+    return true;
 }
 
 OnlineFeed::~OnlineFeed() {
+    finishRecording();
     match_.reset();
     if (stashedTap_ && !Main::tap)
         Main::tap = std::move(stashedTap_);
@@ -92,6 +153,7 @@ void OnlineFeed::input(const InputRecord& record) {
 
 void OnlineFeed::afterLeaving() {
     leftHandled_ = true;
+    finishRecording();
     if (stashedTap_ && !Main::tap)
         Main::tap = std::move(stashedTap_);
     if (setup_.left)
@@ -127,6 +189,8 @@ void OnlineFeed::enterFrame(Main& main) {
         }
         main.playFrame({}, 0);
     } else {
+        // ESC leaves the room between frames, and the match ends with it.
+        finishRecording();
         std::vector<InputRecord> inputs;
         inputs.swap(localInputs_);
         main.playFrame(inputs, due);

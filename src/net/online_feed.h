@@ -7,8 +7,11 @@
 #include "app/frame_hooks.h"
 #include "net/online_match.h"
 
+#include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace zindle {
@@ -17,6 +20,7 @@ class MatchTap;
 
 namespace zindle::net {
 
+class OnlineReplayRecorder;
 class RunningGame;
 
 class OnlineFeed : public FrameFeed {
@@ -29,6 +33,9 @@ public:
         std::string relayHost;
         unsigned short relayPort = 80;
         std::uint64_t drawingSeed = 0;
+        // Where the match's replay goes, named by date and time; empty: not recorded.
+        std::filesystem::path replayFolder;
+        std::uint64_t seed = 0; // the game's random seed, for the replay's header
         std::function<void(const std::string& link)> roomOpened; // once, when the room is known
         std::function<void(const std::string& line)> log;
         // This peer has left the room (by ESC or not): the host stops its relay here.
@@ -36,7 +43,8 @@ public:
     };
 
     // Takes Main's tap (the replay recorder) aside while online: re-simulated steps are no
-    // record of the match. It comes back when this peer leaves.
+    // record of the match, which is recorded from its confirmed ticks instead. The tap comes
+    // back when this peer leaves.
     explicit OnlineFeed(Setup setup);
     ~OnlineFeed() override;
 
@@ -59,11 +67,20 @@ private:
     void draw(Main& main);
     void measure(double nowS);
     void afterLeaving();
+    void startRecording();
+    void finishRecording();
+    bool writeReplay(std::span<const std::uint8_t> bytes);
 
     Setup setup_;
     std::unique_ptr<RunningGame> game_;
     std::unique_ptr<OnlineMatch> match_;
     std::unique_ptr<MatchTap> stashedTap_;
+    struct FileCloser {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<OnlineReplayRecorder> recorder_;
+    std::unique_ptr<std::FILE, FileCloser> replayFile_; // opened with the first bytes
+    std::filesystem::path replayPath_;
     std::vector<InputRecord> localInputs_; // after leaving: live play's inputs for the frame
     std::string link_;
     bool leftHandled_ = false;

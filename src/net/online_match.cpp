@@ -3,6 +3,7 @@
 #include "net/online_match.h"
 
 #include "input/input.h"
+#include "net/online_replay_recorder.h"
 #include "net/relay_room_code.h"
 
 #include <algorithm>
@@ -422,9 +423,17 @@ void OnlineMatch::startRound(const RoundStart& start, bool adopt) {
     session_ = std::make_unique<RollbackSession>(config, *world_, *sessionTransport_);
     session_->onLog([this](const std::string& line) { log(line); });
     session_->onConfirmedState([this](std::uint64_t tick, std::uint64_t sum) {
+        if (recorder_)
+            recorder_->confirmedState(tick, sum);
         if (confirmedState_)
             confirmedState_(round_, tick, sum);
     });
+    session_->onConfirmedInputs([this](std::uint64_t tick, const SeatInputs& inputs) {
+        if (recorder_)
+            recorder_->confirmedInputs(tick, inputs);
+    });
+    if (recorder_)
+        recorder_->roundStarted(game_.captureState());
 }
 
 void OnlineMatch::feedLocalInputs() {

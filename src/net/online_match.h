@@ -20,6 +20,8 @@
 
 namespace zindle::net {
 
+class OnlineReplayRecorder;
+
 // Messages to and from a relay; the desktop's WebSocket, a page's, or a test's stand-in.
 class RelayConnection {
 public:
@@ -93,6 +95,9 @@ public:
         confirmedState_ = std::move(f);
     }
     void onLog(std::function<void(const std::string&)> f) { log_ = std::move(f); }
+    // Every round from the next on is recorded into recorder, which must outlive this match
+    // or be replaced (null: none).
+    void recordInto(OnlineReplayRecorder* recorder) { recorder_ = recorder; }
 
 private:
     class SessionTransport;
@@ -147,6 +152,7 @@ private:
 
     std::function<void(std::uint32_t, std::uint64_t, std::uint64_t)> confirmedState_;
     std::function<void(const std::string&)> log_;
+    OnlineReplayRecorder* recorder_ = nullptr; // not owned
 };
 
 } // namespace zindle::net

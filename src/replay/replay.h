@@ -5,6 +5,7 @@
 #include "app/input_record.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,16 @@ struct ReplayHeader {
     std::uint32_t joinFrame = 0; // the frame in which the first player joined
     std::string gameVersion;     // the game that recorded it
     std::string build;           // compiler and build type of that game
+    // Set when drawing had a random stream of its own (online play): the viewer draws from the
+    // same one, so that drawing takes nothing from the match's stream.
+    std::optional<std::uint64_t> drawingSeed;
+};
+
+// A whole match state (the match state codec's bytes) that replaces the game's before frame
+// frame (counted from the recording's start) runs.
+struct ReplayState {
+    std::uint64_t frame = 0;
+    std::vector<std::uint8_t> bytes;
 };
 
 // count frames with the same number of steps; the run's inputs reach the game before its first
@@ -34,10 +45,11 @@ struct Replay {
     std::vector<InputRecord> inputs;
     // checksums[k]: the match state after step 300 (k + 1) since the game started.
     std::vector<std::uint64_t> checksums;
-    bool finished = false;      // false: the recording stops early (the game ended mid-match)
-    std::uint64_t frames = 0;   // all frames, from the game's start
-    std::uint64_t steps = 0;    // all steps, from the game's start
-    std::uint64_t joinStep = 0; // steps before the join frame
+    std::vector<ReplayState> states; // by frame, at most one a frame
+    bool finished = false;           // false: the recording stops early (the game ended mid-match)
+    std::uint64_t frames = 0;        // all frames, from the game's start
+    std::uint64_t steps = 0;         // all steps, from the game's start
+    std::uint64_t joinStep = 0;      // steps before the join frame
 };
 
 } // namespace zindle

@@ -6,6 +6,7 @@
 //
 //   file    = signature(8) version(u16) headerLength(u16) header headerCrc(u32) block*
 //   header  = seed(u64) date(i64) joinFrame(u32) gameVersion(u8 n, n bytes) build(u8 n, n bytes)
+//             [flags(u8) [drawingSeed(u64)]]          (format 3 on)
 //   block   = length(u32) crc(u32) token*          (little-endian; whole tokens only)
 #include <array>
 #include <cstddef>
@@ -14,8 +15,12 @@
 namespace zindle::replay_format {
 
 inline constexpr std::array<std::uint8_t, 8> kSignature{0x89, 'Z', 'V', 'P', 'R', 'P', 'L', '\n'};
-// 2 added the stick tokens that extrapolate a device's last three values; 1 is still read.
-inline constexpr std::uint16_t kVersion = 2;
+// 2 added the stick tokens that extrapolate a device's last three values; 3 the match states
+// that an online round starts from, and drawing's own random stream. 1 and 2 are still read.
+inline constexpr std::uint16_t kVersion = 3;
+inline constexpr std::uint16_t kFirstStateVersion = 3;
+// Header flags: drawing took its numbers from a stream of its own, seeded by drawingSeed.
+inline constexpr std::uint8_t kDrawingOwnStream = 0x01;
 
 inline constexpr int kStepsPerChecksum = 300; // one second of steps
 inline constexpr int kNominalSteps = 5;       // steps of a frame at 60 frames a second
@@ -47,6 +52,9 @@ inline constexpr std::uint8_t kCurveDeviceMask = 0x07;
 inline constexpr std::uint16_t kFirstCurveVersion = 2;
 inline constexpr std::uint8_t kChecksum = 0x20; // 8 bytes, after the frame that reached it
 inline constexpr std::uint8_t kEnd = 0x3F;      // the match is over; nothing may follow
+// Format 3: varint n, then n bytes of a whole match state that replaces the game's before the
+// next frame (an online round starts from the leading peer's state, not from the seed).
+inline constexpr std::uint8_t kState = 0x21;
 
 // A stick's native value n became the steering value max(-1, n / 32767).
 inline constexpr double kAxisFullScale = 32767;
@@ -57,5 +65,6 @@ inline constexpr std::size_t kMaxBlockBytes = 1u << 20;
 inline constexpr std::uint64_t kMaxSteps = 12ull * 3600 * 300;         // twelve hours of game time
 inline constexpr std::uint64_t kMaxFrames = kMaxSteps / kNominalSteps; // 60 a second
 inline constexpr std::size_t kMaxInputs = 4'000'000;
+inline constexpr std::size_t kMaxStateBytes = 512u << 10;
 
 } // namespace zindle::replay_format

@@ -1,7 +1,11 @@
 // The cursor through a replay's frame runs, and the checksum comparison after each second.
 #include "replay/replay_playback.h"
 
+#include "app/board.h"
 #include "app/main.h"
+#include "framework/random.h"
+#include "match/match_snapshot.h"
+#include "match/match_state_codec.h"
 #include "match/state_checksum.h"
 #include "replay/replay_format.h"
 
@@ -17,6 +21,15 @@ static_assert(replay_format::kMaxStepsPerFrame == Main::STEP_LIMIT,
 void ReplayCursor::playNext(Main& main) {
     if (atEnd())
         return;
+    // Drawing that had a stream of its own gets it again: it then takes nothing from the match.
+    if (frame_ == 0 && replay_.header.drawingSeed)
+        setDrawingStream(replay_.header.drawingSeed);
+    if (state_ < replay_.states.size() && replay_.states[state_].frame == frame_) {
+        // The reader has checked the bytes; restoring copes with any contents they hold.
+        if (Game* game = Main::board ? Main::board->match() : nullptr)
+            MatchSnapshot(readMatchState(replay_.states[state_].bytes)).restore(*game);
+        ++state_;
+    }
     const FrameRun& run = replay_.runs[run_];
     std::span<const InputRecord> inputs;
     if (inRun_ == 0)

@@ -22,7 +22,8 @@ public:
     std::uint64_t step() const { return step_; }   // steps played
     // Steps of the next frame; 0 at the end.
     std::uint32_t nextSteps() const { return atEnd() ? 0 : replay_.runs[run_].steps; }
-    // Plays the next frame through main (its inputs, its steps, its drawing).
+    // Plays the next frame through main (its inputs, its steps, its drawing), after putting the
+    // recorded match state in the game when a round started there.
     void playNext(Main& main);
 
     // Where the cursor stands, to come back to (with the game's state saved there).
@@ -31,13 +32,15 @@ public:
         std::uint32_t inRun = 0;
         std::uint64_t frame = 0;
         std::uint64_t step = 0;
+        std::size_t state = 0; // recorded match states already put in the game
     };
-    Position position() const { return {run_, inRun_, frame_, step_}; }
+    Position position() const { return {run_, inRun_, frame_, step_, state_}; }
     void moveTo(const Position& at) {
         run_ = at.run;
         inRun_ = at.inRun;
         frame_ = at.frame;
         step_ = at.step;
+        state_ = at.state;
     }
     void rewind() { moveTo({}); }
 
@@ -47,6 +50,7 @@ private:
     std::uint32_t inRun_ = 0;
     std::uint64_t frame_ = 0;
     std::uint64_t step_ = 0;
+    std::size_t state_ = 0;
 };
 
 // Checks every step that ends a second against the recording. Only reads the game.

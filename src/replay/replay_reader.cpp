@@ -4,6 +4,7 @@
 #include "replay/replay_reader.h"
 
 #include "framework/bits_as.h"
+#include "match/match_state_codec.h"
 #include "replay/axis_history.h"
 #include "replay/crc32.h"
 #include "replay/replay_format.h"
@@ -104,6 +105,8 @@ public:
             throw ReplayError("corrupt: the match begins after the last frame");
         if (pendingInputs_ > 0)
             throw ReplayError("corrupt: inputs after the last frame");
+        if (!r_.states.empty() && r_.states.back().frame == r_.frames)
+            throw ReplayError("corrupt: a match state after the last frame");
         // The steps before the join frame: walk the runs once.
         std::uint64_t frames = 0;
         for (const FrameRun& run : r_.runs) {
@@ -145,6 +148,10 @@ private:
             curveAxis(t, in);
             if (t >= fmt::kAxisCurveThenFrame)
                 run(1, fmt::kNominalSteps);
+            return;
+        }
+        if (t == fmt::kState && r_.formatVersion >= fmt::kFirstStateVersion) {
+            state(in);
             return;
         }
         if (t == fmt::kEnd) {
@@ -196,6 +203,24 @@ private:
         AxisHistory& history = axes_[record.code];
         record.value = stickValue(history, history.predicted() + in.int32());
         add(record);
+    }
+
+    void state(Bytes& in) {
+        const std::uint64_t n = in.varint();
+        if (n > fmt::kMaxStateBytes)
+            throw ReplayError("corrupt: a match state of " + std::to_string(n) + " bytes");
+        if (pendingInputs_ > 0)
+            throw ReplayError("corrupt: a match state among a frame's inputs");
+        if (!r_.states.empty() && r_.states.back().frame == r_.frames)
+            throw ReplayError("corrupt: two match states before one frame");
+        const auto bytes = in.take(static_cast<std::size_t>(n));
+        // Checked now, so that a bad state is refused with the file, not found in mid-play.
+        try {
+            (void)readMatchState(bytes);
+        } catch (const MatchStateError& e) {
+            throw ReplayError(std::string("corrupt: a round's match state: ") + e.what());
+        }
+        r_.states.push_back({r_.frames, {bytes.begin(), bytes.end()}});
     }
 
     // The steering value of a stick's native value, which becomes the device's latest.
@@ -273,6 +298,13 @@ void readHeader(Bytes& in, Replay& replay) {
     replay.header.joinFrame = header.little<std::uint32_t>();
     replay.header.gameVersion = header.text();
     replay.header.build = header.text();
+    if (version >= fmt::kFirstStateVersion) {
+        const std::uint8_t flags = header.byte();
+        if (flags & ~fmt::kDrawingOwnStream)
+            throw ReplayError("corrupt: unknown header flags");
+        if (flags & fmt::kDrawingOwnStream)
+            replay.header.drawingSeed = header.little<std::uint64_t>();
+    }
     // Later versions may add fields; this version has read all it knows.
 }
 

@@ -158,6 +158,14 @@ void ReplayEncoder::checksum(std::uint64_t value) {
     putLittle(out_, value);
 }
 
+void ReplayEncoder::state(std::span<const std::uint8_t> bytes) {
+    closeRun();
+    foldableAt_ = kNoToken;
+    out_.push_back(fmt::kState);
+    putVarint(out_, bytes.size());
+    out_.insert(out_.end(), bytes.begin(), bytes.end());
+}
+
 void ReplayEncoder::end() {
     closeRun();
     foldableAt_ = kNoToken;
@@ -179,6 +187,11 @@ std::vector<std::uint8_t> encodeReplayHeader(const ReplayHeader& header, std::ui
     putLittle(body, header.joinFrame);
     putText(body, header.gameVersion);
     putText(body, header.build);
+    if (version >= fmt::kFirstStateVersion) {
+        body.push_back(header.drawingSeed ? fmt::kDrawingOwnStream : 0);
+        if (header.drawingSeed)
+            putLittle(body, *header.drawingSeed);
+    }
 
     std::vector<std::uint8_t> out(fmt::kSignature.begin(), fmt::kSignature.end());
     putLittle(out, version);

@@ -26,6 +26,8 @@ public:
     // straight after the frame that ran that step.
     void checksum(std::uint64_t value);
     void end();
+    // A whole match state that the game takes before the next frame (format 3 on).
+    void state(std::span<const std::uint8_t> bytes);
     // The tokens so far (the open run closed), handed over and forgotten.
     std::vector<std::uint8_t> take();
     // Bytes of tokens held (the open run not counted).

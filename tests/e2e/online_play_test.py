@@ -1,9 +1,12 @@
 """Two real games online on loopback, each in a virtual display of its own: `zindle --host`
 prints its room's link, a second game joins it with `--join`, a keyboard player and a computer
 player join on either side, and both games log the same checksum for every confirmed second of
-the same round. ESC on the joiner takes it back to its title while the host plays on."""
+the same round. ESC on the joiner takes it back to its title while the host plays on. Each
+game's replay of the online match re-simulates in zindle-sim to every checksum."""
 
+import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -14,7 +17,22 @@ from e2e import Display, Failure, Game, check, log, wait_for
 from online_log import LINK, checksums
 
 PATIENCE = 20  # s to wait for what should come within a couple of seconds
+RECORDING = re.compile(r"Replay (.+): recording the online match")
 
+
+def check_online_replay(executable, game, who):
+    """The game's replay of the online match plays to every checksum it holds."""
+    found = RECORDING.search(game.output())
+    check(found, "the %s named no replay of the online match:\n%s" % (who, game.output()))
+    sim = os.path.join(os.path.dirname(executable), "zindle-sim")
+    result = subprocess.run([sim, "--replay", found.group(1)], capture_output=True, text=True,
+                            timeout=60)
+    check(result.returncode == 0, "the %s's replay: zindle-sim exited %d: %s"
+          % (who, result.returncode, result.stderr))
+    replay = json.loads(result.stdout)["replay"]
+    log("the %s's replay of the online match: %s" % (who, replay))
+    check(replay["finished"] and replay["checksums"] >= 3 and
+          replay["checked"] == replay["checksums"], "not every checksum compared: %s" % replay)
 
 
 def agreeing(host_sums, joiner_sums):
@@ -100,6 +118,8 @@ def online(executable):
         host.key("Escape")
         status = wait_for(lambda: host.key("Escape", check=False) or host.wait_exit(1), PATIENCE)
         check(status == 0, "the host did not end with status 0 (%s)" % status)
+        check_online_replay(executable, joiner, "joiner")
+        check_online_replay(executable, host, "host")
     except Exception:
         for game in games:
             log("--- output of %s:\n%s" % (" ".join(game.proc.args[1:2]), game.output()))

@@ -1,5 +1,6 @@
 // The replay file: what the encoder writes the reader gives back exactly, and every kind of
 // hostile file is refused with one line that says what is wrong.
+#include "match/match_state_codec.h"
 #include "replay/crc32.h"
 #include "replay/replay_format.h"
 #include "replay/replay_reader.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -14,6 +16,7 @@
 #include <functional>
 #include <iostream>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -99,6 +102,24 @@ Bytes sampleFile(bool finished = true, std::vector<std::size_t>* blockEnds = nul
     return file;
 }
 
+// A match state as a game writes it, and the token that carries it, followed by more tokens.
+Bytes matchState(double boardTime = 0) {
+    MatchState state;
+    state.boardTime = boardTime;
+    Bytes bytes;
+    writeMatchState(state, bytes);
+    return bytes;
+}
+
+Bytes stateThen(Bytes more, Bytes before = {}) {
+    ReplayEncoder enc;
+    enc.state(matchState());
+    Bytes tokens = enc.take();
+    before.insert(before.end(), tokens.begin(), tokens.end());
+    append(before, more);
+    return before;
+}
+
 std::string refusal(const Bytes& bytes) {
     try {
         parseReplay(bytes);
@@ -181,7 +202,7 @@ TEST(ReplayFile, HostileFilesAreRefusedInOneLine) {
         {"a PNG", [](Bytes& f) { f = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0}; },
          "not a replay"},
         {"text", [](Bytes& f) { f.assign(100, 'a'); }, "not a replay"},
-        {"future version", [](Bytes& f) { f[8] = 3; }, "newer game"},
+        {"future version", [](Bytes& f) { f[8] = fmt::kVersion + 1; }, "newer game"},
         {"version 0", [](Bytes& f) { f[8] = 0; }, "corrupt"},
         {"cut in the header", [](Bytes& f) { f.resize(20); }, "truncated"},
         {"header damaged", [](Bytes& f) { f[14] ^= 1; }, "header fails its check"},
@@ -231,6 +252,35 @@ TEST(ReplayFile, HostileFilesAreRefusedInOneLine) {
                       good.end());
          },
          "begins after"},
+        {"a match state in a file of format 2",
+         [](Bytes& f) {
+             f = encodeReplayHeader(header(), 2);
+             append(f, encodeReplayBlock(stateThen({fmt::kRunOf5})));
+         },
+         "unknown"},
+        {"a match state beyond the bound",
+         secondBlock({fmt::kState, 0x81, 0x80, 0x20, fmt::kRunOf5}), "match state of"},
+        {"a match state cut short", secondBlock({fmt::kState, 9, 1, 2}), "truncated"},
+        {"a match state that is not one", secondBlock({fmt::kState, 3, 1, 2, 3, fmt::kRunOf5}),
+         "a round's match state"},
+        {"a match state among a frame's inputs",
+         secondBlock(stateThen({fmt::kRunOf5}, {fmt::kKeyDown, 2})), "among"},
+        {"two match states before one frame", secondBlock(stateThen(stateThen({fmt::kRunOf5}))),
+         "two match states"},
+        {"a match state after the last frame", secondBlock(stateThen({})), "after the last"},
+        {"unknown header flags",
+         [](Bytes& f) {
+             Bytes good = sampleFile();
+             f = encodeReplayHeader(header());
+             const std::size_t flags = f.size() - 5;
+             f[flags] = 0x80;
+             const Bytes body(f.begin() + 12, f.end() - 4);
+             const std::uint32_t check = crc32(body);
+             for (int i = 0; i < 4; ++i)
+                 f[f.size() - 4 + i] = static_cast<std::uint8_t>(check >> (8 * i));
+             f.insert(f.end(), good.begin() + static_cast<std::ptrdiff_t>(f.size()), good.end());
+         },
+         "header flags"},
     };
     for (const Hostile& c : cases) {
         Bytes file = sampleFile();
@@ -238,6 +288,54 @@ TEST(ReplayFile, HostileFilesAreRefusedInOneLine) {
         const std::string said = refusal(file);
         EXPECT_NE(said.find(c.says), std::string::npos) << c.name << ": " << said;
         EXPECT_EQ(said.find('\n'), std::string::npos) << c.name;
+    }
+}
+
+// An online match: drawing from a stream of its own, a round that starts from a match state
+// at the first frame and another in the middle, each before that frame's inputs.
+TEST(ReplayFile, MatchStatesAndDrawingsStreamReadBackAtTheirFrames) {
+    struct Case {
+        const char* name;
+        std::optional<std::uint64_t> drawingSeed;
+        std::vector<std::uint64_t> stateFrames;
+    };
+    const std::vector<Case> cases{
+        {"a local match", std::nullopt, {}},
+        {"one round", 0xD1CEull, {0}},
+        {"three rounds", 0ull, {0, 61, 62}},
+        {"a round that starts late", 7ull, {30}},
+    };
+    for (const Case& c : cases) {
+        ReplayHeader h = header();
+        h.joinFrame = 0;
+        h.drawingSeed = c.drawingSeed;
+        Bytes file = encodeReplayHeader(h);
+        ReplayEncoder enc;
+        std::vector<ReplayState> states;
+        for (std::uint64_t frame = 0; frame < 80; ++frame) {
+            if (std::find(c.stateFrames.begin(), c.stateFrames.end(), frame) !=
+                c.stateFrames.end()) {
+                states.push_back({frame, matchState(static_cast<double>(frame))});
+                enc.state(states.back().bytes);
+            }
+            enc.input(key(true, static_cast<int>(frame)));
+            enc.frame(5);
+            if (frame % 60 == 59) {
+                enc.checksum(frame);
+                append(file, encodeReplayBlock(enc.take()));
+            }
+        }
+        enc.end();
+        append(file, encodeReplayBlock(enc.take()));
+        const Replay r = parseReplay(file);
+        EXPECT_EQ(r.header.drawingSeed, c.drawingSeed) << c.name;
+        ASSERT_EQ(r.states.size(), states.size()) << c.name;
+        for (std::size_t i = 0; i < states.size(); ++i) {
+            EXPECT_EQ(r.states[i].frame, states[i].frame) << c.name;
+            EXPECT_EQ(r.states[i].bytes, states[i].bytes) << c.name;
+        }
+        EXPECT_EQ(r.frames, 80u) << c.name;
+        EXPECT_EQ(r.inputs.size(), 80u) << c.name;
     }
 }
 
@@ -274,7 +372,7 @@ double steering(std::int64_t native) {
 // Every sweep reads back exactly in both formats, with its frames where they were, whether
 // the stick's events end a usual frame or are followed by others.
 TEST(ReplayFile, SticksReadBackExactlyInEveryFormat) {
-    for (const std::uint16_t version : {std::uint16_t{1}, fmt::kVersion}) {
+    for (const std::uint16_t version : {std::uint16_t{1}, std::uint16_t{2}, fmt::kVersion}) {
         for (const SweepCase& c : sweepCases()) {
             Bytes file = encodeReplayHeader(header(), version);
             ReplayEncoder enc(version);

@@ -9,6 +9,7 @@
 #include "replay/replay_reader.h"
 #include "replay/replay_recorder.h"
 #include "replay/replay_viewer.h"
+#include "replay/replay_writer.h"
 #include "replay_run.h"
 #include "simulation.h"
 #include "trace.h"
@@ -105,6 +106,44 @@ TEST_F(ReplayRoundTrip, AScriptedMatchReplaysToEveryChecksumAndTheSameSteps) {
     ASSERT_EQ(again.size(), replay.steps);
     // The recording ends with the title; the original ran on past it.
     EXPECT_TRUE(std::equal(again.begin(), again.end(), original.begin()));
+}
+
+// The replay's frames, inputs and checksums written again in an older format.
+std::vector<std::uint8_t> inFormat(const Replay& replay, std::uint16_t version) {
+    std::vector<std::uint8_t> file = encodeReplayHeader(replay.header, version);
+    ReplayEncoder enc(version);
+    std::uint64_t steps = 0;
+    for (const FrameRun& run : replay.runs) {
+        for (std::uint32_t i = 0; i < run.inputCount; ++i)
+            enc.input(replay.inputs[run.firstInput + i]);
+        for (std::uint32_t frame = 0; frame < run.count; ++frame) {
+            enc.frame(static_cast<int>(run.steps));
+            const std::uint64_t before = steps;
+            steps += run.steps;
+            if (steps / 300 != before / 300)
+                enc.checksum(replay.checksums[steps / 300 - 1]);
+        }
+    }
+    if (replay.finished)
+        enc.end();
+    const auto block = encodeReplayBlock(enc.take());
+    file.insert(file.end(), block.begin(), block.end());
+    return file;
+}
+
+TEST_F(ReplayRoundTrip, FilesOfTheOlderFormatsStillPlayToEveryChecksum) {
+    const auto file = dir / "match.replay";
+    record(file, 5);
+    const Replay recorded = readReplayFile(file);
+    for (const std::uint16_t version : {1, 2}) {
+        const Replay replay = parseReplay(inFormat(recorded, version));
+        ASSERT_EQ(replay.formatVersion, version);
+        ASSERT_EQ(replay.checksums, recorded.checksums);
+        ReplayRun run(replay, RunConfig{});
+        run.run();
+        EXPECT_EQ(run.checker().checked(), replay.checksums.size()) << "format " << version;
+        EXPECT_FALSE(run.checker().firstMismatch().has_value()) << "format " << version;
+    }
 }
 
 // F12's copy of the match so far: a replay of its own that stops early, re-simulates to every
