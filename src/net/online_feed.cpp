@@ -136,8 +136,6 @@ bool OnlineFeed::writeReplay(std::span<const std::uint8_t> bytes) {
 OnlineFeed::~OnlineFeed() {
     finishRecording();
     match_.reset();
-    if (stashedTap_ && !Main::tap)
-        Main::tap = std::move(stashedTap_);
 }
 
 void OnlineFeed::input(const InputRecord& record) {
@@ -154,8 +152,10 @@ void OnlineFeed::input(const InputRecord& record) {
 void OnlineFeed::afterLeaving() {
     leftHandled_ = true;
     finishRecording();
-    if (stashedTap_ && !Main::tap)
-        Main::tap = std::move(stashedTap_);
+    // The local recorder set aside at the start has not seen the online frames: a replay it went
+    // on to write would not re-simulate. It ends here, and local play after leaving a room goes
+    // unrecorded for the rest of the run.
+    stashedTap_.reset();
     if (setup_.left)
         setup_.left();
 }
@@ -189,8 +189,13 @@ void OnlineFeed::enterFrame(Main& main) {
         }
         main.playFrame({}, 0);
     } else {
-        // ESC leaves the room between frames, and the match ends with it.
-        finishRecording();
+        // ESC leaves the room between frames, and the match ends with it: the recording, the
+        // host's relay (whose room closes, so that every other peer is told) and all.
+        if (!leftHandled_) {
+            afterLeaving();
+            if (Stage* stage = main.stage())
+                stage->pauseWhenDeactivated = true;
+        }
         std::vector<InputRecord> inputs;
         inputs.swap(localInputs_);
         main.playFrame(inputs, due);

@@ -43,8 +43,9 @@ public:
     };
 
     // Takes Main's tap (the replay recorder) aside while online: re-simulated steps are no
-    // record of the match, which is recorded from its confirmed ticks instead. The tap comes
-    // back when this peer leaves.
+    // record of the match, which is recorded from its confirmed ticks instead. The tap ends when
+    // this peer leaves: it has not seen the online frames, so what it wrote next would not
+    // re-simulate.
     explicit OnlineFeed(Setup setup);
     ~OnlineFeed() override;
 

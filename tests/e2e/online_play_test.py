@@ -8,6 +8,7 @@ import json
 import os
 import re
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -33,6 +34,13 @@ def check_online_replay(executable, game, who):
     log("the %s's replay of the online match: %s" % (who, replay))
     check(replay["finished"] and replay["checksums"] >= 3 and
           replay["checked"] == replay["checksums"], "not every checksum compared: %s" % replay)
+
+
+def listening(port):
+    """Whether something accepts connections on the loopback port."""
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.settimeout(1)
+        return s.connect_ex(("127.0.0.1", port)) == 0
 
 
 def agreeing(host_sums, joiner_sums):
@@ -116,6 +124,10 @@ def online(executable):
         # ESC takes the host out of its room, a second ESC ends it from its title.
         # (the title takes a moment to close over the field before ESC quits from it)
         host.key("Escape")
+        # The relay inside the host's game closes with the host's room, before the game ends.
+        check(wait_for(lambda: not listening(int(found.group(2))), PATIENCE),
+              "the host's relay still listens after the host left its room")
+        check(host.proc.poll() is None, "the host's game ended on its first ESC")
         status = wait_for(lambda: host.key("Escape", check=False) or host.wait_exit(1), PATIENCE)
         check(status == 0, "the host did not end with status 0 (%s)" % status)
         check_online_replay(executable, joiner, "joiner")
