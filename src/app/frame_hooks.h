@@ -25,10 +25,9 @@ public:
     // Called on every stage frame instead of the clock: runs what is due with Main::playFrame
     // (any number of recorded frames, or none).
     virtual void enterFrame(Main& main) = 0;
-    // Live keys go here, not to the game. Window keys (ALT+ENTER, ALT+F4) stay Main's.
-    virtual void key(int keyCode, bool down) = 0;
-    // Every live input, keys with their modifiers and the joysticks' too, as the game would
-    // have got it (online play sends them on as seat inputs). Called before key().
+    // Every live input goes here, not to the game: keys with their modifiers and the joysticks'
+    // too, as the game would have got them (online play sends them on as seat inputs, a replay
+    // being watched takes its keys from them). Window keys (ALT+ENTER, ALT+F4) stay Main's.
     virtual void input(const InputRecord& /*record*/) {}
 };
 

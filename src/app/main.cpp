@@ -220,7 +220,6 @@ void Main::deliver(const InputRecord& record) {
 void Main::onKeyDown(KeyboardEvent& e) {
     if (feed) {
         feed->input(keyRecord(e, true));
-        feed->key(e.keyCode, true);
     } else {
         deliver(keyRecord(e, true));
     }
@@ -243,7 +242,6 @@ void Main::windowKeys(const KeyboardEvent& e) {
 void Main::onKeyUp(KeyboardEvent& e) {
     if (feed) {
         feed->input(keyRecord(e, false));
-        feed->key(e.keyCode, false);
     } else {
         deliver(keyRecord(e, false));
     }

@@ -50,7 +50,6 @@ public:
     ~OnlineFeed() override;
 
     void enterFrame(Main& main) override;
-    void key(int, bool) override {} // input() has every key already
     void input(const InputRecord& record) override;
 
     OnlineMatch& match() { return *match_; }

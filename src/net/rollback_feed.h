@@ -21,7 +21,6 @@ public:
                  std::function<double()> clock = {});
 
     void enterFrame(Main& main) override;
-    void key(int, bool) override {}
     void input(const InputRecord& record) override { local_.record(record); }
     // Bytes from another peer (the network layer calls this between frames).
     void receive(int peer, std::span<const std::uint8_t> bytes);

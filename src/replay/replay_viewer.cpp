@@ -170,10 +170,10 @@ void ReplayViewer::reportMismatch() {
               << " the game differs from the recording" << std::endl;
 }
 
-void ReplayViewer::key(int keyCode, bool down) {
-    if (!down)
+void ReplayViewer::input(const InputRecord& record) {
+    if (record.kind != InputRecord::Kind::KeyDown)
         return;
-    switch (keyCode) {
+    switch (record.code) {
     case Keyboard::SPACE:
         paused_ = !paused_;
         break;

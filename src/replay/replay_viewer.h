@@ -26,7 +26,7 @@ public:
     ReplayViewer(Replay replay, std::string name);
 
     void enterFrame(Main& main) override;
-    void key(int keyCode, bool down) override;
+    void input(const InputRecord& record) override;
 
     static constexpr double kJumpSeconds = 5;
     static constexpr double kFastSpeed = 4;

@@ -279,7 +279,10 @@ struct RecordedFrames : FrameFeed {
         const InputRecord join{0, 32, 0, InputRecord::Kind::KeyDown, 0};
         main.playFrame(std::span(&join, 1), 7);
     }
-    void key(int code, bool down) override { keys->push_back(down ? code : -code); }
+    void input(const InputRecord& record) override {
+        if (record.kind == InputRecord::Kind::KeyDown || record.kind == InputRecord::Kind::KeyUp)
+            keys->push_back(record.kind == InputRecord::Kind::KeyDown ? record.code : -record.code);
+    }
     std::vector<int>* keys;
 };
 

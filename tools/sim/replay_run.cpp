@@ -9,7 +9,6 @@ class ReplayRun::Feed : public FrameFeed {
 public:
     explicit Feed(ReplayCursor& cursor) : cursor_(cursor) {}
     void enterFrame(Main& main) override { cursor_.playNext(main); }
-    void key(int, bool) override {}
 
 private:
     ReplayCursor& cursor_;
