@@ -21,7 +21,8 @@
 namespace zindle {
 namespace {
 
-// Xvfb on a display number it picks itself; stopped when the object goes.
+// Xvfb on a display number it picks itself; stopped when the object goes. It must not reset when
+// its last client leaves: the test reconnects after SDL closes, and a server mid-reset refuses.
 class OwnXServer {
 public:
     OwnXServer() {
@@ -35,7 +36,7 @@ public:
             ::dup2(quiet, STDERR_FILENO);
             const std::string fd = std::to_string(fds[1]);
             ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24",
-                     "-nolisten", "tcp", static_cast<char*>(nullptr));
+                     "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(fds[1]);
