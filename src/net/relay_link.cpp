@@ -8,7 +8,9 @@
 namespace zindle::relay {
 
 std::string formatRoomLink(const RoomLink& link) {
-    const bool ipv6 = link.host.find(':') != std::string::npos;
+    // A host that comes bracketed already (a browser's hostname for an IPv6 address) keeps its
+    // one pair of brackets.
+    const bool ipv6 = link.host.find(':') != std::string::npos && !link.host.starts_with('[');
     std::string text = "http://";
     text += ipv6 ? "[" : "";
     text += link.host;

@@ -57,25 +57,30 @@ struct RelayClient::Impl : std::enable_shared_from_this<RelayClient::Impl> {
     }
 
     void handshake() {
-        ws.async_handshake(link.host, target, [self = shared_from_this()](beast::error_code error) {
-            if (error)
-                return self->finish("no relay answered: " + error.message());
-            beast::get_lowest_layer(self->ws).expires_never();
-            websocket::stream_base::timeout timeout{};
-            timeout.handshake_timeout = kCloseTimeout;
-            timeout.idle_timeout = websocket::stream_base::none();
-            timeout.keep_alive_pings = false;
-            self->ws.set_option(timeout);
-            self->ws.binary(true);
-            self->ws.read_message_max(kMaxMessageBytes);
-            {
-                std::lock_guard lock(self->mutex);
-                self->status = Status::Open;
-            }
-            self->read();
-            if (!self->outgoing.empty())
-                self->writeFront();
-        });
+        // The Host header names the port, and brackets an IPv6 address as a URL does.
+        const bool ipv6 = link.host.find(':') != std::string::npos;
+        const std::string hostHeader =
+            (ipv6 ? "[" + link.host + "]" : link.host) + ":" + std::to_string(link.port);
+        ws.async_handshake(hostHeader, target,
+                           [self = shared_from_this()](beast::error_code error) {
+                               if (error)
+                                   return self->finish("no relay answered: " + error.message());
+                               beast::get_lowest_layer(self->ws).expires_never();
+                               websocket::stream_base::timeout timeout{};
+                               timeout.handshake_timeout = kCloseTimeout;
+                               timeout.idle_timeout = websocket::stream_base::none();
+                               timeout.keep_alive_pings = false;
+                               self->ws.set_option(timeout);
+                               self->ws.binary(true);
+                               self->ws.read_message_max(kMaxMessageBytes);
+                               {
+                                   std::lock_guard lock(self->mutex);
+                                   self->status = Status::Open;
+                               }
+                               self->read();
+                               if (!self->outgoing.empty())
+                                   self->writeFront();
+                           });
     }
 
     void read() {

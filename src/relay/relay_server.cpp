@@ -42,8 +42,8 @@ class HttpSession;
 struct RelayServer::Impl final : Transport {
     explicit Impl(RelayOptions opts)
         : options(std::move(opts)),
-          directory(options.rules, *this, options.log, systemRandomSource()), acceptor(io),
-          tickTimer(io), stopTimer(io) {
+          directory(options.rules, *this, options.log, systemRandomSource()), tickTimer(io),
+          stopTimer(io) {
         if (options.webRoot)
             webRoot = std::filesystem::canonical(*options.webRoot);
     }
@@ -51,7 +51,9 @@ struct RelayServer::Impl final : Transport {
     void send(ConnectionId connection, SharedBytes message) override;
     void close(ConnectionId connection) override;
 
-    void accept();
+    void accept(tcp::acceptor& acceptor);
+    bool open(tcp::acceptor& acceptor, const tcp::endpoint& endpoint, bool v6Only,
+              beast::error_code& error);
     void scheduleTick();
     void log(std::string_view line) {
         if (options.log)
@@ -90,7 +92,8 @@ struct RelayServer::Impl final : Transport {
     bool ioAlive = true;
     std::thread thread;
     asio::io_context io{1};
-    tcp::acceptor acceptor;
+    // IPv4, then its IPv6 companion when there is one.
+    std::vector<tcp::acceptor> acceptors;
     asio::steady_timer tickTimer;
     asio::steady_timer stopTimer;
 };
@@ -385,11 +388,11 @@ void RelayServer::Impl::close(ConnectionId connection) {
         session->closeNow();
 }
 
-void RelayServer::Impl::accept() {
-    acceptor.async_accept([self = this](beast::error_code error, tcp::socket socket) {
+void RelayServer::Impl::accept(tcp::acceptor& acceptor) {
+    acceptor.async_accept([self = this, &acceptor](beast::error_code error, tcp::socket socket) {
         if (error) {
             if (!self->stopping && error != asio::error::operation_aborted)
-                self->accept();
+                self->accept(acceptor);
             return;
         }
         beast::error_code ignored;
@@ -398,8 +401,26 @@ void RelayServer::Impl::accept() {
         socket.set_option(tcp::no_delay(true), ignored);
         if (self->admit(address))
             std::make_shared<HttpSession>(self, std::move(socket), address)->read();
-        self->accept();
+        self->accept(acceptor);
     });
+}
+
+bool RelayServer::Impl::open(tcp::acceptor& acceptor, const tcp::endpoint& endpoint, bool v6Only,
+                             beast::error_code& error) {
+    acceptor.open(endpoint.protocol(), error);
+    if (!error && v6Only)
+        acceptor.set_option(asio::ip::v6_only(true), error);
+    if (!error)
+        acceptor.set_option(asio::socket_base::reuse_address(true), error);
+    if (!error)
+        acceptor.bind(endpoint, error);
+    if (!error)
+        acceptor.listen(asio::socket_base::max_listen_connections, error);
+    if (error) {
+        beast::error_code ignored;
+        acceptor.close(ignored);
+    }
+    return !error;
 }
 
 void RelayServer::Impl::scheduleTick() {
@@ -422,25 +443,61 @@ RelayServer::~RelayServer() {
     impl_->ioAlive = false;
 }
 
+namespace {
+
+// The IPv6 address that goes with an IPv4 one, so that a link naming either reaches the relay.
+std::optional<asio::ip::address> ipv6Companion(const asio::ip::address& address) {
+    if (address == asio::ip::make_address("0.0.0.0"))
+        return asio::ip::address(asio::ip::address_v6::any());
+    if (address == asio::ip::make_address("127.0.0.1"))
+        return asio::ip::address(asio::ip::address_v6::loopback());
+    return std::nullopt;
+}
+
+// A free port for IPv4 may be taken on IPv6: a few fresh ports are tried before giving IPv6 up.
+constexpr int kFreePortAttempts = 8;
+
+} // namespace
+
 unsigned short RelayServer::listen() {
     beast::error_code error;
     const auto address = asio::ip::make_address(impl_->options.address, error);
     const std::string where = impl_->options.address + ":" + std::to_string(impl_->options.port);
     if (error)
         throw std::runtime_error("not an address: " + impl_->options.address);
-    const tcp::endpoint endpoint(address, impl_->options.port);
-    impl_->acceptor.open(endpoint.protocol(), error);
-    if (!error)
-        impl_->acceptor.set_option(asio::socket_base::reuse_address(true), error);
-    if (!error)
-        impl_->acceptor.bind(endpoint, error);
-    if (!error)
-        impl_->acceptor.listen(asio::socket_base::max_listen_connections, error);
-    if (error)
-        throw std::runtime_error("cannot listen on " + where + ": " + error.message());
-    impl_->accept();
+    const std::optional<asio::ip::address> companion = ipv6Companion(address);
+    auto& acceptors = impl_->acceptors;
+    acceptors.reserve(2); // accepting holds references to them
+    for (int attempt = 0;; ++attempt) {
+        acceptors.clear();
+        acceptors.emplace_back(impl_->io);
+        if (!impl_->open(acceptors.front(), {address, impl_->options.port}, false, error))
+            throw std::runtime_error("cannot listen on " + where + ": " + error.message());
+        if (!companion)
+            break;
+        const unsigned short port = acceptors.front().local_endpoint().port();
+        acceptors.emplace_back(impl_->io);
+        if (impl_->open(acceptors.back(), {*companion, port}, true, error))
+            break;
+        acceptors.pop_back();
+        const bool retry = impl_->options.port == 0 && error == asio::error::address_in_use &&
+                           attempt + 1 < kFreePortAttempts;
+        if (!retry) {
+            impl_->log("no IPv6 on [" + companion->to_string() + "]:" + std::to_string(port) +
+                       " (" + error.message() + "), IPv4 only");
+            break;
+        }
+    }
+    for (tcp::acceptor& acceptor : acceptors)
+        impl_->accept(acceptor);
     impl_->scheduleTick();
-    return impl_->acceptor.local_endpoint().port();
+    return acceptors.front().local_endpoint().port();
+}
+
+bool RelayServer::listensOnIpv6() const {
+    return impl_->acceptors.size() > 1 ||
+           (!impl_->acceptors.empty() &&
+            impl_->acceptors.front().local_endpoint().address().is_v6());
 }
 
 void RelayServer::run() {
@@ -457,7 +514,8 @@ void RelayServer::stop() {
             return;
         impl->stopping = true;
         beast::error_code ignored;
-        impl->acceptor.close(ignored);
+        for (tcp::acceptor& acceptor : impl->acceptors)
+            acceptor.close(ignored);
         impl->tickTimer.cancel();
         impl->directory.closeAll(CloseReason::RelayStopping);
         impl->log("stopping");

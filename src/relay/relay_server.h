@@ -36,8 +36,12 @@ public:
     RelayServer(const RelayServer&) = delete;
     RelayServer& operator=(const RelayServer&) = delete;
 
-    // Binds and listens; returns the port. Throws std::runtime_error naming the address.
+    // Binds and listens; returns the port. Throws std::runtime_error naming the address. On
+    // 0.0.0.0 or 127.0.0.1 it also listens on the IPv6 twin (:: or ::1) at the same port, so a
+    // link with either kind of address works; without IPv6 it logs one line and goes on.
     unsigned short listen();
+    // Whether it listens on an IPv6 address too (after listen()).
+    bool listensOnIpv6() const;
     // Serves until stop(), on the calling thread.
     void run();
     // Serves on a thread of its own, until stop() or destruction.

@@ -16,6 +16,10 @@ TEST(RoomLinkTest, LinksRoundTripAndReadTheirOtherSpellings) {
         {"http://127.0.0.1:8080/#3ABCDEFGHJKMN", RoomLink{"127.0.0.1", 8080, code}},
         {"http://relay.example:8080/#3abcdefghjkmn", RoomLink{"relay.example", 8080, code}},
         {"ws://[::1]:9000/ws/3ABCDEFGHJKMN", RoomLink{"::1", 9000, code}},
+        {"http://[::1]:8080/#3ABCDEFGHJKMN", RoomLink{"::1", 8080, code}},
+        {"http://[fe80::1]/", RoomLink{"fe80::1", 80, std::nullopt}},
+        {"http://[::1]x:8080/", std::nullopt},
+        {"http://::1:8080/", std::nullopt},
         {"http://host/", RoomLink{"host", 80, std::nullopt}},
         {"http://host:8080", RoomLink{"host", 8080, std::nullopt}},
         {"http://host:0/", std::nullopt},
@@ -37,7 +41,9 @@ TEST(RoomLinkTest, LinksRoundTripAndReadTheirOtherSpellings) {
     }
     EXPECT_EQ(webSocketTarget(RoomLink{"h", 1, code}), "/ws/3ABCDEFGHJKMN");
     EXPECT_EQ(webSocketTarget(RoomLink{"h", 1, std::nullopt}), "/ws");
-    EXPECT_EQ(formatRoomLink(RoomLink{"::1", 9000, code}), "http://[::1]:9000/#3ABCDEFGHJKMN");
+    // A browser's hostname for an IPv6 address comes bracketed already.
+    for (const char* host : {"::1", "[::1]"})
+        EXPECT_EQ(formatRoomLink(RoomLink{host, 9000, code}), "http://[::1]:9000/#3ABCDEFGHJKMN");
 }
 
 } // namespace

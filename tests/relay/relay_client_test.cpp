@@ -3,6 +3,7 @@
 #include "relay/embedded_relay.h"
 #include "relay/relay_client.h"
 #include "relay/relay_server.h"
+#include "test_peer.h"
 
 #include <gtest/gtest.h>
 
@@ -93,6 +94,21 @@ TEST_F(RelayClientTest, ClosesWithAReasonWhenTheRelayStopsOrIsNotThere) {
     EXPECT_NE(nobody.closeReason().find("cannot connect"), std::string::npos)
         << nobody.closeReason();
     nobody.send(Ping{2}); // after closing: dropped, not a crash
+}
+
+// The link a browser shows for a relay on IPv6 loopback: its host in brackets.
+TEST_F(RelayClientTest, ALinkWithABracketedIpv6HostReachesTheRelay) {
+    if (!testing::ipv6LoopbackWorks())
+        GTEST_SKIP() << "this machine has no IPv6 loopback";
+    const auto parsed = parseRoomLink("http://[::1]:" + std::to_string(link.port) + "/");
+    ASSERT_TRUE(parsed);
+    RelayClient client(*parsed);
+    client.send(OpenRoom{});
+    const auto welcome = awaitMessage<Welcome>(client);
+    ASSERT_TRUE(welcome) << client.closeReason();
+    RoomLink joinLink = *parsed;
+    joinLink.code = welcome->code;
+    EXPECT_EQ(formatRoomLink(joinLink).substr(0, 13), "http://[::1]:");
 }
 
 TEST(RelayClientUnresolvableTest, AnUnknownHostClosesWithAReason) {

@@ -38,9 +38,10 @@ protected:
         server.reset();
         std::filesystem::remove_all(web);
     }
-    void start(RelayOptions options = {}) {
-        options.address = "127.0.0.1";
-        options.port = 0;
+    void start(RelayOptions options = {}, std::string address = "127.0.0.1",
+               unsigned short atPort = 0) {
+        options.address = std::move(address);
+        options.port = atPort;
         options.webRoot = web;
         options.clock = [this] { return clock.now(); };
         options.log = [this](std::string_view line) {
@@ -82,6 +83,14 @@ protected:
     ManualClock clock;
     std::mutex logMutex;
     std::vector<std::string> logs;
+    std::size_t logsContaining(std::string_view text) {
+        std::lock_guard lock(logMutex);
+        return static_cast<std::size_t>(
+            std::count_if(logs.begin(), logs.end(), [text](const std::string& line) {
+                return line.find(text) != std::string::npos;
+            }));
+    }
+
     std::unique_ptr<RelayServer> server;
     unsigned short port = 0;
     bool lastExchangeClosed = false;
@@ -105,6 +114,69 @@ TEST_F(RelayServerTest, TwoPeersShareARoomAndExchangeData) {
     EXPECT_EQ(*forwarded, (Forward{1, 0b0100, {1, 2, 3}}));
     host.send(Ping{77});
     EXPECT_EQ(host.receiveA<Pong>(), Pong{77});
+}
+
+// A relay on IPv4 loopback is on IPv6 loopback too: a link may name either, and peers that came
+// by different ones share a room.
+TEST_F(RelayServerTest, LoopbackOnEitherFamilyReachesTheSameRooms) {
+    if (!testing::ipv6LoopbackWorks())
+        GTEST_SKIP() << "this machine has no IPv6 loopback: the ::1 cases cannot run";
+    const struct {
+        std::string listen;
+        std::string hostBy;
+        std::string guestBy;
+    } cases[] = {
+        {"127.0.0.1", "127.0.0.1", "::1"},
+        {"127.0.0.1", "::1", "127.0.0.1"},
+        {"::1", "::1", "::1"},
+    };
+    for (const auto& c : cases) {
+        start({}, c.listen);
+        EXPECT_TRUE(server->listensOnIpv6()) << c.listen;
+        // The peers go before the relay, so that it need not wait for them to answer its close.
+        [&] {
+            TestPeer host(port, "/ws", c.hostBy);
+            ASSERT_TRUE(host.isOpen()) << c.listen << " by " << c.hostBy;
+            host.send(OpenRoom{});
+            const auto welcome = host.receiveA<Welcome>();
+            ASSERT_TRUE(welcome) << c.listen;
+            TestPeer guest(port, "/ws/" + toString(welcome->code), c.guestBy);
+            ASSERT_TRUE(guest.isOpen()) << c.listen << " by " << c.guestBy;
+            guest.send(JoinRoom{welcome->code});
+            ASSERT_TRUE(guest.receiveA<Welcome>()) << c.listen;
+            guest.send(Data{0, {9}});
+            EXPECT_EQ(host.receiveA<Forward>(), (Forward{1, 0, {9}})) << c.listen;
+        }();
+        server.reset();
+    }
+    EXPECT_EQ(logsContaining("IPv6"), 0u);
+}
+
+// ::1 taken at the relay's port (as on a machine without IPv6, the twin cannot listen): the
+// relay goes on over IPv4 and says so in one line.
+TEST_F(RelayServerTest, WithoutItsIpv6TwinTheRelayGoesOnOverIpv4) {
+    if (!testing::ipv6LoopbackWorks())
+        GTEST_SKIP() << "this machine has no IPv6 loopback: nothing to take away";
+    namespace asio = boost::asio;
+    asio::io_context io;
+    asio::ip::tcp::acceptor squatter(io);
+    squatter.open(asio::ip::tcp::v6());
+    squatter.set_option(asio::ip::v6_only(true));
+    squatter.bind({asio::ip::address_v6::loopback(), 0});
+    squatter.listen();
+    const unsigned short taken = squatter.local_endpoint().port();
+    try {
+        start({}, "127.0.0.1", taken);
+    } catch (const std::runtime_error& error) {
+        GTEST_SKIP() << "IPv4 port " << taken << " is in use as well: " << error.what();
+    }
+    EXPECT_EQ(port, taken);
+    EXPECT_FALSE(server->listensOnIpv6());
+    EXPECT_EQ(logsContaining("no IPv6"), 1u);
+    TestPeer peer(port);
+    ASSERT_TRUE(peer.isOpen());
+    peer.send(Ping{5});
+    EXPECT_EQ(peer.receiveA<Pong>(), Pong{5});
 }
 
 TEST_F(RelayServerTest, ServesTheWebFolderOnTheSamePort) {

@@ -285,9 +285,17 @@ bool parseArguments(int argc, char** argv, Settings& settings) {
             return false;
         const std::string value = argv[++i];
         try {
-            if (name == "--host")
-                settings.host = value;
-            else if (name == "--port")
+            if (name == "--host") {
+                // An IPv6 address may come bracketed, as in a link; anything not an address is
+                // refused here rather than when the peers connect.
+                const bool bracketed =
+                    value.size() > 2 && value.front() == '[' && value.back() == ']';
+                settings.host = bracketed ? value.substr(1, value.size() - 2) : value;
+                boost::system::error_code error;
+                asio::ip::make_address(settings.host, error);
+                if (error)
+                    return false;
+            } else if (name == "--port")
                 settings.port = static_cast<unsigned short>(std::stoi(value));
             else if (name == "--rooms")
                 settings.rooms = std::stoi(value);

@@ -112,7 +112,8 @@ int main(int argc, char** argv) {
         const unsigned short port = server.listen();
         if (!dropRoot(args->user))
             return 1;
-        std::cerr << "zindle-relay: listening on " << args->relay.address << ":" << port << "\n";
+        std::cerr << "zindle-relay: listening on " << args->relay.address << ":" << port
+                  << (server.listensOnIpv6() ? " and on IPv6" : "") << "\n";
         server.runInBackground();
         int signal = 0;
         sigwait(&stopSignals, &signal);
