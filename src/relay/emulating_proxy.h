@@ -17,6 +17,8 @@ bool carriesSessionMessage(const Message& message);
 
 struct EmulatingProxyOptions {
     unsigned short relayPort = 0; // the relay, on 127.0.0.1
+    // What each crossing of the proxy meets: a message from one peer to another crosses twice,
+    // to the relay and from it.
     net::LinkConditions conditions;
     std::uint64_t seed = 1;
     // Messages that may be lost, duplicated or held back. The others (rooms, seats, the pieces
