@@ -811,6 +811,46 @@ class ReplayTest(unittest.TestCase):
         finally:
             page.close()
 
+    def test_damaged_entries_kept_in_the_storage_are_left_out_and_the_page_plays(self):
+        import base64
+        import json
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "good.replay")
+            subprocess.run([simulator(), "--seconds", "2", "--ai", "1", "--record", path], check=True,
+                           capture_output=True, timeout=60)
+            with open(path, "rb") as file:
+                good = base64.b64encode(file.read()).decode()
+        older, newer = "2026-01-02_03-04-05.replay", "2026-01-02_03-04-05-1.replay"
+        cases = [
+            ("not JSON", "[{", []),
+            ("not a list", json.dumps({"name": older, "data": good}), []),
+            ("damaged entries among good ones", json.dumps([
+                {"name": older, "data": good},
+                None, 7, "text", {"name": older}, {"name": 5, "data": good},
+                {"name": "bad-base64.replay", "data": "@@@@ not base64 @@@@"},
+                {"name": "not-a-replay.replay", "data": base64.b64encode(b"eggs, flour").decode()},
+                {"name": "../../away.replay", "data": good},
+                {"name": "<b>bold</b>.replay", "data": good},
+                {"name": newer, "data": good},
+            ]), [newer, older]),
+        ]
+        page = Page(ARGS.web)
+        try:
+            for what, stored, offered in cases:
+                with self.subTest(what):
+                    page.js("localStorage.setItem('zindle.replays', arguments[0])", stored)
+                    page.browser.driver.refresh()
+                    page.wait("window.zindle && window.zindle.stats.frames > 10",
+                              what="the game to play")
+                    names = page.js("return [...document.querySelectorAll('#replay-links a')]"
+                                    ".map((a) => a.download)")
+                    self.assertEqual(names, offered)
+                    self.assertEqual(page.js("return document.getElementById('replays').hidden"),
+                                     not offered)
+                    self.assertEqual(page.severe_console(), [])
+        finally:
+            page.close()
+
 
 # Keeps what the program prints (the page sends it to the console) in window.logged.
 KEEP_LOG = """window.logged = [];

@@ -23,12 +23,29 @@ function fromBase64(text) {
   return bytes;
 }
 
-// The kept replays, oldest first; storage that is missing or damaged holds none.
+// What the program names its replays, and how each file begins.
+const REPLAY_NAME = /^[0-9A-Za-z_-]{1,64}\.replay$/;
+const SIGNATURE = '\x89ZVPRPL\n';
+
+// Whether an entry of the storage is a replay the program wrote: the storage outlives this
+// page's code and anything else on the origin may write to it.
+function wellFormed(replay) {
+  if (!replay || typeof replay.name !== 'string' || typeof replay.data !== 'string'
+      || !REPLAY_NAME.test(replay.name)) return false;
+  try {
+    atob(replay.data); // throws on what is not base64
+    return atob(replay.data.slice(0, 12)).startsWith(SIGNATURE);
+  } catch {
+    return false;
+  }
+}
+
+// The kept replays, oldest first; storage that is missing or damaged holds none, and a damaged
+// entry is left out on its own.
 function stored() {
   try {
     const kept = JSON.parse(localStorage.getItem(STORAGE_KEY) || '[]');
-    return Array.isArray(kept)
-      ? kept.filter((r) => r && typeof r.name === 'string' && typeof r.data === 'string') : [];
+    return Array.isArray(kept) ? kept.filter(wellFormed) : [];
   } catch {
     return [];
   }
@@ -71,7 +88,8 @@ function show(kept) {
   list.hidden = kept.length === 0;
 }
 
-// Takes the replay the run finished, if any, out of its files and into the page's storage.
+// Takes the replay the run finished, local or online, if any, out of its files and into the
+// page's storage.
 export function takeFinishedReplay(module) {
   const pointer = module._zindle_finished_replay();
   if (!pointer) return;
