@@ -164,6 +164,17 @@ EMSCRIPTEN_KEEPALIVE const char* zindle_finished_replay() {
     return replayHandedOver.c_str();
 }
 
+// The path of the replay still being written, the online match's or the local one's, or null.
+// The page copies it when it may be closed: what was written so far re-simulates up to there.
+EMSCRIPTEN_KEEPALIVE const char* zindle_replay_in_progress() {
+    static std::string path;
+    path = zindle::web::onlineReplayInProgress();
+    if (path.empty())
+        if (const auto* live = liveRecorder(); live != nullptr && live->recording())
+            path = live->lastFile().string();
+    return path.empty() ? nullptr : path.c_str();
+}
+
 // Why the run did not start the replay it was given, or null.
 EMSCRIPTEN_KEEPALIVE const char* zindle_replay_problem() {
     return replayProblem.empty() ? nullptr : replayProblem.c_str();

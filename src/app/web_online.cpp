@@ -72,6 +72,10 @@ std::string web::takeFinishedOnlineReplay() {
     return path;
 }
 
+std::string web::onlineReplayInProgress() {
+    return live() && online->recording() ? online->replayPath().string() : std::string();
+}
+
 extern "C" {
 
 // Joins a room: the buffer holds "HOST PORT CODE" from the page's address (the host and port

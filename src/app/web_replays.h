@@ -13,5 +13,7 @@ inline constexpr std::size_t kReplaysInMemory = 5;
 // The online match's replay once its recording has ended, each only once; empty when there is
 // none (no online match, still recording, or nothing confirmed to record).
 std::string takeFinishedOnlineReplay();
+// The online match's replay while it is still being written; empty when there is none.
+std::string onlineReplayInProgress();
 
 } // namespace zindle::web

@@ -18,6 +18,7 @@ import unittest
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from page_replays import check_replay, kept_replays  # noqa: E402 (found through the path above)
 
 ARGS = None
 SKIP = 77
@@ -785,12 +786,24 @@ class ReplayTest(unittest.TestCase):
             page.keys(Keys.ARROW_LEFT, Keys.ARROW_LEFT, " ")
             page.keys("2", hold=Keys.CONTROL)
             page.wait_frames(150)  # past two checksums
+            # Hidden mid-match, as before a tab is closed: what was recorded so far is kept and
+            # re-simulates up to where it stops.
+            page.js("window.dispatchEvent(new Event('pagehide'))")
+            [(partial_name, partial)] = kept_replays(page.js)
+            status, report, text = check_replay(simulator(), partial_name, partial)
+            self.assertEqual(status, 0, text)
+            self.assertFalse(report["finished"], text)
+            self.assertGreaterEqual(report["checked"], 2, text)
             page.keys(Keys.ESCAPE)
-            page.wait("document.querySelector('#replay-links a')", timeout=20,
-                      what="a replay offered once the title is back")
+            page.wait("JSON.parse(localStorage.getItem('zindle.replays'))"
+                      f".some((r) => r.data.length > {len(base64.b64encode(partial))})",
+                      timeout=20, what="the whole replay kept once the title is back")
             self.assertEqual(page.state()["heroes"], [])
             name, data = page.browser.driver.execute_async_script(NEWEST_REPLAY)
             self.assertTrue(name.endswith(".replay"), name)
+            # The whole match took the place of the part kept when the page was hidden.
+            self.assertEqual([n for n, _ in kept_replays(page.js)], [partial_name])
+            self.assertEqual(name, partial_name)
             replay = base64.b64decode(data)
             self.assertEqual(replay[:8], REPLAY_SIGNATURE)
 

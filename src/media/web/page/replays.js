@@ -88,12 +88,9 @@ function show(kept) {
   list.hidden = kept.length === 0;
 }
 
-// Takes the replay the run finished, local or online, if any, out of its files and into the
-// page's storage.
-export function takeFinishedReplay(module) {
-  const pointer = module._zindle_finished_replay();
-  if (!pointer) return;
-  const path = module.UTF8ToString(pointer);
+// Copies the program's replay file at path into the page's storage, in place of an earlier copy
+// of the same match.
+function keep(module, path) {
   let bytes;
   try {
     bytes = module.FS.readFile(path);
@@ -106,6 +103,20 @@ export function takeFinishedReplay(module) {
   const session = [...kept];
   store(kept);
   show(kept.length ? kept : session.slice(-1));
+}
+
+// Takes the replay the run finished, local or online, if any, out of its files and into the
+// page's storage.
+export function takeFinishedReplay(module) {
+  const pointer = module._zindle_finished_replay();
+  if (pointer) keep(module, module.UTF8ToString(pointer));
+}
+
+// The page may be closed before the match ends: what its replay holds so far is kept, and the
+// whole replay takes its place when the match ends after all.
+export function keepReplayInProgress(module) {
+  const pointer = module._zindle_replay_in_progress();
+  if (pointer) keep(module, module.UTF8ToString(pointer));
 }
 
 export function showKeptReplays() {
