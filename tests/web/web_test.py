@@ -807,13 +807,9 @@ class ReplayTest(unittest.TestCase):
             replay = base64.b64decode(data)
             self.assertEqual(replay[:8], REPLAY_SIGNATURE)
 
-            with tempfile.TemporaryDirectory() as folder:
-                path = os.path.join(folder, name)
-                with open(path, "wb") as file:
-                    file.write(replay)
-                run = subprocess.run([simulator(), "--replay", path], capture_output=True,
-                                     text=True, timeout=120)
-                self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+            status, report, text = check_replay(simulator(), name, replay)
+            self.assertEqual(status, 0, text)
+            self.assertTrue(report["finished"], text)
 
             # The page's storage keeps it for the next visit.
             page.browser.driver.refresh()
