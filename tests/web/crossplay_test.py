@@ -71,6 +71,21 @@ class Page:
     def figures(self):
         return (self.room() or {}).get("figures")
 
+    def watch_frames(self):
+        """From now on the page notes the time between its frames: a page that misses frames
+        sends its inputs late, and the other peers roll back the further for it."""
+        self.js("""window.frameGaps = [];
+            let last = performance.now();
+            const note = (now) => {
+                window.frameGaps.push(now - last);
+                last = now;
+                requestAnimationFrame(note);
+            };
+            requestAnimationFrame(note);""")
+
+    def frame_gaps(self):
+        return sorted(self.js("return window.frameGaps || []"))
+
     def steer(self, rightwards):
         """Holds one of the page player's direction keys and lets go of the other."""
         from selenium.webdriver.common.action_chains import ActionChains
@@ -154,8 +169,9 @@ class CrossPlayTest(unittest.TestCase):
         self.bring_players(page)
         first_seconds = {name: len(figures(self.log_of(name, ".figures")))
                          for name in ("host", "joiner")}
+        page.watch_frames()
         page_figures = self.play_a_minute(page)
-        self.report_figures(first_seconds, page_figures)
+        self.report_figures(first_seconds, page_figures, page.frame_gaps())
         self.host_quits(page)
 
     def join_second_desktop(self):
@@ -209,9 +225,10 @@ class CrossPlayTest(unittest.TestCase):
         return [(f["roundTripMs"], f["inputDelay"], f["rollback"], f["resimulationMs"])
                 for f in sampled if f]
 
-    def report_figures(self, first_seconds, page_figures):
+    def report_figures(self, first_seconds, page_figures, frame_gaps):
         """Each peer's round trip, input delay, rollback depth and re-simulation time over the
-        minute, printed for the record; the delay and the depth within their bounds."""
+        minute, and how steadily the page drew, printed for the record; the delay and the depth
+        within their bounds."""
         peers = {name: figures(self.log_of(name, ".figures"))[first_seconds[name]:]
                  for name in ("host", "joiner")}
         peers["page"] = page_figures
@@ -219,9 +236,13 @@ class CrossPlayTest(unittest.TestCase):
             print(f"{name}: {summary(seconds)}")
             self.assertGreater(len(seconds), PLAY_SECONDS // 2, f"{name}: too few figures")
             self.assertTrue(any(t >= 0 for t, _, _, _ in seconds), f"{name}: no round trip")
-            for trip, delay, depth, _ in seconds:
+            for _, delay, depth, _ in seconds:
                 self.assertTrue(0 <= delay <= MOST_INPUT_DELAY, f"{name}: input delay {delay}")
                 self.assertTrue(0 <= depth <= MOST_ROLLBACK_TICKS, f"{name}: rollback {depth}")
+        if frame_gaps:
+            print(f"page frames: {len(frame_gaps)}, median {frame_gaps[len(frame_gaps) // 2]:.1f} "
+                  f"ms apart, longest {frame_gaps[-1]:.0f} ms, "
+                  f"{sum(1 for gap in frame_gaps if gap > 100)} over 100 ms")
 
     def host_quits(self, page):
         """The host quits: its relay goes with it; the second desktop and the page each say so
