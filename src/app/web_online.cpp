@@ -2,6 +2,8 @@
 // takes bytes for the relay from, and the room as the page shows it. The page only carries
 // bytes; the online match (the same code as the desktop's) reads every message and decides.
 #include "app/main.h"
+#include "app/web_replays.h"
+#include "framework/random.h"
 #include "net/online_feed.h"
 #include "net/queued_relay_connection.h"
 #include "net/relay_room_code.h"
@@ -32,6 +34,7 @@ net::OnlineFeed* online = nullptr;                // Main::feed owns it
 // Round, tick, checksum, and whether this peer led the round (a joiner may lead one of its own
 // for the moment before it hears who else is in the room: nobody else plays that round).
 std::deque<std::tuple<std::uint32_t, std::uint64_t, std::uint64_t, bool>> confirmed;
+std::string replayHandedOver; // the online replay the page was given
 
 // What the page wrote into the buffer as text: printable characters only, for they may end up
 // on screen.
@@ -59,6 +62,20 @@ void writeJsonString(std::ostringstream& out, const std::string& text) {
 
 } // namespace
 
+std::string web::takeFinishedOnlineReplay() {
+    if (!live() || online->recording() || online->replayPath().empty())
+        return {};
+    const std::string path = online->replayPath().string();
+    if (path == replayHandedOver)
+        return {};
+    replayHandedOver = path;
+    return path;
+}
+
+std::string web::onlineReplayInProgress() {
+    return live() && online->recording() ? online->replayPath().string() : std::string();
+}
+
 extern "C" {
 
 // Joins a room: the buffer holds "HOST PORT CODE" from the page's address (the host and port
@@ -79,6 +96,10 @@ EMSCRIPTEN_KEEPALIVE int zindle_net_join() {
     setup.relayHost = host;
     setup.relayPort = static_cast<unsigned short>(port > 0 && port < 65536 ? port : 80);
     setup.drawingSeed = kOnlineDrawingSeed;
+    // Recorded from its confirmed inputs, as on the desktop, beside the local matches.
+    setup.replayFolder = web::kReplayFolder;
+    setup.replaysKept = web::kReplaysInMemory;
+    setup.seed = randomSeed();
     setup.log = [](const std::string& line) { std::cerr << "online: " << line << '\n'; };
     auto feed = std::make_unique<net::OnlineFeed>(std::move(setup));
     feed->match().onConfirmedState(

@@ -6,6 +6,7 @@
 // desktop and the web page each hand it their own relay connection.
 #include "app/frame_hooks.h"
 #include "net/online_match.h"
+#include "replay/replay_folder.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -43,6 +44,8 @@ public:
         std::uint64_t drawingSeed = 0;
         // Where the match's replay goes, named by date and time; empty: not recorded.
         std::filesystem::path replayFolder;
+        // How many replays that folder keeps (a page's in-memory files keep only a few).
+        std::size_t replaysKept = kReplaysKept;
         std::uint64_t seed = 0; // the game's random seed, for the replay's header
         std::function<void(const std::string& link)> roomOpened; // once, when the room is known
         std::function<void(const std::string& line)> log;
@@ -64,6 +67,10 @@ public:
 
     OnlineMatch& match() { return *match_; }
     const std::string& link() const { return link_; }
+    // The match's replay: its file once the first bytes are in it (empty before), and whether
+    // the recording still goes on. Once it has ended the file is whole and closed.
+    const std::filesystem::path& replayPath() const { return replayPath_; }
+    bool recording() const { return recorder_ != nullptr; }
     // The last whole second's figures.
     const Figures& lastSecond() const { return shown_; }
 

@@ -24,6 +24,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 from online_log import LINK, checksums, figures  # noqa: E402 (found through the path above)
+from page_replays import SIGNATURE, check_replay, kept_replays  # noqa: E402
 
 ARGS = None
 SKIP = 77
@@ -261,6 +262,22 @@ class CrossPlayTest(unittest.TestCase):
         print(f"after the host quit, the page says: {line!r}")
         self.assertIsNone(self.joiner.proc.poll(), "the second desktop ended with the host")
         self.assertIsNotNone(page.js("return window.zindle.state()"))
+        self.check_online_replay(page)
+
+    def check_online_replay(self, page):
+        """Leaving ended the page's recording of the match: the page keeps it, and the native
+        zindle-sim re-simulates it to every checksum."""
+        replays = wait_until(lambda: kept_replays(page.js), PATIENCE, "the match's replay kept")
+        self.assertEqual(len(replays), 1, [name for name, _ in replays])
+        name, replay = replays[0]
+        self.assertEqual(replay[:len(SIGNATURE)], SIGNATURE, name)
+        sim = os.path.join(os.path.dirname(os.path.abspath(ARGS.game)), "zindle-sim")
+        status, report, text = check_replay(sim, name, replay)
+        self.assertEqual(status, 0, text)
+        self.assertTrue(report["finished"], text)
+        self.assertGreaterEqual(report["checked"], int(PLAY_SECONDS), text)
+        self.assertEqual(report["checked"], report["checksums"], text)
+        print(f"the page's replay {name}: {len(replay)} bytes, {report['checked']} checksums agree")
 
     def test_rooms_that_cannot_be_joined_get_a_line(self):
         cases = [
