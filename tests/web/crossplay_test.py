@@ -119,11 +119,12 @@ def summary(seconds):
     trips = sorted(t for t, _, _, _ in seconds if t >= 0)
     resim = sorted(r for _, _, _, r in seconds)
     delays = sorted({d for _, d, _, _ in seconds})
-    depths = [k for _, _, k, _ in seconds]
+    depths = sorted(k for _, _, k, _ in seconds)
     trip = (f"round trip median {trips[len(trips) // 2]:.0f} ms (from {trips[0]:.0f} to "
             f"{trips[-1]:.0f})") if trips else "no round trip"
-    return (f"{len(seconds)} s: {trip}, input delay {delays}, rollback deepest {max(depths)} "
-            f"ticks ({sum(1 for k in depths if k)} s with one), re-simulation median "
+    return (f"{len(seconds)} s: {trip}, input delay {delays}, deepest rollback of a second "
+            f"median {depths[len(depths) // 2]} ticks, most {depths[-1]} "
+            f"({sum(1 for k in depths if k)} s with one), re-simulation median "
             f"{resim[len(resim) // 2]:.2f} ms/s, most {resim[-1]:.2f}")
 
 
