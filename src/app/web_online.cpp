@@ -155,7 +155,8 @@ EMSCRIPTEN_KEEPALIVE void zindle_net_disconnected() {
 }
 
 // The room and the match as JSON: phase (connecting, in-room, left), the room's code, this
-// peer's number and the others', why it left, and the latest confirmed checksums.
+// peer's number and the others', why it left, the last second's network figures and the latest
+// confirmed checksums.
 EMSCRIPTEN_KEEPALIVE const char* zindle_net_status() {
     static std::string text;
     std::ostringstream out;
@@ -182,7 +183,13 @@ EMSCRIPTEN_KEEPALIVE const char* zindle_net_status() {
     out << "],\"problem\":";
     writeJsonString(out, match.leftBecause());
     out << ",\"playing\":" << (match.session() != nullptr ? "true" : "false")
-        << ",\"round\":" << match.round() << ",\"checksums\":[";
+        << ",\"round\":" << match.round();
+    // The last whole second's network figures, as F3 shows them.
+    const net::OnlineFeed::Figures& figures = online->lastSecond();
+    out << ",\"figures\":{\"roundTripMs\":" << figures.roundTripMs
+        << ",\"inputDelay\":" << figures.inputDelay << ",\"rollback\":" << figures.deepestRollback
+        << ",\"resimulationMs\":" << figures.resimulationMs << "}";
+    out << ",\"checksums\":[";
     comma = "";
     for (const auto& [round, tick, sum, led] : confirmed) {
         // As text: a 64-bit number does not survive JavaScript's numbers.

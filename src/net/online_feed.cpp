@@ -228,6 +228,8 @@ void OnlineFeed::measure(double nowS) {
     shown_ = gathering_;
     gathering_ = {};
     secondStartS_ = nowS;
+    if (setup_.everySecond)
+        setup_.everySecond(shown_);
 }
 
 void OnlineFeed::draw(Main& main) {

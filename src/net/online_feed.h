@@ -26,6 +26,14 @@ class RunningGame;
 
 class OnlineFeed : public FrameFeed {
 public:
+    // A whole second's network figures, as the F3 overlay shows them.
+    struct Figures {
+        double roundTripMs = -1;
+        int inputDelay = 0;
+        int deepestRollback = 0;   // ticks, the deepest of the second
+        double resimulationMs = 0; // spent simulating again
+    };
+
     struct Setup {
         std::unique_ptr<RelayConnection> relay;
         OnlineMatch::Options options;
@@ -43,6 +51,8 @@ public:
         std::function<void(const std::string& line)> log;
         // This peer has left the room (by ESC or not): the host stops its relay here.
         std::function<void()> left;
+        // Each whole second in a match, with that second's figures (for measurements).
+        std::function<void(const Figures&)> everySecond;
     };
 
     // Takes Main's tap (the replay recorder) aside while online: re-simulated steps are no
@@ -61,13 +71,7 @@ public:
     // the recording still goes on. Once it has ended the file is whole and closed.
     const std::filesystem::path& replayPath() const { return replayPath_; }
     bool recording() const { return recorder_ != nullptr; }
-    // The last whole second's figures for the F3 overlay.
-    struct Figures {
-        double roundTripMs = -1;
-        int inputDelay = 0;
-        int deepestRollback = 0;   // ticks, the deepest of the second
-        double resimulationMs = 0; // spent simulating again
-    };
+    // The last whole second's figures.
     const Figures& lastSecond() const { return shown_; }
 
 private:
