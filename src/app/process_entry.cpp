@@ -172,6 +172,15 @@ Online startOnline(const zindle::CommandLine& line, const char* program) {
         if (server)
             server->stop();
     };
+    // For measurements: each second's round trip, input delay, rollback depth and re-simulation
+    // time, as F3 shows them.
+    if (const char* path = std::getenv("ZINDLE_NET_FIGURES_LOG")) {
+        auto file = std::make_shared<std::ofstream>(path, std::ios::app);
+        setup.everySecond = [file](const zindle::net::OnlineFeed::Figures& f) {
+            *file << f.roundTripMs << ' ' << f.inputDelay << ' ' << f.deepestRollback << ' '
+                  << f.resimulationMs << std::endl;
+        };
+    }
     auto feed = std::make_unique<zindle::net::OnlineFeed>(std::move(setup));
     // For tests: every confirmed second's checksum, to hold peers against each other.
     if (const char* path = std::getenv("ZINDLE_CHECKSUM_LOG")) {

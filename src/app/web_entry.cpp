@@ -6,6 +6,7 @@
 #include "app/application_main.h"
 #include "app/main.h"
 #include "app/web_measurement.h"
+#include "app/web_replays.h"
 #include "framework/random.h"
 #include "input/input.h"
 #include "match/game.h"
@@ -41,8 +42,6 @@ void handToComputer(int player) {
 
 // Matches are recorded as on the desktop, into the program's in-memory files; the page copies
 // each finished one into its own storage. The recorder is Main's tap, which owns it.
-constexpr const char* kReplayFolder = "/replays";
-constexpr std::size_t kReplaysInMemory = 5;
 zindle::ReplayRecorder* recorder = nullptr;
 std::string replayBeingWritten; // the file of the open match, once seen
 std::string replayHandedOver;   // the last file the page was given
@@ -144,9 +143,13 @@ EMSCRIPTEN_KEEPALIVE const char* zindle_effect_problem() {
     return found ? problem.c_str() : nullptr;
 }
 
-// The path of a replay finished since the last call, or null. A match still open when the run
-// ended counts as finished: its recorder wrote what it had when it went.
+// The path of a replay finished since the last call, local or online, or null. A match still
+// open when the run ended counts as finished: its recorder wrote what it had when it went.
 EMSCRIPTEN_KEEPALIVE const char* zindle_finished_replay() {
+    static std::string online;
+    online = zindle::web::takeFinishedOnlineReplay();
+    if (!online.empty())
+        return online.c_str();
     if (const auto* live = liveRecorder()) {
         if (live->recording()) {
             replayBeingWritten = live->lastFile().string();
@@ -159,6 +162,17 @@ EMSCRIPTEN_KEEPALIVE const char* zindle_finished_replay() {
         return nullptr;
     replayHandedOver = replayBeingWritten;
     return replayHandedOver.c_str();
+}
+
+// The path of the replay still being written, the online match's or the local one's, or null.
+// The page copies it when it may be closed: what was written so far re-simulates up to there.
+EMSCRIPTEN_KEEPALIVE const char* zindle_replay_in_progress() {
+    static std::string path;
+    path = zindle::web::onlineReplayInProgress();
+    if (path.empty())
+        if (const auto* live = liveRecorder(); live != nullptr && live->recording())
+            path = live->lastFile().string();
+    return path.empty() ? nullptr : path.c_str();
 }
 
 // Why the run did not start the replay it was given, or null.
@@ -188,10 +202,10 @@ bool watch(const std::string& path) {
 
 void record() {
     zindle::ReplayRecorder::Options recording;
-    recording.folder = kReplayFolder;
+    recording.folder = zindle::web::kReplayFolder;
     recording.seed = zindle::randomSeed();
     recording.game = [] { return dynamic_cast<const zindle::Game*>(zindle::Main::board.get()); };
-    recording.keepFiles = kReplaysInMemory;
+    recording.keepFiles = zindle::web::kReplaysInMemory;
     auto installed = std::make_unique<zindle::ReplayRecorder>(std::move(recording));
     recorder = installed.get();
     zindle::Main::tap = std::move(installed);

@@ -2,6 +2,8 @@
 // takes bytes for the relay from, and the room as the page shows it. The page only carries
 // bytes; the online match (the same code as the desktop's) reads every message and decides.
 #include "app/main.h"
+#include "app/web_replays.h"
+#include "framework/random.h"
 #include "net/online_feed.h"
 #include "net/queued_relay_connection.h"
 #include "net/relay_room_code.h"
@@ -32,6 +34,7 @@ net::OnlineFeed* online = nullptr;                // Main::feed owns it
 // Round, tick, checksum, and whether this peer led the round (a joiner may lead one of its own
 // for the moment before it hears who else is in the room: nobody else plays that round).
 std::deque<std::tuple<std::uint32_t, std::uint64_t, std::uint64_t, bool>> confirmed;
+std::string replayHandedOver; // the online replay the page was given
 
 // What the page wrote into the buffer as text: printable characters only, for they may end up
 // on screen.
@@ -59,6 +62,20 @@ void writeJsonString(std::ostringstream& out, const std::string& text) {
 
 } // namespace
 
+std::string web::takeFinishedOnlineReplay() {
+    if (!live() || online->recording() || online->replayPath().empty())
+        return {};
+    const std::string path = online->replayPath().string();
+    if (path == replayHandedOver)
+        return {};
+    replayHandedOver = path;
+    return path;
+}
+
+std::string web::onlineReplayInProgress() {
+    return live() && online->recording() ? online->replayPath().string() : std::string();
+}
+
 extern "C" {
 
 // Joins a room: the buffer holds "HOST PORT CODE" from the page's address (the host and port
@@ -79,6 +96,10 @@ EMSCRIPTEN_KEEPALIVE int zindle_net_join() {
     setup.relayHost = host;
     setup.relayPort = static_cast<unsigned short>(port > 0 && port < 65536 ? port : 80);
     setup.drawingSeed = kOnlineDrawingSeed;
+    // Recorded from its confirmed inputs, as on the desktop, beside the local matches.
+    setup.replayFolder = web::kReplayFolder;
+    setup.replaysKept = web::kReplaysInMemory;
+    setup.seed = randomSeed();
     setup.log = [](const std::string& line) { std::cerr << "online: " << line << '\n'; };
     auto feed = std::make_unique<net::OnlineFeed>(std::move(setup));
     feed->match().onConfirmedState(
@@ -134,7 +155,8 @@ EMSCRIPTEN_KEEPALIVE void zindle_net_disconnected() {
 }
 
 // The room and the match as JSON: phase (connecting, in-room, left), the room's code, this
-// peer's number and the others', why it left, and the latest confirmed checksums.
+// peer's number and the others', why it left, the last second's network figures and the latest
+// confirmed checksums.
 EMSCRIPTEN_KEEPALIVE const char* zindle_net_status() {
     static std::string text;
     std::ostringstream out;
@@ -161,7 +183,13 @@ EMSCRIPTEN_KEEPALIVE const char* zindle_net_status() {
     out << "],\"problem\":";
     writeJsonString(out, match.leftBecause());
     out << ",\"playing\":" << (match.session() != nullptr ? "true" : "false")
-        << ",\"round\":" << match.round() << ",\"checksums\":[";
+        << ",\"round\":" << match.round();
+    // The last whole second's network figures, as F3 shows them.
+    const net::OnlineFeed::Figures& figures = online->lastSecond();
+    out << ",\"figures\":{\"roundTripMs\":" << figures.roundTripMs
+        << ",\"inputDelay\":" << figures.inputDelay << ",\"rollback\":" << figures.deepestRollback
+        << ",\"resimulationMs\":" << figures.resimulationMs << "}";
+    out << ",\"checksums\":[";
     comma = "";
     for (const auto& [round, tick, sum, led] : confirmed) {
         // As text: a 64-bit number does not survive JavaScript's numbers.

@@ -26,7 +26,8 @@ public:
     Sound(const Sound&) = delete;
     Sound& operator=(const Sound&) = delete;
 
-    // loops is the number of repeats after the first play. Null when nothing can play.
+    // loops is the number of repeats after the first play; startTime is in milliseconds (music
+    // only: effects always start at their beginning). Null when nothing can play.
     std::shared_ptr<SoundChannel> play(double startTime = 0, int loops = 0,
                                        const SoundTransform* transform = nullptr);
 

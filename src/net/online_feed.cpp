@@ -102,6 +102,7 @@ void OnlineFeed::finishRecording() {
     match_->recordInto(nullptr);
     recorder_->finish();
     recorder_.reset();
+    replayFile_.reset(); // whole now: whoever copies it (the page) reads it closed
 }
 
 bool OnlineFeed::writeReplay(std::span<const std::uint8_t> bytes) {
@@ -115,11 +116,12 @@ bool OnlineFeed::writeReplay(std::span<const std::uint8_t> bytes) {
             replayFile_.reset(std::fopen(replayPath_.c_str(), "wbx"));
         }
         if (!replayFile_) {
+            replayPath_.clear();
             std::cerr << "zindle: " << setup_.replayFolder.string()
                       << ": the online match is not recorded (no file can be made there)\n";
             return false;
         }
-        pruneReplays(setup_.replayFolder, replayPath_);
+        pruneReplays(setup_.replayFolder, replayPath_, setup_.replaysKept);
         std::cout << "Replay " << replayPath_.string() << ": recording the online match"
                   << std::endl;
     }
@@ -226,6 +228,8 @@ void OnlineFeed::measure(double nowS) {
     shown_ = gathering_;
     gathering_ = {};
     secondStartS_ = nowS;
+    if (setup_.everySecond)
+        setup_.everySecond(shown_);
 }
 
 void OnlineFeed::draw(Main& main) {

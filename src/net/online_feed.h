@@ -6,6 +6,7 @@
 // desktop and the web page each hand it their own relay connection.
 #include "app/frame_hooks.h"
 #include "net/online_match.h"
+#include "replay/replay_folder.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -25,6 +26,14 @@ class RunningGame;
 
 class OnlineFeed : public FrameFeed {
 public:
+    // A whole second's network figures, as the F3 overlay shows them.
+    struct Figures {
+        double roundTripMs = -1;
+        int inputDelay = 0;
+        int deepestRollback = 0;   // ticks, the deepest of the second
+        double resimulationMs = 0; // spent simulating again
+    };
+
     struct Setup {
         std::unique_ptr<RelayConnection> relay;
         OnlineMatch::Options options;
@@ -35,11 +44,15 @@ public:
         std::uint64_t drawingSeed = 0;
         // Where the match's replay goes, named by date and time; empty: not recorded.
         std::filesystem::path replayFolder;
+        // How many replays that folder keeps (a page's in-memory files keep only a few).
+        std::size_t replaysKept = kReplaysKept;
         std::uint64_t seed = 0; // the game's random seed, for the replay's header
         std::function<void(const std::string& link)> roomOpened; // once, when the room is known
         std::function<void(const std::string& line)> log;
         // This peer has left the room (by ESC or not): the host stops its relay here.
         std::function<void()> left;
+        // Each whole second in a match, with that second's figures (for measurements).
+        std::function<void(const Figures&)> everySecond;
     };
 
     // Takes Main's tap (the replay recorder) aside while online: re-simulated steps are no
@@ -54,13 +67,11 @@ public:
 
     OnlineMatch& match() { return *match_; }
     const std::string& link() const { return link_; }
-    // The last whole second's figures for the F3 overlay.
-    struct Figures {
-        double roundTripMs = -1;
-        int inputDelay = 0;
-        int deepestRollback = 0;   // ticks, the deepest of the second
-        double resimulationMs = 0; // spent simulating again
-    };
+    // The match's replay: its file once the first bytes are in it (empty before), and whether
+    // the recording still goes on. Once it has ended the file is whole and closed.
+    const std::filesystem::path& replayPath() const { return replayPath_; }
+    bool recording() const { return recorder_ != nullptr; }
+    // The last whole second's figures.
     const Figures& lastSecond() const { return shown_; }
 
 private:

@@ -68,7 +68,7 @@ void ReplayViewer::playNext(Main& main) {
     const Game* game = Main::board ? Main::board->match() : nullptr;
     if (!game)
         return;
-    keyframes_.push_back({cursor_.position(), {}});
+    keyframes_.push_back({cursor_.position(), {}, Music::trackSeconds});
     keyframes_.back().match.capture(*game);
     if (keyframes_.size() > kMaxKeyframes) {
         // Every other one goes, the latest stays: the spacing doubles everywhere.
@@ -90,6 +90,7 @@ void ReplayViewer::jumpNear(std::uint64_t target) {
         const Keyframe& from = *std::prev(after);
         if (target < cursor_.step() || from.at.step > cursor_.step()) {
             from.match.restore(*game);
+            Music::trackSeconds = from.musicSeconds;
             cursor_.moveTo(from.at);
             if (checker_)
                 checker_->rewind(from.at.step);
@@ -118,9 +119,8 @@ void ReplayViewer::seek(Main& main, std::uint64_t matchStep) {
         playNext(main);
         Sound::silenced = false;
     }
-    // Whatever track the game wants now starts afresh: its channel went by silently.
-    if (Music::desiredSound)
-        Music::playImmediate(Music::desiredSound);
+    // The track went by silently: it picks up where the match has got to in it.
+    Music::resume();
     anchor();
 }
 

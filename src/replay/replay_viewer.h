@@ -49,6 +49,7 @@ private:
     struct Keyframe {
         ReplayCursor::Position at;
         MatchSnapshot match;
+        double musicSeconds = 0; // how far into its track the music was
     };
 
     void anchor();

@@ -14,16 +14,19 @@ constexpr int kMusicLoops = 1000000; // repeats after the first play: endless in
 std::shared_ptr<Sound> Music::sound;
 std::shared_ptr<Sound> Music::desiredSound;
 std::shared_ptr<SoundChannel> Music::channel;
+double Music::trackSeconds = 0;
 
 void Music::init() {
     sound = nullptr;
     desiredSound = nullptr;
     channel = nullptr;
+    trackSeconds = 0;
 }
 
 void Music::playImmediate(const std::shared_ptr<Sound>& track) {
     if (channel)
         channel->stop();
+    trackSeconds = 0;
     if (track) {
         sound = track;
         desiredSound = track;
@@ -50,6 +53,17 @@ void Music::stop() {
         channel->stop();
 }
 
-void Music::update(double /*dt*/) {}
+void Music::update(double dt) {
+    trackSeconds += dt;
+}
+
+void Music::resume() {
+    if (!desiredSound)
+        return;
+    if (channel)
+        channel->stop();
+    sound = desiredSound;
+    channel = desiredSound->play(trackSeconds * 1000, kMusicLoops, nullptr);
+}
 
 } // namespace zindle

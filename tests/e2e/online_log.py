@@ -1,5 +1,6 @@
-"""What an online game tells the tests: the room link it prints on standard output, and its
-checksum log (ZINDLE_CHECKSUM_LOG), one "round tick checksum" line per confirmed second."""
+"""What an online game tells the tests: the room link it prints on standard output, its checksum
+log (ZINDLE_CHECKSUM_LOG), one "round tick checksum" line per confirmed second, and its network
+figures log (ZINDLE_NET_FIGURES_LOG), one line a second."""
 import re
 
 LINK = re.compile(r"zindle: room (http://[^:/]+:(\d+)/#([A-Z0-9]+))")
@@ -17,3 +18,20 @@ def checksums(path):
     except OSError:
         pass
     return sums
+
+
+def figures(path):
+    """The network figures a game logged (ZINDLE_NET_FIGURES_LOG), one tuple a second: round trip
+    in ms (-1 before one is measured), input delay in ticks, deepest rollback in ticks and
+    re-simulation time in ms."""
+    seconds = []
+    try:
+        with open(path) as f:
+            for line in f:
+                parts = line.split()
+                if len(parts) == 4:
+                    seconds.append((float(parts[0]), int(parts[1]), int(parts[2]),
+                                    float(parts[3])))
+    except OSError:
+        pass
+    return seconds

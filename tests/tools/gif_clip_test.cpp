@@ -29,10 +29,11 @@ Image filled(int w, int h, std::uint32_t colour) {
 }
 
 void setPixel(Image& image, int x, int y, std::uint32_t colour) {
-    auto* p = &image.rgb[(static_cast<std::size_t>(y) * image.width + x) * 3];
-    p[0] = static_cast<std::uint8_t>(colour >> 16);
-    p[1] = static_cast<std::uint8_t>(colour >> 8);
-    p[2] = static_cast<std::uint8_t>(colour);
+    // Checked: a pixel outside the picture is the test's own fault and should say so.
+    const std::size_t at = (static_cast<std::size_t>(y) * image.width + x) * 3;
+    image.rgb.at(at) = static_cast<std::uint8_t>(colour >> 16);
+    image.rgb.at(at + 1) = static_cast<std::uint8_t>(colour >> 8);
+    image.rgb.at(at + 2) = static_cast<std::uint8_t>(colour);
 }
 
 // The pictures a viewer shows, frame by frame (each frame drawn over the last, its transparent

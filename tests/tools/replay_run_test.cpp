@@ -4,6 +4,7 @@
 #include "app/main.h"
 #include "framework/stage.h"
 #include "match/game.h"
+#include "match/rules.h"
 #include "match/state_checksum.h"
 #include "replay/replay_folder.h"
 #include "replay/replay_reader.h"
@@ -12,10 +13,12 @@
 #include "replay/replay_writer.h"
 #include "replay_run.h"
 #include "simulation.h"
+#include "sound/music.h"
 #include "trace.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <unistd.h>
@@ -216,6 +219,15 @@ TEST_F(ReplayRoundTrip, JumpsFromKeyframesLandWhereStraightPlaybackDoes) {
     record(file, 7);
     const Replay replay = readReplayFile(file);
     const auto checksum = [] { return stateChecksum(*Main::board->match()); };
+    // The music picks up where the match had got to in its track, wherever the jump came from.
+    const auto musicResumedAt = [](Simulation& sim) {
+        const auto& channels = sim.media().channels();
+        const auto music =
+            std::find_if(channels.rbegin(), channels.rend(), [](const auto& c) { return c.music; });
+        EXPECT_NE(music, channels.rend());
+        EXPECT_FALSE(music == channels.rend() || music->stopped);
+        return music == channels.rend() ? -1.0 : music->startSeconds;
+    };
     const auto viewer = [&] {
         RunConfig config;
         config.seed = replay.header.seed;
@@ -227,15 +239,25 @@ TEST_F(ReplayRoundTrip, JumpsFromKeyframesLandWhereStraightPlaybackDoes) {
     // the end of the recording.
     const std::vector<std::uint64_t> targets = {200, 1490, 1500, 2700, 4100, 5999, 1u << 30};
 
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> straight; // where it landed, checksum
+    struct Landing {
+        std::uint64_t step;
+        std::uint64_t checksum;
+        double music;
+    };
+    std::vector<Landing> straight;
     {
         const auto sim = viewer();
         auto& v = static_cast<ReplayViewer&>(*Main::feed);
         for (const std::uint64_t target : targets) {
             v.seek(*Main::instance, target);
-            straight.emplace_back(v.matchStep(), checksum());
+            straight.push_back({v.matchStep(), checksum(), musicResumedAt(*sim)});
+            EXPECT_DOUBLE_EQ(straight.back().music, Music::trackSeconds);
         }
     }
+    // The join starts the match's track: 4100 steps into the match they are as far into it;
+    // ESC at 20 s brought the title's track back, a second before the end.
+    EXPECT_NEAR(straight[4].music, 4100.0 / rules::kStepsPerSecond, 0.1);
+    EXPECT_NEAR(straight[5].music, 1.0, 0.1);
     const auto sim = viewer();
     auto& v = static_cast<ReplayViewer&>(*Main::feed);
     v.seek(*Main::instance, 1u << 30);
@@ -245,8 +267,9 @@ TEST_F(ReplayRoundTrip, JumpsFromKeyframesLandWhereStraightPlaybackDoes) {
     for (const std::size_t k : {3, 0, 6, 2, 1, 5, 4, 1, 6}) {
         SCOPED_TRACE(targets[k]);
         v.seek(*Main::instance, targets[k]);
-        EXPECT_EQ(v.matchStep(), straight[k].first);
-        EXPECT_EQ(checksum(), straight[k].second);
+        EXPECT_EQ(v.matchStep(), straight[k].step);
+        EXPECT_EQ(checksum(), straight[k].checksum);
+        EXPECT_DOUBLE_EQ(musicResumedAt(*sim), straight[k].music);
     }
     EXPECT_FALSE(static_cast<const ReplayChecker&>(*Main::tap).firstMismatch().has_value());
 }

@@ -18,6 +18,7 @@ import unittest
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from page_replays import check_replay, kept_replays  # noqa: E402 (found through the path above)
 
 ARGS = None
 SKIP = 77
@@ -785,22 +786,30 @@ class ReplayTest(unittest.TestCase):
             page.keys(Keys.ARROW_LEFT, Keys.ARROW_LEFT, " ")
             page.keys("2", hold=Keys.CONTROL)
             page.wait_frames(150)  # past two checksums
+            # Hidden mid-match, as before a tab is closed: what was recorded so far is kept and
+            # re-simulates up to where it stops.
+            page.js("window.dispatchEvent(new Event('pagehide'))")
+            [(partial_name, partial)] = kept_replays(page.js)
+            status, report, text = check_replay(simulator(), partial_name, partial)
+            self.assertEqual(status, 0, text)
+            self.assertFalse(report["finished"], text)
+            self.assertGreaterEqual(report["checked"], 2, text)
             page.keys(Keys.ESCAPE)
-            page.wait("document.querySelector('#replay-links a')", timeout=20,
-                      what="a replay offered once the title is back")
+            page.wait("JSON.parse(localStorage.getItem('zindle.replays'))"
+                      f".some((r) => r.data.length > {len(base64.b64encode(partial))})",
+                      timeout=20, what="the whole replay kept once the title is back")
             self.assertEqual(page.state()["heroes"], [])
             name, data = page.browser.driver.execute_async_script(NEWEST_REPLAY)
             self.assertTrue(name.endswith(".replay"), name)
+            # The whole match took the place of the part kept when the page was hidden.
+            self.assertEqual([n for n, _ in kept_replays(page.js)], [partial_name])
+            self.assertEqual(name, partial_name)
             replay = base64.b64decode(data)
             self.assertEqual(replay[:8], REPLAY_SIGNATURE)
 
-            with tempfile.TemporaryDirectory() as folder:
-                path = os.path.join(folder, name)
-                with open(path, "wb") as file:
-                    file.write(replay)
-                run = subprocess.run([simulator(), "--replay", path], capture_output=True,
-                                     text=True, timeout=120)
-                self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+            status, report, text = check_replay(simulator(), name, replay)
+            self.assertEqual(status, 0, text)
+            self.assertTrue(report["finished"], text)
 
             # The page's storage keeps it for the next visit.
             page.browser.driver.refresh()
@@ -808,6 +817,46 @@ class ReplayTest(unittest.TestCase):
             self.assertEqual(page.browser.driver.execute_async_script(NEWEST_REPLAY),
                              [name, data])
             self.assertEqual(page.severe_console(), [])
+        finally:
+            page.close()
+
+    def test_damaged_entries_kept_in_the_storage_are_left_out_and_the_page_plays(self):
+        import base64
+        import json
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "good.replay")
+            subprocess.run([simulator(), "--seconds", "2", "--ai", "1", "--record", path], check=True,
+                           capture_output=True, timeout=60)
+            with open(path, "rb") as file:
+                good = base64.b64encode(file.read()).decode()
+        older, newer = "2026-01-02_03-04-05.replay", "2026-01-02_03-04-05-1.replay"
+        cases = [
+            ("not JSON", "[{", []),
+            ("not a list", json.dumps({"name": older, "data": good}), []),
+            ("damaged entries among good ones", json.dumps([
+                {"name": older, "data": good},
+                None, 7, "text", {"name": older}, {"name": 5, "data": good},
+                {"name": "bad-base64.replay", "data": "@@@@ not base64 @@@@"},
+                {"name": "not-a-replay.replay", "data": base64.b64encode(b"eggs, flour").decode()},
+                {"name": "../../away.replay", "data": good},
+                {"name": "<b>bold</b>.replay", "data": good},
+                {"name": newer, "data": good},
+            ]), [newer, older]),
+        ]
+        page = Page(ARGS.web)
+        try:
+            for what, stored, offered in cases:
+                with self.subTest(what):
+                    page.js("localStorage.setItem('zindle.replays', arguments[0])", stored)
+                    page.browser.driver.refresh()
+                    page.wait("window.zindle && window.zindle.stats.frames > 10",
+                              what="the game to play")
+                    names = page.js("return [...document.querySelectorAll('#replay-links a')]"
+                                    ".map((a) => a.download)")
+                    self.assertEqual(names, offered)
+                    self.assertEqual(page.js("return document.getElementById('replays').hidden"),
+                                     not offered)
+                    self.assertEqual(page.severe_console(), [])
         finally:
             page.close()
 

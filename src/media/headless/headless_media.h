@@ -32,7 +32,8 @@ public:
         std::string path; // the sound's file
         bool music;
         int loops;
-        double volume; // after clamping
+        double startSeconds; // into the sound, as the mixer would be told
+        double volume;       // after clamping
         double pan;
         bool stopped = false;
         bool complete = false;

@@ -4,6 +4,7 @@
 
 #include "media/common/asset_file.h"
 #include "media/common/sound_format.h"
+#include "media/common/sound_start.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,7 +34,7 @@ SoundHandle HeadlessMedia::media_sound_from_file(const std::string& path, bool p
     return static_cast<SoundHandle>(handle);
 }
 
-ChannelHandle HeadlessMedia::media_sound_channel_create(SoundHandle sound, double /*startTime*/,
+ChannelHandle HeadlessMedia::media_sound_channel_create(SoundHandle sound, double startTime,
                                                         int loops,
                                                         const SoundTransform* transform) {
     auto found = sounds_.find(handleValue(sound));
@@ -42,7 +43,8 @@ ChannelHandle HeadlessMedia::media_sound_channel_create(SoundHandle sound, doubl
     const SoundTransform t = transform != nullptr ? *transform : SoundTransform{};
     const auto handle = static_cast<ChannelHandle>(nextChannel_++);
     channels_.push_back(ChannelRecord{handle, found->second.path, found->second.music, loops,
-                                      clampOr(t.volume, 0, 1, 0), clampOr(t.pan, -1, 1, 0)});
+                                      startSeconds(startTime), clampOr(t.volume, 0, 1, 0),
+                                      clampOr(t.pan, -1, 1, 0)});
     live_[handleValue(handle)] = LiveChannel{loops, channels_.size() - 1, true};
     return handle;
 }

@@ -5,6 +5,7 @@
 #include "framework/untrusted_text.h"
 #include "media/common/asset_file.h"
 #include "media/common/sound_format.h"
+#include "media/common/sound_start.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -274,7 +275,8 @@ void SdlAudio::apply(int mixer, const SoundTransform& transform) {
     Mix_SetPanning(mixer, left, right);
 }
 
-ChannelHandle SdlAudio::play(SoundHandle handle, int loops, const SoundTransform* transform) {
+ChannelHandle SdlAudio::play(SoundHandle handle, int loops, const SoundTransform* transform,
+                             double startSeconds) {
     if (state_ != State::Open)
         return ChannelHandle::None;
     auto found = sounds_.find(handleValue(handle));
@@ -291,6 +293,10 @@ ChannelHandle SdlAudio::play(SoundHandle handle, int loops, const SoundTransform
         apply(kMusic, t);
         if (Mix_PlayMusic(sound.music.get(), plays) != 0)
             return ChannelHandle::None;
+        // A track that cannot seek plays from its beginning, which is only a little wrong.
+        const double at = positionInLoop(startSeconds, Mix_MusicDuration(sound.music.get()));
+        if (at > 0)
+            Mix_SetMusicPosition(at);
         channel.playNumber = ++musicPlays_;
     } else {
         return playEffect(handle, sound, repeats, t);

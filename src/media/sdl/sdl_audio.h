@@ -40,8 +40,10 @@ public:
 
     // None when the file cannot be loaded or no audio output can be had at all.
     SoundHandle load(const std::string& path, bool music);
-    // None for an unknown sound or when the mixer cannot start it.
-    ChannelHandle play(SoundHandle sound, int loops, const SoundTransform* transform);
+    // None for an unknown sound or when the mixer cannot start it. Music starts startSeconds
+    // into its loop; effects always start at their beginning.
+    ChannelHandle play(SoundHandle sound, int loops, const SoundTransform* transform,
+                       double startSeconds = 0);
     void stop(ChannelHandle channel);
     void setTransform(ChannelHandle channel, const SoundTransform& transform);
     // True once the sound has ended or was stopped; the handle is forgotten from then on.

@@ -2,6 +2,7 @@
 // Window, event loop and rendering live in their own files.
 #include "media/sdl/sdl_media.h"
 
+#include "media/common/sound_start.h"
 #include "media/sdl/sdl_audio.h"
 #include "media/sdl/sdl_error_box.h"
 #include "media/sdl/sdl_joysticks.h"
@@ -100,10 +101,9 @@ SoundHandle SdlMedia::media_sound_from_file(const std::string& path, bool playAs
     return audio().load(path, playAsMusic);
 }
 
-ChannelHandle SdlMedia::media_sound_channel_create(SoundHandle sound, double, int loops,
+ChannelHandle SdlMedia::media_sound_channel_create(SoundHandle sound, double startTime, int loops,
                                                    const SoundTransform* transform) {
-    // Sounds always start from their beginning: the game starts nothing part-way through.
-    return audio().play(sound, loops, transform);
+    return audio().play(sound, loops, transform, startSeconds(startTime));
 }
 
 void SdlMedia::media_sound_channel_stop(ChannelHandle channel) {

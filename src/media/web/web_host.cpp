@@ -31,8 +31,10 @@ EM_JS(void, jsShowError, (const char* caption, const char* text), {
 EM_JS(int, jsLoadSound, (int handle, const char* path, int music), {
     return Module.host.loadSound(handle >>> 0, UTF8ToString(path), !!music) ? 1 : 0;
 });
-EM_JS(int, jsPlaySound, (int channel, int sound, int loops, double volume, double pan), {
-    return Module.host.playSound(channel >>> 0, sound >>> 0, loops, volume, pan) ? 1 : 0;
+EM_JS(int, jsPlaySound,
+      (int channel, int sound, int loops, double volume, double pan, double startSeconds), {
+    return Module.host.playSound(channel >>> 0, sound >>> 0, loops, volume, pan, startSeconds)
+        ? 1 : 0;
 });
 EM_JS(void, jsStopChannel, (int channel), { Module.host.stopChannel(channel >>> 0); });
 EM_JS(void, jsFadeOutChannel, (int channel, double seconds), {
@@ -82,8 +84,9 @@ void showError(const char* caption, const char* text) {
 bool loadSound(std::uint32_t handle, const char* path, bool music) {
     return jsLoadSound(asInt(handle), path, music ? 1 : 0) != 0;
 }
-bool playSound(std::uint32_t channel, std::uint32_t sound, int loops, double volume, double pan) {
-    return jsPlaySound(asInt(channel), asInt(sound), loops, volume, pan) != 0;
+bool playSound(std::uint32_t channel, std::uint32_t sound, int loops, double volume, double pan,
+               double startSeconds) {
+    return jsPlaySound(asInt(channel), asInt(sound), loops, volume, pan, startSeconds) != 0;
 }
 void stopChannel(std::uint32_t channel) {
     jsStopChannel(asInt(channel));

@@ -23,8 +23,9 @@ void showError(const char* caption, const char* text);
 
 // False when the page has no such file or cannot use it as a sound.
 bool loadSound(std::uint32_t handle, const char* path, bool music);
-// False when the sound cannot be played.
-bool playSound(std::uint32_t channel, std::uint32_t sound, int loops, double volume, double pan);
+// False when the sound cannot be played. Music starts startSeconds into its loop.
+bool playSound(std::uint32_t channel, std::uint32_t sound, int loops, double volume, double pan,
+               double startSeconds);
 void stopChannel(std::uint32_t channel);
 // Fades the channel out over seconds, then ends it: a voice that gives way to a newer one.
 void fadeOutChannel(std::uint32_t channel, double seconds);

@@ -6,6 +6,7 @@
 #include "media/common/asset_file.h"
 #include "media/common/png_decode.h"
 #include "media/common/sound_format.h"
+#include "media/common/sound_start.h"
 #include "media/web/web_host.h"
 
 #include <algorithm>
@@ -317,9 +318,8 @@ SoundHandle WebMedia::media_sound_from_file(const std::string& path, bool playAs
     return static_cast<SoundHandle>(id);
 }
 
-ChannelHandle WebMedia::media_sound_channel_create(SoundHandle sound, double, int loops,
+ChannelHandle WebMedia::media_sound_channel_create(SoundHandle sound, double startTime, int loops,
                                                    const SoundTransform* transform) {
-    // Sounds always start from their beginning: the game starts nothing part-way through.
     const SoundTransform t = transform ? *transform : SoundTransform{};
     const double volume = clampUnit(t.volume, 0);
     const double pan = clampUnit(t.pan, -1);
@@ -343,7 +343,9 @@ ChannelHandle WebMedia::media_sound_channel_create(SoundHandle sound, double, in
         }
     }
     const auto id = nextChannel_;
-    if (!web_host::playSound(id, handleValue(sound), std::max(loops, 0), volume, pan))
+    // Only music starts part-way: the page keeps effects at their beginning.
+    if (!web_host::playSound(id, handleValue(sound), std::max(loops, 0), volume, pan,
+                             startSeconds(startTime)))
         return ChannelHandle::None;
     ++nextChannel_;
     if (admission) {

@@ -92,6 +92,24 @@ TEST_F(SdlAudioTest, MusicLoopingForeverEndsOnlyWhenStoppedOrReplaced) {
     EXPECT_EQ(Mix_PlayingMusic(), 0);
 }
 
+// Music asked to start part-way starts there (where within a loop is positionInLoop's, tested
+// on its own): the mixer plays on in real time, so the position read back is at least the start
+// and at most the time since later.
+TEST_F(SdlAudioTest, MusicStartsPartWayIntoItsLoop) {
+    test::writeMp3(dir.file("long.mp3"), 2);
+    const SoundHandle tune = media->media_sound_from_file(dir.file("long.mp3"), true);
+    const auto started = std::chrono::steady_clock::now();
+    const ChannelHandle channel = media->media_sound_channel_create(tune, 1200, 1'000'000, nullptr);
+    ASSERT_NE(channel, ChannelHandle::None);
+    const double position = Mix_GetMusicPosition(nullptr);
+    const std::chrono::duration<double> since = std::chrono::steady_clock::now() - started;
+    if (since.count() > 0.5)
+        GTEST_SKIP() << "the machine stalled for " << since.count() << " s";
+    EXPECT_GE(position, 1.15);
+    EXPECT_LE(position, 1.2 + since.count() + 0.1);
+    media->media_sound_channel_stop(channel);
+}
+
 TEST_F(SdlAudioTest, StoppedEffectReportsCompleteAtOnce) {
     test::writeWav(dir.file("long.wav"), 2);
     const SoundHandle hum = media->media_sound_from_file(dir.file("long.wav"), false);

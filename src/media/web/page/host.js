@@ -59,13 +59,15 @@ export function makeHost(run, page) {
       decode(path, file.bytes || arriving, music);
       return true;
     },
-    playSound(channelHandle, soundHandle, loops, volume, pan) {
+    playSound(channelHandle, soundHandle, loops, volume, pan, startSeconds) {
       const sound = run.sounds.get(soundHandle);
       if (!sound) return false;
-      const channel = { session: run, loops, volume, pan, done: false, stopped: false, source: null };
+      const offset = sound.music ? startSeconds : 0;
+      const channel = { session: run, loops, volume, pan, offset, done: false, stopped: false,
+                        source: null };
       run.channels.set(channelHandle, channel);
       // Effects are dropped while the sound is off or before they have arrived (they come in
-      // behind the first frames); music waits for both and starts from its beginning.
+      // behind the first frames); music waits for both.
       if (!audio.context || (!sound.music && (!audio.unlocked || !audio.ready.has(sound.path)))) {
         channel.done = true;
         return true;

@@ -12,7 +12,7 @@ import { keepForOffline } from './offline.js';
 import { IGNORE, JOY_AXIS, padsForNewRun, pollGamepads, releasePads } from './pads.js';
 import { hidePanel, offersPlayAgain, showPanel, showProgress } from './panel.js';
 import { renderer } from './picture.js';
-import { showKeptReplays, takeFinishedReplay } from './replays.js';
+import { keepReplayInProgress, showKeptReplays, takeFinishedReplay } from './replays.js';
 import { audio, decode, gaplessInfo, stopChannel, unlockAudio } from './sound.js';
 import { keep, stats } from './stats.js';
 import { setUpTouch } from './touch.js';
@@ -290,9 +290,20 @@ window.addEventListener('focus', () => {
 for (const gesture of ['pointerdown', 'pointerup', 'touchend', 'keyup'])
   window.addEventListener(gesture, unlockAudio, true);
 
+// A page that is hidden may be closed or discarded without another word: the match's replay so
+// far is kept now.
+function keepUnfinishedReplay() {
+  if (session && session.running && session.module) keepReplayInProgress(session.module);
+}
+
+window.addEventListener('pagehide', keepUnfinishedReplay);
 document.addEventListener('visibilitychange', () => {
-  if (document.hidden) letGoOfEverything();
-  else attended = true;
+  if (document.hidden) {
+    letGoOfEverything();
+    keepUnfinishedReplay();
+  } else {
+    attended = true;
+  }
   if (!session || !session.running || !session.module) return;
   session.module._zindle_active(document.hidden ? 0 : 1);
   if (!document.hidden) {

@@ -23,12 +23,29 @@ function fromBase64(text) {
   return bytes;
 }
 
-// The kept replays, oldest first; storage that is missing or damaged holds none.
+// What the program names its replays, and how each file begins.
+const REPLAY_NAME = /^[0-9A-Za-z_-]{1,64}\.replay$/;
+const SIGNATURE = '\x89ZVPRPL\n';
+
+// Whether an entry of the storage is a replay the program wrote: the storage outlives this
+// page's code and anything else on the origin may write to it.
+function wellFormed(replay) {
+  if (!replay || typeof replay.name !== 'string' || typeof replay.data !== 'string'
+      || !REPLAY_NAME.test(replay.name)) return false;
+  try {
+    atob(replay.data); // throws on what is not base64
+    return atob(replay.data.slice(0, 12)).startsWith(SIGNATURE);
+  } catch {
+    return false;
+  }
+}
+
+// The kept replays, oldest first; storage that is missing or damaged holds none, and a damaged
+// entry is left out on its own.
 function stored() {
   try {
     const kept = JSON.parse(localStorage.getItem(STORAGE_KEY) || '[]');
-    return Array.isArray(kept)
-      ? kept.filter((r) => r && typeof r.name === 'string' && typeof r.data === 'string') : [];
+    return Array.isArray(kept) ? kept.filter(wellFormed) : [];
   } catch {
     return [];
   }
@@ -71,11 +88,9 @@ function show(kept) {
   list.hidden = kept.length === 0;
 }
 
-// Takes the replay the run finished, if any, out of its files and into the page's storage.
-export function takeFinishedReplay(module) {
-  const pointer = module._zindle_finished_replay();
-  if (!pointer) return;
-  const path = module.UTF8ToString(pointer);
+// Copies the program's replay file at path into the page's storage, in place of an earlier copy
+// of the same match.
+function keep(module, path) {
   let bytes;
   try {
     bytes = module.FS.readFile(path);
@@ -88,6 +103,20 @@ export function takeFinishedReplay(module) {
   const session = [...kept];
   store(kept);
   show(kept.length ? kept : session.slice(-1));
+}
+
+// Takes the replay the run finished, local or online, if any, out of its files and into the
+// page's storage.
+export function takeFinishedReplay(module) {
+  const pointer = module._zindle_finished_replay();
+  if (pointer) keep(module, module.UTF8ToString(pointer));
+}
+
+// The page may be closed before the match ends: what its replay holds so far is kept, and the
+// whole replay takes its place when the match ends after all.
+export function keepReplayInProgress(module) {
+  const pointer = module._zindle_replay_in_progress();
+  if (pointer) keep(module, module.UTF8ToString(pointer));
 }
 
 export function showKeptReplays() {

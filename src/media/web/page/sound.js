@@ -202,5 +202,8 @@ export function startChannel(channel, sound, entry, current) {
     source.loopStart = entry.start;
     source.loopEnd = entry.end;
   }
-  source.start(0, entry.start, channel.loops >= LOOP_FOREVER ? undefined : length * (channel.loops + 1));
+  // Music may start part-way into its loop (a replay that jumped); the program checked the time.
+  const into = length > 0 && channel.offset > 0 ? channel.offset % length : 0;
+  source.start(0, entry.start + into,
+               channel.loops >= LOOP_FOREVER ? undefined : length * (channel.loops + 1) - into);
 }
