@@ -28,6 +28,9 @@ public:
     virtual ~RelayConnection() = default;
     virtual void send(const relay::Message& message) = 0;
     virtual std::optional<relay::Message> poll() = 0;
+    // How long the message poll() last returned had waited since it came off the network; 0
+    // where the carrier cannot tell. A peer's round trip leaves this wait out.
+    virtual double lastPolledWaitMs() const { return 0; }
     // Empty while the connection lives; why it ended, one line, once it has.
     virtual std::string closedReason() const = 0;
 };
@@ -108,8 +111,9 @@ private:
         int framesLeft = 3; // a press held over a few frames lands in a tick whatever the rate
     };
 
-    void handle(const relay::Message& message, double nowMs);
-    void handleData(int from, const std::vector<std::uint8_t>& payload, double nowMs);
+    void handle(const relay::Message& message, double nowMs, double arrivedMs);
+    void handleData(int from, const std::vector<std::uint8_t>& payload, double nowMs,
+                    double arrivedMs);
     void startRound(const RoundStart& start, bool adopt);
     void leadNewRoundIfNeeded(double nowMs);
     void claimFor(int localPlayer, const SeatInput& opening);
