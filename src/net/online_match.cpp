@@ -124,6 +124,18 @@ std::vector<OnlineMatch::RemoteSeat> OnlineMatch::remoteSeats() const {
     return out;
 }
 
+std::uint8_t OnlineMatch::seatsHeldElsewhere() const {
+    std::uint8_t seats = 0;
+    if (phase_ != Phase::InRoom)
+        return seats;
+    for (int seat = 0; seat < relay::kSeatCount; ++seat) {
+        const std::uint8_t holder = holders_[static_cast<std::size_t>(seat)];
+        if (holder != relay::kNoPeer && holder != self_)
+            seats |= static_cast<std::uint8_t>(1u << seat);
+    }
+    return seats;
+}
+
 void OnlineMatch::liveInput(const InputRecord& record) {
     if (phase_ == Phase::Left)
         return;

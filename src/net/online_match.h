@@ -88,6 +88,9 @@ public:
     // This peer's local player number playing seat, if any.
     std::optional<int> localPlayerOf(int seat) const;
     std::vector<RemoteSeat> remoteSeats() const;
+    // A bit per seat that another peer holds by the room's latest seat map: those players
+    // steer on their own machines. Nothing once this peer has left.
+    std::uint8_t seatsHeldElsewhere() const;
     // The session of the round in play, if one is.
     const RollbackSession* session() const { return session_.get(); }
     std::uint32_t round() const { return round_; }
