@@ -59,6 +59,9 @@ public:
     // The slot of the last winner until somebody joins again, -1 otherwise: only the display
     // reads it, to say who won while nobody plays on.
     int lastWinner = -1;
+    // Player slots steered on another machine (seats of other peers in an online match), a bit
+    // each: their panels leave out this keyboard's steering keys. Only the display reads it.
+    std::uint8_t slotsSteeredElsewhere = 0;
 
     // What the heroes' rules have seen since this Game was made, counted where they act
     // (hero_score.cpp). The game never reads them; the tools and tests do. A winning catch

@@ -45,6 +45,8 @@ constexpr double kTitleLowerTravelPx = 137; // the lower half downwards: 320 tog
 
 constexpr std::array<std::string_view, rules::kPlayers> kPlayerNumberTiles = {
     "PLAYER_NUMBER_1", "PLAYER_NUMBER_2", "PLAYER_NUMBER_3", "PLAYER_NUMBER_4"};
+constexpr std::array<std::string_view, rules::kPlayers> kKeyCapsTiles = {
+    "KEY_CAPS_1", "KEY_CAPS_2", "KEY_CAPS_3", "KEY_CAPS_4"};
 constexpr std::array<std::string_view, rules::kPlayers> kJoinLightTiles = {
     "PLAYER_JOIN_LIGHT_1", "PLAYER_JOIN_LIGHT_2", "PLAYER_JOIN_LIGHT_3", "PLAYER_JOIN_LIGHT_4"};
 constexpr std::array<std::string_view, rules::kPlayers> kJoinDarkTiles = {
@@ -148,6 +150,9 @@ void Game::draw(Graphics& graphics) {
         }
         t.drawTile("UI", kStripX, kStripY);
         for (int slot = 0; slot < static_cast<int>(kPlayerNumberTiles.size()); ++slot) {
+            if (!(slotsSteeredElsewhere & (1u << slot)))
+                t.drawTile(kKeyCapsTiles[static_cast<std::size_t>(slot)], kPanelWidthPx * slot,
+                           kStripY);
             bool joined = false;
             for (std::size_t i = 0; i < heroes.size(); ++i) {
                 if (heroes[i]->player == slot) {

@@ -70,6 +70,12 @@ std::string whoIsConnected(const OnlineMatch& match) {
     return line;
 }
 
+// Panels of seats held by other peers leave out this keyboard's steering keys.
+void showKeysOfLocalSeatsOnly(std::uint8_t seatsHeldElsewhere) {
+    if (auto* game = dynamic_cast<Game*>(Main::board.get()))
+        game->slotsSteeredElsewhere = seatsHeldElsewhere;
+}
+
 } // namespace
 
 OnlineFeed::OnlineFeed(Setup setup)
@@ -189,6 +195,7 @@ void OnlineFeed::enterFrame(Main& main) {
             if (Stage* stage = main.stage())
                 stage->pauseWhenDeactivated = true;
         }
+        showKeysOfLocalSeatsOnly(match_->seatsHeldElsewhere());
         main.playFrame({}, 0);
     } else {
         // ESC leaves the room between frames, and the match ends with it: the recording, the
@@ -198,6 +205,7 @@ void OnlineFeed::enterFrame(Main& main) {
             if (Stage* stage = main.stage())
                 stage->pauseWhenDeactivated = true;
         }
+        showKeysOfLocalSeatsOnly(0);
         std::vector<InputRecord> inputs;
         inputs.swap(localInputs_);
         main.playFrame(inputs, due);

@@ -124,6 +124,18 @@ std::vector<OnlineMatch::RemoteSeat> OnlineMatch::remoteSeats() const {
     return out;
 }
 
+std::uint8_t OnlineMatch::seatsHeldElsewhere() const {
+    std::uint8_t seats = 0;
+    if (phase_ != Phase::InRoom)
+        return seats;
+    for (int seat = 0; seat < relay::kSeatCount; ++seat) {
+        const std::uint8_t holder = holders_[static_cast<std::size_t>(seat)];
+        if (holder != relay::kNoPeer && holder != self_)
+            seats |= static_cast<std::uint8_t>(1u << seat);
+    }
+    return seats;
+}
+
 void OnlineMatch::liveInput(const InputRecord& record) {
     if (phase_ == Phase::Left)
         return;
@@ -195,7 +207,7 @@ int OnlineMatch::frame(int dueSteps, double nowMs) {
         relayHeardAtMs_ = nowMs;
     while (auto message = relay_.poll()) {
         relayHeardAtMs_ = nowMs;
-        handle(*message, nowMs);
+        handle(*message, nowMs, nowMs - relay_.lastPolledWaitMs());
         if (phase_ == Phase::Left)
             return 0;
     }
@@ -232,7 +244,7 @@ void OnlineMatch::checkSilence(double nowMs) {
     }
 }
 
-void OnlineMatch::handle(const relay::Message& message, double nowMs) {
+void OnlineMatch::handle(const relay::Message& message, double nowMs, double arrivedMs) {
     if (const auto* welcome = std::get_if<relay::Welcome>(&message)) {
         if (phase_ != Phase::Connecting)
             return;
@@ -268,7 +280,7 @@ void OnlineMatch::handle(const relay::Message& message, double nowMs) {
         if (forward->from == self_)
             return;
         peersHeardAt_[forward->from] = nowMs;
-        handleData(forward->from, forward->payload, nowMs);
+        handleData(forward->from, forward->payload, nowMs, arrivedMs);
     } else if (const auto* closed = std::get_if<relay::RoomClosed>(&message)) {
         end(roomClosedLine(closed->reason));
     } else if (const auto* error = std::get_if<relay::Error>(&message)) {
@@ -285,7 +297,8 @@ void OnlineMatch::handle(const relay::Message& message, double nowMs) {
     }
 }
 
-void OnlineMatch::handleData(int from, const std::vector<std::uint8_t>& payload, double nowMs) {
+void OnlineMatch::handleData(int from, const std::vector<std::uint8_t>& payload, double nowMs,
+                             double arrivedMs) {
     std::string error;
     const auto envelope = decodeEnvelope(payload, error);
     if (!envelope) {
@@ -296,7 +309,7 @@ void OnlineMatch::handleData(int from, const std::vector<std::uint8_t>& payload,
         return; // for another peer of the room
     if (envelope->kind == Envelope::Kind::Session) {
         if (session_ && envelope->round == round_)
-            session_->receive(from, envelope->body, nowMs);
+            session_->receive(from, envelope->body, nowMs, arrivedMs);
         return;
     }
     if (envelope->kind == Envelope::Kind::SessionPiece) {
@@ -304,7 +317,7 @@ void OnlineMatch::handleData(int from, const std::vector<std::uint8_t>& payload,
         if (!error.empty())
             log("peer " + std::to_string(from) + ": " + error);
         else if (whole && session_ && envelope->round == round_)
-            session_->receive(from, *whole, nowMs);
+            session_->receive(from, *whole, nowMs, arrivedMs);
         return;
     }
     const std::vector<int> everyone = peers();

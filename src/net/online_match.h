@@ -28,6 +28,9 @@ public:
     virtual ~RelayConnection() = default;
     virtual void send(const relay::Message& message) = 0;
     virtual std::optional<relay::Message> poll() = 0;
+    // How long the message poll() last returned had waited since it came off the network; 0
+    // where the carrier cannot tell. A peer's round trip leaves this wait out.
+    virtual double lastPolledWaitMs() const { return 0; }
     // Empty while the connection lives; why it ended, one line, once it has.
     virtual std::string closedReason() const = 0;
 };
@@ -85,6 +88,9 @@ public:
     // This peer's local player number playing seat, if any.
     std::optional<int> localPlayerOf(int seat) const;
     std::vector<RemoteSeat> remoteSeats() const;
+    // A bit per seat that another peer holds by the room's latest seat map: those players
+    // steer on their own machines. Nothing once this peer has left.
+    std::uint8_t seatsHeldElsewhere() const;
     // The session of the round in play, if one is.
     const RollbackSession* session() const { return session_.get(); }
     std::uint32_t round() const { return round_; }
@@ -108,8 +114,9 @@ private:
         int framesLeft = 3; // a press held over a few frames lands in a tick whatever the rate
     };
 
-    void handle(const relay::Message& message, double nowMs);
-    void handleData(int from, const std::vector<std::uint8_t>& payload, double nowMs);
+    void handle(const relay::Message& message, double nowMs, double arrivedMs);
+    void handleData(int from, const std::vector<std::uint8_t>& payload, double nowMs,
+                    double arrivedMs);
     void startRound(const RoundStart& start, bool adopt);
     void leadNewRoundIfNeeded(double nowMs);
     void claimFor(int localPlayer, const SeatInput& opening);

@@ -10,7 +10,8 @@ namespace zindle::net {
 namespace {
 
 constexpr std::uint8_t kMagic = 0x5A;
-constexpr std::uint8_t kVersion = 1;
+// 2: a ping carries a number instead of a clock, and its answer the time it waited.
+constexpr std::uint8_t kVersion = 2;
 enum class Kind : std::uint8_t { Inputs = 1, Ping = 2, Checksum = 3, State = 4 };
 constexpr std::size_t kMaxVarintBytes = 10;
 
@@ -153,7 +154,8 @@ std::vector<std::uint8_t> encodePeerMessage(const PeerMessage& message) {
             } else if constexpr (std::is_same_v<T, PingMessage>) {
                 w.byte(static_cast<std::uint8_t>(Kind::Ping));
                 w.byte(m.reply ? 1 : 0);
-                w.varint(m.stamp);
+                w.varint(m.id);
+                w.varint(m.heldUs);
             } else if constexpr (std::is_same_v<T, ChecksumMessage>) {
                 w.byte(static_cast<std::uint8_t>(Kind::Checksum));
                 w.varint(m.tick);
@@ -189,7 +191,9 @@ std::optional<PeerMessage> decodePeerMessage(std::span<const std::uint8_t> bytes
             if (reply > 1)
                 throw Malformed{"a ping's reply flag is not 0 or 1"};
             m.reply = reply == 1;
-            m.stamp = static_cast<std::uint32_t>(r.varint(UINT32_MAX, "the ping stamp"));
+            m.id = static_cast<std::uint32_t>(r.varint(UINT32_MAX, "the ping's number"));
+            m.heldUs =
+                static_cast<std::uint32_t>(r.varint(kMaxPingHeldUs, "the ping's waiting time"));
             out = m;
             break;
         }

@@ -31,9 +31,16 @@ struct InputsMessage {
     bool operator==(const InputsMessage&) const = default;
 };
 
+// The longest wait an answer may report: far beyond the 3 s of silence after which a peer is
+// gone, so an honest answer always fits and a larger one is refused as nonsense.
+inline constexpr std::uint32_t kMaxPingHeldUs = 10'000'000;
+
 struct PingMessage {
-    std::uint32_t stamp = 0; // the sender's clock in ms, echoed back
+    std::uint32_t id = 0; // the asker's number for the ping, echoed back
     bool reply = false;
+    // In an answer: how long the ping waited at the answerer, from its arrival until it was
+    // read and answered. The asker takes it off, so the round trip is the network's alone.
+    std::uint32_t heldUs = 0;
     bool operator==(const PingMessage&) const = default;
 };
 

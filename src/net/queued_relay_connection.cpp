@@ -17,12 +17,13 @@ void QueuedRelayConnection::received(std::span<const std::uint8_t> bytes) {
             log_(std::string("relay message dropped: ") + relay::describe(error));
         return;
     }
+    const auto arrived = std::chrono::steady_clock::now();
     for (relay::Message& message : *messages) {
         if (in_.size() >= kMaxQueuedIn) {
             closed("the relay sent more than this game can take in");
             return;
         }
-        in_.push_back(std::move(message));
+        in_.push_back({std::move(message), arrived});
     }
 }
 
@@ -59,9 +60,12 @@ void QueuedRelayConnection::send(const relay::Message& message) {
 std::optional<relay::Message> QueuedRelayConnection::poll() {
     if (in_.empty())
         return std::nullopt;
-    relay::Message next = std::move(in_.front());
+    Arrived next = std::move(in_.front());
     in_.pop_front();
-    return next;
+    lastPolledWaitMs_ =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - next.at)
+            .count();
+    return std::move(next.message);
 }
 
 } // namespace zindle::net

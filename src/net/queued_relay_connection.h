@@ -5,6 +5,7 @@
 // connection rather than growing the queue.
 #include "net/online_match.h"
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <span>
@@ -29,13 +30,19 @@ public:
     // The match's side.
     void send(const relay::Message& message) override;
     std::optional<relay::Message> poll() override;
+    double lastPolledWaitMs() const override { return lastPolledWaitMs_; }
     std::string closedReason() const override { return closedReason_; }
 
     void onLog(std::function<void(const std::string&)> f) { log_ = std::move(f); }
     std::size_t dropped() const { return dropped_; }
 
 private:
-    std::deque<relay::Message> in_;
+    struct Arrived {
+        relay::Message message;
+        std::chrono::steady_clock::time_point at; // stamped as the carrier hands it over
+    };
+    std::deque<Arrived> in_;
+    double lastPolledWaitMs_ = 0;
     std::deque<relay::Bytes> out_;
     std::string closedReason_;
     std::size_t dropped_ = 0;

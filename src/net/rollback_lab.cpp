@@ -1,5 +1,6 @@
 // The lab's clock: the next event is whichever comes first, a peer's frame or a message's
-// arrival; messages are handed over at their arrival time, frames run five steps each.
+// arrival; messages are read at the next frame of any peer, stamped with their arrival time,
+// and frames run five steps each.
 #include "net/rollback_lab.h"
 
 #include <chrono>
@@ -84,7 +85,7 @@ void RollbackLab::run(double untilMs, const std::function<void(int, int, double)
         nowMs_ = next->nextFrameMs();
         for (auto& packet : network_.arrived(nowMs_))
             peers_.at(static_cast<std::size_t>(packet.to))
-                ->session->receive(packet.from, packet.bytes, packet.arrivalMs);
+                ->session->receive(packet.from, packet.bytes, nowMs_, packet.arrivalMs);
         if (next->setup.enter)
             next->setup.enter();
         if (next->setup.inputs)

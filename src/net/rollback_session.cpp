@@ -13,7 +13,10 @@ namespace {
 
 constexpr double kTickMs = 1000.0 / kTicksPerSecond;
 constexpr double kPingEveryMs = 250;
-constexpr double kRttSmoothing = 0.2;        // share of a new round-trip sample
+constexpr double kRttSmoothing = 0.2; // share of a new round-trip sample
+// Pings a peer may leave unanswered before the oldest is forgotten: two seconds of them, more
+// than any round trip the rollback window can hide.
+constexpr std::size_t kUnansweredPingsKept = 8;
 constexpr double kDelayChangeEveryMs = 1000; // the delay moves by one tick at most this often
 // Ticks ahead of the others (allowing for the way their report travelled) beyond which this
 // peer runs one step fewer per frame: a fifth of a frame, too little to see. Frames of two
@@ -30,6 +33,13 @@ std::uint64_t minTick(std::uint64_t a, std::uint64_t b) {
 }
 
 } // namespace
+
+double networkRoundTripMs(double sentMs, double answerArrivedMs, double answerHeldMs) {
+    const double trip = std::max(answerArrivedMs - sentMs, 0.0);
+    // NaN fails every comparison: std::clamp would pass it on, this takes it as no wait.
+    const double held = answerHeldMs > 0 ? std::min(answerHeldMs, trip) : 0.0;
+    return trip - held;
+}
 
 RollbackSession::RollbackSession(Config config, RollbackWorld& world, PeerTransport& transport)
     : config_(config), world_(world), transport_(transport) {
@@ -91,7 +101,8 @@ SeatInputs RollbackSession::inputsFor(std::uint64_t tick) {
     return out;
 }
 
-void RollbackSession::receive(int peer, std::span<const std::uint8_t> bytes, double nowMs) {
+void RollbackSession::receive(int peer, std::span<const std::uint8_t> bytes, double nowMs,
+                              double arrivedMs) {
     const auto it = peers_.find(peer);
     std::string error;
     const auto message = decodePeerMessage(bytes, error);
@@ -102,18 +113,13 @@ void RollbackSession::receive(int peer, std::span<const std::uint8_t> bytes, dou
                                : "peer " + std::to_string(peer) + ": " + error);
         return;
     }
-    RemotePeer& remote = it->second;
+    // A carrier's arrival stamp is never later than the reading.
+    arrivedMs = std::min(arrivedMs, nowMs);
     if (const auto* inputs = std::get_if<InputsMessage>(&*message)) {
-        handleInputs(peer, *inputs, nowMs);
+        // Where the peer was is news from when the message came, not from when it was read.
+        handleInputs(peer, *inputs, arrivedMs);
     } else if (const auto* ping = std::get_if<PingMessage>(&*message)) {
-        if (!ping->reply) {
-            // At once, not with the next frame: the round trip should not include our frame.
-            transport_.send(peer, encodePeerMessage(PingMessage{ping->stamp, true}));
-        } else {
-            const double sample = std::fmod(nowMs - ping->stamp + 4294967296.0, 4294967296.0);
-            remote.rttMs =
-                remote.rttMs < 0 ? sample : remote.rttMs + kRttSmoothing * (sample - remote.rttMs);
-        }
+        handlePing(peer, *ping, nowMs, arrivedMs);
     } else if (const auto* sum = std::get_if<ChecksumMessage>(&*message)) {
         handleChecksum(peer, *sum);
     } else {
@@ -121,7 +127,7 @@ void RollbackSession::receive(int peer, std::span<const std::uint8_t> bytes, dou
     }
 }
 
-void RollbackSession::handleInputs(int peer, const InputsMessage& m, double nowMs) {
+void RollbackSession::handleInputs(int peer, const InputsMessage& m, double arrivedMs) {
     RemotePeer& remote = peers_[peer];
     for (std::uint8_t seat : m.seats) {
         if (config_.seatOwners[seat] != peer) {
@@ -136,7 +142,7 @@ void RollbackSession::handleInputs(int peer, const InputsMessage& m, double nowM
     // Out-of-order messages may report an older present: keep the newest.
     if (!remote.heard || static_cast<double>(m.present) >= remote.presentTick) {
         remote.presentTick = static_cast<double>(m.present);
-        remote.heardAtMs = nowMs;
+        remote.heardAtMs = arrivedMs;
     }
     remote.heard = true;
     // Inputs too far ahead would overwrite history still needed; an honest peer never sends
@@ -154,6 +160,27 @@ void RollbackSession::handleInputs(int peer, const InputsMessage& m, double nowM
             ++known;
         }
     }
+}
+
+void RollbackSession::handlePing(int peer, const PingMessage& m, double nowMs, double arrivedMs) {
+    RemotePeer& remote = peers_[peer];
+    if (!m.reply) {
+        // Answered at once; the time the ping waited for this frame goes with the answer, so
+        // that the asker's figure holds neither peer's frames.
+        const double heldUs =
+            std::clamp((nowMs - arrivedMs) * 1000, 0.0, static_cast<double>(kMaxPingHeldUs));
+        transport_.send(peer, encodePeerMessage(PingMessage{
+                                  m.id, true, static_cast<std::uint32_t>(std::lround(heldUs))}));
+        return;
+    }
+    const auto sent = std::find_if(remote.unanswered.begin(), remote.unanswered.end(),
+                                   [&m](const SentPing& p) { return p.id == m.id; });
+    if (sent == remote.unanswered.end())
+        return; // a copy of an answer already counted, or one to no ping of ours
+    const double sample = networkRoundTripMs(sent->sentMs, arrivedMs, m.heldUs / 1000.0);
+    remote.unanswered.erase(sent);
+    remote.rttMs =
+        remote.rttMs < 0 ? sample : remote.rttMs + kRttSmoothing * (sample - remote.rttMs);
 }
 
 void RollbackSession::handleChecksum(int peer, const ChecksumMessage& m) {
@@ -389,8 +416,10 @@ void RollbackSession::sendAll(double nowMs) {
         if (localSeat(seat))
             ownSeats.push_back(static_cast<std::uint8_t>(seat));
     const bool ping = nowMs - lastPingMs_ >= kPingEveryMs;
-    if (ping)
+    if (ping) {
         lastPingMs_ = nowMs;
+        ++nextPingId_;
+    }
     for (auto& [peer, remote] : peers_) {
         InputsMessage m;
         m.ack = localNext_;
@@ -413,10 +442,12 @@ void RollbackSession::sendAll(double nowMs) {
         transport_.send(peer, encodePeerMessage(m));
         for (const ChecksumMessage& sum : checksumsToSend_)
             transport_.send(peer, encodePeerMessage(sum));
-        if (ping)
-            transport_.send(
-                peer, encodePeerMessage(PingMessage{
-                          static_cast<std::uint32_t>(std::fmod(nowMs, 4294967296.0)), false}));
+        if (ping) {
+            remote.unanswered.push_back({nextPingId_, nowMs});
+            if (remote.unanswered.size() > kUnansweredPingsKept)
+                remote.unanswered.pop_front();
+            transport_.send(peer, encodePeerMessage(PingMessage{nextPingId_, false, 0}));
+        }
         if (remote.stateWanted && appliedEnd() > 0) {
             // The newest state every peer must agree on: all inputs before it are settled.
             const std::uint64_t tick = minTick(scanFrom_, appliedEnd() - 1);

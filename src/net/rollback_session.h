@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -25,6 +26,11 @@ inline constexpr int kMaxInputDelay = 3;       // ticks
 inline constexpr int kChecksumEveryTicks = 60; // once a second
 inline constexpr std::size_t kSnapshotSlots = kMaxRollbackTicks + 1;
 inline constexpr std::size_t kInputHistory = 256; // ticks of inputs kept, a power of two
+
+// The network's share of one ping's round trip: from sending the ping until its answer arrived,
+// less the time the ping waited at the answerer (an untrusted figure from the network, so it
+// is held within the trip). Never negative, never more than the whole trip.
+double networkRoundTripMs(double sentMs, double answerArrivedMs, double answerHeldMs);
 
 // Sends bytes to another peer of the room; the session does not care how they travel.
 class PeerTransport {
@@ -68,8 +74,13 @@ public:
 
     // A local seat's input for the next tick that takes one (held keys persist until changed).
     void setLocalInput(int seat, const SeatInput& input);
-    // Bytes from peer, from the network: anything may come.
-    void receive(int peer, std::span<const std::uint8_t> bytes, double nowMs);
+    // Bytes from peer, from the network: anything may come. They are read now; arrivedMs is
+    // when they came off the network, where the carrier can tell (an earlier time than now
+    // when they waited for this frame).
+    void receive(int peer, std::span<const std::uint8_t> bytes, double nowMs, double arrivedMs);
+    void receive(int peer, std::span<const std::uint8_t> bytes, double nowMs) {
+        receive(peer, bytes, nowMs, nowMs);
+    }
     // One display frame: runs up to dueSteps steps (fewer when ahead of the others or when the
     // rollback window is full), after any rollback the arrived inputs call for. Returns the
     // steps run. Then sends what the others need.
@@ -93,12 +104,19 @@ public:
     void onLog(std::function<void(const std::string&)> f) { log_ = std::move(f); }
 
 private:
+    struct SentPing {
+        std::uint32_t id = 0;
+        double sentMs = 0;
+    };
     struct RemotePeer {
         std::uint64_t theyHaveUntil = 0; // their acknowledgement of our inputs
         double presentTick = 0;          // their last reported tick
         double heardAtMs = 0;            // when it was reported
         bool heard = false;
         double rttMs = -1;
+        // Pings not yet answered, newest last: only an answer to one of them is a sample, so
+        // a repeated, late or made-up answer measures nothing.
+        std::deque<SentPing> unanswered;
         double aheadTicks = 0;    // how far this peer runs ahead of that one, smoothed
         bool stateWanted = false; // the host owes this peer its state
     };
@@ -115,7 +133,8 @@ private:
     std::size_t slotOf(std::uint64_t tick) const { return tick % kSnapshotSlots; }
     std::uint64_t appliedEnd() const { return tick_ + (stepInTick_ > 0 ? 1 : 0); }
 
-    void handleInputs(int peer, const InputsMessage& m, double nowMs);
+    void handleInputs(int peer, const InputsMessage& m, double arrivedMs);
+    void handlePing(int peer, const PingMessage& m, double nowMs, double arrivedMs);
     void handleChecksum(int peer, const ChecksumMessage& m);
     void handleState(int peer, StateMessage m);
     void adoptPendingState();
@@ -153,6 +172,7 @@ private:
     std::map<std::pair<int, std::uint64_t>, std::uint64_t> theirChecksums_;
     std::vector<ChecksumMessage> checksumsToSend_;
     double lastPingMs_ = -1e9;
+    std::uint32_t nextPingId_ = 0;
     double rttMs_ = -1; // the longest of the peers' smoothed round trips
     double lastDelayChangeMs_ = -1e9;
     RollbackStats stats_;

@@ -10,6 +10,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/websocket.hpp>
 
+#include <chrono>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -89,6 +90,8 @@ struct RelayClient::Impl : std::enable_shared_from_this<RelayClient::Impl> {
                 return self->finish(error == websocket::error::closed
                                         ? "the relay closed the connection"
                                         : "connection lost: " + error.message());
+            // Stamped here, so that a round trip can leave out the wait for the game's frame.
+            const auto arrived = std::chrono::steady_clock::now();
             const auto data = self->buffer.cdata();
             DecodeError problem = DecodeError::Empty;
             std::optional<std::vector<Message>> messages = decodeAll(
@@ -105,7 +108,7 @@ struct RelayClient::Impl : std::enable_shared_from_this<RelayClient::Impl> {
                 }
                 if (self->reason.empty())
                     for (Message& message : *messages)
-                        self->incoming.push_back(std::move(message));
+                        self->incoming.push_back({std::move(message), arrived});
             }
             if (!self->reason.empty())
                 return self->abort(self->reason);
@@ -190,7 +193,11 @@ struct RelayClient::Impl : std::enable_shared_from_this<RelayClient::Impl> {
     bool closing = false;
 
     mutable std::mutex mutex;
-    std::deque<Message> incoming;
+    struct Arrived {
+        Message message;
+        std::chrono::steady_clock::time_point at;
+    };
+    std::deque<Arrived> incoming;
     Status status = Status::Connecting;
     std::string reason;
 
@@ -217,9 +224,12 @@ std::optional<Message> RelayClient::poll() {
     std::lock_guard lock(impl_->mutex);
     if (impl_->incoming.empty())
         return std::nullopt;
-    Message message = std::move(impl_->incoming.front());
+    Impl::Arrived next = std::move(impl_->incoming.front());
     impl_->incoming.pop_front();
-    return message;
+    lastPolledWaitMs_ =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - next.at)
+            .count();
+    return std::move(next.message);
 }
 
 RelayClient::Status RelayClient::status() const {

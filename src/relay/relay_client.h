@@ -27,6 +27,8 @@ public:
     void send(const Message& message);
     // From any thread: the next message from the relay, if one has arrived.
     std::optional<Message> poll();
+    // How long the message poll() last returned waited after it arrived (game thread only).
+    double lastPolledWaitMs() const { return lastPolledWaitMs_; }
     Status status() const;
     // Why the connection closed, one line; empty while it has not.
     std::string closeReason() const;
@@ -34,6 +36,7 @@ public:
 private:
     struct Impl;
     std::shared_ptr<Impl> impl_;
+    double lastPolledWaitMs_ = 0;
 };
 
 } // namespace zindle::relay

@@ -11,6 +11,7 @@ public:
     explicit RelayClientConnection(const RoomLink& link) : client_(link) {}
     void send(const Message& message) override { client_.send(message); }
     std::optional<Message> poll() override { return client_.poll(); }
+    double lastPolledWaitMs() const override { return client_.lastPolledWaitMs(); }
     std::string closedReason() const override {
         return client_.status() == RelayClient::Status::Closed ? client_.closeReason()
                                                                : std::string();

@@ -42,6 +42,7 @@ std::vector<std::string> requiredGameNames() {
         names.push_back("PLAYER_NUMBER_" + p);
         names.push_back("PLAYER_JOIN_LIGHT_" + p);
         names.push_back("PLAYER_JOIN_DARK_" + p);
+        names.push_back("KEY_CAPS_" + p);
     }
     for (int k = 1; k <= 6; ++k) {
         names.push_back("FLARE_" + std::to_string(k));
@@ -71,7 +72,7 @@ std::vector<std::string> requiredGameNames() {
 
 TEST_F(AtlasTest, EveryNameTheGameDrawsIsListedExactlyOnce) {
     const std::vector<std::string> required = requiredGameNames();
-    EXPECT_EQ(required.size(), 32u + 32u + 16u + 12u + 6u + 6u + 7u + 10u + 6u + 5u + 9u);
+    EXPECT_EQ(required.size(), 32u + 32u + 16u + 12u + 6u + 6u + 7u + 10u + 6u + 5u + 9u + 4u);
     for (const std::string& name : required) {
         EXPECT_EQ(count(game, name), 1) << name;
     }
@@ -145,6 +146,20 @@ TEST_F(AtlasTest, ScreenWideTilesSpanTheScreen) {
     }
     // Brighter beams are no thinner than fainter ones.
     EXPECT_LE(gameByName.at("BEAM_HORIZ_1").h, gameByName.at("BEAM_HORIZ_3").h);
+}
+
+// A panel's steering keys, drawn at its left edge on the strip, stay inside the panel and are
+// opaque: over the strip they give exactly the pixels of one picture with the keys.
+TEST_F(AtlasTest, KeyCapsSitOpaqueInsideTheirPanel) {
+    for (int n = 1; n <= 4; ++n) {
+        const Tile& caps = gameByName.at("KEY_CAPS_" + std::to_string(n));
+        EXPECT_TRUE(caps.cx <= 0 && caps.cy <= 0 && caps.w - caps.cx <= 120 &&
+                    caps.h - caps.cy <= 45)
+            << n;
+        for (int y = 0; y < caps.h; ++y)
+            for (int x = 0; x < caps.w; ++x)
+                ASSERT_EQ(gameImage.at(caps.x + x, caps.y + y).a, 255) << n;
+    }
 }
 
 TEST_F(AtlasTest, TitleHalvesTogetherMakeTheTitle) {

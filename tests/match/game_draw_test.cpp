@@ -51,6 +51,26 @@ TEST_F(GameDrawTest, PanelShowsNumberPipsAndJoinPromptsForEmptySlots) {
     EXPECT_EQ(tilesNamed(gameTiles(), "PLAYER_JOIN_DARK_1").size(), 1u);
 }
 
+// Each panel shows its player's steering keys at its left edge, except where the player
+// steers on another machine: there this keyboard's keys would be wrong.
+TEST_F(GameDrawTest, KeyCapsShowOnPanelsSteeredHereOnly) {
+    addHero(1);
+    const std::pair<std::uint8_t, std::vector<double>> cases[] = {
+        {0, {0, 120, 240, 360}}, {0b0110, {0, 360}}, {0b1111, {}}};
+    for (const auto& [elsewhere, capsAtX] : cases) {
+        game->slotsSteeredElsewhere = elsewhere;
+        drawFrame();
+        const auto tiles = gameTiles();
+        std::vector<double> shown;
+        for (const auto& tile : tiles)
+            if (tile.name.starts_with("KEY_CAPS_") && tile.y == 275 &&
+                tile.x == 120.0 * (tile.name.back() - '1'))
+                shown.push_back(tile.x);
+        EXPECT_EQ(shown, capsAtX) << int{elsewhere};
+        EXPECT_EQ(tilesNamed(tiles, "PLAYER_NUMBER_2").size(), 1u); // the rest of the panel stays
+    }
+}
+
 TEST_F(GameDrawTest, PanelCrownRisesIntoPlaceAsItForms) {
     Hero& hero = addHero(0);
     hero.crowniness = 0.5;

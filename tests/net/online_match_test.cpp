@@ -63,9 +63,11 @@ struct LoopConnection : RelayConnection {
     std::string closedReason() const override {
         return relay.closed.contains(id) ? "the relay closed the connection" : "";
     }
+    double lastPolledWaitMs() const override { return waitMs; }
     LoopRelay& relay;
     ConnectionId id;
-    int budget = -1; // messages the next polls may hand out; -1: all there are
+    int budget = -1;   // messages the next polls may hand out; -1: all there are
+    double waitMs = 0; // how long every message says it waited before it was polled
 };
 
 // The game stand-in: a toy world whose state outlives each round's world, as the game does.
@@ -233,6 +235,25 @@ TEST_F(OnlineMatchTest, OwnKeyReachesOwnHeroInTheSameFrameWithoutDelay) {
     }
 }
 
+// Messages here wait a frame between the peers' frames; the wait each connection reports is
+// taken off at both ends, so only what the carriers could not account for stays in the figure.
+TEST_F(OnlineMatchTest, RoundTripLeavesOutTheWaitTheConnectionsReport) {
+    const double frameMs = 1000.0 / 60;
+    const double waits[] = {0, 5, 8};
+    for (const double wait : waits) {
+        peers.clear();
+        Peer& a = host();
+        Peer& b = joiner();
+        a.connection.waitMs = b.connection.waitMs = wait;
+        a.tap(Keyboard::SPACE);
+        frames(120);
+        for (Peer* peer : {&a, &b}) {
+            ASSERT_NE(peer->match.session(), nullptr) << wait;
+            EXPECT_NEAR(peer->match.session()->roundTripMs(), frameMs - 2 * wait, 0.01) << wait;
+        }
+    }
+}
+
 // The relay's word of who is already in the room may come a frame after the welcome: the
 // newcomer must not lead a room of its own meanwhile.
 TEST_F(OnlineMatchTest, JoinerHearingOfTheRoomLateDoesNotLeadIt) {
@@ -263,7 +284,12 @@ TEST_F(OnlineMatchTest, EscTakesOnlyThatPeersSeatsOut) {
     c.tap(Keyboard::SPACE);
     frames(30);
     ASSERT_EQ(b.match.localPlayerOf(1), 0);
+    // Each peer's seats held elsewhere: the panels that leave out this keyboard's keys.
+    const std::pair<Peer*, std::uint8_t> elsewhere[] = {{&a, 0b110}, {&b, 0b101}, {&c, 0b011}};
+    for (const auto& [peer, seats] : elsewhere)
+        EXPECT_EQ(peer->match.seatsHeldElsewhere(), seats) << peer->match.self();
     b.tap(Keyboard::ESCAPE);
+    EXPECT_EQ(b.match.seatsHeldElsewhere(), 0);
     EXPECT_EQ(b.match.phase(), OnlineMatch::Phase::Left);
     EXPECT_EQ(b.match.leftBecause(), "");
     EXPECT_EQ(b.game.takenOut.back(), 0x0F); // its own screen goes back to the title
@@ -272,6 +298,8 @@ TEST_F(OnlineMatchTest, EscTakesOnlyThatPeersSeatsOut) {
         EXPECT_EQ(other->match.phase(), OnlineMatch::Phase::InRoom);
         EXPECT_EQ(other->match.peers(), (std::vector<int>{0, 2}));
     }
+    EXPECT_EQ(a.match.seatsHeldElsewhere(), 0b100);
+    EXPECT_EQ(c.match.seatsHeldElsewhere(), 0b001);
     // The leader took B's hero out; C took the leader's match over with it gone.
     ASSERT_FALSE(a.game.takenOut.empty());
     EXPECT_EQ(a.game.takenOut.back(), 1u << 1);

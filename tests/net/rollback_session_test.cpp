@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <tuple>
 
 namespace zindle::net {
 namespace {
@@ -109,18 +111,76 @@ TEST(RollbackSessionTest, DuplicatedAndReorderedMessagesChangeNothing) {
         EXPECT_EQ(room.lab.session(p).stats().desyncs, 0);
 }
 
+// The round trip is the network's: pings wait up to a frame at each end before they are read,
+// and the answers say how long, so a short network reads short even between 60 fps peers.
 TEST(RollbackSessionTest, InputDelayFollowsTheRoundTrip) {
     struct Case {
         double rtt;
         int delay;
     };
-    const Case cases[] = {{0, 0}, {20, 0}, {60, 1}, {90, 2}, {150, 3}, {300, 3}};
+    const Case cases[] = {{0, 0}, {2, 0}, {30, 0}, {60, 1}, {90, 2}, {150, 3}, {300, 3}};
     for (const Case& c : cases) {
         Room room(2, {c.rtt / 2, 0, 0, 0, 0}, 7);
         room.lab.run(6 * kSecondMs);
-        EXPECT_EQ(room.lab.session(1).inputDelay(), c.delay) << c.rtt << " ms";
-        EXPECT_NEAR(room.lab.session(1).roundTripMs(), c.rtt, 17) << c.rtt << " ms";
+        for (int p = 0; p < 2; ++p) {
+            EXPECT_EQ(room.lab.session(p).inputDelay(), c.delay) << c.rtt << " ms, peer " << p;
+            EXPECT_NEAR(room.lab.session(p).roundTripMs(), c.rtt, 0.5)
+                << c.rtt << " ms, peer " << p;
+        }
     }
+}
+
+TEST(RollbackSessionTest, AnswersWaitIsTakenOffButNeverBeyondTheTrip) {
+    struct Case {
+        const char* what;
+        double sentMs, arrivedMs, heldMs;
+        double expected;
+    };
+    const Case cases[] = {
+        {"waited for a frame", 100, 120, 16, 4},
+        {"answered on arrival", 100, 120, 0, 20},
+        {"claims a wait longer than the trip", 100, 120, 25, 0},
+        {"claims a negative wait", 100, 120, -5, 20},
+        {"claims an absurd wait", 100, 120, 1e12, 0},
+        {"claims no number", 100, 120, std::nan(""), 20},
+        {"arrives before it was sent", 130, 120, 0, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(networkRoundTripMs(c.sentMs, c.arrivedMs, c.heldMs), c.expected) << c.what;
+}
+
+// Only the first answer to a ping of ours is a sample: copies and answers to pings never sent
+// leave the figure alone. A ping from the other peer is answered at once, with its wait.
+TEST(RollbackSessionTest, OnlyAnswersToOurOwnPingsCount) {
+    struct Outbox : PeerTransport {
+        void send(int, std::vector<std::uint8_t> bytes) override {
+            std::string error;
+            const auto m = decodePeerMessage(bytes, error);
+            if (m && std::holds_alternative<PingMessage>(*m))
+                pings.push_back(std::get<PingMessage>(*m));
+        }
+        std::vector<PingMessage> pings;
+    } outbox;
+    ToyWorld world;
+    RollbackSession::Config config;
+    config.seatOwners = {0, 1, -1, -1};
+    RollbackSession session(config, world, outbox);
+    session.advanceFrame(kStepsPerTick, 1000);
+    ASSERT_EQ(outbox.pings.size(), 1u);
+    const std::uint32_t id = outbox.pings[0].id;
+    const std::tuple<const char*, PingMessage, double> answers[] = {
+        {"to a ping never sent", {id + 1, true, 0}, -1},
+        {"the real one, 10 ms after, having waited 4", {id, true, 4000}, 6},
+        {"a copy of it", {id, true, 0}, 6},
+    };
+    for (const auto& [what, answer, roundTrip] : answers) {
+        session.receive(1, encodePeerMessage(answer), 1016, 1010);
+        session.advanceFrame(0, 1016);
+        EXPECT_EQ(session.roundTripMs(), roundTrip) << what;
+    }
+    outbox.pings.clear();
+    session.receive(1, encodePeerMessage(PingMessage{77, false, 0}), 1020, 1012.5);
+    EXPECT_EQ(outbox.pings, (std::vector<PingMessage>{{77, true, 7500}}));
 }
 
 // With no loss and an input delay longer than the trip, nothing is ever predicted wrongly.
@@ -231,7 +291,7 @@ TEST(RollbackSessionTest, MessagesOutsideThePeersRightsAreDropped) {
         {1, encodePeerMessage(foreignSeat)},   // peer 1 steering seat 0
         {7, encodePeerMessage(PingMessage{})}, // nobody in the match
         {1, encodePeerMessage(notFromHost)},   // only the host's state is taken
-        {1, {0x5A, 1, 9}},                     // garbage
+        {1, {0x5A, 2, 9}},                     // garbage
     };
     for (const auto& [peer, bytes] : messages)
         session.receive(peer, bytes, 0);

@@ -2,7 +2,11 @@
 #include "art/art_sources.h"
 #include "art/atlas.h"
 
+#include <algorithm>
 #include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace assetgen {
 namespace {
@@ -156,17 +160,32 @@ void addDisplay(Atlas& atlas, const ArtSources& src, const HeroFigures& heroes) 
              ++x) {
             strip.set(x, kAccentRow, look.light);
         }
-        // The steering keys as two small key caps along the panel's foot, so a player can
-        // see which keys are theirs.
-        Image caps = keyCap(src, look.steerKeys.substr(0, look.steerKeys.find(' ')));
+    }
+    // The steering keys as two small key caps along each panel's foot, so a player can see
+    // which keys are theirs. They are tiles of their own, cut from the strip as it looks with
+    // them, so that a panel whose player steers on another machine can leave them out while
+    // every other panel shows the very same pixels.
+    Image withCaps = strip;
+    std::vector<std::pair<Image, int>> capTiles; // the picture and its panel-relative left
+    for (int v = 0; v < kPlayers; ++v) {
+        const PlayerLook& look = src.players[static_cast<std::size_t>(v)];
+        const Image left = keyCap(src, look.steerKeys.substr(0, look.steerKeys.find(' ')));
         const Image right = keyCap(src, look.steerKeys.substr(look.steerKeys.find(' ') + 1));
-        const int capsWidth = caps.width() + kKeyCapGap + right.width();
+        const int capsWidth = left.width() + kKeyCapGap + right.width();
         const int capsLeft = v * kPanelWidth + kKeyCapsCentre - capsWidth / 2;
-        strip.stamp(caps, capsLeft, kKeyCapsTop);
-        strip.stamp(right, capsLeft + caps.width() + kKeyCapGap, kKeyCapsTop);
+        withCaps.stamp(left, capsLeft, kKeyCapsTop);
+        withCaps.stamp(right, capsLeft + left.width() + kKeyCapGap, kKeyCapsTop);
+        const int capsHeight = std::max(left.height(), right.height());
+        capTiles.emplace_back(withCaps.crop(capsLeft, kKeyCapsTop, capsWidth, capsHeight),
+                              capsLeft - v * kPanelWidth);
     }
     atlas.comment("The display strip, drawn at (0, 275)");
     atlas.add("UI", strip, 0, 0);
+    atlas.comment("Each panel's steering keys, drawn at the panel's left edge and y 275");
+    for (int v = 0; v < kPlayers; ++v) {
+        const auto& [caps, left] = capTiles[static_cast<std::size_t>(v)];
+        atlas.add("KEY_CAPS_" + std::to_string(v + 1), caps, -left, -kKeyCapsTop);
+    }
 
     atlas.comment("The winner's word, drawn in its panel where the pips go while nobody plays");
     const Image winner =
