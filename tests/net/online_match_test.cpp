@@ -263,8 +263,9 @@ TEST_F(OnlineMatchTest, JoinerHearingOfTheRoomLateDoesNotLeadIt) {
     for (int frame = 0; frame < 30; ++frame) {
         b.connection.budget = 1;
         frames(1);
-        if (b.match.phase() == OnlineMatch::Phase::InRoom)
+        if (b.match.phase() == OnlineMatch::Phase::InRoom) {
             EXPECT_FALSE(b.match.leads()) << "frame " << frame;
+        }
     }
     b.connection.budget = -1;
     frames(10);
