@@ -55,9 +55,10 @@ struct EmulatingProxy::Impl {
                                                          startedAt)
             .count();
     }
-    // Sends bytes towards one side of a pair through the emulated network. The emulator's
-    // addresses: 2 * pair for the peer's side, 2 * pair + 1 for the relay's.
-    void pass(int pair, bool toRelay, Bytes bytes);
+    // Sends bytes towards one side of a pair through the emulated network; message is what they
+    // decode to (null for bytes that are no relay message). The emulator's addresses: 2 * pair
+    // for the peer's side, 2 * pair + 1 for the relay's.
+    void pass(int pair, bool toRelay, Bytes bytes, const Message* message);
     void schedule();
     void deliver();
     void accept();
@@ -177,9 +178,11 @@ private:
                     messages = decodeAll(bytes, ignored);
                 if (messages) {
                     for (const Message& message : *messages)
-                        self->proxy_->pass(self->id_, false, encode(message));
+                        self->proxy_->pass(self->id_, false, encode(message), &message);
                 } else {
-                    self->proxy_->pass(self->id_, !fromRelay, Bytes(bytes.begin(), bytes.end()));
+                    const Decoded single = decode(bytes);
+                    self->proxy_->pass(self->id_, !fromRelay, Bytes(bytes.begin(), bytes.end()),
+                                       single.message ? &*single.message : nullptr);
                 }
                 buffer.consume(buffer.size());
                 self->read(fromRelay);
@@ -217,9 +220,8 @@ private:
     bool shut_ = false;
 };
 
-void EmulatingProxy::Impl::pass(int pair, bool toRelay, Bytes bytes) {
-    const Decoded decoded = decode(bytes);
-    const bool mayBeLost = decoded.message && options.mayBeLost(*decoded.message);
+void EmulatingProxy::Impl::pass(int pair, bool toRelay, Bytes bytes, const Message* message) {
+    const bool mayBeLost = message && options.mayBeLost(*message);
     const int to = 2 * pair + (toRelay ? 1 : 0);
     const int from = 2 * pair + (toRelay ? 0 : 1);
     {
