@@ -4,19 +4,19 @@
 #include "app/application_main.h"
 #include "app/clip_saver.h"
 #include "app/command_line.h"
-#include "app/main.h"
 #include "app/pacing_log.h"
 #include "app/standard_streams.h"
+#include "base/rules.h"
 #include "framework/assets.h"
 #include "framework/lib.h"
 #include "framework/random.h"
 #include "framework/untrusted_text.h"
+#include "loop/main.h"
 #include "match/game.h"
-#include "match/rules.h"
 #include "media/sdl/sdl_environment.h"
 #include "media/sdl/sdl_media.h"
 #include "net/online_feed.h"
-#include "net/relay_link.h"
+#include "net/room_link.h"
 #include "relay/embedded_relay.h"
 #include "relay/online_host.h"
 #include "relay/relay_client_connection.h"
@@ -120,10 +120,6 @@ std::unique_ptr<zindle::ClipSaver> makeClipSaver(const std::string& watched) {
     return std::make_unique<ClipSaver>(std::move(options));
 }
 
-// Drawing in an online match has a stream of its own; any fixed seed does, as drawing never
-// changes the match.
-constexpr std::uint64_t kOnlineDrawingSeed = 0x5EEDD2A7;
-
 // Online play: the room's relay (the host's own, inside this game) and the feed that plays the
 // match through it. Empty for local play.
 struct Online {
@@ -159,7 +155,7 @@ Online startOnline(const zindle::CommandLine& line, const char* program) {
     // A joiner shares the link it came by.
     setup.relayHost = online.relay ? online.relay->link.host : link.host;
     setup.relayPort = link.port;
-    setup.drawingSeed = kOnlineDrawingSeed;
+    setup.drawingSeed = zindle::net::kOnlineDrawingSeed;
     setup.replayFolder = zindle::replayFolder();
     setup.seed = zindle::randomSeed();
     setup.roomOpened = [](const std::string& roomLink) {
@@ -258,7 +254,7 @@ int main(int argc, char** argv) {
         std::cerr << e.what() << std::endl;
         return 1;
     }
-    zindle::Main::clips = makeClipSaver(line.replay);
+    zindle::Main::overlay = makeClipSaver(line.replay);
     Online online;
     if (line.host || !line.join.empty()) {
         online = startOnline(line, argv[0]);

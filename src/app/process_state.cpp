@@ -2,13 +2,13 @@
 // header.
 #include "app/process_state.h"
 
-#include "app/main.h"
 #include "framework/assets.h"
 #include "framework/lib.h"
 #include "framework/random.h"
 #include "framework/sound.h"
 #include "framework/sound_channel.h"
 #include "input/input.h"
+#include "loop/main.h"
 #include "match/game.h"
 #include "render/tiler.h"
 #include "sound/beeper.h"

@@ -4,11 +4,11 @@
 // the same guard as the start, so an error in any frame reaches the player as on the desktop.
 #include "actors/hero.h"
 #include "app/application_main.h"
-#include "app/main.h"
 #include "app/web_measurement.h"
 #include "app/web_replays.h"
 #include "framework/random.h"
 #include "input/input.h"
+#include "loop/main.h"
 #include "match/game.h"
 #include "media/common/sound_format.h"
 #include "media/web/web_media.h"

@@ -4,9 +4,9 @@
 // keys, the random generator, the effects' variant orders and the music. Counts are 32-bit.
 #include "match/match_state_codec.h"
 
+#include "base/rules.h"
 #include "effects/mac_guffin_flare.h"
 #include "framework/bits_as.h"
-#include "match/rules.h"
 
 #include <array>
 #include <cmath>

@@ -3,7 +3,8 @@
 // (a match depends on all of them), and when a player first joins it opens a replay file,
 // writes that history and then the match as it goes, a block about every second, until the
 // title is fully shown again. Recording only reads the game: it draws no random numbers.
-#include "app/frame_hooks.h"
+#include "loop/frame_hooks.h"
+#include "replay/replay_folder.h"
 #include "replay/replay_writer.h"
 
 #include <cstdint>
@@ -26,8 +27,8 @@ public:
         std::uint64_t seed = 0;       // the seed the random source started from
         std::function<const Game*()> game; // the running game, or null
         std::function<std::time_t()> now = [] { return std::time(nullptr); };
-        std::size_t keepFiles = 100;
-        std::uintmax_t keepBytes = 100u * 1000 * 1000;
+        std::size_t keepFiles = kReplaysKept;
+        std::uintmax_t keepBytes = kReplayBytesKept;
     };
 
     explicit ReplayRecorder(Options options);

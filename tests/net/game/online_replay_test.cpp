@@ -2,10 +2,10 @@
 // emulated network, and the replay made from what they confirmed re-simulates headless to every
 // checksum, through rounds that start from match states.
 #include "match/game.h"
-#include "net/online_game.h"
 #include "net/online_replay_recorder.h"
 #include "net/rollback_game_world.h"
 #include "net/rollback_lab.h"
+#include "net/running_game.h"
 #include "replay/replay_format.h"
 #include "replay/replay_reader.h"
 #include "replay_run.h"

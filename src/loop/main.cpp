@@ -1,10 +1,9 @@
 // Main: the one display object on the stage. The game advances in fixed steps of 1/300 s of
 // real time, however fast frames come, and is drawn once per frame; keys and joysticks are
 // turned into Input state and board input between frames.
-#include "app/main.h"
+#include "loop/main.h"
 
-#include "app/clip_saver.h"
-
+#include "base/rules.h"
 #include "framework/event.h"
 #include "framework/joystick_event.h"
 #include "framework/keyboard.h"
@@ -15,7 +14,6 @@
 #include "input/input.h"
 #include "input/pad_layout.h"
 #include "match/game.h"
-#include "match/rules.h"
 #include "sound/beeper.h"
 #include "sound/music.h"
 
@@ -69,7 +67,7 @@ bool Main::fullscreen = false;
 bool Main::startFullScreen = true;
 std::unique_ptr<MatchTap> Main::tap;
 std::unique_ptr<FrameFeed> Main::feed;
-std::unique_ptr<ClipSaver> Main::clips;
+std::unique_ptr<FrameOverlay> Main::overlay;
 
 Main::Main() {
     instance = this;
@@ -133,10 +131,8 @@ void Main::update(Event& /*e*/) {
         feed->enterFrame(*this);
     else
         runFrame();
-    if (clips) {
-        clips->poll();
-        clips->draw(graphics());
-    }
+    if (overlay)
+        overlay->frameDrawn(graphics());
 }
 
 void Main::runFrame() {
@@ -230,8 +226,8 @@ void Main::windowKeys(const KeyboardEvent& e) {
     // The window keys test the raw code, after the board has seen the key.
     if (e.keyCode == Keyboard::F4 && e.altKey)
         System::exit(0);
-    if (e.keyCode == Keyboard::F12 && clips)
-        clips->press();
+    if (overlay)
+        overlay->windowKey(e.keyCode, e.altKey);
     if (e.keyCode == Keyboard::ENTER && e.altKey) {
         fullscreen = !fullscreen;
         stage()->setDisplayState(fullscreen ? StageDisplayState::FULL_SCREEN
@@ -297,7 +293,7 @@ void Main::reset() {
     startFullScreen = true;
     tap.reset();
     feed.reset();
-    clips.reset();
+    overlay.reset();
 }
 
 } // namespace zindle
