@@ -31,6 +31,6 @@ inline constexpr KeyTable kDefaultKeys{{
 }};
 
 inline constexpr std::array<std::string_view, PlayerKeys::kActions> kKeyActionNames{"left", "right",
-                                                                                   "join"};
+                                                                                    "join"};
 
 } // namespace zindle

@@ -207,15 +207,14 @@ SettingsRead parseSettings(std::string_view text, std::string_view source) {
     std::size_t lineNumber = 0;
     for (int p = 0; p < rules::kPlayers; ++p) {
         for (int a = 0; a < PlayerKeys::kActions; ++a) {
-            known.push_back({"keys." + keySettingName(p, a),
-                             [&chosen, &lineNumber, p, a](std::string_view v) {
-                                 const auto code = keyFromName(v);
-                                 if (code)
-                                     chosen[static_cast<std::size_t>(p)]
-                                           [static_cast<std::size_t>(a)] =
-                                               KeyChoice{*code, lineNumber};
-                                 return code.has_value();
-                             }});
+            known.push_back(
+                {"keys." + keySettingName(p, a), [&chosen, &lineNumber, p, a](std::string_view v) {
+                     const auto code = keyFromName(v);
+                     if (code)
+                         chosen[static_cast<std::size_t>(p)][static_cast<std::size_t>(a)] =
+                             KeyChoice{*code, lineNumber};
+                     return code.has_value();
+                 }});
         }
     }
 
@@ -281,8 +280,7 @@ SettingsRead parseSettings(std::string_view text, std::string_view source) {
     }
     for (int p = 0; p < rules::kPlayers; ++p) {
         for (int a = 0; a < PlayerKeys::kActions; ++a) {
-            if (const auto why =
-                    refuseKey(s.keys, p, a, s.keys[static_cast<std::size_t>(p)][a])) {
+            if (const auto why = refuseKey(s.keys, p, a, s.keys[static_cast<std::size_t>(p)][a])) {
                 problems.add(0, "keys: " + *why + " as well: the shipped keys are used");
                 s.keys = kDefaultKeys;
                 return read;
@@ -311,8 +309,8 @@ std::string formatSettings(const Settings& s) {
                        "# LEFT RIGHT UP DOWN SPACE, A to Z, 0 and 5 to 9, NUMPAD_0 to NUMPAD_9\n";
     for (int p = 0; p < rules::kPlayers; ++p)
         for (int a = 0; a < PlayerKeys::kActions; ++a)
-            text += keySettingName(p, a) + " = " +
-                    keyName(s.keys[static_cast<std::size_t>(p)][a]) + "\n";
+            text += keySettingName(p, a) + " = " + keyName(s.keys[static_cast<std::size_t>(p)][a]) +
+                    "\n";
     return text;
 }
 

@@ -114,8 +114,10 @@ TEST(Settings, KeysTheMenuOrAnotherPlayerUsesAreRefused) {
         }
     }
     for (int code = 1; code < 256; ++code) {
-        if (const std::string name = keyName(code); !name.empty())
+        const std::string name = keyName(code);
+        if (!name.empty()) {
             EXPECT_EQ(keyFromName(name), code) << name;
+        }
     }
 }
 
@@ -137,8 +139,9 @@ TEST(KeyRemap, ChosenKeysReachTheGameAsTheShippedOnesAndFreedKeysSteerNobody) {
     for (const Case& c : cases)
         EXPECT_EQ(KeyRemap::canonical(c.pressed), c.seen) << c.pressed;
     KeyRemap::set(kDefaultKeys);
-    for (int code = 0; code < 256; ++code)
+    for (int code = 0; code < 256; ++code) {
         EXPECT_EQ(KeyRemap::canonical(code), code);
+    }
 }
 
 class SettingsFile : public ::testing::Test {
@@ -191,7 +194,8 @@ TEST_F(SettingsFile, HostileFilesGetOneLineAndTheDefaults) {
              std::ofstream(f) << "# " << std::string(kMaxSettingsBytes, 'x') << "\n";
          },
          "is larger than 64 KB"},
-        {"binary", [](const fs::path& f) { std::ofstream(f) << "music = 3\n" << '\0'; },
+        {"binary", [](const fs::path& f) { std::ofstream(f) << "music = 3\n"
+                                                            << '\0'; },
          "is not text"},
         {"unreadable",
          [](const fs::path& f) {
