@@ -4,6 +4,7 @@
 #include "settings/settings.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -25,6 +26,13 @@ public:
     static const std::string& relay() { return current().relay; }
     // Forgets the file and goes back to the defaults (tests).
     static void reset();
+    // For this run only, reduced motion whatever the file says (the page follows the system's
+    // wish for less motion).
+    static void preferReducedMotion();
+
+    // Called with the file's text after each save, where the file alone does not last (the
+    // page keeps it in its own storage); the reason when that failed.
+    static std::function<std::optional<std::string>(const std::string& text)> keep;
 
     // The gain of a volume setting, 0 to 1. Squared: each step down sounds about as much
     // quieter as the last.
