@@ -23,7 +23,7 @@ public:
     static std::optional<std::string> change(const Settings& settings);
     static const Settings& current();
     // The relay "Host a room" uses; empty: the game's own, inside it.
-    static const std::string& relay() { return current().relay; }
+    static const std::string& relayForHosting() { return current().relay; }
     // Forgets the file and goes back to the defaults (tests).
     static void reset();
     // For this run only, reduced motion whatever the file says (the page follows the system's
