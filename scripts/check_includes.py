@@ -11,6 +11,7 @@ LAYERS = [
     ["base"],  # the game's version and the rules several layers share
     ["framework"],  # the display tree, events, random numbers, the media primitives
     ["input", "sound", "render"],
+    ["settings"],  # the settings file and what it holds
     ["media"],  # the backends: headless, SDL, the browser
     ["effects"],  # particles and the MacGuffin, their list types
     ["actors", "match"],  # heroes and clouds, the game and its state

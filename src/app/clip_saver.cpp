@@ -3,6 +3,7 @@
 #include "app/clip_saver.h"
 
 #include "framework/keyboard.h"
+#include "input/pad_layout.h"
 #include "match/game.h"
 #include "render/text_line.h"
 #include "render/tiler.h"
@@ -61,6 +62,11 @@ void ClipSaver::frameDrawn(Graphics& graphics) {
 
 void ClipSaver::windowKey(int keyCode, bool /*alt*/) {
     if (keyCode == Keyboard::F12)
+        press();
+}
+
+void ClipSaver::padButton(int button) {
+    if (button == pad_layout::kClipButton)
         press();
 }
 

@@ -50,6 +50,8 @@ public:
     void frameDrawn(Graphics& graphics) override;
     // F12 presses.
     void windowKey(int keyCode, bool alt) override;
+    // The pad's clip button presses.
+    void padButton(int button) override;
 
     // F12.
     void press();

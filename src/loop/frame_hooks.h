@@ -42,6 +42,8 @@ public:
     virtual void frameDrawn(Graphics& graphics) = 0;
     // A key pressed, by its raw code, with ALT held or not.
     virtual void windowKey(int keyCode, bool alt) = 0;
+    // A joystick button pressed, by its number, before the game hears of it.
+    virtual void padButton(int button) = 0;
 };
 
 } // namespace zindle
