@@ -162,6 +162,8 @@ void Main::runFrame() {
         const DrawingRandom drawingRandom;
         board->draw(graphics());
     }
+    if (tap)
+        tap->frameDrawn();
 }
 
 void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
@@ -175,6 +177,8 @@ void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
         const DrawingRandom drawingRandom;
         board->draw(graphics());
     }
+    if (tap)
+        tap->frameDrawn();
 }
 
 void Main::runStep() {

@@ -243,6 +243,10 @@ int main(int argc, char** argv) {
         recording.game = [] {
             return dynamic_cast<const zindle::Game*>(zindle::Main::board.get());
         };
+        recording.tell = [](const std::string& text) {
+            if (zindle::Main::clips)
+                zindle::Main::clips->say(text);
+        };
         zindle::Main::tap = std::make_unique<zindle::ReplayRecorder>(std::move(recording));
     }
     try {

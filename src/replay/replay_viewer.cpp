@@ -9,9 +9,11 @@
 #include "match/rules.h"
 #include "render/tiler.h"
 #include "replay/replay_format.h"
+#include "replay/replay_notes.h"
 #include "sound/music.h"
 
 #include <algorithm>
+#include <chrono>
 #include <iostream>
 #include <memory>
 
@@ -106,13 +108,34 @@ void ReplayViewer::jumpNear(std::uint64_t target) {
 }
 
 void ReplayViewer::seek(Main& main, std::uint64_t matchStep) {
+    startSeek(matchStep);
+    advanceSeek(main, std::nullopt);
+}
+
+void ReplayViewer::startSeek(std::uint64_t matchStep) {
     const std::uint64_t target = std::min(replay_.joinStep + matchStep, replay_.steps);
+    RunningAhead ahead;
+    jumpNear(target);
+    seekTarget_ = target;
+}
+
+bool ReplayViewer::advanceSeek(Main& main, std::optional<double> sliceSeconds) {
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const std::uint64_t target = *seekTarget_;
     {
         RunningAhead ahead;
-        jumpNear(target);
-        while (!cursor_.atEnd() && cursor_.step() + cursor_.nextSteps() < target)
+        // The clock is read every few frames: a frame of a busy match takes well under a ms.
+        constexpr int kFramesBetweenClockReads = 16;
+        for (int played = 1; !cursor_.atEnd() && cursor_.step() + cursor_.nextSteps() < target;
+             ++played) {
             playNext(main);
+            if (sliceSeconds && played % kFramesBetweenClockReads == 0 &&
+                std::chrono::duration<double>(Clock::now() - start).count() >= *sliceSeconds)
+                return false;
+        }
     }
+    seekTarget_.reset();
     // The frame that reaches the target is drawn, so the picture shows where playback stands.
     if (!cursor_.atEnd() && cursor_.step() < target) {
         Sound::silenced = true;
@@ -122,6 +145,7 @@ void ReplayViewer::seek(Main& main, std::uint64_t matchStep) {
     // The track went by silently: it picks up where the match has got to in it.
     Music::resume();
     anchor();
+    return true;
 }
 
 void ReplayViewer::enterFrame(Main& main) {
@@ -129,13 +153,17 @@ void ReplayViewer::enterFrame(Main& main) {
         started_ = true;
         std::cout << "Replay " << name_ << ": SPACE pauses, LEFT and RIGHT jump " << kJumpSeconds
                   << " s, F plays " << kFastSpeed << " times faster, ESC ends" << std::endl;
-        seek(main, 0);
+        if (const std::string stop = whereRecordingStops(replay_); !stop.empty())
+            std::cout << "Replay " << name_ << ": " << stop << std::endl;
+        startSeek(0);
     }
-    if (pendingJump_ != 0) {
+    if (pendingJump_ != 0 && !seekTarget_) {
         const double target = static_cast<double>(matchStep()) + pendingJump_ * kStepsPerSecond;
         pendingJump_ = 0;
-        seek(main, static_cast<std::uint64_t>(std::max(0.0, target)));
+        startSeek(static_cast<std::uint64_t>(std::max(0.0, target)));
     }
+    if (seekTarget_ && !advanceSeek(main, runAheadSliceSeconds))
+        return;
     if (paused_ || cursor_.atEnd()) {
         anchor();
         if (cursor_.atEnd() && !endReported_) {
