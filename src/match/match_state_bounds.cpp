@@ -3,10 +3,15 @@
 #include "match/match_state_bounds.h"
 
 #include "match/rules.h"
+#include "match/state_fields.h"
 
 #include <cmath>
 
 namespace zindle {
+
+static_assert(kMaxParticlePictureName == StateFields<PictureParticleState>::kLongestFrameName,
+              "the largest state's size counts the longest picture name the reader takes");
+
 namespace {
 
 using Problem = std::optional<std::string>;
