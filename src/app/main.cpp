@@ -260,6 +260,8 @@ void Main::onAxisMove(JoystickEvent& e) {
 
 // Other buttons do nothing in the game, so they are not even recorded.
 void Main::onButtonDown(JoystickEvent& e) {
+    if (e.id == pad_layout::kClipButton && clips)
+        clips->press();
     if (!pad_layout::joins(e.id))
         return;
     if (feed)
