@@ -56,3 +56,10 @@ string(SHA256 version "${digests}")
 string(SUBSTRING "${version}" 0 16 ZINDLE_BUILD_VERSION)
 set(ZINDLE_BUILD_FILES "\n  ${quoted},\n")
 configure_file(${PAGE}/service-worker.js.in ${OUT}/service-worker.js @ONLY)
+# What a server of this folder may serve: these files and nothing else the folder holds (a
+# build tree's cache and compile commands sit beside them when the page is built in place).
+set(served "${published}")
+list(APPEND served service-worker.js)
+list(SORT served)
+list(JOIN served "\n" served_lines)
+file(WRITE ${OUT}/published-files.txt "${served_lines}\n")
