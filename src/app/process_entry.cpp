@@ -7,6 +7,7 @@
 #include "app/game_settings.h"
 #include "app/main.h"
 #include "app/pacing_log.h"
+#include "app/replay_watching.h"
 #include "app/standard_streams.h"
 #include "framework/assets.h"
 #include "framework/lib.h"
@@ -120,6 +121,15 @@ std::unique_ptr<zindle::ClipSaver> makeClipSaver(const std::string& watched) {
         };
     }
     return std::make_unique<ClipSaver>(std::move(options));
+}
+
+// Every live game is recorded into the replays' folder, from the seed it started with.
+std::unique_ptr<zindle::MatchTap> makeRecorder(std::uint64_t seed) {
+    zindle::ReplayRecorder::Options recording;
+    recording.folder = zindle::replayFolder();
+    recording.seed = seed;
+    recording.game = [] { return dynamic_cast<const zindle::Game*>(zindle::Main::board.get()); };
+    return std::make_unique<zindle::ReplayRecorder>(std::move(recording));
 }
 
 // Drawing in an online match has a stream of its own; any fixed seed does, as drawing never
@@ -242,13 +252,7 @@ int main(int argc, char** argv) {
             return CommandLine::kRefused;
         }
     } else {
-        zindle::ReplayRecorder::Options recording;
-        recording.folder = zindle::replayFolder();
-        recording.seed = zindle::randomSeed();
-        recording.game = [] {
-            return dynamic_cast<const zindle::Game*>(zindle::Main::board.get());
-        };
-        zindle::Main::tap = std::make_unique<zindle::ReplayRecorder>(std::move(recording));
+        zindle::Main::tap = makeRecorder(zindle::randomSeed());
     }
     try {
         auto& media = zindle::SdlMedia::install();
@@ -265,6 +269,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     zindle::Main::clips = makeClipSaver(line.replay);
+    zindle::ReplayWatching::makeRecorder = &makeRecorder;
     Online online;
     if (line.host || !line.join.empty()) {
         online = startOnline(line, argv[0]);
