@@ -126,6 +126,42 @@ TEST(StateFieldsTest, TheReaderRefusesWhatAFieldDoesNotAllow) {
     EXPECT_NE(refusal(paddle).find("too many paddle keys (17)"), std::string::npos);
 }
 
+// How many members an aggregate has, its bases counting one each: the most initialisers it
+// takes.
+struct AnyMember {
+    template <class T> operator T() const;
+};
+template <class T, class... Given> constexpr std::size_t memberCount() {
+    if constexpr (requires { T{Given{}..., AnyMember{}}; })
+        return memberCount<T, Given..., AnyMember>();
+    else
+        return sizeof...(Given);
+}
+
+// How many entries (fields, links and bases) a record's list has.
+template <class S> std::size_t listedCount() {
+    std::size_t n = 0;
+    const S record{};
+    StateFields<S>::visit([&n](const auto&, const auto&) { ++n; }, record);
+    return n;
+}
+
+TEST(StateFieldsTest, EveryFieldARecordDeclaresIsInItsList) {
+    // A field declared in a record and left out of its list would be copied, sent, checked and
+    // traced by nothing. The MacGuffin's flares are a list of records of their own.
+    EXPECT_EQ(listedCount<HeroState>(), memberCount<HeroState>());
+    EXPECT_EQ(listedCount<CloudState>(), memberCount<CloudState>());
+    EXPECT_EQ(listedCount<MacGuffinState>() + 1, memberCount<MacGuffinState>());
+    EXPECT_EQ(listedCount<FlareState>(), memberCount<FlareState>());
+    EXPECT_EQ(listedCount<ParticleState>(), memberCount<ParticleState>());
+    EXPECT_EQ(listedCount<MovingParticleState>(), memberCount<MovingParticleState>());
+    EXPECT_EQ(listedCount<PictureParticleState>(), memberCount<PictureParticleState>());
+    EXPECT_EQ(listedCount<WinParticleState>(), memberCount<WinParticleState>());
+    EXPECT_EQ(listedCount<HeroSparkleState>(), memberCount<HeroSparkleState>());
+    EXPECT_EQ(listedCount<SparkleOwner>(), memberCount<SparkleOwner>());
+    EXPECT_EQ(listedCount<PaddleState>(), memberCount<PaddleState>());
+}
+
 } // namespace
 } // namespace test
 } // namespace zindle
