@@ -170,6 +170,8 @@ void Main::runFrame() {
         const DrawingRandom drawingRandom;
         board->draw(graphics());
     }
+    if (tap)
+        tap->frameDrawn();
 }
 
 void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
@@ -183,6 +185,8 @@ void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
         const DrawingRandom drawingRandom;
         board->draw(graphics());
     }
+    if (tap)
+        tap->frameDrawn();
 }
 
 void Main::runStep() {

@@ -106,6 +106,10 @@ std::unique_ptr<zindle::MatchTap> makeRecorder(std::uint64_t seed) {
     recording.folder = zindle::replayFolder();
     recording.seed = seed;
     recording.game = [] { return dynamic_cast<const zindle::Game*>(zindle::Main::board.get()); };
+    recording.tell = [](const std::string& text) {
+        if (zindle::Main::clips)
+            zindle::Main::clips->say(text);
+    };
     return std::make_unique<zindle::ReplayRecorder>(std::move(recording));
 }
 
