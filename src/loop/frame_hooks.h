@@ -19,6 +19,9 @@ public:
     virtual void stepped() = 0;
     // After the frame's steps, before its drawing.
     virtual void frameEnded(int steps) = 0;
+    // After the frame's drawing (which may draw random numbers): the game stands as the next
+    // frame will find it, before that frame's inputs.
+    virtual void frameDrawn() {}
 };
 
 class FrameFeed {
@@ -33,8 +36,8 @@ public:
     virtual void input(const InputRecord& /*record*/) {}
 };
 
-// Drawn over every frame after the board, and told of the window's keys after the board has
-// seen them. The loop does not know what it shows.
+// Drawn over every frame after the board, and told of every key and pad button before the game
+// or a feed hears of it. The loop does not know what it shows.
 class FrameOverlay {
 public:
     virtual ~FrameOverlay() = default;

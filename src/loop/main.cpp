@@ -70,6 +70,7 @@ bool Main::startFullScreen = true;
 std::unique_ptr<MatchTap> Main::tap;
 std::unique_ptr<FrameFeed> Main::feed;
 std::unique_ptr<FrameOverlay> Main::overlay;
+std::function<void()> Main::afterFrame;
 
 Main::Main() {
     instance = this;
@@ -135,6 +136,11 @@ void Main::update(Event& /*e*/) {
         runFrame();
     if (overlay)
         overlay->frameDrawn(graphics());
+    if (afterFrame) {
+        const auto run = std::move(afterFrame);
+        afterFrame = nullptr;
+        run();
+    }
 }
 
 void Main::runFrame() {
@@ -160,6 +166,8 @@ void Main::runFrame() {
         const DrawingRandom drawingRandom;
         board->draw(graphics());
     }
+    if (tap)
+        tap->frameDrawn();
 }
 
 void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
@@ -173,6 +181,8 @@ void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
         const DrawingRandom drawingRandom;
         board->draw(graphics());
     }
+    if (tap)
+        tap->frameDrawn();
 }
 
 void Main::runStep() {
@@ -216,6 +226,10 @@ void Main::deliver(const InputRecord& record) {
 }
 
 void Main::onKeyDown(KeyboardEvent& e) {
+    // A clip copies the recording as it stands: F12 itself must not be in it yet, or the copy
+    // ends with an input that belongs to no frame.
+    if (overlay)
+        overlay->windowKey(e.keyCode, e.altKey);
     if (feed) {
         feed->input(keyRecord(e, true));
     } else {
@@ -228,8 +242,6 @@ void Main::windowKeys(const KeyboardEvent& e) {
     // The window keys test the raw code, after the board has seen the key.
     if (e.keyCode == Keyboard::F4 && e.altKey)
         System::exit(0);
-    if (overlay)
-        overlay->windowKey(e.keyCode, e.altKey);
     if (e.keyCode == Keyboard::ENTER && e.altKey) {
         fullscreen = !fullscreen;
         stage()->setDisplayState(fullscreen ? StageDisplayState::FULL_SCREEN
@@ -298,6 +310,7 @@ void Main::reset() {
     tap.reset();
     feed.reset();
     overlay.reset();
+    afterFrame = nullptr;
 }
 
 } // namespace zindle

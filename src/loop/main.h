@@ -9,6 +9,7 @@
 #include "match/board.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -66,6 +67,9 @@ public:
     static std::unique_ptr<FrameFeed> feed;
     // Laid over every frame and told of the window's keys (F12's clips); null: none.
     static std::unique_ptr<FrameOverlay> overlay;
+    // Run once at the end of the next frame, then forgotten: what must not happen inside the
+    // feed or the tap that asks for it (replacing them).
+    static std::function<void()> afterFrame;
 
     // The game's half of an input (Input and the board); the window keys are not in it. Every
     // input reaches the game this way: live, from a replay, or from an online match's seats.

@@ -8,6 +8,7 @@
 #include "base/rules.h"
 #include "effects/mac_guffin_flare.h"
 #include "framework/bits_as.h"
+#include "match/match_state_bounds.h"
 #include "match/state_bytes.h"
 
 #include <array>
@@ -26,7 +27,7 @@ constexpr std::size_t kMaxDeparted = 256;
 constexpr std::size_t kMaxClouds = 256;
 constexpr std::size_t kMaxFlares = 16;
 constexpr std::size_t kMaxOwners = 4096;
-constexpr std::size_t kMaxParticles = std::size_t{1} << 21; // a win fountain makes ~14,000
+constexpr std::size_t kMaxParticles = kMaxMatchParticles;
 constexpr std::size_t kMaxPaddles = 16;
 constexpr std::size_t kMaxKeyStates = 1024;
 constexpr std::size_t kMaxEffectLists = 64;
@@ -203,6 +204,9 @@ MatchState readMatchState(std::span<const std::uint8_t> bytes) {
     s.music = static_cast<MusicChoice>(music);
     if (!r.atEnd())
         r.fail("bytes after the end");
+    // Well formed, but it must also be a state the game could be in.
+    if (const auto problem = matchStateOutOfBounds(s))
+        throw MatchStateError("match state: " + *problem);
     return s;
 }
 
