@@ -50,14 +50,25 @@ std::optional<std::string> GameSettings::change(const Settings& settings) {
     }
     if (settingsPath.empty())
         return std::string("there is nowhere to keep settings");
-    return saveSettings(settingsPath, settingsNow);
+    if (auto problem = saveSettings(settingsPath, settingsNow))
+        return problem;
+    return keep ? keep(formatSettings(settingsNow)) : std::nullopt;
+}
+
+void GameSettings::preferReducedMotion() {
+    // Shown as on in the menu too; kept only if the player saves something.
+    settingsNow.reducedMotion = true;
+    apply(settingsNow);
 }
 
 const Settings& GameSettings::current() {
     return settingsNow;
 }
 
+std::function<std::optional<std::string>(const std::string&)> GameSettings::keep;
+
 void GameSettings::reset() {
+    keep = nullptr;
     settingsPath.clear();
     settingsNow = Settings{};
     apply(settingsNow);

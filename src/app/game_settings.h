@@ -4,6 +4,7 @@
 #include "settings/settings.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -22,9 +23,16 @@ public:
     static std::optional<std::string> change(const Settings& settings);
     static const Settings& current();
     // The relay "Host a room" uses; empty: the game's own, inside it.
-    static const std::string& relay() { return current().relay; }
+    static const std::string& relayForHosting() { return current().relay; }
     // Forgets the file and goes back to the defaults (tests).
     static void reset();
+    // For this run only, reduced motion whatever the file says (the page follows the system's
+    // wish for less motion).
+    static void preferReducedMotion();
+
+    // Called with the file's text after each save, where the file alone does not last (the
+    // page keeps it in its own storage); the reason when that failed.
+    static std::function<std::optional<std::string>(const std::string& text)> keep;
 
     // The gain of a volume setting, 0 to 1. Squared: each step down sounds about as much
     // quieter as the last.

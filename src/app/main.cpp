@@ -220,6 +220,10 @@ void Main::deliver(const InputRecord& record) {
 }
 
 void Main::onKeyDown(KeyboardEvent& e) {
+    // A clip copies the recording as it stands: F12 itself must not be in it yet, or the copy
+    // ends with an input that belongs to no frame.
+    if (e.keyCode == Keyboard::F12 && clips)
+        clips->press();
     if (feed) {
         feed->input(keyRecord(e, true));
     } else {
@@ -232,8 +236,6 @@ void Main::windowKeys(const KeyboardEvent& e) {
     // The window keys test the raw code, after the board has seen the key.
     if (e.keyCode == Keyboard::F4 && e.altKey)
         System::exit(0);
-    if (e.keyCode == Keyboard::F12 && clips)
-        clips->press();
     if (e.keyCode == Keyboard::ENTER && e.altKey) {
         fullscreen = !fullscreen;
         stage()->setDisplayState(fullscreen ? StageDisplayState::FULL_SCREEN
@@ -258,6 +260,8 @@ void Main::onAxisMove(JoystickEvent& e) {
 
 // Other buttons do nothing in the game, so they are not even recorded.
 void Main::onButtonDown(JoystickEvent& e) {
+    if (e.id == pad_layout::kClipButton && clips)
+        clips->press();
     if (!pad_layout::joins(e.id))
         return;
     if (feed)

@@ -75,18 +75,8 @@ std::unique_ptr<zindle::ClipSaver> makeClipSaver(const std::string& watched) {
     } catch (const std::exception&) {
         // The game stops on its first load and says why; a clip needs the same folder.
     }
-    options.standing = []() -> std::optional<ClipSaver::Standing> {
-        const auto* game = dynamic_cast<const zindle::Game*>(zindle::Main::board.get());
-        if (!game)
-            return std::nullopt;
-        return ClipSaver::Standing{game->tally.wins, game->lastWinner >= 0};
-    };
     options.clock = [] { return zindle::Timer::stamp(); };
     if (watched.empty()) {
-        options.matchSeconds = [] {
-            const auto* recorder = dynamic_cast<zindle::ReplayRecorder*>(zindle::Main::tap.get());
-            return recorder ? recorder->matchSeconds() : 0.0;
-        };
         options.source = [copies = 0](ClipSaver::Source& source, std::string& problem) mutable {
             auto* recorder = dynamic_cast<zindle::ReplayRecorder*>(zindle::Main::tap.get());
             if (!recorder) {
@@ -102,12 +92,6 @@ std::unique_ptr<zindle::ClipSaver> makeClipSaver(const std::string& watched) {
             return recorder->saveCopy(source.replay, problem);
         };
     } else {
-        options.matchSeconds = [] {
-            const auto* viewer = dynamic_cast<zindle::ReplayViewer*>(zindle::Main::feed.get());
-            return viewer
-                       ? static_cast<double>(viewer->matchStep()) / zindle::rules::kStepsPerSecond
-                       : 0.0;
-        };
         options.source = [watched](ClipSaver::Source& source, std::string& problem) {
             auto* viewer = dynamic_cast<zindle::ReplayViewer*>(zindle::Main::feed.get());
             if (!viewer) {

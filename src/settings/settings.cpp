@@ -28,6 +28,14 @@ std::string_view trim(std::string_view s) {
     return s.substr(first, last - first + 1);
 }
 
+// A comment may follow a value after a space: "music = 10  # loud".
+std::string_view withoutComment(std::string_view value) {
+    for (std::size_t i = 1; i < value.size(); ++i)
+        if ((value[i] == '#' || value[i] == ';') && (value[i - 1] == ' ' || value[i - 1] == '\t'))
+            return value.substr(0, i);
+    return value;
+}
+
 std::string lower(std::string_view s) {
     std::string out(s);
     std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) {
@@ -249,7 +257,7 @@ SettingsRead parseSettings(std::string_view text, std::string_view source) {
             continue;
         }
         const std::string name = lower(trim(line.substr(0, equals)));
-        const std::string_view value = trim(line.substr(equals + 1));
+        const std::string_view value = trim(withoutComment(line.substr(equals + 1)));
         const std::string full = section + "." + name;
         const auto it = std::find_if(known.begin(), known.end(),
                                      [&full](const Known& k) { return k.name == full; });

@@ -62,6 +62,7 @@ TEST(Settings, HostileValuesKeepTheirDefaultWithOneLineEach) {
         {"[sound\nmusic = 5\n", "is no [section]"},
         {"just words\n", "is no 'name = value'"},
         {"[SOUND]\r\n  Music=3 \r\n# music = 4\n; x\n\n", nullptr},
+        {"[sound]\nmusic = 3 # quiet ; really\neffects = 4\t; x\n", nullptr},
         {"[keys]\nplayer1_left = q\nplayer2_left = left\n", nullptr}, // a swap, any case
     };
     for (const Case& c : cases) {
@@ -77,6 +78,7 @@ TEST(Settings, HostileValuesKeepTheirDefaultWithOneLineEach) {
         EXPECT_EQ(read.settings, Settings{}) << c.text;
     }
     EXPECT_EQ(parseSettings("[SOUND]\nMusic=3\n", "f").settings.musicVolume, 3);
+    EXPECT_EQ(parseSettings("[sound]\neffects = 4\t; x\n", "f").settings.effectsVolume, 4);
 }
 
 TEST(Settings, AFloodOfBadLinesSaysTenAndCountsTheRest) {
