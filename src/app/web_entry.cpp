@@ -236,7 +236,8 @@ void record() {
 EM_JS(void, jsPlaceSettings, (const char* path), {
     try {
         const text = localStorage.getItem('zindle.settings');
-        if (text == = null)
+        // "==" rather than "===": the formatter splits a triple equals inside EM_JS.
+        if (text == null)
             return;
         FS.mkdirTree('/settings');
         FS.writeFile(UTF8ToString(path), text);
@@ -253,8 +254,9 @@ EM_JS(int, jsKeepSettings, (const char* text), {
     }
 });
 EM_JS(int, jsPrefersReducedMotion, (), {
-    return typeof matchMedia ==
-           = 'function' && matchMedia('(prefers-reduced-motion: reduce)').matches ? 1 : 0;
+    return typeof matchMedia == 'function' && matchMedia('(prefers-reduced-motion: reduce)').matches
+               ? 1
+               : 0;
 });
 
 namespace {

@@ -388,13 +388,21 @@ class TouchTest(unittest.TestCase):
               bubbles: true, cancelable: true, changedTouches: changed.map(touch),
               touches: down.map(touch) }));""", kind, changed, down)
 
+    def copy_point(self, page, player):
+        """The middle of a player's panel in the enlarged copy below an upright picture."""
+        left, top, width, height = page.js(
+            "const r = document.getElementById('panels').getBoundingClientRect();"
+            "return [r.left, r.top, r.width, r.height]")
+        return (left + width * (player % 2 * 2 + 1) / 4, top + height * (player // 2 * 2 + 1) / 4)
+
     def test_a_tap_on_each_drawn_panel_joins_its_player_upright_and_wide(self):
         players = "window.zindle.state().heroes.map(h => h.player).sort().join()"
-        for width, height in ((390, 844), (844, 390)):
+        for width, height, where in ((390, 844, self.panel_point), (844, 390, self.panel_point),
+                                     (390, 844, self.copy_point)):
             page = self.open(width, height)
             try:
                 for player in range(4):
-                    self.tap(page, *self.panel_point(page, player))
+                    self.tap(page, *where(page, player))
                     page.wait(f"{players} === {','.join(map(str, range(player + 1)))!r}",
                               what=f"player {player + 1} from its panel at {width} by {height}")
                 self.assertEqual(page.severe_console(), [])
@@ -497,7 +505,25 @@ class TouchTest(unittest.TestCase):
             self.assertEqual(canvas, [0, 0, 360, 240])
             band = page.js("const r = document.getElementById('touch').getBoundingClientRect();"
                            "return [r.top, r.height]")
-            self.assertEqual(band, [240, 400])
+            self.assertEqual(band, [375, 265])
+            # Between them the panels again, two by two, large enough to read (the panels' words
+            # are 7 picture pixels tall: at least 9 CSS pixels), the same pixels as the picture's.
+            scale, differing = page.js("""
+                const copy = document.getElementById('panels');
+                const p = window.zindle.readPicture();
+                const rows = copy.getContext('2d').getImageData(0, 0, 240, 90).data;
+                let differing = 0;
+                for (let y = 0; y < 90; ++y)
+                  for (let x = 0; x < 240; ++x) {
+                    const panel = Math.floor(y / 45) * 2 + Math.floor(x / 120);
+                    const px = panel * 120 + x % 120, py = 275 + y % 45;
+                    for (let k = 0; k < 3; ++k)
+                      if (rows[(y * 240 + x) * 4 + k] !== p.rgba[(py * 480 + px) * 4 + k])
+                        differing += 1;
+                  }
+                return [copy.getBoundingClientRect().width / copy.width, differing];""")
+            self.assertGreaterEqual(scale * 7, 9)
+            self.assertEqual(differing, 0)
             self.hold(page, [0], (60, 500))
             self.hold(page, [1], (300, 600))
             # The picture is drawn at its own shape: the canvas is 3 by 2.

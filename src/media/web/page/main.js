@@ -11,6 +11,8 @@ import { joinRoom, roomFromAddress } from './net.js';
 import { keepForOffline } from './offline.js';
 import { IGNORE, JOY_AXIS, padsForNewRun, pollGamepads, releasePads } from './pads.js';
 import { hidePanel, offersPlayAgain, showPanel, showProgress } from './panel.js';
+import { picture } from './layout.js';
+import { copyPanels } from './panel_copy.js';
 import { renderer } from './picture.js';
 import { keepReplayInProgress, showKeptReplays, takeFinishedReplay } from './replays.js';
 import { audio, decode, gaplessInfo, stopChannel, unlockAudio } from './sound.js';
@@ -84,6 +86,7 @@ function refresh(time) {
   // Unattended, the pads are left alone: their input goes to whatever has the player's attention.
   if (attended && pollGamepads(padsOf(run))) unlockAudio();
   run.module._zindle_frame(interval);
+  if (run.presented && run.running) copyPanels(panelStrip(), picture.height);
   if (run.room) run.room.pump();
   if (run.running) takeFinishedReplay(run.module);
   if (run.presented) keep(stats.workTimes, performance.now() - started);
@@ -276,6 +279,18 @@ window.addEventListener('keyup', (event) => {
   session.module._zindle_key(0, code, keyCharacter(event), keyFlags(event));
 }, true);
 
+// Where the running program draws the players' panels; without one, nowhere.
+function panelStrip() {
+  const module = session && session.running && session.module;
+  if (!module) return { left: 0, top: Infinity, panelWidth: 1, panels: 0 };
+  if (!session.panelStrip) {
+    const [left, top, panelWidth, panels] =
+      module.UTF8ToString(module._zindle_panel_strip()).split(',').map(Number);
+    session.panelStrip = { left, top, panelWidth, panels };
+  }
+  return session.panelStrip;
+}
+
 // Touches become the keys of the players who joined by touch.
 const touch = setUpTouch({
   send(down, code) {
@@ -294,17 +309,7 @@ const touch = setUpTouch({
     startSession().catch((error) => fatal('Error', error.message));
     return true;
   },
-  // Where the running program draws the panels; without one, nowhere.
-  panelStrip() {
-    const module = session && session.running && session.module;
-    if (!module) return { left: 0, top: Infinity, panelWidth: 1, panels: 0 };
-    if (!session.panelStrip) {
-      const [left, top, panelWidth, panels] =
-        module.UTF8ToString(module._zindle_panel_strip()).split(',').map(Number);
-      session.panelStrip = { left, top, panelWidth, panels };
-    }
-    return session.panelStrip;
-  },
+  panelStrip,
   modeChanged(touching) {
     if (session && session.running && session.module) session.module._zindle_touch(touching ? 1 : 0);
     showSoundPrompt();

@@ -9,6 +9,7 @@
 // every touch event checks the fingers held against those still down (TouchEvent.touches), and a
 // rotation, a resize or a hidden page lets go of every key the fingers held.
 import { inPicture, picture } from './layout.js';
+import { panelInCopy } from './panel_copy.js';
 
 const KEYS = [[37, 39, 32], [81, 87, 69], [79, 80, 73], [90, 88, 67]]; // left, right, join
 // A touch that ends near where it began is a tap, however long it lasted: taps join only where
@@ -66,9 +67,11 @@ export function setUpTouch(game) {
     }
   }
 
-  // The player whose panel is drawn under a page point, or null.
+  // The player whose panel is drawn under a page point (in the picture or its copy), or null.
   function panelAt(x, y) {
     const strip = game.panelStrip();
+    const copied = panelInCopy(x, y, strip.panels);
+    if (copied !== null) return copied;
     const at = inPicture(x, y);
     const share = (at.x - strip.left) / strip.panelWidth;
     if (at.y < strip.top || at.y >= picture.height || share < 0 || share >= strip.panels)
