@@ -72,6 +72,7 @@ bool Main::startFullScreen = true;
 std::unique_ptr<MatchTap> Main::tap;
 std::unique_ptr<FrameFeed> Main::feed;
 std::unique_ptr<ClipSaver> Main::clips;
+std::function<void()> Main::afterFrame;
 
 Main::Main() {
     instance = this;
@@ -139,6 +140,11 @@ void Main::update(Event& /*e*/) {
         clips->poll();
         clips->draw(graphics());
     }
+    if (afterFrame) {
+        const auto run = std::move(afterFrame);
+        afterFrame = nullptr;
+        run();
+    }
 }
 
 void Main::runFrame() {
@@ -164,6 +170,8 @@ void Main::runFrame() {
         const DrawingRandom drawingRandom;
         board->draw(graphics());
     }
+    if (tap)
+        tap->frameDrawn();
 }
 
 void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
@@ -177,6 +185,8 @@ void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
         const DrawingRandom drawingRandom;
         board->draw(graphics());
     }
+    if (tap)
+        tap->frameDrawn();
 }
 
 void Main::runStep() {
@@ -304,6 +314,7 @@ void Main::reset() {
     tap.reset();
     feed.reset();
     clips.reset();
+    afterFrame = nullptr;
 }
 
 } // namespace zindle

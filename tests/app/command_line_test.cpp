@@ -70,6 +70,9 @@ TEST(CommandLineTest, OnlinePlayHostsOrJoinsButNeverBothNorWithAReplay) {
         {{"--replay", "f", "--host"},
          "--host, --join and --replay each start a different game: "
          "choose one"},
+        {{"--join", "http://a:1/#X", "--join", "http://b:1/#Y"},
+         "--join is given twice: choose one room"},
+        {{"--replay", "a.zrp", "--replay", "b.zrp"}, "--replay is given twice: choose one file"},
     };
     for (const auto& c : refused) {
         const auto line = CommandLine::parse(c.args);
