@@ -226,10 +226,12 @@ void record() {
 }
 } // namespace
 
+// JavaScript, which the C++ formatter would split (=== into == =).
+// clang-format off
 EM_JS(void, jsPlaceSettings, (const char* path), {
     try {
         const text = localStorage.getItem('zindle.settings');
-        if (text == = null)
+        if (text === null)
             return;
         FS.mkdirTree('/settings');
         FS.writeFile(UTF8ToString(path), text);
@@ -246,9 +248,10 @@ EM_JS(int, jsKeepSettings, (const char* text), {
     }
 });
 EM_JS(int, jsPrefersReducedMotion, (), {
-    return typeof matchMedia ==
-           = 'function' && matchMedia('(prefers-reduced-motion: reduce)').matches ? 1 : 0;
+    return typeof matchMedia === 'function' &&
+        matchMedia('(prefers-reduced-motion: reduce)').matches ? 1 : 0;
 });
+// clang-format on
 
 namespace {
 void loadSettings() {
