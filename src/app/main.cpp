@@ -72,6 +72,7 @@ bool Main::startFullScreen = true;
 std::unique_ptr<MatchTap> Main::tap;
 std::unique_ptr<FrameFeed> Main::feed;
 std::unique_ptr<ClipSaver> Main::clips;
+std::function<void()> Main::afterFrame;
 
 Main::Main() {
     instance = this;
@@ -138,6 +139,11 @@ void Main::update(Event& /*e*/) {
     if (clips) {
         clips->poll();
         clips->draw(graphics());
+    }
+    if (afterFrame) {
+        const auto run = std::move(afterFrame);
+        afterFrame = nullptr;
+        run();
     }
 }
 
@@ -308,6 +314,7 @@ void Main::reset() {
     tap.reset();
     feed.reset();
     clips.reset();
+    afterFrame = nullptr;
 }
 
 } // namespace zindle

@@ -358,7 +358,10 @@ void ReplayViewer::input(const InputRecord& record) {
         setSpeed(speed_ == 1 ? kFastSpeed : 1);
         break;
     case Keyboard::ESCAPE:
-        System::exit(0);
+        if (leave)
+            leave();
+        else
+            System::exit(0);
         break;
     default:
         break; // no other key reaches a replay

@@ -16,6 +16,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +37,12 @@ public:
 
     void enterFrame(Main& main) override;
     void input(const InputRecord& record) override;
+
+    // Called by ESC instead of ending the program: watching chosen from the game's menu goes
+    // back to it. Called from inside the viewer: it must not destroy the viewer there and then.
+    std::function<void()> leave;
+    // The file being watched (as named when installed).
+    const std::string& name() const { return name_; }
 
     static constexpr double kJumpSeconds = 5;
     static constexpr double kLongJumpSeconds = 30;
