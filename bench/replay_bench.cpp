@@ -103,7 +103,7 @@ void BM_ReplayJumpBackNearTheEndOfTenMinutes(benchmark::State& state) {
     sim::RunConfig config;
     config.seed = replay.header.seed;
     sim::Simulation sim(config);
-    ReplayViewer::install(replay, "bench");
+    Main::feed = std::make_unique<ReplayViewer>(replay, "bench");
     auto& viewer = static_cast<ReplayViewer&>(*Main::feed);
     const std::uint64_t end = replay.steps - replay.joinStep;
     // The first pass to the end plays everything and keeps the keyframes: the memory they take
@@ -134,7 +134,7 @@ void BM_ReplayJumpToEveryStretchOfTenMinutes(benchmark::State& state) {
     sim::RunConfig config;
     config.seed = replay.header.seed;
     sim::Simulation sim(config);
-    ReplayViewer::install(replay, "bench");
+    Main::feed = std::make_unique<ReplayViewer>(replay, "bench");
     auto& viewer = static_cast<ReplayViewer&>(*Main::feed);
     const std::uint64_t end = replay.steps - replay.joinStep;
     viewer.seek(*Main::instance, end);

@@ -3,9 +3,10 @@
 // simulating again after a rollback (percentiles), the rollbacks, and whether every peer
 // confirmed the same states. Prints one JSON object; exits 1 when the peers disagree.
 #include "json.h"
+#include "loop/main.h"
 #include "match/game.h"
-#include "net/rollback_game_world.h"
-#include "net/rollback_lab.h"
+#include "netcode/rollback_lab.h"
+#include "online/rollback_game_world.h"
 #include "options.h"
 #include "simulation.h"
 #include "tool_main.h"
@@ -89,7 +90,7 @@ int run(const std::vector<std::string>& args, std::ostream& out) {
     RollbackLab lab({o.rttMs / 2, o.jitterMs / 2, o.loss, 0, 0}, o.seed);
     std::vector<RollbackGameWorld*> worlds;
     for (int p = 0; p < o.peers; ++p) {
-        auto world = std::make_unique<RollbackGameWorld>(game, 100 + p);
+        auto world = std::make_unique<RollbackGameWorld>(game, *Main::instance, 100 + p);
         world->leave();
         RollbackGameWorld* raw = world.get();
         worlds.push_back(raw);

@@ -9,6 +9,8 @@ import sys
 # Bottom to top. Folders on one line are one layer and may include each other.
 LAYERS = [
     ["base"],  # the game's version and the rules several layers share
+    ["netcode"],  # relay and peer messages, seat inputs, rollback: nothing of the game
+    ["relay"],  # passes the netcode's messages between peers; links no game code
     ["framework"],  # the display tree, events, random numbers, the media primitives
     ["input", "sound", "render"],
     ["settings"],  # the settings file and what it holds
@@ -16,8 +18,8 @@ LAYERS = [
     ["effects"],  # particles and the MacGuffin, their list types
     ["actors", "match"],  # heroes and clouds, the game and its state
     ["loop"],  # the fixed-step frame loop and its hooks
-    ["replay", "net"],  # plug into the loop through the object they are given
-    ["relay"],
+    ["replay"],  # recording and playing back, through the loop object it is given
+    ["online"],  # the netcode bound to the game and the loop
     ["app"],  # process entry, command line, clips
 ]
 

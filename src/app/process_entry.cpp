@@ -17,8 +17,8 @@
 #include "match/game.h"
 #include "media/sdl/sdl_environment.h"
 #include "media/sdl/sdl_media.h"
-#include "net/online_feed.h"
-#include "net/room_link.h"
+#include "netcode/room_link.h"
+#include "online/online_feed.h"
 #include "relay/embedded_relay.h"
 #include "relay/online_host.h"
 #include "relay/relay_client_connection.h"
@@ -223,7 +223,8 @@ int main(int argc, char** argv) {
         try {
             zindle::Replay replay = zindle::readReplayFile(line.replay);
             zindle::seedRandom(replay.header.seed);
-            zindle::ReplayViewer::install(std::move(replay), line.replay);
+            zindle::Main::feed =
+                std::make_unique<zindle::ReplayViewer>(std::move(replay), line.replay);
         } catch (const zindle::ReplayError& e) {
             std::cerr << "zindle: " << e.what() << '\n';
             return CommandLine::kRefused;

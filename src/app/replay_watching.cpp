@@ -26,7 +26,7 @@ void backToPlay() {
     if (ReplayWatching::makeRecorder)
         Main::tap = ReplayWatching::makeRecorder(seed);
     // The new game owes no steps for the time spent watching.
-    Main::nextUpdateTime = Timer::stamp();
+    Main::clock.start(Timer::stamp());
 }
 } // namespace
 
@@ -43,7 +43,7 @@ std::optional<std::string> ReplayWatching::watch(const std::filesystem::path& fi
     Main::tap.reset();
     setDrawingStream(std::nullopt);
     Main::restartGame(replay.header.seed);
-    ReplayViewer::install(std::move(replay), file.string());
+    Main::feed = std::make_unique<ReplayViewer>(std::move(replay), file.string());
     static_cast<ReplayViewer&>(*Main::feed).leave = &ReplayWatching::leave;
     return std::nullopt;
 }

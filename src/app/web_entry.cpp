@@ -214,7 +214,7 @@ bool watch(const std::string& path) {
     try {
         zindle::Replay replay = zindle::readReplayFile(path);
         zindle::seedRandom(replay.header.seed);
-        zindle::ReplayViewer::install(std::move(replay), path);
+        zindle::Main::feed = std::make_unique<zindle::ReplayViewer>(std::move(replay), path);
         return true;
     } catch (const zindle::ReplayError& e) {
         replayProblem = e.what();

@@ -4,9 +4,9 @@
 #include "app/web_replays.h"
 #include "framework/random.h"
 #include "loop/main.h"
-#include "net/online_feed.h"
-#include "net/queued_relay_connection.h"
-#include "net/relay_room_code.h"
+#include "netcode/queued_relay_connection.h"
+#include "netcode/relay_room_code.h"
+#include "online/online_feed.h"
 
 #include <emscripten/emscripten.h>
 

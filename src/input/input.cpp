@@ -1,6 +1,7 @@
 // Raw key codes become the game's key constants here, so that the game (and any script that
 // drives it) deals only in player keys and paddle values.
 #include "input/input.h"
+#include "input/key_code_of.h"
 
 #include "base/rules.h"
 #include "framework/keyboard.h"
@@ -101,6 +102,13 @@ void Input::setKeyState(int key, bool state) {
 bool Input::getKeyState(int key) {
     const auto it = keyStates.find(key);
     return it != keyStates.end() && it->second;
+}
+
+int keyCodeOf(int key) {
+    for (const Binding& b : kBindings)
+        if (b.key == key)
+            return b.code;
+    return 0;
 }
 
 int Input::translateKey(int code) {

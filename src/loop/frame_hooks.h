@@ -27,9 +27,12 @@ public:
 class FrameFeed {
 public:
     virtual ~FrameFeed() = default;
-    // Called on every stage frame instead of the clock: runs what is due with Main::playFrame
-    // (any number of recorded frames, or none).
-    virtual void enterFrame(Main& main) = 0;
+    // Called on every stage frame instead of the local steps: dueSteps is how many fixed steps
+    // the loop's clock says are due (a live feed runs them, a recorded one keeps its own
+    // time); runs what it decides with main.playFrame (any number of frames, or none).
+    virtual void enterFrame(Main& main, int dueSteps) = 0;
+    // main is going away while this feed is still installed: forget what of it is held.
+    virtual void detach(Main& /*main*/) {}
     // Every live input goes here, not to the game: keys with their modifiers and the joysticks'
     // too, as the game would have got them (online play sends them on as seat inputs, a replay
     // being watched takes its keys from them). Window keys (ALT+ENTER, ALT+F4) stay Main's.

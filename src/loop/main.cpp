@@ -25,8 +25,6 @@ namespace zindle {
 
 namespace {
 
-constexpr int kStepLimit = Main::STEP_LIMIT;
-
 // The START key of each joystick device that has a player; other devices pass 0, which the
 // game ignores.
 constexpr std::array<int, rules::kPlayers> kJoystickStartKeys{Input::P1START, Input::P2START,
@@ -63,7 +61,7 @@ InputRecord joystickRecord(const JoystickEvent& e, InputRecord::Kind kind) {
 
 Main* Main::instance = nullptr;
 std::unique_ptr<Board> Main::board;
-double Main::nextUpdateTime = 0;
+StepClock Main::clock;
 std::uint64_t Main::stepsTaken = 0;
 bool Main::fullscreen = false;
 bool Main::startFullScreen = true;
@@ -86,6 +84,8 @@ Main::Main() {
 }
 
 Main::~Main() {
+    if (feed)
+        feed->detach(*this);
     if (instance == this)
         instance = nullptr;
 }
@@ -125,13 +125,13 @@ void Main::onAddedToStage(Event* e) {
 
     // The clock starts after the screen's data has loaded, so loading time is not owed as steps.
     Game::init();
-    nextUpdateTime = Timer::stamp();
+    clock.start(Timer::stamp());
     board = std::make_unique<Game>();
 }
 
 void Main::update(Event& /*e*/) {
     if (feed)
-        feed->enterFrame(*this);
+        feed->enterFrame(*this, clock.takeDueSteps(Timer::stamp()));
     else
         runFrame();
     if (overlay)
@@ -145,20 +145,12 @@ void Main::update(Event& /*e*/) {
 
 void Main::runFrame() {
     int steps = 0;
-    // The clock is read afresh for every test, so time spent in the steps is owed as well.
-    while (Timer::stamp() > nextUpdateTime) {
+    // The clock is read afresh for every step, so time spent in the steps is owed as well.
+    while (steps < StepClock::kStepLimit && clock.takeStep(Timer::stamp())) {
         runStep();
-        nextUpdateTime += UPDATE_STEP;
         ++steps;
-        // After a stall the backlog is dropped rather than worked off: game time lags the clock
-        // by the stall instead of racing to catch up.
-        if (steps == MAX_STEPS || steps == kStepLimit) {
-            const double now = Timer::stamp();
-            if (now >= nextUpdateTime)
-                nextUpdateTime = now;
-        }
-        if (steps == kStepLimit)
-            break;
+        if (StepClock::dropsBacklogAfter(steps))
+            clock.dropBacklog(Timer::stamp());
     }
     if (tap)
         tap->frameEnded(steps);
@@ -193,6 +185,18 @@ void Main::runStep() {
     ++stepsTaken;
     if (tap)
         tap->stepped();
+}
+
+Game* Main::game() const {
+    return board ? board->match() : nullptr;
+}
+
+void Main::setTap(std::unique_ptr<MatchTap> newTap) {
+    tap = std::move(newTap);
+}
+
+std::unique_ptr<MatchTap> Main::takeTap() {
+    return std::move(tap);
 }
 
 void Main::deliver(const InputRecord& record) {
@@ -303,7 +307,7 @@ void Main::restartGame(std::uint64_t seed) {
 void Main::reset() {
     instance = nullptr;
     board.reset();
-    nextUpdateTime = 0;
+    clock = {};
     stepsTaken = 0;
     fullscreen = false;
     startFullScreen = true;

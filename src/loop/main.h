@@ -6,6 +6,7 @@
 #include "framework/event_dispatcher.h"
 #include "input/input_record.h"
 #include "loop/frame_hooks.h"
+#include "loop/step_clock.h"
 #include "match/board.h"
 
 #include <cstdint>
@@ -21,13 +22,9 @@ class JoystickEvent;
 
 class Main : public Sprite {
 public:
-    static constexpr double UPDATE_STEP = 1.0 / rules::kStepsPerSecond; // s, one fixed step
-    static constexpr int MAX_STEPS = 30; // steps in one frame after which the schedule resyncs
-    // Steps in one frame after which the loop stops whatever the clock says. A machine whose
-    // step costs less than UPDATE_STEP finishes a frame within MAX_STEPS + a few steps (the
-    // backlog is dropped at MAX_STEPS), so it never meets this bound; one whose step costs
-    // more would otherwise never leave the loop, never draw and never see the quit key.
-    static constexpr int STEP_LIMIT = 2 * MAX_STEPS + 1;
+    static constexpr double UPDATE_STEP = StepClock::kStep; // s, one fixed step
+    static constexpr int MAX_STEPS = StepClock::kMaxSteps;  // steps after which a frame resyncs
+    static constexpr int STEP_LIMIT = StepClock::kStepLimit;
 
     Main();
     ~Main() override;
@@ -54,7 +51,8 @@ public:
 
     static Main* instance; // observer; the stage's root container owns it
     static std::unique_ptr<Board> board;
-    static double nextUpdateTime;
+    // The time accumulator: when the next step is due.
+    static StepClock clock;
     static std::uint64_t stepsTaken; // fixed steps run since start-up (measurements)
     static bool fullscreen;
     // Whether the stage goes full screen when Main arrives on it; the command line's
@@ -77,6 +75,12 @@ public:
     // One fixed step of the game (online play runs steps itself, several times after a
     // rollback).
     void runStep();
+
+    // What the feeds and taps that Main runs reach it by: the match on the board (null without
+    // one), and the tap, which online play sets aside while its frames are not local ones.
+    Game* game() const;
+    void setTap(std::unique_ptr<MatchTap> newTap);
+    std::unique_ptr<MatchTap> takeTap();
 
 private:
     // The clock's frame: the steps that are due, then the drawing.

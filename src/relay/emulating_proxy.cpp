@@ -3,7 +3,7 @@
 // emulated network delivers it. One I/O thread does everything; only the counters are shared.
 #include "relay/emulating_proxy.h"
 
-#include "net/online_envelope.h"
+#include "netcode/online_envelope.h"
 
 // Asio 1.74 uses std::exchange without including <utility>.
 #include <utility>

@@ -3,8 +3,8 @@
 // the network emulator on the real clock: a match played through a real relay then meets the
 // delay, jitter, loss, duplication and reordering of a distant network. For tests and
 // measurements only; it trusts both ends.
-#include "net/peer_link_emulator.h"
-#include "net/relay_protocol.h"
+#include "netcode/peer_link_emulator.h"
+#include "netcode/relay_protocol.h"
 
 #include <functional>
 #include <memory>

@@ -3,6 +3,8 @@
 // take from the incoming queue under its lock.
 #include "relay/relay_client.h"
 
+#include "netcode/inbound_queue.h"
+
 // Asio 1.74 uses std::exchange without including <utility>.
 #include <utility>
 
@@ -129,13 +131,8 @@ struct RelayClient::Impl : std::enable_shared_from_this<RelayClient::Impl> {
                                    describe(problem));
             {
                 std::lock_guard lock(self->mutex);
-                if (self->incoming.size() + messages->size() > kMaxIncoming) {
-                    self->incoming.clear();
+                if (!self->incoming.push(std::move(*messages), arrived))
                     self->reason = "the game stopped reading the relay";
-                }
-                if (self->reason.empty())
-                    for (Message& message : *messages)
-                        self->incoming.push_back({std::move(message), arrived});
             }
             if (!self->reason.empty())
                 return self->abort(self->reason);
@@ -222,11 +219,7 @@ struct RelayClient::Impl : std::enable_shared_from_this<RelayClient::Impl> {
     bool closing = false;
 
     mutable std::mutex mutex;
-    struct Arrived {
-        Message message;
-        std::chrono::steady_clock::time_point at;
-    };
-    std::deque<Arrived> incoming;
+    net::InboundQueue incoming{kMaxIncoming};
     Status status = Status::Connecting;
     std::string reason;
 
@@ -251,14 +244,7 @@ void RelayClient::send(const Message& message) {
 
 std::optional<Message> RelayClient::poll() {
     std::lock_guard lock(impl_->mutex);
-    if (impl_->incoming.empty())
-        return std::nullopt;
-    Impl::Arrived next = std::move(impl_->incoming.front());
-    impl_->incoming.pop_front();
-    lastPolledWaitMs_ =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - next.at)
-            .count();
-    return std::move(next.message);
+    return impl_->incoming.pop(net::InboundQueue::Clock::now(), lastPolledWaitMs_);
 }
 
 RelayClient::Status RelayClient::status() const {

@@ -1,7 +1,7 @@
 #pragma once
 // The desktop's relay connection for an online match: the WebSocket client behind the match's
 // own small interface, so the match itself knows nothing of sockets or threads.
-#include "net/online_match.h"
+#include "netcode/relay_connection.h"
 #include "relay/relay_client.h"
 
 namespace zindle::relay {

@@ -3,7 +3,7 @@
 // size, message size, time to send a request) and every write queue has one too.
 #include "relay/relay_server.h"
 
-#include "net/log_throttle.h"
+#include "netcode/log_throttle.h"
 #include "relay/static_files.h"
 #include "relay/static_representation.h"
 

@@ -2,8 +2,8 @@
 // The relay's rooms, seats and peers, apart from any socket: connections come in as ids, bytes
 // and the time, and leave as messages and closes through a Transport. The clock is the caller's,
 // so expiry and silence are tested by moving a number, not by waiting.
-#include "net/relay_protocol.h"
-#include "net/relay_room_code.h"
+#include "netcode/relay_protocol.h"
+#include "netcode/relay_room_code.h"
 
 #include <chrono>
 #include <cstdint>

@@ -14,7 +14,7 @@
 
 namespace zindle {
 
-static_assert(replay_format::kMaxStepsPerFrame == Main::STEP_LIMIT,
+static_assert(replay_format::kMaxStepsPerFrame == StepClock::kStepLimit,
               "a replay must accept every frame the game can run");
 
 void ReplayCursor::playNext(Main& main) {
@@ -25,7 +25,7 @@ void ReplayCursor::playNext(Main& main) {
         setDrawingStream(replay_.header.drawingSeed);
     if (state_ < replay_.states.size() && replay_.states[state_].frame == frame_) {
         // The reader has checked the bytes; restoring copes with any contents they hold.
-        if (Game* game = Main::board ? Main::board->match() : nullptr)
+        if (Game* game = main.game())
             MatchSnapshot(readMatchState(replay_.states[state_].bytes)).restore(*game);
         ++state_;
     }

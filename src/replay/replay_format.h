@@ -29,7 +29,7 @@ inline constexpr std::uint8_t kDrawingOwnStream = 0x01;
 
 inline constexpr int kStepsPerChecksum = 300; // one second of steps
 inline constexpr int kNominalSteps = 5;       // steps of a frame at 60 frames a second
-inline constexpr int kMaxStepsPerFrame = 61;  // Main::STEP_LIMIT: no frame runs more
+inline constexpr int kMaxStepsPerFrame = 61;  // StepClock::kStepLimit: no frame runs more
 
 // Tokens. Frames with 4, 5 or 6 steps and no inputs (nearly all of them) go in one byte.
 inline constexpr std::uint8_t kRunOf4 = 0x40; // | (count - 1), count 1 to 64

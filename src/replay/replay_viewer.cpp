@@ -55,21 +55,31 @@ struct RunningAhead {
 };
 } // namespace
 
-void ReplayViewer::install(Replay replay, std::string name) {
-    auto viewer = std::make_unique<ReplayViewer>(std::move(replay), std::move(name));
-    auto checker = std::make_unique<ReplayChecker>(
-        viewer->replay_, [] { return Main::board ? Main::board->match() : nullptr; });
-    viewer->checker_ = checker.get();
-    Main::tap = std::move(checker);
-    Main::feed = std::move(viewer);
-}
-
 ReplayViewer::ReplayViewer(Replay replay, std::string name)
     : replay_(std::move(replay)), name_(std::move(name)), cursor_(replay_),
-      keyframeSpacing_(static_cast<std::uint64_t>(kKeyframeSeconds * kStepsPerSecond)) {}
+      keyframeSpacing_(static_cast<std::uint64_t>(kKeyframeSeconds * kStepsPerSecond)) {
+    pendingChecker_ = std::make_unique<ReplayChecker>(
+        replay_, [this]() -> const Game* { return loop_ ? loop_->game() : nullptr; });
+    checker_ = pendingChecker_.get();
+}
+
+void ReplayViewer::attach(Main& main) {
+    loop_ = &main;
+    if (pendingChecker_)
+        main.setTap(std::move(pendingChecker_));
+}
+
+void ReplayViewer::detach(Main& main) {
+    if (overlayOwner_ == &main) {
+        overlay_ = nullptr;
+        overlayOwner_ = nullptr;
+    }
+    if (loop_ == &main)
+        loop_ = nullptr;
+}
 
 ReplayViewer::~ReplayViewer() {
-    if (overlay_ && Main::instance == overlayOwner_)
+    if (overlay_)
         overlay_->graphics().clear();
 }
 
@@ -162,7 +172,7 @@ void ReplayViewer::playNext(Main& main) {
         return;
     if (keyframes_.empty() && step < keyframeSpacing_)
         return;
-    const Game* game = Main::board ? Main::board->match() : nullptr;
+    const Game* game = main.game();
     if (!game)
         return;
     keyframes_.push_back({cursor_.position(), {}, Music::trackSeconds});
@@ -177,12 +187,12 @@ void ReplayViewer::playNext(Main& main) {
     }
 }
 
-void ReplayViewer::jumpNear(std::uint64_t target) {
+void ReplayViewer::jumpNear(Main& main, std::uint64_t target) {
     // Strictly before the target, so that the frame reaching it is played and drawn.
     const auto after =
         std::lower_bound(keyframes_.begin(), keyframes_.end(), target,
                          [](const Keyframe& k, std::uint64_t step) { return k.at.step < step; });
-    Game* game = Main::board ? Main::board->match() : nullptr;
+    Game* game = main.game();
     if (after != keyframes_.begin() && game) {
         const Keyframe& from = *std::prev(after);
         if (target < cursor_.step() || from.at.step > cursor_.step()) {
@@ -195,7 +205,7 @@ void ReplayViewer::jumpNear(std::uint64_t target) {
         return;
     }
     if (target < cursor_.step()) {
-        Main::restartGame(replay_.header.seed);
+        main.restartGame(replay_.header.seed);
         cursor_.rewind();
         if (checker_)
             checker_->rewind();
@@ -203,14 +213,15 @@ void ReplayViewer::jumpNear(std::uint64_t target) {
 }
 
 void ReplayViewer::seek(Main& main, std::uint64_t matchStep) {
-    startSeek(matchStep);
+    attach(main);
+    startSeek(main, matchStep);
     advanceSeek(main, std::nullopt);
 }
 
-void ReplayViewer::startSeek(std::uint64_t matchStep) {
+void ReplayViewer::startSeek(Main& main, std::uint64_t matchStep) {
     const std::uint64_t target = std::min(replay_.joinStep + matchStep, replay_.steps);
     RunningAhead ahead;
-    jumpNear(target);
+    jumpNear(main, target);
     seekTarget_ = target;
 }
 
@@ -243,7 +254,8 @@ bool ReplayViewer::advanceSeek(Main& main, std::optional<double> sliceSeconds) {
     return true;
 }
 
-void ReplayViewer::enterFrame(Main& main) {
+void ReplayViewer::enterFrame(Main& main, int /*dueSteps*/) {
+    attach(main);
     if (!started_) {
         started_ = true;
         std::cout << "Replay " << name_ << ": SPACE pauses, LEFT and RIGHT jump " << kJumpSeconds
@@ -253,18 +265,18 @@ void ReplayViewer::enterFrame(Main& main) {
                   << std::endl;
         if (const std::string stop = whereRecordingStops(replay_); !stop.empty())
             std::cout << "Replay " << name_ << ": " << stop << std::endl;
-        startSeek(0);
+        startSeek(main, 0);
     }
     // A seek under way takes the frame's time first; the keys that asked for more wait for it.
     if (pendingSeek_ && !seekTarget_) {
         const std::uint64_t target = *pendingSeek_;
         pendingSeek_.reset();
-        startSeek(target);
+        startSeek(main, target);
     }
     if (pendingJump_ != 0 && !seekTarget_) {
         const double target = static_cast<double>(matchStep()) + pendingJump_ * kStepsPerSecond;
         pendingJump_ = 0;
-        startSeek(static_cast<std::uint64_t>(std::max(0.0, target)));
+        startSeek(main, static_cast<std::uint64_t>(std::max(0.0, target)));
     }
     if (seekTarget_ && !advanceSeek(main, runAheadSliceSeconds)) {
         drawOverlay(main);

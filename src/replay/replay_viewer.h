@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,15 +29,15 @@ class Sprite;
 
 class ReplayViewer : public FrameFeed {
 public:
-    // Installs itself as Main's feed and a checker as Main's tap; the random source must
-    // already be seeded with replay's seed when the game starts.
-    static void install(Replay replay, std::string name);
-
+    // Installed as the loop's feed, it puts a checker in as the loop's tap when it first meets
+    // the loop; the random source must already be seeded with replay's seed when the game
+    // starts.
     ReplayViewer(Replay replay, std::string name);
     // The overlay's layer stays on Main, empty.
     ~ReplayViewer() override;
 
-    void enterFrame(Main& main) override;
+    void enterFrame(Main& main, int dueSteps) override;
+    void detach(Main& main) override;
     void input(const InputRecord& record) override;
 
     // Called by ESC instead of ending the program: watching chosen from the game's menu goes
@@ -89,7 +90,7 @@ private:
 
     void anchor();
     // Aims a seek at matchStep: from the nearest keyframe (or the seed) when that is nearer.
-    void startSeek(std::uint64_t matchStep);
+    void startSeek(Main& main, std::uint64_t matchStep);
     // Works at the seek under way until its target is drawn (true) or, with a slice, until the
     // slice's wall time is spent (false: more to do next frame).
     bool advanceSeek(Main& main, std::optional<double> sliceSeconds);
@@ -102,12 +103,16 @@ private:
     void playNext(Main& main);
     // Where a seek to target starts from: the latest keyframe before it, restored, when that
     // is nearer than the cursor; the seed when the target lies behind every keyframe.
-    void jumpNear(std::uint64_t target);
+    void jumpNear(Main& main, std::uint64_t target);
+    // The loop this viewer plays through; the first one gets the checker as its tap.
+    void attach(Main& main);
 
     Replay replay_;
     std::string name_;
     ReplayCursor cursor_;
-    ReplayChecker* checker_ = nullptr; // owned by Main::tap
+    std::unique_ptr<ReplayChecker> pendingChecker_; // until the loop takes it as its tap
+    ReplayChecker* checker_ = nullptr;              // then owned by the loop
+    Main* loop_ = nullptr;
     bool started_ = false;
     bool paused_ = false;
     bool endReported_ = false;

@@ -20,7 +20,7 @@ public:
 
     // An input that reaches the game before the next frame's steps.
     void input(const InputRecord& record);
-    // A frame ends after steps steps (0 to Main::STEP_LIMIT).
+    // A frame ends after steps steps (0 to StepClock::kStepLimit).
     void frame(int steps);
     // The state after the last step that made the step count a multiple of 300; written
     // straight after the frame that ran that step.

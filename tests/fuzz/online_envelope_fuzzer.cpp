@@ -1,7 +1,7 @@
 // libFuzzer target for what peers put inside relay messages: any bytes either decode as an
 // envelope or are refused with a reason, what decodes encodes back to the same bytes, and the
 // pieces of a round's start go through the assembler and the start's reader without harm.
-#include "net/online_envelope.h"
+#include "netcode/online_envelope.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // libFuzzer target for the peer message reader: any bytes either decode or are refused with a
 // reason; what decodes must encode back to the very same bytes (one layout, one message).
-#include "net/peer_message.h"
+#include "netcode/peer_message.h"
 
 #include <cstddef>
 #include <cstdint>

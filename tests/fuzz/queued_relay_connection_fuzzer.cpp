@@ -3,9 +3,9 @@
 // frames, key presses and a closing. Nothing may crash or grow without bound, and everything the
 // match sends back must be a message the relay can read.
 #include "framework/keyboard.h"
-#include "net/online_match.h"
-#include "net/queued_relay_connection.h"
-#include "net/relay_room_code.h"
+#include "netcode/queued_relay_connection.h"
+#include "netcode/relay_room_code.h"
+#include "online/online_match.h"
 
 #include "../net/toy_world.h"
 

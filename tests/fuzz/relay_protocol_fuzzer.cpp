@@ -1,7 +1,7 @@
 // libFuzzer target for the relay message reader: any bytes either decode or are refused, and what
 // decodes writes back to the very same bytes, so reader and writer cannot drift apart. Batches go
 // through the batch reader, which must hand back at most as many messages as bytes.
-#include "net/relay_protocol.h"
+#include "netcode/relay_protocol.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "framework/keyboard.h"
 #include "input/input.h"
+#include "input/key_code_of.h"
 
 #include <gtest/gtest.h>
 
@@ -81,6 +82,17 @@ TEST_F(InputTest, EachPlayersKeysSteerThatPlayersPaddleOnly) {
             }
         }
     }
+}
+
+TEST_F(InputTest, EveryMeaningHasTheKeyThatTranslatesBackToIt) {
+    // Online play turns seat inputs back into key records with keyCodeOf: a meaning whose key
+    // translated to another would reach the game as a different key.
+    for (int key = Input::P1LEFT; key <= Input::ESC; ++key) {
+        const int code = keyCodeOf(key);
+        EXPECT_NE(code, 0) << key;
+        EXPECT_EQ(Input::translateKey(code), key) << key;
+    }
+    EXPECT_EQ(keyCodeOf(Input::NONE), 0);
 }
 
 TEST_F(InputTest, UnboundKeyIsNoneAndItsStateIsHarmless) {

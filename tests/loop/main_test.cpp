@@ -83,7 +83,7 @@ TEST_F(MainTest, StartsFullScreenStretchedWithoutPointer) {
     EXPECT_EQ(media->scaleMode(), StageScaleMode::EXACT_FIT);
     EXPECT_FALSE(media->cursorShown());
     EXPECT_TRUE(Main::fullscreen);
-    EXPECT_EQ(Main::nextUpdateTime, kStart);
+    EXPECT_EQ(Main::clock.next, kStart);
     EXPECT_EQ(Lib::current().numChildren(), 1u);
     EXPECT_EQ(Input::paddles.size(), 4u);
 }
@@ -102,7 +102,7 @@ TEST_F(MainTest, ALateFrameDropsTheBacklogAfterThirtySteps) {
     EXPECT_EQ(board->updates, Main::MAX_STEPS);
     EXPECT_EQ(Main::stepsTaken, static_cast<std::uint64_t>(Main::MAX_STEPS));
     EXPECT_EQ(board->draws, 1);
-    EXPECT_EQ(Main::nextUpdateTime, kStart + 0.5);
+    EXPECT_EQ(Main::clock.next, kStart + 0.5);
     // The next frame on time runs the usual five steps, not the dropped backlog.
     media->setTime(kStart + 0.5 + 1.0 / 60);
     frame();
@@ -115,7 +115,7 @@ TEST_F(MainTest, AnEarlyFrameRunsNoStepButDraws) {
     frame();
     EXPECT_EQ(board->updates, 1);
     media->setTime(kStart);
-    Main::nextUpdateTime = kStart + kStep;
+    Main::clock.next = kStart + kStep;
     frame();
     EXPECT_EQ(board->updates, 1);
     EXPECT_EQ(board->draws, 3);
@@ -149,7 +149,7 @@ TEST_F(MainTest, AMachineThatKeepsUpNeverMeetsTheStepLimit) {
             start(std::move(backend));
             ticking.tick = tick;
             board->onUpdate = [&ticking, cost] { ticking.advance(cost); };
-            const double next = Main::nextUpdateTime;
+            const double next = Main::clock.next;
             ticking.setTime(next + late);
             const int expected = unboundedSteps(next + late, next, cost, tick);
             ASSERT_GT(expected, 0);
@@ -166,13 +166,13 @@ TEST_F(MainTest, StepsSlowerThanRealTimeStillLetTheFrameEnd) {
     start(std::move(backend));
     ticking.tick = 1e-7;
     board->onUpdate = [&ticking] { ticking.advance(1.5 * kStep); };
-    ASSERT_EQ(unboundedSteps(kStart + 1.0 / 60, Main::nextUpdateTime, 1.5 * kStep, 1e-7), -1);
+    ASSERT_EQ(unboundedSteps(kStart + 1.0 / 60, Main::clock.next, 1.5 * kStep, 1e-7), -1);
     ticking.setTime(kStart + 1.0 / 60);
     frame();
     EXPECT_EQ(board->updates, 2 * Main::MAX_STEPS + 1);
     EXPECT_EQ(board->draws, 1);
     // The backlog is dropped, so each later frame is bounded the same way.
-    EXPECT_NEAR(Main::nextUpdateTime, ticking.now(), 1e-6);
+    EXPECT_NEAR(Main::clock.next, ticking.now(), 1e-6);
     frame();
     EXPECT_EQ(board->updates, 2 * (2 * Main::MAX_STEPS + 1));
 }
@@ -255,7 +255,7 @@ TEST_F(MainTest, NoBoardMeansButtonsAndFramesDoNothing) {
     EXPECT_TRUE(Input::getKeyState(Input::P1START));
     media->setTime(kStart + 1);
     frame();
-    EXPECT_GT(Main::nextUpdateTime, kStart);
+    EXPECT_GT(Main::clock.next, kStart);
 }
 
 } // namespace
@@ -275,7 +275,7 @@ struct SeenByTap : MatchTap {
 };
 
 struct RecordedFrames : FrameFeed {
-    void enterFrame(Main& main) override {
+    void enterFrame(Main& main, int /*dueSteps*/) override {
         const InputRecord join{0, 32, 0, InputRecord::Kind::KeyDown, 0};
         main.playFrame(std::span(&join, 1), 7);
     }

@@ -1,5 +1,5 @@
 // Log lines held to a share per source, with a summary of the rest.
-#include "net/log_throttle.h"
+#include "netcode/log_throttle.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // A round's start survives being cut into relay-sized pieces, and pieces or envelopes that do
 // not add up are refused with a reason rather than grown into.
-#include "net/online_envelope.h"
+#include "netcode/online_envelope.h"
 
 #include <gtest/gtest.h>
 

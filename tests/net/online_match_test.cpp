@@ -1,6 +1,6 @@
 // Online matches between peers in one process, through the relay's own room directory on a
 // clock the test moves: seat claims, ESC, silence, the host leaving, and hostile messages.
-#include "net/online_match.h"
+#include "online/online_match.h"
 
 #include "framework/keyboard.h"
 #include "input/input.h"

@@ -1,4 +1,4 @@
-#include "net/peer_link_emulator.h"
+#include "netcode/peer_link_emulator.h"
 
 #include <gtest/gtest.h>
 

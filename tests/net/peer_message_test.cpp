@@ -1,4 +1,4 @@
-#include "net/peer_message.h"
+#include "netcode/peer_message.h"
 
 #include <gtest/gtest.h>
 

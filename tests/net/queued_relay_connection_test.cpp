@@ -1,6 +1,6 @@
 // The queues a page's socket fills and empties: bytes that are no relay message never reach the
 // match, a flood closes the connection, and a stuck network drops old peer data before requests.
-#include "net/queued_relay_connection.h"
+#include "netcode/queued_relay_connection.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Relay messages: every kind survives a round trip, and bytes that are not a message are refused
 // with the reason, never read past their end.
-#include "net/relay_protocol.h"
-#include "net/relay_room_code.h"
+#include "netcode/relay_protocol.h"
+#include "netcode/relay_room_code.h"
 
 #include <gtest/gtest.h>
 

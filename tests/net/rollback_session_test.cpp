@@ -1,5 +1,5 @@
-#include "net/rollback_lab.h"
 #include "net/toy_world.h"
+#include "netcode/rollback_lab.h"
 
 #include <gtest/gtest.h>
 

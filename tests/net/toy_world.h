@@ -2,7 +2,8 @@
 // A small deterministic world for rollback tests: every step folds the seats' held inputs and
 // the computer toggles into a running hash, so any input applied to the wrong tick, or any step
 // lost or repeated, changes every checksum after it.
-#include "net/rollback_world.h"
+#include "netcode/rollback_session.h"
+#include "netcode/rollback_world.h"
 
 #include <array>
 #include <cstring>

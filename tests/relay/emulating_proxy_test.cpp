@@ -1,7 +1,7 @@
 // The emulating proxy between two test peers and a relay on loopback: a session's messages meet
 // the emulated network's loss and duplication, while everything a peer never repeats arrives
 // whole and in order.
-#include "net/online_envelope.h"
+#include "netcode/online_envelope.h"
 #include "relay/emulating_proxy.h"
 #include "relay/relay_server.h"
 

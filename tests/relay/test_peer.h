@@ -2,7 +2,7 @@
 // A WebSocket or plain TCP peer for the relay's tests on loopback. Every operation runs the
 // peer's own I/O for at most a few seconds, so a relay that hangs fails a test instead of
 // stopping the suite.
-#include "net/relay_protocol.h"
+#include "netcode/relay_protocol.h"
 
 #include <utility>
 

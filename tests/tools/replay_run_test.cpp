@@ -261,7 +261,7 @@ TEST_F(ReplayRoundTrip, JumpsFromKeyframesLandWhereStraightPlaybackDoes) {
         RunConfig config;
         config.seed = replay.header.seed;
         auto sim = std::make_unique<Simulation>(config);
-        ReplayViewer::install(replay, "test");
+        Main::feed = std::make_unique<ReplayViewer>(replay, "test");
         return sim;
     };
     // Match steps: before the first keyframe, on a keyframe's frame, between keyframes, and
@@ -431,7 +431,7 @@ TEST_F(ReplayRoundTrip, ALongRunUpIsPreparedASliceAFrame) {
         RunConfig config;
         config.seed = replay.header.seed;
         Simulation sim(config);
-        ReplayViewer::install(replay, "test");
+        Main::feed = std::make_unique<ReplayViewer>(replay, "test");
         auto& v = static_cast<ReplayViewer&>(*Main::feed);
         ReplayViewer::runAheadSliceSeconds = 0;
         int frames = 0;
@@ -477,7 +477,7 @@ TEST_F(ReplayRoundTrip, TheViewerIsDrivenByKeysAPadAndTaps) {
     const Replay replay = readReplayFile(file);
     config.seed = replay.header.seed;
     Simulation sim(config);
-    ReplayViewer::install(replay, "test");
+    Main::feed = std::make_unique<ReplayViewer>(replay, "test");
     auto& v = static_cast<ReplayViewer&>(*Main::feed);
     sim.runFrames(1);
     EXPECT_EQ(v.clockText().substr(0, 9), "0:00.0 / ");

@@ -3,8 +3,8 @@
 // left, so each receipt gives the time the trip through the relay took. All peers share one
 // thread or a few. With --check it also demands that every message reached every other peer of its
 // room.
-#include "net/relay_protocol.h"
-#include "net/relay_room_code.h"
+#include "netcode/relay_protocol.h"
+#include "netcode/relay_room_code.h"
 
 // Asio 1.74 uses std::exchange without including <utility>.
 #include <utility>

@@ -8,7 +8,7 @@ namespace zindle::sim {
 class ReplayRun::Feed : public FrameFeed {
 public:
     explicit Feed(ReplayCursor& cursor) : cursor_(cursor) {}
-    void enterFrame(Main& main) override { cursor_.playNext(main); }
+    void enterFrame(Main& main, int /*dueSteps*/) override { cursor_.playNext(main); }
 
 private:
     ReplayCursor& cursor_;

@@ -1,14 +1,15 @@
 // An online match recorded from its confirmed ticks: two peers of the real game play over the
 // emulated network, and the replay made from what they confirmed re-simulates headless to every
 // checksum, through rounds that start from match states.
+#include "loop/main.h"
 #include "match/game.h"
 #include "match/match_state_bounds.h"
 #include "match/match_state_codec.h"
-#include "net/online_game.h"
-#include "net/online_replay_recorder.h"
-#include "net/rollback_game_world.h"
-#include "net/rollback_lab.h"
-#include "net/running_game.h"
+#include "netcode/rollback_lab.h"
+#include "online/online_game.h"
+#include "online/online_replay_recorder.h"
+#include "online/rollback_game_world.h"
+#include "online/running_game.h"
 #include "replay/replay_format.h"
 #include "replay/replay_reader.h"
 #include "replay_run.h"
@@ -36,11 +37,13 @@ Confirmed playTwoPeers(double matchMs) {
     sim::Simulation simulation(config);
     Game& game = simulation.game();
     Confirmed confirmed;
-    confirmed.start = RunningGame(0, [&game] { return &game; }).captureState();
+    confirmed.start = RunningGame(
+                          0, [] { return Main::instance; }, [&game] { return &game; })
+                          .captureState();
     RollbackLab lab({40, 8, 0.02, 0.005, 0.005}, 19);
     std::vector<RollbackGameWorld*> worlds;
     for (int p = 0; p < 2; ++p) {
-        auto world = std::make_unique<RollbackGameWorld>(game, 70 + p);
+        auto world = std::make_unique<RollbackGameWorld>(game, *Main::instance, 70 + p);
         world->leave();
         RollbackGameWorld* raw = world.get();
         LabPeerSetup setup;
@@ -163,7 +166,8 @@ std::vector<std::uint8_t> fountainPeakState() {
     config.aiPlayers = {1, 2, 3, 4};
     sim::Simulation simulation(config);
     Game& game = simulation.game();
-    RunningGame running(0, [&game] { return &game; });
+    RunningGame running(
+        0, [] { return Main::instance; }, [&game] { return &game; });
     while (game.tally.wins == 0 && simulation.frame() < 60 * 60)
         simulation.runFrame();
     std::vector<std::uint8_t> peak;

@@ -6,8 +6,9 @@
 #include "loop/main.h"
 #include "match/game.h"
 #include "match/match_snapshot.h"
-#include "net/rollback_game_world.h"
-#include "net/running_game.h"
+#include "online/online_match.h"
+#include "online/rollback_game_world.h"
+#include "online/running_game.h"
 #include "relay/emulating_proxy.h"
 #include "relay/relay_client_connection.h"
 #include "relay/relay_server.h"
@@ -42,7 +43,9 @@ constexpr double kSetUpLimitSeconds = 15;
 class SharedGame : public OnlineGame {
 public:
     SharedGame(Game& game, std::uint64_t drawingSeed)
-        : game_(game), running_(drawingSeed, [&game] { return &game; }), drawingSeed_(drawingSeed) {
+        : game_(game), running_(
+                           drawingSeed, [] { return Main::instance; }, [&game] { return &game; }),
+          drawingSeed_(drawingSeed) {
         between_.capture(game);
     }
     std::unique_ptr<RollbackWorld> newWorld() override { return std::make_unique<World>(*this); }
@@ -67,7 +70,7 @@ public:
 private:
     struct World : RollbackGameWorld {
         explicit World(SharedGame& owner)
-            : RollbackGameWorld(owner.game_, owner.drawingSeed_), owner(owner) {
+            : RollbackGameWorld(owner.game_, *Main::instance, owner.drawingSeed_), owner(owner) {
             owner.world_ = this;
         }
         // A new round's world is made before the old one goes.
@@ -119,13 +122,7 @@ struct Peer {
     }
     // The steps due by nowS, as the game's own frames count them.
     void frame(double nowS) {
-        int due = 0;
-        while (nowS > nextStepS && due < Main::MAX_STEPS) {
-            ++due;
-            nextStepS += Main::UPDATE_STEP;
-        }
-        if (nowS > nextStepS)
-            nextStepS = nowS;
+        const int due = clock.takeDueSteps(nowS);
         game.enter();
         match.frame(due, nowS * 1000);
         game.leave();
@@ -150,7 +147,7 @@ struct Peer {
     relay::RelayClientConnection connection;
     OnlineMatch match;
     std::map<std::pair<std::uint32_t, std::uint64_t>, std::uint64_t> confirmed;
-    double nextStepS = 0;
+    StepClock clock;
 };
 
 TEST(RelayedMatchTest, PeersThroughTheEmulatorAndARealRelayConfirmTheSameStates) {

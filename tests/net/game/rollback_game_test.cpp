@@ -2,10 +2,11 @@
 // peer's match swapped in by snapshot, over the emulated network on a simulated clock. Two
 // minutes of scripted players and computer players at each round trip; every peer must confirm
 // the very same states.
+#include "loop/main.h"
 #include "match/game.h"
 #include "match/match_snapshot.h"
-#include "net/rollback_game_world.h"
-#include "net/rollback_lab.h"
+#include "netcode/rollback_lab.h"
+#include "online/rollback_game_world.h"
 #include "simulation.h"
 
 #include <gtest/gtest.h>
@@ -50,7 +51,7 @@ TEST_P(RollbackGameTest, TwoMinutesOfFourPeersConfirmTheSameStates) {
     RollbackLab lab({rtt / 2, rtt / 10, 0.02, 0.005, 0.005}, 1000 + static_cast<int>(rtt));
     std::vector<RollbackGameWorld*> worlds;
     for (int p = 0; p < kPeers; ++p) {
-        auto world = std::make_unique<RollbackGameWorld>(game, 500 + p);
+        auto world = std::make_unique<RollbackGameWorld>(game, *Main::instance, 500 + p);
         world->leave(); // every peer starts from the same fresh match
         worlds.push_back(world.get());
         LabPeerSetup setup;
@@ -97,7 +98,7 @@ TEST_P(RollbackGameTest, TwoMinutesOfFourPeersConfirmTheSameStates) {
     // The confirmed inputs, played on one plain local game with no network and no rollback,
     // give the very states every peer confirmed: what an online match's replay relies on.
     start.restore(game);
-    RollbackGameWorld local(game, 9);
+    RollbackGameWorld local(game, *Main::instance, 9);
     SeatInputs before{};
     const std::size_t replayed = std::min(common, confirmedInputs.size());
     for (std::size_t tick = 0; tick < replayed; ++tick) {
@@ -124,7 +125,7 @@ TEST_P(RollbackGameTest, TwoMinutesOfFourPeersConfirmTheSameStates) {
 class FaultyWorld : public RollbackGameWorld {
 public:
     FaultyWorld(Game& game, std::uint64_t seed, std::uint64_t faultTick)
-        : RollbackGameWorld(game, seed), game_(game), faultTick_(faultTick) {}
+        : RollbackGameWorld(game, *Main::instance, seed), game_(game), faultTick_(faultTick) {}
     void applyInputs(std::uint64_t tick, const SeatInputs& before, const SeatInputs& now,
                      bool replaying) override {
         RollbackGameWorld::applyInputs(tick, before, now, replaying);
@@ -148,7 +149,7 @@ TEST(RollbackGameDesyncTest, HostsStateBytesCureADivergedPeer) {
     std::vector<std::string> lines;
     for (int p = 0; p < 3; ++p) {
         auto world = p == 2 ? std::make_unique<FaultyWorld>(game, 40 + p, 5 * kTicksPerSecond)
-                            : std::make_unique<RollbackGameWorld>(game, 40 + p);
+                            : std::make_unique<RollbackGameWorld>(game, *Main::instance, 40 + p);
         world->leave();
         RollbackGameWorld* raw = world.get();
         LabPeerSetup setup;

@@ -2,8 +2,9 @@
 // confirmed inputs of an online match replay to the same states on a plain local run.
 #include "framework/sound.h"
 #include "framework/sound_channel.h"
+#include "loop/main.h"
 #include "match/game.h"
-#include "net/rollback_game_world.h"
+#include "online/rollback_game_world.h"
 #include "simulation.h"
 #include "sound/beeper.h"
 
@@ -42,7 +43,7 @@ TEST_F(RollbackGameWorldTest, UndoneSoundsPlayOnOnlyIfHeardAgain) {
         bool askedAgain;
     };
     for (const Case c : {Case{"heard again", true}, Case{"not heard again", false}}) {
-        RollbackGameWorld world(simulation.game(), 1);
+        RollbackGameWorld world(simulation.game(), *Main::instance, 1);
         const SeatInputs none{};
         world.applyInputs(0, none, none, false);
         world.save(0);

@@ -2,9 +2,10 @@
 // and a match state travels as bytes into another game while bytes that are not one change
 // nothing.
 #include "actors/hero.h"
+#include "loop/main.h"
 #include "match/game.h"
 #include "match/state_checksum.h"
-#include "net/running_game.h"
+#include "online/running_game.h"
 #include "simulation.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +33,8 @@ TEST(OnlineGameTest, TakingSeatsOutLeavesTheOthersPlaying) {
         simulation.runFrame();
     Game& game = simulation.game();
     ASSERT_EQ(playersOf(game), (std::vector<int>{0, 1, 2, 3}));
-    RunningGame running(1, [&simulation] { return &simulation.game(); });
+    RunningGame running(
+        1, [] { return Main::instance; }, [&simulation] { return &simulation.game(); });
     const struct {
         std::uint8_t mask;
         std::vector<int> left;
@@ -56,12 +58,14 @@ TEST(OnlineGameTest, StateBytesCarryTheMatchAndGarbageChangesNothing) {
         sim::Simulation simulation(fourComputers());
         for (int i = 0; i < 300; ++i)
             simulation.runFrame();
-        RunningGame running(1, [&simulation] { return &simulation.game(); });
+        RunningGame running(
+            1, [] { return Main::instance; }, [&simulation] { return &simulation.game(); });
         bytes = running.captureState();
         sum = stateChecksum(simulation.game());
     }
     sim::Simulation other(sim::RunConfig{});
-    RunningGame running(2, [&other] { return &other.game(); });
+    RunningGame running(
+        2, [] { return Main::instance; }, [&other] { return &other.game(); });
     const std::uint64_t before = stateChecksum(other.game());
     std::vector<std::uint8_t> truncated(bytes.begin(), bytes.begin() + bytes.size() / 2);
     for (const auto& bad :
