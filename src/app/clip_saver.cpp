@@ -131,6 +131,7 @@ void ClipSaver::ended(int status) {
     if (status == 0 && std::filesystem::is_regular_file(clip_, ec)) {
         std::cout << "Clip " << clip_.string() << ": saved" << std::endl;
         say("CLIP SAVED: " + clip_.filename().string());
+        pruneReplays(options_.folder, clip_, options_.keepFiles, options_.keepBytes, ".gif");
         return;
     }
     // Half a picture is no clip.

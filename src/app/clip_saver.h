@@ -3,6 +3,7 @@
 // zindle-shot renders it from a replay in a child process, so the game never waits, and one
 // line at the top of the screen says what is happening, then names the file or the problem.
 #include "app/child_process.h"
+#include "replay/replay_folder.h"
 
 #include <ctime>
 #include <filesystem>
@@ -31,6 +32,9 @@ public:
         std::function<std::time_t()> now = [] { return std::time(nullptr); };
         std::function<double()> clock; // seconds, for how long the line shows
         int scale = 2;
+        // Clips kept, apart from the replays and under the same limits.
+        std::size_t keepFiles = kReplaysKept;
+        std::uintmax_t keepBytes = kReplayBytesKept;
     };
     static constexpr double kClipSeconds = 10;
     static constexpr double kLineSeconds = 5;
@@ -51,9 +55,11 @@ public:
     void draw(Graphics& graphics) const;
     // The file of the last clip asked for.
     const std::filesystem::path& lastClip() const { return clip_; }
+    // Shows text on the line for a few seconds (or until the next, when lasting): the line
+    // also tells the player what became of the match's recording.
+    void say(std::string text, bool lasting = false);
 
 private:
-    void say(std::string text, bool lasting = false);
     void ended(int status);
 
     Options options_;

@@ -75,6 +75,7 @@ std::unique_ptr<MatchTap> Main::tap;
 std::unique_ptr<FrameFeed> Main::feed;
 std::unique_ptr<ClipSaver> Main::clips;
 std::unique_ptr<Menu> Main::menu;
+std::function<void()> Main::afterFrame;
 
 Main::Main() {
     instance = this;
@@ -143,6 +144,11 @@ void Main::update(Event& /*e*/) {
         clips->poll();
         clips->draw(graphics());
     }
+    if (afterFrame) {
+        const auto run = std::move(afterFrame);
+        afterFrame = nullptr;
+        run();
+    }
 }
 
 void Main::drawMenu() {
@@ -176,6 +182,8 @@ void Main::runFrame() {
         const DrawingRandom drawingRandom;
         board->draw(graphics());
     }
+    if (tap)
+        tap->frameDrawn();
 }
 
 void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
@@ -189,6 +197,8 @@ void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
         const DrawingRandom drawingRandom;
         board->draw(graphics());
     }
+    if (tap)
+        tap->frameDrawn();
 }
 
 void Main::runStep() {
@@ -353,6 +363,7 @@ void Main::reset() {
     feed.reset();
     clips.reset();
     menu.reset();
+    afterFrame = nullptr;
 }
 
 } // namespace zindle

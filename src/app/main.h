@@ -10,6 +10,7 @@
 #include "menu/menu_input.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <span>
@@ -73,6 +74,9 @@ public:
     static std::unique_ptr<ClipSaver> clips;
     // The menu over the title; null: TAB, Back and the rest reach the game as any key does.
     static std::unique_ptr<Menu> menu;
+    // Run once at the end of the next frame, then forgotten: what must not happen inside the
+    // feed or the tap that asks for it (replacing them).
+    static std::function<void()> afterFrame;
 
     // The game's half of an input (Input and the board); the window keys are not in it. Every
     // input reaches the game this way: live, from a replay, or from an online match's seats.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -110,6 +111,35 @@ TEST_F(ClipSaverTest, TheRendererIsAskedForTheLastTenSecondsBesideTheReplays) {
     EXPECT_EQ(read(dir / "args"), "--replay " + (dir / "copy.replay").string() +
                                       " --from 2.00 --to 12.00 --scale 2 --out " +
                                       clips.lastClip().string() + " --data " + dir.string() + "\n");
+}
+
+// Clips pile up beside the replays as they do: the oldest go past the limits, replays and
+// other files are not counted or touched.
+TEST_F(ClipSaverTest, SavedClipsArePrunedUnderTheirLimits) {
+    const fs::path folder = dir / "replays";
+    fs::create_directories(folder);
+    const std::vector<std::string> others{"2020-01-01_00-00-00.replay", "notes.gif"};
+    for (int i = 0; i < 3; ++i) {
+        const fs::path old = folder / ("2020-01-01_00-00-0" + std::to_string(i) + ".gif");
+        std::ofstream(old) << "old clip";
+        fs::last_write_time(old, fs::file_time_type::clock::now() - std::chrono::hours(3 - i));
+    }
+    for (const std::string& name : others)
+        std::ofstream(folder / name) << "keep";
+    ClipSaver::Options o =
+        options(renderer("for a; do [ \"$prev\" = --out ] && echo GIF > \"$a\"; prev=$a; done"));
+    o.keepFiles = 2;
+    ClipSaver clips(o);
+    clips.poll();
+    clips.press();
+    clips.finish();
+    ASSERT_EQ(clips.line().rfind("CLIP SAVED", 0), 0u) << clips.line();
+    EXPECT_TRUE(fs::exists(clips.lastClip()));
+    EXPECT_TRUE(fs::exists(folder / "2020-01-01_00-00-02.gif")) << "the newest old clip";
+    EXPECT_FALSE(fs::exists(folder / "2020-01-01_00-00-01.gif"));
+    EXPECT_FALSE(fs::exists(folder / "2020-01-01_00-00-00.gif"));
+    for (const std::string& name : others)
+        EXPECT_TRUE(fs::exists(folder / name)) << name;
 }
 
 TEST_F(ClipSaverTest, TheLineGoesAfterFiveSeconds) {

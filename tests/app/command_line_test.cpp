@@ -75,6 +75,9 @@ TEST(CommandLineTest, OnlinePlayHostsOrJoinsButNeverBothNorWithAReplay) {
         {{"http://h:1/#X", "--host"},
          "--host, --join and --replay each start a different game: choose one"},
         {{"http://h:1/#X", "http://h:2/#Y"}, "unexpected argument 'http://h:2/#Y'"},
+        {{"--join", "http://a:1/#X", "--join", "http://b:1/#Y"},
+         "--join is given twice: choose one room"},
+        {{"--replay", "a.zrp", "--replay", "b.zrp"}, "--replay is given twice: choose one file"},
     };
     for (const auto& c : refused) {
         const auto line = CommandLine::parse(c.args);
