@@ -266,6 +266,8 @@ bool Main::menuTakesKey(const KeyboardEvent& e) {
         if (!menu_input::togglesMenu(e.keyCode))
             return false;
         menu->open();
+    } else if (menu->takeKey(e.keyCode)) {
+        // A page waiting for a key (a player's new one) took it, whatever key it was.
     } else if (menu_input::togglesMenu(e.keyCode)) {
         menu->close();
     } else if (const auto c = menu_input::typedCharacter(e.keyCode); !c || !menu->type(*c)) {

@@ -2,8 +2,10 @@
 // keys for them would, so that replays and peers see them like any other input.
 #include "app/main_menu.h"
 
+#include "app/clip_saver.h"
 #include "app/input_record.h"
 #include "app/main.h"
+#include "app/settings_menu.h"
 #include "framework/keyboard.h"
 #include "framework/lib.h"
 #include "framework/media.h"
@@ -157,6 +159,19 @@ std::unique_ptr<Menu> makeMainMenu(MainMenuServices given) {
                 "PLAY ONLINE", [services](Menu& menu) { menu.push(onlinePage(services)); }));
         page.entries.push_back(
             menuEntry("COMPUTER PLAYERS", [](Menu& menu) { menu.push(computerPlayersPage()); }));
+        if (!services->replayFolder.empty())
+            page.entries.push_back(menuEntry("REPLAYS", [services](Menu& menu) {
+                menu.push(replaysPage(services->replayFolder));
+            }));
+        if (Main::clips)
+            page.entries.push_back(menuEntry("SAVE CLIP", [](Menu& menu) {
+                // Closed, so that the clip's line at the top of the screen shows.
+                menu.close();
+                if (Main::clips)
+                    Main::clips->press();
+            }));
+        page.entries.push_back(
+            menuEntry("SETTINGS", [](Menu& menu) { menu.push(settingsPage()); }));
         page.entries.push_back(menuEntry("QUIT", [](Menu&) { System::exit(0); }));
         return page;
     });

@@ -4,6 +4,7 @@
 // missing service leaves its entries out.
 #include "menu/menu.h"
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,6 +22,8 @@ struct MainMenuServices {
     std::function<std::string(const std::string& code)> joinCode;
     // The QR code of a link; an empty picture when none can be made.
     std::function<ModulePicture(const std::string& text)> qrCode;
+    // Where the replays are; empty: no replays page.
+    std::filesystem::path replayFolder;
 };
 
 inline constexpr std::size_t kRoomCodeCharacters = 13;

@@ -253,6 +253,7 @@ zindle::MainMenuServices menuServices(Online& online, const char* program) {
         return start(zindle::relay::formatRoomLink(*link));
     };
     services.qrCode = zindle::qrPicture;
+    services.replayFolder = zindle::replayFolder();
     return services;
 }
 } // namespace

@@ -136,6 +136,13 @@ bool Menu::type(char c) {
     return true;
 }
 
+bool Menu::takeKey(int keyCode) {
+    if (!isOpen() || !page().anyKey)
+        return false;
+    const auto take = page().anyKey;
+    return take(keyCode);
+}
+
 void Menu::choose(int entry) {
     if (!isOpen() || entry < 0 || entry >= static_cast<int>(page().entries.size()))
         return;

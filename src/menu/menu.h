@@ -34,6 +34,8 @@ public:
     void command(Command command);
     // A character for a page that takes text; false when the page takes none.
     bool type(char c);
+    // A key's raw code for a page waiting for one; false when it is not waiting.
+    bool takeKey(int keyCode);
     // A touch at (x, y) in picture pixels: an entry chooses it; outside the panel goes back.
     void tap(double x, double y);
     // Once a frame while open.

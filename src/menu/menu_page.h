@@ -41,6 +41,9 @@ struct MenuPage {
     // A page that takes text (a room's code): letters and digits typed, '\b' to take one back.
     // Those keys then type instead of moving.
     std::function<void(MenuPage&, char)> typed;
+    // A page that may be waiting for any key (a player's new key): it sees every key's raw code
+    // first, TAB and ESC included, and returns true when it took it.
+    std::function<bool(int keyCode)> anyKey;
 };
 
 } // namespace zindle
