@@ -83,7 +83,7 @@ TEST_F(MenuTest, KeysPadButtonsTheStickAndTapsWalkThePages) {
     };
     const std::vector<Step> steps{
         {k(kTab), true, "MENU", 0},
-        {k(Keyboard::UP), true, "MENU", 1}, // round the top to QUIT
+        {k(Keyboard::UP), true, "MENU", 2}, // round the top to QUIT, under SETTINGS
         {k(Keyboard::DOWN), true, "MENU", 0},
         {k(Keyboard::ENTER), true, "COMPUTER PLAYERS", 0},
         {k(Keyboard::ESCAPE), true, "MENU", 0},
