@@ -6,6 +6,7 @@
 // The lowest-numbered peer in the room leads: whenever who sits where changes, it starts a new
 // round of play from its own match state, which every other peer takes over.
 #include "app/input_record.h"
+#include "net/log_throttle.h"
 #include "net/online_envelope.h"
 #include "net/relay_protocol.h"
 #include "net/rollback_session.h"
@@ -161,6 +162,8 @@ private:
 
     std::function<void(std::uint32_t, std::uint64_t, std::uint64_t)> confirmedState_;
     std::function<void(const std::string&)> log_;
+    // Lines about one peer, held to a few per window.
+    mutable LogThrottle peerLines_{[this](std::string_view line) { log_(std::string(line)); }};
     OnlineReplayRecorder* recorder_ = nullptr; // not owned
 };
 
