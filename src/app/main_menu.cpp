@@ -2,13 +2,13 @@
 // keys for them would, so that replays and peers see them like any other input.
 #include "app/main_menu.h"
 
-#include "app/input_record.h"
-#include "app/main.h"
+#include "base/rules.h"
 #include "framework/keyboard.h"
 #include "framework/lib.h"
 #include "framework/media.h"
+#include "input/input_record.h"
+#include "loop/main.h"
 #include "match/game.h"
-#include "match/rules.h"
 
 #include <memory>
 

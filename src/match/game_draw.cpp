@@ -4,12 +4,12 @@
 
 #include "actors/cloud.h"
 #include "actors/hero.h"
+#include "base/rules.h"
 #include "effects/mac_guffin.h"
 #include "effects/trail_particle.h"
 #include "framework/graphics.h"
 #include "framework/random.h"
 #include "match/panel_strip.h"
-#include "match/rules.h"
 #include "render/drawing_options.h"
 #include "render/tiler.h"
 

@@ -8,6 +8,7 @@
 #include "net/online_replay_recorder.h"
 #include "net/rollback_game_world.h"
 #include "net/rollback_lab.h"
+#include "net/running_game.h"
 #include "replay/replay_format.h"
 #include "replay/replay_reader.h"
 #include "replay_run.h"
