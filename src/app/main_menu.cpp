@@ -3,14 +3,14 @@
 #include "app/main_menu.h"
 
 #include "app/clip_saver.h"
-#include "app/input_record.h"
-#include "app/main.h"
 #include "app/settings_menu.h"
+#include "base/rules.h"
 #include "framework/keyboard.h"
 #include "framework/lib.h"
 #include "framework/media.h"
+#include "input/input_record.h"
+#include "loop/main.h"
 #include "match/game.h"
-#include "match/rules.h"
 
 #include <memory>
 

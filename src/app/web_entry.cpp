@@ -5,13 +5,15 @@
 #include "actors/hero.h"
 #include "app/application_main.h"
 #include "app/game_settings.h"
-#include "app/main.h"
 #include "app/replay_watching.h"
 #include "app/web_measurement.h"
 #include "app/web_replays.h"
+#include "base/rules.h"
 #include "framework/random.h"
 #include "input/input.h"
+#include "loop/main.h"
 #include "match/game.h"
+#include "match/panel_strip.h"
 #include "media/common/sound_format.h"
 #include "media/web/web_media.h"
 #include "replay/replay_reader.h"
@@ -131,6 +133,18 @@ EMSCRIPTEN_KEEPALIVE const char* zindle_state() {
         out << "],\"title\":null}";
     }
     text = out.str();
+    return text.c_str();
+}
+
+// Where the players' panels are drawn in the picture, for the page's hit-test of a tap:
+// "left,top,panel width,panels", in picture pixels.
+EMSCRIPTEN_KEEPALIVE const char* zindle_panel_strip() {
+    static const std::string text = [] {
+        std::ostringstream out;
+        out << zindle::panel_strip::kLeft << ',' << zindle::panel_strip::kTop << ','
+            << zindle::panel_strip::kPanelWidth << ',' << zindle::rules::kPlayers;
+        return out.str();
+    }();
     return text.c_str();
 }
 

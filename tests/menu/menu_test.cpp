@@ -1,6 +1,5 @@
 // The menu through Main on the headless media layer: keys, pad buttons, the stick and taps move
 // it; what it takes never reaches the game; closed, it leaves the title as it was.
-#include "app/main.h"
 #include "app/main_menu.h"
 #include "app/process_state.h"
 #include "framework/assets.h"
@@ -10,6 +9,7 @@
 #include "framework/random.h"
 #include "framework/stage.h"
 #include "input/pad_layout.h"
+#include "loop/main.h"
 #include "match/game.h"
 #include "media/headless/headless_media.h"
 #include "menu/menu.h"

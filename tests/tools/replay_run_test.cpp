@@ -1,12 +1,12 @@
 // Recording a headless match and re-simulating it: every checksum agrees and the steps are the
 // same, a replay with one input changed differs from its first checksum after the change, and
 // the game's recorder files its replays in the XDG folder of the HOME it is given.
-#include "app/main.h"
 #include "app/replay_watching.h"
+#include "base/rules.h"
 #include "framework/keyboard.h"
 #include "framework/stage.h"
+#include "loop/main.h"
 #include "match/game.h"
-#include "match/rules.h"
 #include "match/state_checksum.h"
 #include "replay/replay_folder.h"
 #include "replay/replay_format.h"

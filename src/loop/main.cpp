@@ -1,11 +1,9 @@
 // Main: the one display object on the stage. The game advances in fixed steps of 1/300 s of
 // real time, however fast frames come, and is drawn once per frame; keys and joysticks are
 // turned into Input state and board input between frames.
-#include "app/main.h"
+#include "loop/main.h"
 
-#include "app/clip_saver.h"
-#include "menu/menu.h"
-
+#include "base/rules.h"
 #include "framework/event.h"
 #include "framework/joystick_event.h"
 #include "framework/keyboard.h"
@@ -17,7 +15,7 @@
 #include "input/key_remap.h"
 #include "input/pad_layout.h"
 #include "match/game.h"
-#include "match/rules.h"
+#include "menu/menu.h"
 #include "render/tiler.h"
 #include "sound/beeper.h"
 #include "sound/music.h"
@@ -73,7 +71,7 @@ bool Main::fullscreen = false;
 bool Main::startFullScreen = true;
 std::unique_ptr<MatchTap> Main::tap;
 std::unique_ptr<FrameFeed> Main::feed;
-std::unique_ptr<ClipSaver> Main::clips;
+std::unique_ptr<FrameOverlay> Main::overlay;
 std::unique_ptr<Menu> Main::menu;
 std::function<void()> Main::afterFrame;
 
@@ -140,10 +138,8 @@ void Main::update(Event& /*e*/) {
     else
         runFrame();
     drawMenu();
-    if (clips) {
-        clips->poll();
-        clips->draw(graphics());
-    }
+    if (overlay)
+        overlay->frameDrawn(graphics());
     if (afterFrame) {
         const auto run = std::move(afterFrame);
         afterFrame = nullptr;
@@ -251,8 +247,8 @@ void Main::input(const InputRecord& record) {
 void Main::onKeyDown(KeyboardEvent& e) {
     // A clip copies the recording as it stands: F12 itself must not be in it yet, or the copy
     // ends with an input that belongs to no frame.
-    if (e.keyCode == Keyboard::F12 && clips)
-        clips->press();
+    if (overlay)
+        overlay->windowKey(e.keyCode, e.altKey);
     if (!menuTakesKey(e))
         input(keyRecord(e, true));
     windowKeys(e);
@@ -326,8 +322,8 @@ bool Main::menuTakesButton(const JoystickEvent& e, bool down) {
 
 // Other buttons do nothing in the game, so they are not even recorded.
 void Main::onButtonDown(JoystickEvent& e) {
-    if (e.id == pad_layout::kClipButton && clips)
-        clips->press();
+    if (overlay)
+        overlay->padButton(e.id);
     if (menuTakesButton(e, true) || !pad_layout::joins(e.id))
         return;
     input(joystickRecord(e, InputRecord::Kind::ButtonDown));
@@ -363,7 +359,7 @@ void Main::reset() {
     startFullScreen = true;
     tap.reset();
     feed.reset();
-    clips.reset();
+    overlay.reset();
     menu.reset();
     afterFrame = nullptr;
 }

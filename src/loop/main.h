@@ -1,12 +1,12 @@
 #pragma once
 // Main: the one display object on the stage. Drives the board with fixed steps from the frame
 // event, draws it once per frame, and routes keys and joysticks to Input and the board.
-#include "app/board.h"
-#include "app/frame_hooks.h"
-#include "app/input_record.h"
+#include "base/rules.h"
 #include "framework/display_object.h"
 #include "framework/event_dispatcher.h"
-#include "match/rules.h"
+#include "input/input_record.h"
+#include "loop/frame_hooks.h"
+#include "match/board.h"
 #include "menu/menu_input.h"
 
 #include <cstdint>
@@ -14,13 +14,11 @@
 #include <memory>
 #include <set>
 #include <span>
-#include <utility>
 
 namespace zindle {
 
-class ClipSaver;
-class Menu;
 class Event;
+class Menu;
 class KeyboardEvent;
 class JoystickEvent;
 
@@ -70,8 +68,8 @@ public:
     // When set, frames come from it instead of the clock, and live input goes to it instead
     // of the game.
     static std::unique_ptr<FrameFeed> feed;
-    // F12's clips of a win, with their line on the screen; null: F12 does nothing.
-    static std::unique_ptr<ClipSaver> clips;
+    // Laid over every frame and told of the window's keys (F12's clips); null: none.
+    static std::unique_ptr<FrameOverlay> overlay;
     // The menu over the title; null: TAB, Back and the rest reach the game as any key does.
     static std::unique_ptr<Menu> menu;
     // Run once at the end of the next frame, then forgotten: what must not happen inside the
