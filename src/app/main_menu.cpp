@@ -163,12 +163,12 @@ std::unique_ptr<Menu> makeMainMenu(MainMenuServices given) {
             page.entries.push_back(menuEntry("REPLAYS", [services](Menu& menu) {
                 menu.push(replaysPage(services->replayFolder));
             }));
-        if (Main::clips)
+        if (dynamic_cast<ClipSaver*>(Main::overlay.get()))
             page.entries.push_back(menuEntry("SAVE CLIP", [](Menu& menu) {
                 // Closed, so that the clip's line at the top of the screen shows.
                 menu.close();
-                if (Main::clips)
-                    Main::clips->press();
+                if (auto* clips = dynamic_cast<ClipSaver*>(Main::overlay.get()))
+                    clips->press();
             }));
         page.entries.push_back(
             menuEntry("SETTINGS", [](Menu& menu) { menu.push(settingsPage()); }));
