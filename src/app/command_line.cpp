@@ -61,6 +61,10 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             if (!line.seed)
                 return refuse("--seed needs a whole number from 0 to 18446744073709551615, not '" +
                               quoteUntrusted(args[i]) + "'");
+        } else if ((arg.starts_with("http://") || arg.starts_with("https://")) &&
+                   line.join.empty()) {
+            // A room's link opened from a chat or a browser starts the game with it.
+            line.join = arg;
         } else {
             return refuse((arg.starts_with("-") ? "unknown option '" : "unexpected argument '") +
                           quoteUntrusted(arg) + "'");
@@ -75,6 +79,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
 
 std::string CommandLine::usage() {
     return "Usage: zindle [--windowed] [--mute] [--seed N] [--replay FILE | --host | --join LINK]\n"
+           "       zindle [--windowed] [--mute] LINK\n"
            "       zindle --help | --version\n";
 }
 
@@ -96,7 +101,8 @@ std::string CommandLine::help() {
            "  --host      open a room for friends to join online: the game starts a relay\n"
            "              on a free port and shows the room's link on the title and on\n"
            "              standard output; a browser opening the link joins too\n"
-           "  --join LINK join the room of a link like http://HOST:PORT/#CODE\n"
+           "  --join LINK join the room of a link like http://HOST:PORT/#CODE (the link\n"
+           "              alone does the same)\n"
            "  -h, --help  show this help and exit\n"
            "  --version   show the version and exit\n"
            "\n"

@@ -59,6 +59,8 @@ TEST(CommandLineTest, ReplayTakesTheNextArgumentAsItsFileAndNeedsOne) {
 TEST(CommandLineTest, OnlinePlayHostsOrJoinsButNeverBothNorWithAReplay) {
     EXPECT_TRUE(CommandLine::parse({"--host", "--windowed"}).host);
     EXPECT_EQ(CommandLine::parse({"--join", "http://h:1/#X"}).join, "http://h:1/#X");
+    // A link alone, as a desktop opens one from a chat, joins too.
+    EXPECT_EQ(CommandLine::parse({"--windowed", "https://h/#X"}).join, "https://h/#X");
     const struct {
         std::vector<std::string> args;
         std::string refusal;
@@ -70,6 +72,9 @@ TEST(CommandLineTest, OnlinePlayHostsOrJoinsButNeverBothNorWithAReplay) {
         {{"--replay", "f", "--host"},
          "--host, --join and --replay each start a different game: "
          "choose one"},
+        {{"http://h:1/#X", "--host"},
+         "--host, --join and --replay each start a different game: choose one"},
+        {{"http://h:1/#X", "http://h:2/#Y"}, "unexpected argument 'http://h:2/#Y'"},
         {{"--join", "http://a:1/#X", "--join", "http://b:1/#Y"},
          "--join is given twice: choose one room"},
         {{"--replay", "a.zrp", "--replay", "b.zrp"}, "--replay is given twice: choose one file"},
