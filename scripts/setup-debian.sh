@@ -5,8 +5,8 @@
 #   web      the browser build: Emscripten and the image decoder it compiles in
 #   test     the test and benchmark frameworks, clang's libFuzzer, the virtual display and the
 #            tools the end-to-end tests drive, Chromium with its driver for the page's tests, and
-#            HAProxy for the test of relays side by side, and ccache, so that running the
-#            suite again recompiles only what changed
+#            HAProxy for the test of relays side by side, systemd-analyze for the relay's unit, and
+#            ccache, so that running the suite again recompiles only what changed
 #   package  what a whole build, installing and packaging need besides play: the asset generator's
 #            MP3 encoder, and the tools that build and check the package (the suite's -L desktop)
 #   measure  what scripts/measure.sh runs besides the game: the benchmarks, a virtual display,
@@ -24,7 +24,7 @@ declare -A SETS=(
     [test]="libgtest-dev libgmock-dev libbenchmark-dev libmp3lame-dev
             clang libclang-rt-14-dev
             xvfb xauth xdotool x11-utils openbox imagemagick sox python3
-            chromium chromium-driver python3-selenium haproxy ccache"
+            chromium chromium-driver python3-selenium haproxy ccache systemd"
     [package]="libmp3lame-dev desktop-file-utils appstream dpkg-dev lintian"
     [measure]="libbenchmark-dev xvfb xauth openbox python3 procps heaptrack"
 )

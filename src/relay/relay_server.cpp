@@ -3,6 +3,7 @@
 // size, message size, time to send a request) and every write queue has one too.
 #include "relay/relay_server.h"
 
+#include "relay/operator_access.h"
 #include "relay/static_files.h"
 
 // Asio 1.74 uses std::exchange without including <utility>.
@@ -62,10 +63,12 @@ struct RelayServer::Impl final : Transport {
     bool admit(const std::string& address) {
         if (liveConnections >= options.maxConnections) {
             log("connection cap reached address=" + address);
+            directory.counters().refuse(Refusal::ConnectionCap);
             return false;
         }
         if (connectionsPerAddress[address] >= options.maxConnectionsPerAddress) {
             log("connections per address capped address=" + address);
+            directory.counters().refuse(Refusal::AddressCap);
             return false;
         }
         ++liveConnections;
@@ -87,6 +90,8 @@ struct RelayServer::Impl final : Transport {
     std::unordered_map<ConnectionId, std::weak_ptr<WebSocketSession>> sockets;
     ConnectionId nextConnection = 1;
     std::size_t liveConnections = 0;
+    // Every session's write queue together, for /metrics.
+    std::size_t queuedBytes = 0;
     std::unordered_map<std::string, std::size_t> connectionsPerAddress;
     bool stopping = false;
     bool ioAlive = true;
@@ -103,7 +108,10 @@ class WebSocketSession : public std::enable_shared_from_this<WebSocketSession> {
 public:
     WebSocketSession(RelayServer::Impl* relay, tcp::socket socket, std::string address)
         : relay_(relay), ws_(std::move(socket)), address_(std::move(address)) {}
-    ~WebSocketSession() { relay_->release(address_); }
+    ~WebSocketSession() {
+        relay_->queuedBytes -= queuedBytes_;
+        relay_->release(address_);
+    }
 
     void start(http::request<http::empty_body> request) {
         beast::get_lowest_layer(ws_).expires_never();
@@ -126,12 +134,14 @@ public:
             // Called from inside the directory: closing the socket ends the pending read, whose
             // handler tells the directory later.
             relay_->log("peer not reading, closed address=" + address_);
+            relay_->directory.counters().refuse(Refusal::SlowReader);
             closing_ = true;
             beast::error_code ignored;
             beast::get_lowest_layer(ws_).socket().close(ignored);
             return;
         }
         queuedBytes_ += message->size();
+        relay_->queuedBytes += message->size();
         queue_.push_back(std::move(message));
         if (!writing_)
             writeNext();
@@ -162,8 +172,10 @@ private:
 
     void onRead(beast::error_code error) {
         if (error) {
-            if (error == websocket::error::message_too_big)
+            if (error == websocket::error::message_too_big) {
                 relay_->log("oversized message, closed address=" + address_);
+                relay_->directory.counters().refuse(Refusal::OversizedMessage);
+            }
             relay_->directory.disconnected(id_, relay_->options.clock());
             relay_->sockets.erase(id_);
             return;
@@ -209,8 +221,10 @@ private:
 
     void onWrite(beast::error_code error) {
         writing_ = false;
-        for (const SharedBytes& message : inFlight_)
+        for (const SharedBytes& message : inFlight_) {
             queuedBytes_ -= message->size();
+            relay_->queuedBytes -= message->size();
+        }
         inFlight_.clear();
         if (error) {
             queue_.clear();
@@ -294,7 +308,40 @@ private:
                 ->start(std::move(request));
             return;
         }
+        const std::string_view target(request.target().data(), request.target().size());
+        if (const auto endpoint = operatorEndpointFor(target)) {
+            answerOperator(request, *endpoint);
+            return;
+        }
         serveFile(request);
+    }
+
+    void answerOperator(const http::request<http::empty_body>& request, OperatorEndpoint endpoint) {
+        const auto forwarded = request.find("X-Forwarded-For");
+        const auto method = request.method_string();
+        OperatorRequest asked{{method.data(), method.size()}, address_, std::nullopt};
+        if (forwarded != request.end())
+            asked.forwardedFor =
+                std::string_view(forwarded->value().data(), forwarded->value().size());
+        RelayServer::Impl& relay = *relay_;
+        OperatorAnswer answer = answerOperatorRequest(
+            asked, endpoint, relay.options.operatorAccess, !relay.stopping, [&relay] {
+                return prometheusText(relay.directory.counters(),
+                                      {relay.directory.roomCount(), relay.directory.peerCount(),
+                                       relay.directory.connectionCount(), relay.queuedBytes});
+            });
+        if (answer.status == 403) {
+            relay.directory.counters().refuse(Refusal::OperatorForbidden);
+            relay.log("operator endpoint refused address=" + address_);
+        }
+        auto response = std::make_shared<http::response<http::string_body>>(
+            static_cast<http::status>(answer.status), request.version());
+        response->set(http::field::content_type, std::string(answer.contentType));
+        response->set(http::field::cache_control, "no-store");
+        response->body() = std::move(answer.body);
+        response->keep_alive(request.keep_alive());
+        response->prepare_payload();
+        write(response);
     }
 
     void serveFile(const http::request<http::empty_body>& request) {
