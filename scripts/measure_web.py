@@ -1,13 +1,17 @@
 #!/usr/bin/python3
 """The web build's figures, measured in headless Chromium (WebGL on its software rasteriser).
 
-    python3 scripts/measure_web.py [build/web] [--only size,startup,slowline,match,fountain]
-                                   [--seconds 60] [--line-kbps 200]
+    python3 scripts/measure_web.py [build/web]
+        [--only size,startup,slowline,firstvisit,match,fountain]
+        [--seconds 60] [--line-kbps 200] [--latency-ms 100]
 
 Prints one JSON line per figure with its target and whether it was met:
   size      zindle.wasm and zindle.js together, gzip -9
   startup   navigation to the first presented frame, on localhost, median of 5 fresh profiles
-  slowline  the same, once, on a line of 200 KB/s (Chromium's network emulation), fresh profile
+  slowline  the same, once, on a line of 200 KB/s with 100 ms latency (Chromium's network
+            emulation), fresh profile, beside a page that only fetches the same compressed bytes
+  firstvisit every byte the server sends on a first visit until the service worker holds the
+            build, beside the build's size as the server sends it (its compressed copies)
   match     four computer players for a minute: the median frame rate, the share of frames
             under 20 ms (from one presented frame to the next) and the processor time of
             Chromium's GPU process (which rasterises and composites every frame in software
@@ -27,6 +31,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web"))
 from browser import Browser, Server  # noqa: E402
+from web_server import published_files, served_size  # noqa: E402
 
 # The reference for the match: a WebGL canvas over the whole page, cleared at every refresh, with
 # the game's context attributes; the times of its refreshes are kept as the game keeps its frames.
@@ -98,22 +103,74 @@ def measure_startup(server):
            runs=[round(t) for t in times])
 
 
-def measure_slow_line(server, kilobytes_per_second):
+# The reference for the slow line: a page that fetches, all at once as soon as it can, the same
+# files the game's first frame waits for (the page's modules, files.json, the code and the
+# pictures), compressed as the server sends them to the game; it notes when the last one is in.
+EMPTY_LOADER = """<!doctype html>
+<html><head><meta charset="utf-8"></head><body><script>
+window.empty = { doneAt: null };
+const modules = %s;
+const got = (path) => fetch(path).then((r) => r.arrayBuffer());
+fetch('files.json').then((r) => r.json()).then((build) => Promise.all([
+  ...modules.map(got), ...build.code.map((e) => got(e.path)),
+  ...build.data.filter((e) => !/\\.(wav|mp3)$/.test(e.path)).map((e) => got(e.path))]))
+  .then(() => { window.empty.doneAt = performance.now(); });
+</script></body></html>
+"""
+
+
+def throttled_browser(kilobytes_per_second, latency_ms):
+    browser = Browser()
+    rate = kilobytes_per_second * 1000  # bytes a second
+    browser.driver.execute_cdp_cmd("Network.enable", {})
+    browser.driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+        "offline": False, "latency": latency_ms, "downloadThroughput": rate,
+        "uploadThroughput": rate})
+    return browser
+
+
+def measure_slow_line(server, folder, kilobytes_per_second, latency_ms):
+    modules = sorted(f"page/{name}" for name in os.listdir(os.path.join(folder, "page"))
+                     if name.endswith(".js"))
+    server.httpd.extra_pages["/measure-empty-loader.html"] = \
+        (EMPTY_LOADER % json.dumps(modules)).encode()
+    line = f"{kilobytes_per_second:g} KB/s and {latency_ms:g} ms"
+    times = {}
+    for name, address, condition in (
+            ("empty", "measure-empty-loader.html", "window.empty.doneAt"),
+            ("game", "index.html", "window.zindle.stats.firstFrameAt")):
+        browser = throttled_browser(kilobytes_per_second, latency_ms)
+        try:
+            browser.driver.get(server.url + address)
+            if wait(browser, f"{condition} !== null", 120):
+                times[name] = browser.script(f"return {condition}")
+        finally:
+            browser.close()
+    game, empty = times.get("game"), times.get("empty")
+    met = game is not None and empty is not None and game < 3000 and game <= 1.1 * empty
+    report(f"first frame at {line}", None if game is None else f"{game:.0f} ms",
+           "< 3000 ms and <= 1.1 x the page that only fetches the same bytes", met,
+           empty_page_ms=None if empty is None else round(empty),
+           ratio=None if not (game and empty) else round(game / empty, 2))
+
+
+def measure_first_visit(server, folder):
+    """Every byte the server sends on a first visit, until the service worker has kept the whole
+    build, beside the build's size as the server sends it."""
+    before = server.sent_bytes
     browser = Browser()
     try:
-        rate = kilobytes_per_second * 1000  # bytes a second
-        browser.driver.execute_cdp_cmd("Network.enable", {})
-        browser.driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
-            "offline": False, "latency": 0, "downloadThroughput": rate, "uploadThroughput": rate})
         browser.driver.get(server.url + "index.html")
-        if not wait(browser, "window.zindle.stats.firstFrameAt !== null", 120):
-            report(f"first frame at {kilobytes_per_second:g} KB/s", None, "< 4000 ms", False)
-            return
-        first = stats(browser)["firstFrameAt"]
-        report(f"first frame at {kilobytes_per_second:g} KB/s", f"{first:.0f} ms", "< 4000 ms",
-               first < 4000)
+        wait(browser, "window.zindle.stats.firstFrameAt !== null", 60)
+        kept = wait(browser, "navigator.serviceWorker.controller !== null", 60)
+        time.sleep(1)  # the worker's last answers leave the server
+        sent = server.sent_bytes - before
     finally:
         browser.close()
+    size = served_size(folder, published_files(folder), server.httpd.accept_encoding)
+    report("bytes sent on a first visit", f"{sent / 1e6:.2f} MB",
+           f"<= 1.1 x the build's compressed {size / 1e6:.2f} MB",
+           kept and sent <= 1.1 * size, ratio=round(sent / size, 3))
 
 
 def frame_figures(frame_times):
@@ -249,9 +306,11 @@ def measure_fountain(server):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("folder", nargs="?", default="build/web")
-    parser.add_argument("--only", default="size,startup,slowline,match,fountain")
+    parser.add_argument("--only", default="size,startup,slowline,firstvisit,match,fountain")
     parser.add_argument("--line-kbps", type=float, default=200,
                         help="KB/s (1000 bytes) of the slow line")
+    parser.add_argument("--latency-ms", type=float, default=100,
+                        help="the slow line's round trip added to every request")
     parser.add_argument("--seconds", type=float, default=60)
     args = parser.parse_args()
     only = set(args.only.split(","))
@@ -262,7 +321,9 @@ def main():
         if "startup" in only:
             measure_startup(server)
         if "slowline" in only:
-            measure_slow_line(server, args.line_kbps)
+            measure_slow_line(server, args.folder, args.line_kbps, args.latency_ms)
+        if "firstvisit" in only:
+            measure_first_visit(server, args.folder)
         if "match" in only:
             measure_match(server, args.seconds)
         if "fountain" in only:

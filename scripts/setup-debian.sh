@@ -20,7 +20,7 @@ declare -A SETS=(
     [play]="build-essential cmake pkg-config
             libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libpng-dev libx11-dev
             libgif-dev zlib1g-dev libboost-dev"
-    [web]="cmake make emscripten libstb-dev nodejs python3"
+    [web]="cmake make emscripten libstb-dev nodejs python3 brotli"
     [test]="libgtest-dev libgmock-dev libbenchmark-dev libmp3lame-dev
             clang libclang-rt-14-dev
             xvfb xauth xdotool x11-utils openbox imagemagick sox python3

@@ -36,4 +36,4 @@ print(port)
 PY
 )"
 echo "Play at http://localhost:${port}/ (Ctrl+C stops the server)"
-exec /usr/bin/python3 -m http.server "$port" --bind 127.0.0.1 --directory build/web
+exec /usr/bin/python3 scripts/web_server.py build/web "$port"

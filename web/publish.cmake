@@ -2,7 +2,7 @@
 # files.json: the program's code and the data, with their sizes, for the loader's order and its
 # progress bar. Run by the web build (cmake -P) with SOURCE, PAGE and OUT set, after the program
 # is linked.
-file(COPY ${PAGE}/index.html ${PAGE}/manifest.webmanifest DESTINATION ${OUT})
+file(COPY ${PAGE}/manifest.webmanifest DESTINATION ${OUT})
 # The app's icons: the desktop's, from the data.
 file(GLOB icons ${SOURCE}/assets/icons/*.png)
 file(REMOVE_RECURSE ${OUT}/icons)
@@ -11,6 +11,30 @@ file(COPY ${icons} DESTINATION ${OUT}/icons)
 file(GLOB modules ${PAGE}/*.js)
 file(REMOVE_RECURSE ${OUT}/page)
 file(COPY ${modules} DESTINATION ${OUT}/page)
+
+# The page names everything the first frame waits for, so that a slow line starts on all of it
+# at once rather than learning of each file from the one before (the page's modules from
+# main.js, the code from files.json). Written only when it changes, so that its validator holds.
+set(preloads "")
+foreach(module IN LISTS modules)
+    get_filename_component(name ${module} NAME)
+    string(APPEND preloads "<link rel=\"modulepreload\" href=\"page/${name}\">\n")
+endforeach()
+file(GLOB pictures LIST_DIRECTORIES false RELATIVE ${SOURCE} ${SOURCE}/assets/*)
+list(FILTER pictures EXCLUDE REGEX "\\.(wav|mp3)$")
+list(SORT pictures)
+foreach(path files.json zindle.wasm zindle.js ${pictures})
+    string(APPEND preloads "<link rel=\"preload\" href=\"${path}\" as=\"fetch\" crossorigin>\n")
+endforeach()
+file(READ ${PAGE}/index.html page)
+string(REPLACE "<!-- preloads -->\n" "${preloads}" page "${page}")
+set(current "")
+if(EXISTS ${OUT}/index.html)
+    file(READ ${OUT}/index.html current)
+endif()
+if(NOT current STREQUAL page)
+    file(WRITE ${OUT}/index.html "${page}")
+endif()
 # What earlier builds published under other names.
 file(REMOVE ${OUT}/zindle-page.js ${OUT}/assets.json)
 
@@ -56,3 +80,44 @@ string(SHA256 version "${digests}")
 string(SUBSTRING "${version}" 0 16 ZINDLE_BUILD_VERSION)
 set(ZINDLE_BUILD_FILES "\n  ${quoted},\n")
 configure_file(${PAGE}/service-worker.js.in ${OUT}/service-worker.js @ONLY)
+
+# Compressed copies made once here, so that a server sends each browser the smallest form it
+# accepts without compressing anything per request: Brotli (.br) and gzip (.gz) beside each file
+# that compresses (pictures and MP3 are compressed already). A copy is kept only where it saves
+# a tenth; one made from an older version of its file is never left behind.
+find_program(BROTLI brotli)
+find_program(GZIP gzip)
+if(NOT BROTLI)
+    message(WARNING "brotli is not installed: the web build gets gzip copies only")
+endif()
+foreach(path IN LISTS published ITEMS service-worker.js)
+    set(file ${OUT}/${path})
+    if(path MATCHES "\\.(png|mp3)$")
+        continue()
+    endif()
+    file(SIZE ${file} size)
+    foreach(kind br gz)
+        set(copy ${file}.${kind})
+        if(EXISTS ${copy} AND ${copy} IS_NEWER_THAN ${file} AND NOT ${file} IS_NEWER_THAN ${copy})
+            continue()
+        endif()
+        file(REMOVE ${copy})
+        if(kind STREQUAL "br" AND BROTLI)
+            execute_process(COMMAND ${BROTLI} -q 11 -f -o ${copy} ${file} RESULT_VARIABLE failed)
+        elseif(kind STREQUAL "gz" AND GZIP)
+            execute_process(COMMAND ${GZIP} -9 -n -c ${file} OUTPUT_FILE ${copy}
+                            RESULT_VARIABLE failed)
+        else()
+            continue()
+        endif()
+        if(failed)
+            message(FATAL_ERROR "${path}: could not be compressed (${kind}): ${failed}")
+        endif()
+        file(SIZE ${copy} packed)
+        math(EXPR packed "${packed} * 10")
+        math(EXPR limit "${size} * 9")
+        if(NOT packed LESS limit)
+            file(REMOVE ${copy})
+        endif()
+    endforeach()
+endforeach()

@@ -8,6 +8,8 @@
 #include "input/input.h"
 #include "match/game.h"
 #include "match/rules.h"
+#include "render/drawing_options.h"
+#include "render/text_line.h"
 #include "render/tiler.h"
 
 #include <algorithm>
@@ -43,6 +45,8 @@ constexpr double kArrowMaxX = 470;
 constexpr double kArrowMinY = 10;
 constexpr double kArrowMaxY = 265;
 constexpr double kAlertBlinksPerSecond = 5;
+constexpr double kMarkerAbovePx = 25; // the marker's top, above the hero's centre: over a crown
+constexpr std::array<std::string_view, rules::kPlayers> kMarkerDigits = {"1", "2", "3", "4"};
 
 enum Pose { kSuperUp, kUp, kFloat, kDown, kPoses };
 constexpr std::array<std::string_view, kPoses> kPoseNames = {"_SUPERUP", "_UP", "_FLOAT", "_DOWN"};
@@ -134,6 +138,9 @@ void Hero::draw(Tiler& tiler) const {
                                                  : kDown;
         const int side = facesLeft() ? 0 : 1;
         tiler.drawTile(figureNames()[player][pose][side], x, y);
+        if (DrawingOptions::highContrast)
+            text_line::drawCentred(tiler, kMarkerDigits[static_cast<std::size_t>(player)], x,
+                                   y - kMarkerAbovePx);
     }
     if (crowniness <= 0) {
         return;
@@ -148,7 +155,8 @@ void Hero::draw(Tiler& tiler) const {
     // the crown's row and assemble into one crown.
     const double radius = (1 - crowniness) * kCrownRingPx;
     for (int i = 0; i < kCrownFragments; ++i) {
-        if (random() < crowniness * kCrownFragmentOdds) {
+        const bool shown = random() < crowniness * kCrownFragmentOdds;
+        if (shown || DrawingOptions::reducedMotion) {
             const double a = 2 * std::numbers::pi / kCrownFragments * i;
             tiler.drawTile(
                 kCrownPieceNames[static_cast<std::size_t>(i)], x + portableSin(a) * radius,
@@ -158,7 +166,8 @@ void Hero::draw(Tiler& tiler) const {
 }
 
 void Hero::drawFlare(Tiler& tiler) const {
-    const bool flicker = score > 1 && random() < 0.5;
+    // The number is taken whether or not the flare may flicker.
+    const bool flicker = score > 1 && random() < 0.5 && !DrawingOptions::reducedMotion;
     if (score >= rules::kOneCatchFromWinning && isPlayerSlot(player)) {
         const std::size_t k = flicker ? 1 : 0;
         tiler.drawTile(matchPointNames().horizontal[player][k], 0, y);
@@ -180,8 +189,9 @@ void Hero::drawUI(Tiler& tiler, const Game& game) const {
     const double ay = std::clamp(y, kArrowMinY, kArrowMaxY);
     tiler.drawTile(arrowNames()[player][vertical][horizontal], ax, ay);
     // Warns while the hero is falling towards the bottom, blinking.
-    const bool alert =
-        y > kOffBottom && dy > 0 && std::fmod(game.boardTime * kAlertBlinksPerSecond, 1.0) < 0.5;
+    const bool alert = y > kOffBottom && dy > 0 &&
+                       (DrawingOptions::reducedMotion ||
+                        std::fmod(game.boardTime * kAlertBlinksPerSecond, 1.0) < 0.5);
     if (alert) {
         tiler.drawTile("ALERT", ax, ay);
     }

@@ -13,6 +13,7 @@
 #include "framework/random.h"
 #include "framework/stage.h"
 #include "input/input.h"
+#include "input/key_remap.h"
 #include "input/pad_layout.h"
 #include "match/game.h"
 #include "match/rules.h"
@@ -43,7 +44,8 @@ int joystickStartKey(int device) {
 InputRecord keyRecord(const KeyboardEvent& e, bool down) {
     InputRecord record;
     record.kind = down ? InputRecord::Kind::KeyDown : InputRecord::Kind::KeyUp;
-    record.code = e.keyCode;
+    // Chosen keys are recorded and played as the shipped ones (replays and peers rely on it).
+    record.code = KeyRemap::canonical(e.keyCode);
     record.modifiers = static_cast<std::uint8_t>((e.ctrlKey ? InputRecord::kCtrl : 0) |
                                                  (e.altKey ? InputRecord::kAlt : 0) |
                                                  (e.shiftKey ? InputRecord::kShift : 0));
@@ -256,6 +258,8 @@ void Main::onAxisMove(JoystickEvent& e) {
 
 // Other buttons do nothing in the game, so they are not even recorded.
 void Main::onButtonDown(JoystickEvent& e) {
+    if (e.id == pad_layout::kClipButton && clips)
+        clips->press();
     if (!pad_layout::joins(e.id))
         return;
     if (feed)

@@ -4,6 +4,7 @@
 #include "app/application_main.h"
 #include "app/clip_saver.h"
 #include "app/command_line.h"
+#include "app/game_settings.h"
 #include "app/main.h"
 #include "app/pacing_log.h"
 #include "app/standard_streams.h"
@@ -24,6 +25,7 @@
 #include "replay/replay_reader.h"
 #include "replay/replay_recorder.h"
 #include "replay/replay_viewer.h"
+#include "settings/settings_file.h"
 
 #include <unistd.h>
 
@@ -221,6 +223,9 @@ int main(int argc, char** argv) {
             return CommandLine::kRefused;
         }
     }
+    // The player's settings hold from the first frame; a file that is refused is one line each.
+    zindle::GameSettings::load(zindle::settingsFile(), std::cerr);
+    const bool windowed = line.windowed || !zindle::GameSettings::current().fullScreen;
     // Before anything starts SDL: some of its variables could stall the game before it draws.
     zindle::guardSdlEnvironment(std::cout);
     // The seed is fixed before the recorder notes it; a replay brings its own.
@@ -248,9 +253,10 @@ int main(int argc, char** argv) {
     try {
         auto& media = zindle::SdlMedia::install();
         media.setPresentObserver(zindle::PacingLog::fromEnvironment());
+        // --mute wins over the volumes for this run, and leaves them as they are kept.
         if (line.mute)
             media.mute();
-        if (line.windowed)
+        if (windowed)
             media.fitWindowToScreen();
         media.useControllerMappings(zindle::Assets::resolve(kPadMappings));
     } catch (const std::exception& e) {
@@ -267,7 +273,7 @@ int main(int argc, char** argv) {
             return CommandLine::kRefused;
         }
     }
-    zindle::Main::startFullScreen = !line.windowed;
+    zindle::Main::startFullScreen = !windowed;
     const int status = zindle::ApplicationMain::run();
     // The match and its connection go before the relay they talk to.
     zindle::Main::feed.reset();

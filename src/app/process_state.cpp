@@ -2,6 +2,7 @@
 // header.
 #include "app/process_state.h"
 
+#include "app/game_settings.h"
 #include "app/main.h"
 #include "framework/assets.h"
 #include "framework/lib.h"
@@ -29,6 +30,8 @@ void resetProcessState() {
     SoundChannel::reset();
     Assets::reset();
     Input::init();
+    // The player's settings: volumes, drawing options and chosen keys back to the defaults.
+    GameSettings::reset();
     setRandomSource({});
     setDrawingStream(std::nullopt);
     Sound::silenced = false;

@@ -4,6 +4,7 @@
 // the same guard as the start, so an error in any frame reaches the player as on the desktop.
 #include "actors/hero.h"
 #include "app/application_main.h"
+#include "app/game_settings.h"
 #include "app/main.h"
 #include "app/web_measurement.h"
 #include "app/web_replays.h"
@@ -22,12 +23,18 @@
 #include <cstdint>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 zindle::WebMedia* media = nullptr;
+
+// The settings live in the page's storage; the program reads and writes them as a file in its
+// in-memory folder, put there from the storage at start and copied back after each save.
+constexpr const char* kSettingsFile = "/settings/settings.ini";
+constexpr const char* kNotKept = "the page's storage would not keep them (full, or turned off)";
 
 bool computer(const zindle::Game& game, int player) {
     return player >= 0 && static_cast<std::size_t>(player) < game.aiFlags.size() &&
@@ -212,6 +219,44 @@ void record() {
 }
 } // namespace
 
+EM_JS(void, jsPlaceSettings, (const char* path), {
+    try {
+        const text = localStorage.getItem('zindle.settings');
+        if (text == = null)
+            return;
+        FS.mkdirTree('/settings');
+        FS.writeFile(UTF8ToString(path), text);
+    } catch (e) {
+        // No storage (a private window, a blocked origin): the defaults.
+    }
+});
+EM_JS(int, jsKeepSettings, (const char* text), {
+    try {
+        localStorage.setItem('zindle.settings', UTF8ToString(text));
+        return 1;
+    } catch (e) {
+        return 0;
+    }
+});
+EM_JS(int, jsPrefersReducedMotion, (), {
+    return typeof matchMedia ==
+           = 'function' && matchMedia('(prefers-reduced-motion: reduce)').matches ? 1 : 0;
+});
+
+namespace {
+void loadSettings() {
+    jsPlaceSettings(kSettingsFile);
+    zindle::GameSettings::load(kSettingsFile, std::cerr);
+    zindle::GameSettings::keep = [](const std::string& text) -> std::optional<std::string> {
+        if (jsKeepSettings(text.c_str()) != 0)
+            return std::nullopt;
+        return std::string(kNotKept);
+    };
+    if (jsPrefersReducedMotion() != 0)
+        zindle::GameSettings::preferReducedMotion();
+}
+} // namespace
+
 // The page passes "--replay FILE" to watch a replay, and other options only for measurements
 // (web_measurement.h).
 int main(int argc, char** argv) {
@@ -220,6 +265,7 @@ int main(int argc, char** argv) {
     if (zindle::Game::titleHints == zindle::Game::TitleHints::Desktop)
         zindle::Game::titleHints = zindle::Game::TitleHints::Page;
     media->setFatalHandler(&zindle::ApplicationMain::reportFatal);
+    loadSettings();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 2 && args[0] == "--replay") {
         if (!watch(args[1])) {

@@ -5,13 +5,15 @@
 #include "effects/pixel.h"
 #include "framework/random.h"
 #include "match/rules.h"
+#include "render/drawing_options.h"
 #include "render/tiler.h"
 
 namespace zindle {
 
 namespace {
-constexpr double kMinLife = 0.5;    // s
-constexpr double kLifeSpread = 0.5; // s, added at random
+constexpr double kMinLife = 0.5;         // s
+constexpr double kLifeSpread = 0.5;      // s, added at random
+constexpr double kSteadyLifeShare = 0.5; // with reduced motion: shown for this share of its life
 } // namespace
 
 MacGuffinDropParticle::MacGuffinDropParticle(double x, double y, double dx, double dy)
@@ -27,7 +29,9 @@ bool MacGuffinDropParticle::update(double dt, Game& game) {
 }
 
 void MacGuffinDropParticle::draw(Tiler& tiler) const {
-    if (random() > lifeAlpha())
+    const bool lit = random() > lifeAlpha();
+    // Gentler: steady for the first half of its life, then gone.
+    if (DrawingOptions::reducedMotion ? lifeAlpha() < kSteadyLifeShare : lit)
         tiler.drawTile("MACGUFFIN", x, y);
 }
 

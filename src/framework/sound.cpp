@@ -9,6 +9,7 @@ Sound::Sound(const std::string& url, bool playAsMusic) {
     // An empty url is a sound with nothing requested: it exists but never plays.
     if (url.empty())
         return;
+    group = playAsMusic ? SoundGroup::Music : SoundGroup::Effects;
     mediaHandle = media_sound_from_file(url, playAsMusic);
     if (mediaHandle == SoundHandle::None)
         throw SoundLoadError(url);
@@ -23,7 +24,7 @@ std::shared_ptr<SoundChannel> Sound::play(double startTime, int loops,
                                           const SoundTransform* transform) {
     std::shared_ptr<SoundChannel> channel;
     if (mediaHandle != SoundHandle::None && !mediaLoading && !silenced)
-        channel = SoundChannel::start(mediaHandle, startTime, loops, transform);
+        channel = SoundChannel::start(mediaHandle, startTime, loops, transform, group);
     if (observer)
         observer(*this, channel);
     return channel;

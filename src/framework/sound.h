@@ -1,6 +1,7 @@
 #pragma once
 // A loaded sound that can be played any number of times at once.
 #include "framework/media.h"
+#include "framework/sound_channel.h"
 #include "framework/sound_transform.h"
 
 #include <functional>
@@ -42,6 +43,8 @@ public:
 
     SoundHandle mediaHandle = SoundHandle::None;
     bool mediaLoading = false;
+    // Music or an effect: which of the player's volumes it plays at.
+    SoundGroup group = SoundGroup::Effects;
 
 private:
     std::string url_;

@@ -1,18 +1,48 @@
 // Starting, stopping and re-panning one channel, and the poll that tells each channel it ended.
 #include "framework/sound_channel.h"
 
+#include <array>
+
 namespace zindle {
 
 std::vector<std::shared_ptr<SoundChannel>> SoundChannel::mediaIncompleteList;
 int SoundChannel::mediaDynamicSoundCount = 0;
 
+namespace {
+std::array<double, 2> groupVolumes{1, 1};
+
+double& volumeOf(SoundGroup group) {
+    return groupVolumes[group == SoundGroup::Music ? 1 : 0];
+}
+} // namespace
+
+void SoundChannel::setGroupVolume(SoundGroup group, double volume) {
+    volumeOf(group) = volume;
+    for (const auto& channel : mediaIncompleteList)
+        if (channel->group == group && channel->mediaHandle != ChannelHandle::None)
+            channel->sendTransform();
+}
+
+double SoundChannel::groupVolume(SoundGroup group) {
+    return volumeOf(group);
+}
+
 std::shared_ptr<SoundChannel> SoundChannel::start(SoundHandle sound, double startTime, int loops,
-                                                  const SoundTransform* transform) {
+                                                  const SoundTransform* transform,
+                                                  SoundGroup group) {
     std::shared_ptr<SoundChannel> channel(new SoundChannel());
     if (transform != nullptr)
         channel->mediaTransform = *transform;
-    channel->mediaHandle = media_sound_channel_create(
-        sound, startTime, loops, channel->mediaTransform ? &*channel->mediaTransform : nullptr);
+    channel->group = group;
+    const double volume = volumeOf(group);
+    if (volume == 1) {
+        channel->mediaHandle = media_sound_channel_create(
+            sound, startTime, loops, channel->mediaTransform ? &*channel->mediaTransform : nullptr);
+    } else {
+        SoundTransform heard = channel->soundTransform();
+        heard.volume *= volume;
+        channel->mediaHandle = media_sound_channel_create(sound, startTime, loops, &heard);
+    }
     if (channel->mediaHandle != ChannelHandle::None)
         mediaIncompleteList.push_back(channel);
     return channel;
@@ -31,7 +61,13 @@ SoundTransform SoundChannel::soundTransform() const {
 void SoundChannel::setSoundTransform(const SoundTransform& transform) {
     mediaTransform = transform;
     if (mediaHandle != ChannelHandle::None)
-        media_sound_channel_set_transform(mediaHandle, *mediaTransform);
+        sendTransform();
+}
+
+void SoundChannel::sendTransform() {
+    SoundTransform heard = soundTransform();
+    heard.volume *= volumeOf(group);
+    media_sound_channel_set_transform(mediaHandle, heard);
 }
 
 void SoundChannel::mediaPollComplete() {
@@ -60,6 +96,7 @@ bool SoundChannel::mediaCheckComplete() {
 void SoundChannel::reset() {
     mediaIncompleteList.clear();
     mediaDynamicSoundCount = 0;
+    groupVolumes = {1, 1};
 }
 
 } // namespace zindle

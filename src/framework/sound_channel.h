@@ -11,11 +11,20 @@
 
 namespace zindle {
 
+// The two things a player sets a volume for.
+enum class SoundGroup { Effects, Music };
+
 class SoundChannel : public EventDispatcher {
 public:
     // Starts sound; a channel that started is appended to mediaIncompleteList.
     static std::shared_ptr<SoundChannel> start(SoundHandle sound, double startTime, int loops,
-                                               const SoundTransform* transform);
+                                               const SoundTransform* transform,
+                                               SoundGroup group = SoundGroup::Effects);
+    // The player's volume for a group, 0 to 1, over every channel of it: the media layer hears
+    // each channel's own volume times this, at once for the channels already playing. The game
+    // never sees it (soundTransform stays what the game set).
+    static void setGroupVolume(SoundGroup group, double volume);
+    static double groupVolume(SoundGroup group);
 
     void stop();
     // A copy of the channel's transform (volume 1, pan 0 when it was started without one).
@@ -34,9 +43,12 @@ public:
 
     ChannelHandle mediaHandle = ChannelHandle::None;
     std::optional<SoundTransform> mediaTransform;
+    SoundGroup group = SoundGroup::Effects;
 
 private:
     SoundChannel() = default;
+    // Hands the media layer the channel's transform times its group's volume.
+    void sendTransform();
     // True (and "soundComplete" dispatched) the first time the media layer reports the end.
     bool mediaCheckComplete();
 };

@@ -12,6 +12,8 @@ std::optional<MediaEvent> StandardPad::button(Part part, bool down) {
         return mediaEvent(type, kSouthButton);
     case Part::Start:
         return mediaEvent(type, kStartButton);
+    case Part::RightShoulder:
+        return mediaEvent(type, kClipButton);
     case Part::DpadLeft:
         left_ = down;
         return steeringRecord();

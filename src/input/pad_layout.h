@@ -14,6 +14,9 @@ namespace zindle::pad_layout {
 constexpr int kSteeringAxis = 0;
 constexpr int kSouthButton = 0; // where many pads have their south face button (A)
 constexpr int kStartButton = 7; // where many pads have Start
+// Where many pads have the right shoulder button: saves a clip of the last ten seconds. Never
+// recorded, as F12 is not.
+constexpr int kClipButton = 5;
 constexpr std::int16_t kFullLeft = -32768;
 constexpr std::int16_t kFullRight = 32767;
 
@@ -23,13 +26,13 @@ constexpr bool joins(int button) {
 }
 
 // The parts of the standard layout the game uses; every other part is Other.
-enum class Part { South, Start, DpadLeft, DpadRight, LeftStickX, Other };
+enum class Part { South, Start, RightShoulder, DpadLeft, DpadRight, LeftStickX, Other };
 
 // One pad's steering state, turned into the records the game reads.
 class StandardPad {
 public:
-    // A button pressed or released: a button record for the joining buttons, an axis record for
-    // a D-pad side, none for the rest.
+    // A button pressed or released: a button record for the joining buttons and the clip
+    // button, an axis record for a D-pad side, none for the rest.
     std::optional<MediaEvent> button(Part part, bool down);
     // An axis moved (-32768 to 32767): an axis record for the left stick, none for the rest.
     std::optional<MediaEvent> axis(Part part, int value);

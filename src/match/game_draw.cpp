@@ -9,6 +9,7 @@
 #include "framework/graphics.h"
 #include "framework/random.h"
 #include "match/rules.h"
+#include "render/drawing_options.h"
 #include "render/tiler.h"
 
 #include <array>
@@ -121,7 +122,8 @@ void Game::draw(Graphics& graphics) {
         t.beginDraw();
         // One number per frame whatever the shake, so that the sequence does not depend on it.
         const double r = random();
-        t.scrollY = shake * shake * (2 * r - 1) * kShakeAmplitudePx;
+        const double amplitude = DrawingOptions::reducedMotion ? 0 : kShakeAmplitudePx;
+        t.scrollY = shake * shake * (2 * r - 1) * amplitude;
 
         for (std::size_t i = 0; i < heroes.size(); ++i) {
             heroes[i]->drawFlare(t);

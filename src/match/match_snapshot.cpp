@@ -9,6 +9,7 @@
 #include "effects/particles.h"
 #include "input/input.h"
 #include "match/game.h"
+#include "match/state_fields.h"
 #include "sound/beeper.h"
 #include "sound/music.h"
 
@@ -16,6 +17,7 @@
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <type_traits>
 
 namespace zindle {
 
@@ -42,81 +44,17 @@ template <class T> std::size_t index(T i) {
 }
 
 void save(const Hero& hero, HeroState& s) {
-    s.x = hero.x;
-    s.y = hero.y;
-    s.player = hero.player;
-    s.lives = hero.lives;
-    s.facing = hero.facing;
-    s.dx = hero.dx;
-    s.dy = hero.dy;
-    s.invulnerable = hero.invulnerable;
-    s.hueDir = hero.hueDir;
-    s.spawnX = hero.spawnX;
-    s.spawnY = hero.spawnY;
-    s.score = hero.score;
-    s.highScore = hero.highScore;
-    s.hasRainbow = hero.hasRainbow;
-    s.rainbowCooldown = hero.rainbowCooldown;
-    s.sparkleCooldown = hero.sparkleCooldown;
-    s.hasCrown = hero.hasCrown;
-    s.crowniness = hero.crowniness;
-    s.aiThinkCooldown = hero.aiThinkCooldown;
-    s.aiDesiredDx = hero.aiDesiredDx;
+    copyFields<HeroState>(s, hero);
 }
 
 void load(const HeroState& s, Hero& hero) {
-    hero.x = s.x;
-    hero.y = s.y;
-    hero.player = s.player;
-    hero.lives = s.lives;
-    hero.facing = s.facing;
-    hero.dx = s.dx;
-    hero.dy = s.dy;
-    hero.invulnerable = s.invulnerable;
-    hero.hueDir = s.hueDir;
-    hero.spawnX = s.spawnX;
-    hero.spawnY = s.spawnY;
-    hero.score = s.score;
-    hero.highScore = s.highScore;
-    hero.hasRainbow = s.hasRainbow;
-    hero.rainbowCooldown = s.rainbowCooldown;
-    hero.sparkleCooldown = s.sparkleCooldown;
-    hero.hasCrown = s.hasCrown;
-    hero.crowniness = s.crowniness;
-    hero.aiThinkCooldown = s.aiThinkCooldown;
-    hero.aiDesiredDx = s.aiDesiredDx;
+    copyFields<HeroState>(hero, s);
 }
 
 std::shared_ptr<Hero> makeHero(const HeroState& s) {
     auto hero = std::make_shared<Hero>(s.player, Hero::Unspawned{});
     load(s, *hero);
     return hero;
-}
-
-void saveBase(const TrailParticle& p, ParticleState& s) {
-    s.x = p.x;
-    s.y = p.y;
-    s.life = p.life;
-    s.initialLife = p.initialLife;
-}
-
-void loadBase(const ParticleState& s, TrailParticle& p) {
-    p.x = s.x;
-    p.y = s.y;
-    p.life = s.life;
-    p.initialLife = s.initialLife;
-}
-
-template <class P> void saveMoving(const P& p, MovingParticleState& s) {
-    saveBase(p, s);
-    s.dx = p.dx;
-    s.dy = p.dy;
-}
-
-template <class P> void loadMoving(const MovingParticleState& s, P& p) {
-    loadBase(s, p);
-    p.dx = s.dx;
-    p.dy = s.dy;
 }
 
 MusicChoice musicChoice(const std::shared_ptr<Sound>& track) {
@@ -168,15 +106,8 @@ RestoreScratch& restoreScratch() {
 void MatchSnapshot::capture(const Game& game) {
     MatchState& s = state_;
     s.captured = true;
-    s.boardTime = game.boardTime;
-    s.shake = game.shake;
-    s.titleAlpha = game.titleAlpha;
-    s.gameTimeout = game.gameTimeout;
-    s.slomo = game.slomo;
-    s.lastWinner = game.lastWinner;
-    s.catches = game.tally.catches;
-    s.falls = game.tally.falls;
-    s.wins = game.tally.wins;
+    BoardFields::visit(FieldCopier{}, s, game);
+    TallyFields::visit(FieldCopier{}, s, game.tally);
     s.aiFlags = game.aiFlags;
 
     std::size_t used = 0;
@@ -185,49 +116,24 @@ void MatchSnapshot::capture(const Game& game) {
     keepFirst(s.heroes, used);
 
     used = 0;
-    for (const auto& cloud : game.clouds) {
-        CloudState& c = next(s.clouds, used);
-        c.x = cloud->x;
-        c.y = cloud->y;
-        c.x0 = cloud->x0;
-        c.y0 = cloud->y0;
-        c.x1 = cloud->x1;
-        c.y1 = cloud->y1;
-        c.hitCooldown = cloud->hitCooldown;
-        c.size = cloud->size;
-    }
+    for (const auto& cloud : game.clouds)
+        copyFields<CloudState>(next(s.clouds, used), *cloud);
     keepFirst(s.clouds, used);
 
     s.hasMacGuffin = game.macGuffin != nullptr;
     used = 0;
     if (const MacGuffin* mg = game.macGuffin.get()) {
-        s.macGuffin.x = mg->x;
-        s.macGuffin.y = mg->y;
-        s.macGuffin.state = mg->state;
-        s.macGuffin.stateCooldown = mg->stateCooldown;
-        for (const auto& flare : mg->flares) {
-            FlareState& f = next(s.macGuffin.flares, used);
-            f.x = flare->x;
-            f.y = flare->y;
-            f.frame = flare->frame;
-            f.frameCooldown = flare->frameCooldown;
-        }
+        copyFields<MacGuffinState>(s.macGuffin, *mg);
+        for (const auto& flare : mg->flares)
+            copyFields<FlareState>(next(s.macGuffin.flares, used), *flare);
     }
     keepFirst(s.macGuffin.flares, used);
 
     captureParticles(game);
 
     used = 0;
-    for (const Paddle& paddle : Input::paddles) {
-        PaddleState& p = next(s.paddles, used);
-        p.leftKeys = paddle.leftKeys;
-        p.rightKeys = paddle.rightKeys;
-        p.usesAccelerometer = paddle.usesAccelerometer;
-        p.digitalSmoothed = paddle.digitalSmoothed;
-        p.output = paddle.output;
-        p.facing = paddle.facing;
-        p.pad = paddle.pad;
-    }
+    for (const Paddle& paddle : Input::paddles)
+        copyFields<PaddleState>(next(s.paddles, used), paddle);
     keepFirst(s.paddles, used);
     s.keyStates.clear();
     for (const auto& key : Input::keyStates)
@@ -287,60 +193,22 @@ void MatchSnapshot::captureParticles(const Game& game) {
         for (const auto& particle : list) {
             const ParticleKind kind = particle->kind();
             kinds.push_back(kind);
-            std::size_t& n = used[slot(kind)];
-            switch (kind) {
-            case ParticleKind::Plain:
-                saveBase(*particle, next(p.plain, n));
-                break;
-            case ParticleKind::Rain:
-                saveMoving(static_cast<const RainParticle&>(*particle), next(p.rain, n));
-                break;
-            case ParticleKind::Rainbow: {
-                PictureParticleState& r = next(p.rainbow, n);
-                saveBase(*particle, r);
-                r.frame = static_cast<const RainbowParticle&>(*particle).frame;
-                break;
-            }
-            case ParticleKind::Ascend: {
-                PictureParticleState& a = next(p.ascend, n);
-                saveBase(*particle, a);
-                a.frame = static_cast<const AscendParticle&>(*particle).frame;
-                break;
-            }
-            case ParticleKind::Win: {
-                const auto& win = static_cast<const WinParticle&>(*particle);
-                WinParticleState& w = next(p.win, n);
-                saveMoving(win, w);
-                w.rainbowCooldown = win.rainbowCooldown;
-                w.sparkleCooldown = win.sparkleCooldown;
-                break;
-            }
-            case ParticleKind::MacGuffinDrop:
-                saveMoving(static_cast<const MacGuffinDropParticle&>(*particle), next(p.drop, n));
-                break;
-            case ParticleKind::HeroSparkle: {
-                HeroSparkleState& h = next(p.heroSparkle, n);
-                saveBase(*particle, h);
-                h.owner = ownerIndex(static_cast<const HeroSparkle&>(*particle).owner.get());
-                break;
-            }
-            case ParticleKind::SimpleSparkle:
-                saveMoving(static_cast<const SimpleSparkle&>(*particle), next(p.simpleSparkle, n));
-                break;
-            }
+            withParticleKind(p, kind, [&](auto type, auto& records) {
+                using Object = typename decltype(type)::type;
+                const auto& object = static_cast<const Object&>(*particle);
+                auto& record = next(records, used[slot(kind)]);
+                copyFields<std::remove_reference_t<decltype(record)>>(record, object);
+                if constexpr (std::is_same_v<Object, HeroSparkle>)
+                    record.owner = ownerIndex(object.owner.get());
+            });
         }
     };
     captureList(game.trails, p.trailKinds);
     captureList(game.sparkles, p.sparkleKinds);
 
-    keepFirst(p.plain, used[slot(ParticleKind::Plain)]);
-    keepFirst(p.rain, used[slot(ParticleKind::Rain)]);
-    keepFirst(p.rainbow, used[slot(ParticleKind::Rainbow)]);
-    keepFirst(p.ascend, used[slot(ParticleKind::Ascend)]);
-    keepFirst(p.win, used[slot(ParticleKind::Win)]);
-    keepFirst(p.drop, used[slot(ParticleKind::MacGuffinDrop)]);
-    keepFirst(p.heroSparkle, used[slot(ParticleKind::HeroSparkle)]);
-    keepFirst(p.simpleSparkle, used[slot(ParticleKind::SimpleSparkle)]);
+    for (std::size_t k = 0; k < kParticleKinds; ++k)
+        withParticleKind(p, static_cast<ParticleKind>(k),
+                         [&](auto, auto& records) { keepFirst(records, used[k]); });
     keepFirst(state_.departed, departedUsed);
 }
 
@@ -348,13 +216,8 @@ void MatchSnapshot::restore(Game& game) const {
     const MatchState& s = state_;
     if (!s.captured)
         return;
-    game.boardTime = s.boardTime;
-    game.shake = s.shake;
-    game.titleAlpha = s.titleAlpha;
-    game.gameTimeout = s.gameTimeout;
-    game.slomo = s.slomo;
-    game.lastWinner = s.lastWinner;
-    game.tally = {s.catches, s.falls, s.wins};
+    BoardFields::visit(FieldCopier{}, game, s);
+    TallyFields::visit(FieldCopier{}, game.tally, s);
     game.aiFlags = s.aiFlags;
 
     keepFirst(game.heroes, s.heroes.size());
@@ -370,15 +233,7 @@ void MatchSnapshot::restore(Game& game) const {
         const CloudState& c = s.clouds[i];
         if (i == game.clouds.size())
             game.clouds.push_back(std::make_unique<Cloud>(c.x0, c.y0, c.size));
-        Cloud& cloud = *game.clouds[i];
-        cloud.x = c.x;
-        cloud.y = c.y;
-        cloud.x0 = c.x0;
-        cloud.y0 = c.y0;
-        cloud.x1 = c.x1;
-        cloud.y1 = c.y1;
-        cloud.hitCooldown = c.hitCooldown;
-        cloud.size = c.size;
+        copyFields<CloudState>(*game.clouds[i], c);
     }
 
     if (!s.hasMacGuffin) {
@@ -387,21 +242,14 @@ void MatchSnapshot::restore(Game& game) const {
         if (!game.macGuffin)
             game.macGuffin = std::make_unique<MacGuffin>(MacGuffin::Unplaced{});
         MacGuffin& mg = *game.macGuffin;
-        mg.x = s.macGuffin.x;
-        mg.y = s.macGuffin.y;
-        mg.state = s.macGuffin.state;
-        mg.stateCooldown = s.macGuffin.stateCooldown;
+        copyFields<MacGuffinState>(mg, s.macGuffin);
         keepFirst(mg.flares, s.macGuffin.flares.size());
         for (std::size_t i = 0; i < s.macGuffin.flares.size(); ++i) {
             if (i == mg.flares.size())
                 mg.flares.push_back(
                     std::make_unique<MacGuffinFlare>(mg, MacGuffinFlare::Unplaced{}));
             MacGuffinFlare& flare = *mg.flares[i];
-            const FlareState& f = s.macGuffin.flares[i];
-            flare.x = f.x;
-            flare.y = f.y;
-            flare.frame = f.frame;
-            flare.frameCooldown = f.frameCooldown;
+            copyFields<FlareState>(flare, s.macGuffin.flares[i]);
             flare.host = &mg;
         }
     }
@@ -414,14 +262,7 @@ void MatchSnapshot::restore(Game& game) const {
         const PaddleState& p = s.paddles[i];
         if (i == Input::paddles.size())
             Input::paddles.emplace_back(p.leftKeys, p.rightKeys, p.facing, p.usesAccelerometer);
-        Paddle& paddle = Input::paddles[i];
-        paddle.leftKeys = p.leftKeys;
-        paddle.rightKeys = p.rightKeys;
-        paddle.usesAccelerometer = p.usesAccelerometer;
-        paddle.digitalSmoothed = p.digitalSmoothed;
-        paddle.output = p.output;
-        paddle.facing = p.facing;
-        paddle.pad = p.pad;
+        copyFields<PaddleState>(Input::paddles[i], p);
     }
     // The same keys as saved (the usual case): the map's nodes are kept and only the values
     // change.
@@ -494,57 +335,20 @@ void MatchSnapshot::restoreParticles(Game& game) const {
             const std::size_t i = taken[slot(kind)]++;
             // A kind's records run short only in a state put together elsewhere: the particles
             // without one are left out.
-            switch (kind) {
-            case ParticleKind::Plain:
-                if (i < p.plain.size())
-                    loadBase(p.plain[i], scratch.take<TrailParticle>(kind, list));
-                break;
-            case ParticleKind::Rain:
-                if (i < p.rain.size())
-                    loadMoving(p.rain[i], scratch.take<RainParticle>(kind, list));
-                break;
-            case ParticleKind::Rainbow:
-                if (i < p.rainbow.size()) {
-                    auto& rainbow = scratch.take<RainbowParticle>(kind, list);
-                    loadBase(p.rainbow[i], rainbow);
-                    rainbow.frame = p.rainbow[i].frame;
-                }
-                break;
-            case ParticleKind::Ascend:
-                if (i < p.ascend.size()) {
-                    auto& ascend = scratch.take<AscendParticle>(kind, list);
-                    loadBase(p.ascend[i], ascend);
-                    ascend.frame = p.ascend[i].frame;
-                }
-                break;
-            case ParticleKind::Win:
-                if (i < p.win.size()) {
-                    auto& win = scratch.take<WinParticle>(kind, list);
-                    loadMoving(p.win[i], win);
-                    win.rainbowCooldown = p.win[i].rainbowCooldown;
-                    win.sparkleCooldown = p.win[i].sparkleCooldown;
-                }
-                break;
-            case ParticleKind::MacGuffinDrop:
-                if (i < p.drop.size())
-                    loadMoving(p.drop[i], scratch.take<MacGuffinDropParticle>(kind, list));
-                break;
-            case ParticleKind::HeroSparkle:
-                if (i < p.heroSparkle.size()) {
-                    auto& sparkle = scratch.take<HeroSparkle>(kind, list);
-                    loadBase(p.heroSparkle[i], sparkle);
-                    const std::int32_t owner = p.heroSparkle[i].owner;
+            withParticleKind(p, kind, [&](auto type, const auto& records) {
+                using Object = typename decltype(type)::type;
+                if (i >= records.size())
+                    return;
+                auto& object = scratch.take<Object>(kind, list);
+                copyFields<std::remove_cvref_t<decltype(records[i])>>(object, records[i]);
+                if constexpr (std::is_same_v<Object, HeroSparkle>) {
+                    const std::int32_t owner = records[i].owner;
                     if (owner >= 0 && index(owner) < scratch.owners.size())
-                        sparkle.owner = scratch.owners[index(owner)];
+                        object.owner = scratch.owners[index(owner)];
                     else
-                        sparkle.owner = nullptr;
+                        object.owner = nullptr;
                 }
-                break;
-            case ParticleKind::SimpleSparkle:
-                if (i < p.simpleSparkle.size())
-                    loadMoving(p.simpleSparkle[i], scratch.take<SimpleSparkle>(kind, list));
-                break;
-            }
+            });
         }
     };
     restoreList(game.trails, p.trailKinds);

@@ -143,8 +143,8 @@ void RollbackGameWorld::fadeStep() {
     std::erase_if(fading_, [](const Fading& f) { return f.stepsLeft <= 0; });
 }
 
-std::uint64_t RollbackGameWorld::checksum() const {
-    return stateChecksum(game_);
+std::uint64_t RollbackGameWorld::checksum(std::size_t slot) const {
+    return stateChecksum(slots_[slot].state());
 }
 
 std::vector<std::uint8_t> RollbackGameWorld::serialise(std::size_t slot) const {

@@ -33,7 +33,7 @@ public:
     void save(std::size_t slot) override;
     void load(std::size_t slot, std::uint64_t tick) override;
     void caughtUp() override;
-    std::uint64_t checksum() const override;
+    std::uint64_t checksum(std::size_t slot) const override;
     std::vector<std::uint8_t> serialise(std::size_t slot) const override;
     bool deserialise(std::size_t slot, std::span<const std::uint8_t> bytes) override;
 

@@ -259,7 +259,7 @@ void RollbackSession::tickBoundary(bool replaying) {
         forcedFrom_.reset(); // the adopted state is already in its slot
     else
         world_.save(slot);
-    sums_[tick_ & (kInputHistory - 1)] = world_.checksum();
+    sums_[tick_ & (kInputHistory - 1)] = world_.checksum(slot);
     const SeatInputs now = inputsFor(tick_);
     const SeatInputs before = tick_ > 0 ? used_[(tick_ - 1) & (kInputHistory - 1)] : SeatInputs{};
     world_.applyInputs(tick_, before, now, replaying);

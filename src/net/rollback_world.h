@@ -27,7 +27,8 @@ public:
     virtual void load(std::size_t slot, std::uint64_t tick) = 0;
     // The last load's re-simulation has caught up with the present.
     virtual void caughtUp() {}
-    virtual std::uint64_t checksum() const = 0;
+    // The checksum of the state saved in slot.
+    virtual std::uint64_t checksum(std::size_t slot) const = 0;
     // A slot's state as bytes for another peer, and such bytes into a slot: false (and nothing
     // changed) for bytes that are not a state.
     virtual std::vector<std::uint8_t> serialise(std::size_t slot) const = 0;

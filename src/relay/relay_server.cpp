@@ -5,6 +5,7 @@
 
 #include "relay/operator_access.h"
 #include "relay/static_files.h"
+#include "relay/static_representation.h"
 
 // Asio 1.74 uses std::exchange without including <utility>.
 #include <utility>
@@ -361,9 +362,24 @@ private:
             return;
         }
         const std::filesystem::path& file = std::get<std::filesystem::path>(resolved);
+        const auto sent = representationFor(*relay_->webRoot, file,
+                                            headerOf(request, http::field::accept_encoding));
+        if (!sent) {
+            respondStatus(request, http::status::not_found);
+            return;
+        }
+        if (notModified(*sent, headerOf(request, http::field::if_none_match),
+                        headerOf(request, http::field::if_modified_since))) {
+            auto unchanged = std::make_shared<http::response<http::empty_body>>(
+                http::status::not_modified, request.version());
+            describe(*unchanged, *sent);
+            unchanged->keep_alive(request.keep_alive());
+            write(unchanged);
+            return;
+        }
         http::file_body::value_type body;
         beast::error_code error;
-        body.open(file.c_str(), beast::file_mode::scan, error);
+        body.open(sent->file.c_str(), beast::file_mode::scan, error);
         if (error) {
             respondStatus(request, http::status::not_found);
             return;
@@ -372,7 +388,9 @@ private:
             std::piecewise_construct, std::make_tuple(std::move(body)),
             std::make_tuple(http::status::ok, request.version()));
         response->set(http::field::content_type, std::string(contentTypeFor(file)));
-        response->set(http::field::cache_control, "no-cache");
+        if (!sent->encoding.empty())
+            response->set(http::field::content_encoding, std::string(sent->encoding));
+        describe(*response, *sent);
         response->set("X-Content-Type-Options", "nosniff");
         response->keep_alive(request.keep_alive());
         response->prepare_payload();
@@ -385,6 +403,22 @@ private:
             return;
         }
         write(response);
+    }
+
+    static std::string_view headerOf(const http::request<http::empty_body>& request,
+                                     http::field field) {
+        const auto value = request[field];
+        return {value.data(), value.size()};
+    }
+
+    // The headers a 200 and a 304 share: the validators, and how long the browser may keep it.
+    template <class Response>
+    static void describe(Response& response, const StaticRepresentation& sent) {
+        response.set(http::field::etag, sent.etag);
+        response.set(http::field::last_modified, sent.lastModified);
+        response.set(http::field::cache_control, "no-cache");
+        if (sent.hasCompressedCopies)
+            response.set(http::field::vary, "Accept-Encoding");
     }
 
     void respondStatus(const http::request<http::empty_body>& request, http::status status) {

@@ -2,16 +2,21 @@
 #include "replay/replay_viewer.h"
 
 #include "app/main.h"
+#include "framework/display_object.h"
+#include "framework/graphics.h"
 #include "framework/keyboard.h"
 #include "framework/lib.h"
 #include "framework/sound.h"
+#include "input/pad_layout.h"
 #include "match/game.h"
 #include "match/rules.h"
+#include "render/text_line.h"
 #include "render/tiler.h"
 #include "replay/replay_format.h"
 #include "sound/music.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iostream>
 #include <memory>
 
@@ -22,6 +27,18 @@ constexpr double kStepsPerSecond = rules::kStepsPerSecond;
 // clock (after a stall, as the live game drops its backlog).
 constexpr int kMaxFramesPerDisplay = 12;
 constexpr int kKeyF = 70;
+constexpr int kKeyPeriod = 190;
+constexpr double kPadPushed = 0.5; // of the stick's travel: past it a push counts
+
+// The overlay, in stage px: the clock and speed on one line over the timeline's pips, below the
+// line a clip's message takes at the top.
+constexpr double kScreenWidthPx = 480;
+constexpr double kOverlayMarginPx = 6; // from the screen's sides
+constexpr double kClockY = 16;         // the text's top
+constexpr double kBarY = 32;           // the pips' centres
+constexpr double kBarTapPx = 12;       // how far above or below the pips a tap still hits them
+constexpr double kPipPitchPx = 12;
+constexpr double kBarLeftPx = (kScreenWidthPx - kPipPitchPx * (ReplayViewer::kBarPips - 1)) / 2;
 
 // Runs ahead without sound or pictures while it lives; the last frame is drawn after it.
 struct RunningAhead {
@@ -49,8 +66,86 @@ ReplayViewer::ReplayViewer(Replay replay, std::string name)
     : replay_(std::move(replay)), name_(std::move(name)), cursor_(replay_),
       keyframeSpacing_(static_cast<std::uint64_t>(kKeyframeSeconds * kStepsPerSecond)) {}
 
+ReplayViewer::~ReplayViewer() {
+    if (overlay_ && Main::instance == overlayOwner_)
+        overlay_->graphics().clear();
+}
+
 std::uint64_t ReplayViewer::matchStep() const {
     return cursor_.step() > replay_.joinStep ? cursor_.step() - replay_.joinStep : 0;
+}
+
+std::uint64_t ReplayViewer::matchSteps() const {
+    return replay_.steps > replay_.joinStep ? replay_.steps - replay_.joinStep : 0;
+}
+
+std::string ReplayViewer::clockText() const {
+    return matchClock(static_cast<double>(matchStep()) / kStepsPerSecond) + " / " +
+           matchClock(static_cast<double>(matchSteps()) / kStepsPerSecond);
+}
+
+std::string ReplayViewer::speedText() const {
+    if (paused_)
+        return "PAUSED";
+    if (speed_ < 1)
+        return "1/" + std::to_string(static_cast<int>(std::lround(1 / speed_))) + "X";
+    return std::to_string(static_cast<int>(std::lround(speed_))) + "X";
+}
+
+int ReplayViewer::litPips() const {
+    if (matchSteps() == 0)
+        return 0;
+    const double share = static_cast<double>(matchStep()) / static_cast<double>(matchSteps());
+    return static_cast<int>(std::lround(std::clamp(share, 0.0, 1.0) * kBarPips));
+}
+
+void ReplayViewer::setSpeed(double speed) {
+    speed_ = speed;
+    anchor();
+}
+
+void ReplayViewer::changeSpeed(int by) {
+    const auto at = std::find(kSpeeds.begin(), kSpeeds.end(), speed_);
+    const auto index = at == kSpeeds.end() ? 1 : at - kSpeeds.begin();
+    const auto next = std::clamp<std::ptrdiff_t>(index + by, 0, kSpeeds.size() - 1);
+    setSpeed(kSpeeds[static_cast<std::size_t>(next)]);
+}
+
+void ReplayViewer::tap(double x, double y) {
+    if (std::abs(y - kBarY) <= kBarTapPx && x >= kBarLeftPx - kPipPitchPx / 2 &&
+        x <= kScreenWidthPx - kBarLeftPx + kPipPitchPx / 2) {
+        const double share =
+            std::clamp((x - kBarLeftPx) / (kPipPitchPx * (kBarPips - 1)), 0.0, 1.0);
+        pendingJump_ = 0;
+        pendingSeek_ = static_cast<std::uint64_t>(share * static_cast<double>(matchSteps()));
+        return;
+    }
+    paused_ = !paused_;
+}
+
+void ReplayViewer::drawOverlay(Main& main) {
+    if (overlayOwner_ != &main) {
+        overlay_ = &main.addChild(std::make_unique<Sprite>());
+        overlayOwner_ = &main;
+    }
+    Graphics& graphics = overlay_->graphics();
+    graphics.clear();
+    if (!Game::tiler)
+        return;
+    Tiler& tiler = *Game::tiler;
+    const double scrollX = tiler.scrollX, scrollY = tiler.scrollY;
+    tiler.scrollX = tiler.scrollY = 0;
+    tiler.beginDraw();
+    text_line::draw(tiler, clockText(), kOverlayMarginPx, kClockY);
+    const std::string speed = speedText();
+    text_line::draw(tiler, speed,
+                    kScreenWidthPx - kOverlayMarginPx - text_line::width(tiler, speed), kClockY);
+    const int lit = litPips();
+    for (int i = 0; i < kBarPips; ++i)
+        tiler.drawTile(i < lit ? "SCORE_ON" : "SCORE_OFF", kBarLeftPx + kPipPitchPx * i, kBarY);
+    tiler.endDraw(graphics);
+    tiler.scrollX = scrollX;
+    tiler.scrollY = scrollY;
 }
 
 void ReplayViewer::anchor() {
@@ -128,14 +223,28 @@ void ReplayViewer::enterFrame(Main& main) {
     if (!started_) {
         started_ = true;
         std::cout << "Replay " << name_ << ": SPACE pauses, LEFT and RIGHT jump " << kJumpSeconds
-                  << " s, F plays " << kFastSpeed << " times faster, ESC ends" << std::endl;
+                  << " s (" << kLongJumpSeconds
+                  << " s with SHIFT), UP and DOWN change the speed, '.' steps a frame while "
+                     "paused, ESC ends"
+                  << std::endl;
         seek(main, 0);
+    }
+    if (pendingSeek_) {
+        const std::uint64_t target = *pendingSeek_;
+        pendingSeek_.reset();
+        seek(main, target);
     }
     if (pendingJump_ != 0) {
         const double target = static_cast<double>(matchStep()) + pendingJump_ * kStepsPerSecond;
         pendingJump_ = 0;
         seek(main, static_cast<std::uint64_t>(std::max(0.0, target)));
     }
+    if (pendingFrameStep_) {
+        pendingFrameStep_ = false;
+        if (paused_ && !cursor_.atEnd())
+            playNext(main);
+    }
+    drawOverlay(main);
     if (paused_ || cursor_.atEnd()) {
         anchor();
         if (cursor_.atEnd() && !endReported_) {
@@ -171,21 +280,51 @@ void ReplayViewer::reportMismatch() {
 }
 
 void ReplayViewer::input(const InputRecord& record) {
-    if (record.kind != InputRecord::Kind::KeyDown)
+    using Kind = InputRecord::Kind;
+    if (record.kind == Kind::Axis) {
+        // A push of the D-pad or stick counts once, when it arrives.
+        const int direction = record.value <= -kPadPushed ? -1 : record.value >= kPadPushed ? 1 : 0;
+        if (direction != 0 && direction != padDirection_) {
+            if (paused_ && direction > 0)
+                pendingFrameStep_ = true;
+            else
+                pendingJump_ += direction * kJumpSeconds;
+        }
+        padDirection_ = direction;
         return;
+    }
+    if (record.kind == Kind::ButtonDown) {
+        if (record.button == pad_layout::kSouthButton)
+            paused_ = !paused_;
+        else if (record.button == pad_layout::kStartButton)
+            setSpeed(speed_ == kSpeeds.back() ? kSpeeds.front() : speed_ * 2);
+        return;
+    }
+    if (record.kind != Kind::KeyDown)
+        return;
+    const double jump =
+        (record.modifiers & InputRecord::kShift) != 0 ? kLongJumpSeconds : kJumpSeconds;
     switch (record.code) {
     case Keyboard::SPACE:
         paused_ = !paused_;
         break;
     case Keyboard::LEFT:
-        pendingJump_ -= kJumpSeconds;
+        pendingJump_ -= jump;
         break;
     case Keyboard::RIGHT:
-        pendingJump_ += kJumpSeconds;
+        pendingJump_ += jump;
+        break;
+    case Keyboard::UP:
+        changeSpeed(1);
+        break;
+    case Keyboard::DOWN:
+        changeSpeed(-1);
+        break;
+    case kKeyPeriod:
+        pendingFrameStep_ = paused_;
         break;
     case kKeyF:
-        speed_ = speed_ == 1 ? kFastSpeed : 1;
-        anchor();
+        setSpeed(speed_ == 1 ? kFastSpeed : 1);
         break;
     case Keyboard::ESCAPE:
         System::exit(0);

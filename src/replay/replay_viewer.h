@@ -1,21 +1,28 @@
 #pragma once
 // Watching a replay in the game's window: Main's feed. The recorded frames play at the pace
-// they were recorded, with their sounds; SPACE pauses, LEFT and RIGHT jump five seconds, F
-// plays four times faster, ESC ends. A jump goes back to the latest keyframe before the moment
-// asked for (the match saved every few seconds as playback passed) or, before the first, starts
-// the game again from the recorded seed; from there it runs ahead, silent and undrawn. No live
-// key reaches the game.
+// they were recorded, with their sounds, under a clock, the speed and a timeline bar. SPACE
+// (or a pad's lower face button) pauses; LEFT and RIGHT (the D-pad) jump five seconds, with
+// SHIFT thirty; UP and DOWN (Start cycles) choose a speed from half to eight times; while
+// paused, '.' (or the D-pad's right) steps one frame; ESC ends. A tap on the bar jumps there,
+// anywhere else pauses. A jump goes back to the latest keyframe before the moment asked for
+// (the match saved every few seconds as playback passed) or, before the first, starts the game
+// again from the recorded seed; from there it runs ahead, silent and undrawn. No live key
+// reaches the game.
 #include "app/frame_hooks.h"
 #include "match/match_snapshot.h"
 #include "replay/replay.h"
 #include "replay/replay_playback.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace zindle {
+
+class Sprite;
 
 class ReplayViewer : public FrameFeed {
 public:
@@ -24,12 +31,16 @@ public:
     static void install(Replay replay, std::string name);
 
     ReplayViewer(Replay replay, std::string name);
+    // The overlay's layer stays on Main, empty.
+    ~ReplayViewer() override;
 
     void enterFrame(Main& main) override;
     void input(const InputRecord& record) override;
 
     static constexpr double kJumpSeconds = 5;
-    static constexpr double kFastSpeed = 4;
+    static constexpr double kLongJumpSeconds = 30;
+    static constexpr double kFastSpeed = 4; // F switches between it and 1
+    static constexpr std::array<double, 5> kSpeeds{0.5, 1, 2, 4, 8};
     // A keyframe is kept every this many seconds of match played through. Past kMaxKeyframes,
     // every other one goes and the spacing doubles: memory stays bounded in any length of
     // match (a keyframe of ordinary play holds some tens of kilobytes).
@@ -40,6 +51,17 @@ public:
     std::uint64_t matchStep() const;
     bool paused() const { return paused_; }
     double speed() const { return speed_; }
+    // The match's length, in steps from the first join.
+    std::uint64_t matchSteps() const;
+    // A touch at (x, y) on the stage: on the timeline bar it jumps there, elsewhere it pauses
+    // or resumes.
+    void tap(double x, double y);
+    // What the overlay says now: "1:05.3 / 4:56.0", and "PAUSED" or the speed ("1/2X", "8X").
+    std::string clockText() const;
+    std::string speedText() const;
+    // How many of the bar's pips are lit (played).
+    int litPips() const;
+    static constexpr int kBarPips = 36;
     // Runs to matchStep (clamped to the match) as fast as possible, silent and undrawn but for
     // its last frame. Backwards starts the game again from the seed.
     void seek(Main& main, std::uint64_t matchStep);
@@ -53,6 +75,11 @@ private:
     };
 
     void anchor();
+    void changeSpeed(int by);
+    void setSpeed(double speed);
+    // The clock, the speed and the bar over the match, on a layer of their own that is redrawn
+    // every frame (the match's picture stands still while paused).
+    void drawOverlay(Main& main);
     void reportMismatch();
     void playNext(Main& main);
     // Where a seek to target starts from: the latest keyframe before it, restored, when that
@@ -68,8 +95,13 @@ private:
     bool endReported_ = false;
     bool mismatchReported_ = false;
     double speed_ = 1;
-    double pendingJump_ = 0; // seconds, done at the next frame
-    double anchorTime_ = 0;  // clock time at which playback stood at anchorStep_
+    double pendingJump_ = 0;                   // seconds, done at the next frame
+    std::optional<std::uint64_t> pendingSeek_; // match step, done at the next frame
+    bool pendingFrameStep_ = false;
+    int padDirection_ = 0;      // where the D-pad or stick stood: -1, 0 or 1
+    Sprite* overlay_ = nullptr; // owned by overlayOwner_, a child of it
+    Main* overlayOwner_ = nullptr;
+    double anchorTime_ = 0; // clock time at which playback stood at anchorStep_
     std::uint64_t anchorStep_ = 0;
     std::vector<Keyframe> keyframes_; // by step, increasing
     std::uint64_t keyframeSpacing_;   // steps

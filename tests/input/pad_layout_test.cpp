@@ -25,6 +25,8 @@ TEST(PadLayoutTest, JoinsWithSouthAndStartAndSteersWithStickAndDpad) {
         {"south down", false, Part::South, 1, T::JOY_BUTTON_DOWN, kSouthButton, 0},
         {"south up", false, Part::South, 0, T::JOY_BUTTON_UP, kSouthButton, 0},
         {"start down", false, Part::Start, 1, T::JOY_BUTTON_DOWN, kStartButton, 0},
+        {"right shoulder: a clip", false, Part::RightShoulder, 1, T::JOY_BUTTON_DOWN, kClipButton,
+         0},
         {"another button", false, Part::Other, 1, 0, 0, 0},
         {"another axis", true, Part::Other, 1000, 0, 0, 0},
         {"stick half right", true, Part::LeftStickX, 16000, T::JOY_AXIS, kSteeringAxis, 16000},

@@ -59,6 +59,43 @@ TEST_F(MatchStateCodecTest, BytesComeBackIdenticalAndRestoreTheSameMatch) {
     EXPECT_EQ(game->tally.wins, 1);
 }
 
+// Peers compare these checksums and replays store them; peers exchange these bytes. Neither may
+// change with the code that produces them: a seeded match of four computer players, its state's
+// bytes (by their FNV-1a digest) and checksum on the title, in play, at a forced winning catch
+// and amid the fountain with the winner's sparkles.
+TEST_F(MatchStateCodecTest, BytesAndChecksumsOfASeededMatchStayTheSame) {
+    for (int player = 0; player < 4; ++player)
+        game->toggleComputerPlayer(player);
+    const struct {
+        int steps;
+        std::uint64_t bytesDigest;
+        std::uint64_t checksum;
+    } moments[] = {
+        {10, 0x44339B523F031D29ull, 0x171A873937FBB63Aull},
+        {3000, 0x6DA470E7D8C719E3ull, 0xB1A2FCF895EC5F91ull},
+        {1, 0xA1B7CCADFD82412Aull, 0xFD8BDE8BEA515936ull},
+        {600, 0x28C2A807E318EAFCull, 0x3D4FFCC2361D3CC8ull},
+    };
+    for (const auto& m : moments) {
+        if (&m == &moments[2]) {
+            Hero& hero = *game->heroes.front();
+            hero.score = 5;
+            hero.invulnerable = false;
+            game->macGuffin->state = MacGuffin::STATE_IDLE;
+            game->macGuffin->x = hero.x;
+            game->macGuffin->y = hero.y;
+        }
+        step(m.steps);
+        MatchSnapshot snapshot;
+        snapshot.capture(*game);
+        std::uint64_t digest = 0xCBF29CE484222325ull;
+        for (const std::uint8_t b : bytesOf(snapshot.state()))
+            digest = (digest ^ b) * 0x100000001B3ull;
+        EXPECT_EQ(digest, m.bytesDigest) << m.steps;
+        EXPECT_EQ(stateChecksum(*game), m.checksum) << m.steps;
+    }
+}
+
 TEST_F(MatchStateCodecTest, EveryCutShortCopyIsRefused) {
     MatchSnapshot snapshot;
     snapshot.capture(*game);

@@ -39,7 +39,9 @@ public:
     }
     void save(std::size_t slot) override { slots[slot] = state; }
     void load(std::size_t slot, std::uint64_t) override { state = slots[slot]; }
-    std::uint64_t checksum() const override { return state.hash ^ state.steps; }
+    std::uint64_t checksum(std::size_t slot) const override {
+        return slots[slot].hash ^ slots[slot].steps;
+    }
     std::vector<std::uint8_t> serialise(std::size_t slot) const override {
         std::vector<std::uint8_t> bytes(sizeof(State));
         std::memcpy(bytes.data(), &slots[slot], sizeof(State));

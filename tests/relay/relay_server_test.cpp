@@ -203,6 +203,44 @@ TEST_F(RelayServerTest, ServesTheWebFolderOnTheSamePort) {
         EXPECT_NE(rawExchange(c.request, c.expect).find(c.expect), std::string::npos) << c.request;
 }
 
+// The build's compressed copies go to browsers that accept them, and a browser that holds the
+// file already is answered 304 without a body.
+TEST_F(RelayServerTest, SendsCompressedCopiesAndAnswersValidatorsWith304) {
+    std::ofstream(web / "zindle.wasm.br") << "brotli";
+    start();
+    const std::string brotli = rawExchange(
+        "GET /zindle.wasm HTTP/1.1\r\nHost: a\r\nAccept-Encoding: gzip, br\r\n\r\n", "brotli");
+    EXPECT_NE(brotli.find("Content-Encoding: br"), std::string::npos) << brotli;
+    EXPECT_NE(brotli.find("Vary: Accept-Encoding"), std::string::npos) << brotli;
+    const std::string plain =
+        rawExchange("GET /zindle.wasm HTTP/1.1\r\nHost: a\r\n\r\n", "\r\n\r\n");
+    EXPECT_EQ(plain.find("Content-Encoding"), std::string::npos) << plain;
+
+    const std::size_t at = brotli.find("ETag: ");
+    ASSERT_NE(at, std::string::npos) << brotli;
+    const std::string etag = brotli.substr(at + 6, brotli.find("\r\n", at) - at - 6);
+    const std::size_t since = brotli.find("Last-Modified: ");
+    ASSERT_NE(since, std::string::npos) << brotli;
+    const std::string lastModified =
+        brotli.substr(since + 15, brotli.find("\r\n", since) - since - 15);
+    const struct {
+        std::string headers;
+        std::string_view expect;
+    } cases[] = {
+        {"Accept-Encoding: br\r\nIf-None-Match: " + etag, "304 Not Modified"},
+        {"Accept-Encoding: br\r\nIf-Modified-Since: " + lastModified, "304 Not Modified"},
+        // Another encoding is another representation: its own tag.
+        {"If-None-Match: " + etag, "200 OK"},
+        {"Accept-Encoding: br\r\nIf-None-Match: \"other\"", "200 OK"},
+        {"Accept-Encoding: br\r\nIf-Modified-Since: Thu, 01 Jan 1970 00:00:00 GMT", "200 OK"},
+    };
+    for (const auto& c : cases) {
+        const std::string answer = rawExchange(
+            "GET /zindle.wasm HTTP/1.1\r\nHost: a\r\n" + c.headers + "\r\n\r\n", "\r\n\r\n");
+        EXPECT_NE(answer.find(c.expect), std::string::npos) << c.headers << "\n" << answer;
+    }
+}
+
 TEST_F(RelayServerTest, OversizedRequestsAndGarbageAreRefusedAndClosed) {
     start();
     const std::string huge =

@@ -2,6 +2,7 @@
 // same, a replay with one input changed differs from its first checksum after the change, and
 // the game's recorder files its replays in the XDG folder of the HOME it is given.
 #include "app/main.h"
+#include "framework/keyboard.h"
 #include "framework/stage.h"
 #include "match/game.h"
 #include "match/rules.h"
@@ -329,6 +330,115 @@ TEST_F(ReplayRoundTrip, TheGamesRecorderFilesMatchesInItsHomeAndKeepsTheNewest) 
         ::setenv("HOME", savedHome.c_str(), 1);
     if (oldXdg)
         ::setenv("XDG_DATA_HOME", savedXdg.c_str(), 1);
+}
+
+} // namespace
+} // namespace zindle::sim
+
+namespace zindle::sim {
+namespace {
+
+InputRecord viewerKey(int code, std::uint8_t modifiers = 0) {
+    InputRecord r;
+    r.kind = InputRecord::Kind::KeyDown;
+    r.code = code;
+    r.modifiers = modifiers;
+    return r;
+}
+
+InputRecord viewerPad(InputRecord::Kind kind, int button, double value = 0) {
+    InputRecord r;
+    r.kind = kind;
+    r.button = static_cast<std::int16_t>(button);
+    r.value = value;
+    return r;
+}
+
+TEST_F(ReplayRoundTrip, TheViewerIsDrivenByKeysAPadAndTaps) {
+    const auto file = dir / "match.replay";
+    record(file, 7);
+    RunConfig config;
+    const Replay replay = readReplayFile(file);
+    config.seed = replay.header.seed;
+    Simulation sim(config);
+    ReplayViewer::install(replay, "test");
+    auto& v = static_cast<ReplayViewer&>(*Main::feed);
+    sim.runFrames(1);
+    EXPECT_EQ(v.clockText().substr(0, 9), "0:00.0 / ");
+    EXPECT_EQ(v.speedText(), "1X");
+
+    using Kind = InputRecord::Kind;
+    const int kShift = InputRecord::kShift;
+    constexpr double kHalf = 0.5;
+    struct Case {
+        const char* what;
+        std::vector<InputRecord> inputs;
+        double speed;
+        const char* shown;
+    };
+    const Case speeds[] = {
+        {"UP twice", {viewerKey(Keyboard::UP), viewerKey(Keyboard::UP)}, 4, "4X"},
+        {"UP stops at 8", {viewerKey(Keyboard::UP), viewerKey(Keyboard::UP)}, 8, "8X"},
+        {"DOWN to the slowest",
+         {viewerKey(Keyboard::DOWN), viewerKey(Keyboard::DOWN), viewerKey(Keyboard::DOWN),
+          viewerKey(Keyboard::DOWN), viewerKey(Keyboard::DOWN)},
+         kHalf,
+         "1/2X"},
+        {"F back to 1", {viewerKey('F')}, 1, "1X"},
+        {"Start cycles", {viewerPad(Kind::ButtonDown, 7), viewerPad(Kind::ButtonDown, 7)}, 4, "4X"},
+        {"and wraps",
+         {viewerPad(Kind::ButtonDown, 7), viewerPad(Kind::ButtonDown, 7)},
+         kHalf,
+         "1/2X"},
+        {"SPACE pauses", {viewerKey(Keyboard::SPACE)}, kHalf, "PAUSED"},
+    };
+    for (const Case& c : speeds) {
+        for (const InputRecord& input : c.inputs)
+            v.input(input);
+        EXPECT_EQ(v.speed(), c.speed) << c.what;
+        EXPECT_EQ(v.speedText(), c.shown) << c.what;
+    }
+    ASSERT_TRUE(v.paused());
+
+    // Paused, every move is exact: jumps land within a frame of their target.
+    const auto at = [&] { return static_cast<double>(v.matchStep()) / rules::kStepsPerSecond; };
+    const double end = static_cast<double>(v.matchSteps()) / rules::kStepsPerSecond;
+    constexpr double kFrame = 0.02; // s, the recording's longest frame and then some
+    struct Move {
+        const char* what;
+        std::vector<InputRecord> inputs;
+        double expected; // s, on the match clock; from kEnd down: before the recording's end
+    };
+    constexpr double kEnd = -1000;
+    const Move moves[] = {
+        {"RIGHT", {viewerKey(Keyboard::RIGHT)}, 5},
+        {"SHIFT RIGHT clamps at the end", {viewerKey(Keyboard::RIGHT, kShift)}, kEnd},
+        {"the D-pad's left", {viewerPad(Kind::Axis, 0, -1)}, kEnd - 5},
+        {"held, it does not repeat", {viewerPad(Kind::Axis, 0, -0.9)}, kEnd - 5},
+        {"SHIFT LEFT clamps at the start", {viewerKey(Keyboard::LEFT, kShift)}, 0},
+        {"'.' steps one frame", {viewerKey(190)}, kFrame},
+        {"the D-pad's right steps too",
+         {viewerPad(Kind::Axis, 0, 0), viewerPad(Kind::Axis, 0, 1)},
+         2 * kFrame},
+    };
+    for (const Move& m : moves) {
+        for (const InputRecord& input : m.inputs)
+            v.input(input);
+        sim.runFrames(sim.frame() + 2);
+        const double expected = m.expected <= kEnd / 2 ? end + (m.expected - kEnd) : m.expected;
+        EXPECT_NEAR(at(), expected, kFrame) << m.what;
+        EXPECT_TRUE(v.paused()) << m.what;
+    }
+    EXPECT_GT(at(), 0) << "a frame step moved nothing";
+
+    // A tap on the bar's middle jumps halfway; a tap elsewhere resumes.
+    v.tap(240, 32);
+    sim.runFrame();
+    EXPECT_NEAR(at(), end / 2, kFrame);
+    EXPECT_EQ(v.litPips(), ReplayViewer::kBarPips / 2);
+    v.tap(240, 200);
+    EXPECT_FALSE(v.paused());
+    EXPECT_FALSE(static_cast<const ReplayChecker&>(*Main::tap).firstMismatch().has_value());
 }
 
 } // namespace

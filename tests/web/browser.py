@@ -4,7 +4,6 @@ Debian's chromium and chromium-driver with python3-selenium; no browser is downl
 Browser has a fresh profile and its own server on a free port, so runs do not collide.
 """
 import functools
-import http.server
 import os
 import shutil
 import sys
@@ -24,6 +23,9 @@ except ImportError:
     os.environ["ZINDLE_DEBIAN_PYTHON"] = "1"
     os.execv(DEBIAN_PYTHON, [DEBIAN_PYTHON] + sys.argv)
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from web_server import WebHandler, WebServer  # noqa: E402
+
 CHROMIUM = os.environ.get("ZINDLE_CHROMIUM", "/usr/bin/chromium")
 CHROMEDRIVER = os.environ.get("ZINDLE_CHROMEDRIVER", "/usr/bin/chromedriver")
 FLAGS = [
@@ -35,32 +37,19 @@ FLAGS = [
 ]
 
 
-class QuietHandler(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-    def end_headers(self):
-        # Every run fetches afresh: a test that removes a file must not see a cached copy.
-        self.send_header("Cache-Control", "no-store")
-        super().end_headers()
-
-
-class QuietServer(http.server.ThreadingHTTPServer):
-    def handle_error(self, request, client_address):
-        # A browser that closes while a file is on its way (the service worker caching the
-        # build, say) is no error of the page.
-        if not isinstance(sys.exc_info()[1], ConnectionError):
-            super().handle_error(request, client_address)
-
-
 class Server:
-    """Serves a folder on 127.0.0.1 from a thread."""
+    """Serves a folder on 127.0.0.1 from a thread, as the relay serves it (compressed copies,
+    validators and 304s). Each Browser has a fresh profile, so nothing is cached across runs."""
 
     def __init__(self, folder):
-        handler = functools.partial(QuietHandler, directory=str(folder))
-        self.httpd = QuietServer(("127.0.0.1", 0), handler)
+        handler = functools.partial(WebHandler, directory=str(folder))
+        self.httpd = WebServer(("127.0.0.1", 0), handler)
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
+
+    @property
+    def sent_bytes(self):
+        return self.httpd.sent_bytes
 
     @property
     def url(self):

@@ -71,9 +71,10 @@ def read_png_rgb(path):
 class Page:
     """The game's page in one browser."""
 
-    def __init__(self, folder, width=480, height=320, script=None, query=""):
+    def __init__(self, folder, width=480, height=320, script=None, query="", cut=()):
         from browser import Browser, Server
         self.server = Server(folder)
+        self.server.httpd.cut_files.update(cut)  # bodies that stop halfway
         self.browser = Browser(width, height)
         if script:
             self.browser.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
@@ -557,7 +558,7 @@ document.addEventListener('DOMContentLoaded', () => {
 
 
 class LoadingTest(unittest.TestCase):
-    def test_code_first_counted_then_pictures_then_effects_then_music(self):
+    def test_code_and_pictures_counted_then_effects_then_music(self):
         page = Page(ARGS.web, script=WATCH_PROGRESS)
         try:
             page.wait("window.zindle && window.zindle.stats.frames > 0", what="the first frame")
@@ -570,7 +571,8 @@ class LoadingTest(unittest.TestCase):
             by_kind = {kind: [e for name, e in timing.items() if name.startswith("assets/")
                               and name.endswith(ends)] for kind, ends in kinds.items()}
             self.assertTrue(all(by_kind.values()), by_kind)
-            order = [[wasm]] + [by_kind[k] for k in ("picture", "effect", "music")]
+            # The code and the pictures together (the first frame waits for both), then the rest.
+            order = [[wasm] + by_kind["picture"], by_kind["effect"], by_kind["music"]]
             for before, after in zip(order, order[1:]):
                 self.assertLessEqual(max(e["end"] for e in before),
                                      min(e["start"] for e in after) + 1, (before, after))
@@ -622,6 +624,52 @@ class LoadingTest(unittest.TestCase):
                 page.close()
         finally:
             shutil.rmtree(folder, ignore_errors=True)
+
+
+class BytesTest(unittest.TestCase):
+    def test_a_first_visit_gets_each_file_once_compressed_and_the_worker_gets_304s(self):
+        page = Page(ARGS.web)
+        from web_server import published_files, served_size
+        try:
+            page.wait("window.zindle && window.zindle.stats.frames > 0", what="the first frame")
+            page.wait("navigator.serviceWorker.controller !== null", timeout=30,
+                      what="the service worker to take over")
+            entries = {e[0].split("/", 3)[3]: e[1:] for e in page.js(
+                "return performance.getEntriesByType('resource')"
+                ".map(e => [e.name, e.encodedBodySize, e.decodedBodySize])")}
+            for path in ("zindle.wasm", "zindle.js", "files.json"):
+                encoded, decoded = entries[path]
+                self.assertLess(encoded * 2, decoded, f"{path} arrives compressed")
+            time.sleep(0.5)  # the worker's last answers leave the server
+            httpd = page.server.httpd
+            files = published_files(ARGS.web)
+            size = served_size(ARGS.web, files, httpd.accept_encoding)
+            self.assertLessEqual(page.server.sent_bytes, 1.1 * size,
+                                 f"{page.server.sent_bytes} bytes for a build of {size}")
+            # The worker's fetches were answered from the browser's cache, confirmed by 304s:
+            # no file's body was sent twice.
+            self.assertGreater(httpd.statuses[304], len(files) // 2, httpd.statuses)
+            twice = [path for path, n in httpd.bodies_sent.items() if n > 1]
+            self.assertEqual(twice, [])
+        finally:
+            page.close()
+
+    def test_a_line_dropped_while_loading_retries_and_the_game_starts_when_it_returns(self):
+        page = Page(ARGS.web, cut={"/zindle.wasm", "/assets/title.png"})
+        try:
+            text = page.wait("document.getElementById('message').textContent.includes('connection')"
+                             " && document.getElementById('message').textContent",
+                             what="the line's message")
+            self.assertIn("connection to the server was lost", text)
+            self.assertNotIn("not the game's code", text)
+            self.assertNotEqual(page.js("return document.getElementById('panel').className"),
+                                "error")
+            page.server.httpd.cut_files.clear()
+            page.wait("window.zindle && window.zindle.stats.frames > 5", timeout=30,
+                      what="the game once the line is back")
+            self.assertEqual(page.js("return window.zindle.stats.errors"), [])
+        finally:
+            page.close()
 
 
 CACHES = """

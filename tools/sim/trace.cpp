@@ -1,4 +1,4 @@
-// Writing one step's state of the board as a JSON line.
+// Writing one step's state of the board as a JSON line; each object's fields by its list.
 #include "trace.h"
 
 #include "actors/cloud.h"
@@ -6,70 +6,26 @@
 #include "effects/mac_guffin.h"
 #include "json.h"
 #include "match/game.h"
+#include "trace_fields.h"
 
 #include <filesystem>
 
 namespace zindle::sim {
 namespace {
 
-std::string heroJson(const Hero& h) {
-    return JsonObject()
-        .number("x", h.x)
-        .number("y", h.y)
-        .integer("player", h.player)
-        .integer("lives", h.lives)
-        .integer("facing", h.facing)
-        .number("dx", h.dx)
-        .number("dy", h.dy)
-        .boolean("invulnerable", h.invulnerable)
-        .number("hueDir", h.hueDir)
-        .integer("spawnX", h.spawnX)
-        .integer("spawnY", h.spawnY)
-        .integer("score", h.score)
-        .integer("highScore", h.highScore)
-        .boolean("hasRainbow", h.hasRainbow)
-        .number("rainbowCooldown", h.rainbowCooldown)
-        .number("sparkleCooldown", h.sparkleCooldown)
-        .boolean("hasCrown", h.hasCrown)
-        .number("crowniness", h.crowniness)
-        .number("aiThinkCooldown", h.aiThinkCooldown)
-        .number("aiDesiredDx", h.aiDesiredDx)
-        .str();
-}
-
-std::string cloudJson(const Cloud& c) {
-    return JsonObject()
-        .number("x", c.x)
-        .number("y", c.y)
-        .integer("x0", c.x0)
-        .integer("y0", c.y0)
-        .integer("x1", c.x1)
-        .integer("y1", c.y1)
-        .number("hitCooldown", c.hitCooldown)
-        .integer("size", c.size)
-        .str();
-}
-
 std::string macGuffinJson(const MacGuffin& m) {
     std::string flares = "[";
     for (const auto& f : m.flares) {
         if (flares.size() > 1)
             flares += ',';
-        flares += JsonObject()
-                      .number("x", f->x)
-                      .number("y", f->y)
-                      .integer("frame", f->frame)
-                      .integer("frameCooldown", f->frameCooldown)
-                      .str();
+        flares += traceJson<FlareState>(*f);
     }
     flares += ']';
-    return JsonObject()
-        .number("x", m.x)
-        .number("y", m.y)
-        .integer("state", m.state)
-        .number("stateCooldown", m.stateCooldown)
-        .raw("flares", flares)
-        .str();
+    TraceFields fields;
+    StateFields<MacGuffinState>::visit(fields, m);
+    JsonObject json;
+    fields.into(json);
+    return json.raw("flares", flares).str();
 }
 
 template <class List, class Fn> std::string array(const List& list, Fn toJson) {
@@ -104,16 +60,14 @@ std::string traceLine(const StepReport& report) {
     }
     sounds += ']';
     JsonObject line;
-    line.integer("step", report.step)
-        .integer("frame", report.frame)
-        .number("boardTime", g.boardTime)
-        .number("shake", g.shake)
-        .number("slomo", g.slomo)
-        .number("titleAlpha", g.titleAlpha)
-        .number("gameTimeout", g.gameTimeout)
-        .raw("aiFlags", flags)
-        .raw("heroes", array(g.heroes, heroJson))
-        .raw("clouds", array(g.clouds, cloudJson))
+    line.integer("step", report.step).integer("frame", report.frame);
+    TraceFields board;
+    BoardFields::visit(board, g);
+    TallyFields::visit(board, g.tally);
+    board.into(line);
+    line.raw("aiFlags", flags)
+        .raw("heroes", array(g.heroes, traceJson<HeroState, Hero>))
+        .raw("clouds", array(g.clouds, traceJson<CloudState, Cloud>))
         .raw("macGuffin", g.macGuffin ? macGuffinJson(*g.macGuffin) : "null")
         .integer("trails", static_cast<std::int64_t>(g.trails.size()))
         .integer("sparkles", static_cast<std::int64_t>(g.sparkles.size()))

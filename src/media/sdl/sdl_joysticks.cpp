@@ -15,6 +15,8 @@ pad_layout::Part buttonPart(Uint8 button) {
         return pad_layout::Part::South;
     case SDL_CONTROLLER_BUTTON_START:
         return pad_layout::Part::Start;
+    case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER:
+        return pad_layout::Part::RightShoulder;
     case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
         return pad_layout::Part::DpadLeft;
     case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:

@@ -84,8 +84,8 @@ void WebMedia::joystick(int type, int device, int code, int value) {
 }
 
 namespace {
-// The browser's standard gamepad mapping: buttons 0 (south), 9 (Start), 14 and 15 (the D-pad's
-// left and right); axis 0 is the left stick's x.
+// The browser's standard gamepad mapping: buttons 0 (south), 5 (the right shoulder), 9 (Start),
+// 14 and 15 (the D-pad's left and right); axis 0 is the left stick's x.
 pad_layout::Part standardPart(bool isAxis, int index) {
     using pad_layout::Part;
     if (isAxis)
@@ -93,6 +93,8 @@ pad_layout::Part standardPart(bool isAxis, int index) {
     switch (index) {
     case 0:
         return Part::South;
+    case 5:
+        return Part::RightShoulder;
     case 9:
         return Part::Start;
     case 14:

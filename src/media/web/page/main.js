@@ -361,8 +361,23 @@ async function main() {
     return;
   }
   showPanel('', 'Zindle vs Pellorin', 'Loading', true);
+  // While loading, the panel says when the line is down; once the game runs, a sound that
+  // cannot arrive yet is no news for the players.
+  let started = false;
+  const line = {
+    down(what, why, seconds) {
+      if (started) return;
+      showPanel('', 'Zindle vs Pellorin',
+                `The connection to the server was lost while loading (${why}).\n` +
+                `Trying again in ${Math.max(1, seconds)} s; the game starts when it is back.`, true);
+    },
+    up() {
+      if (!started) showPanel('', 'Zindle vs Pellorin', 'Loading', true);
+    },
+  };
   try {
-    ({ files, code } = await load(showProgress, keepForOffline));
+    ({ files, code } = await load(showProgress, keepForOffline, line));
+    started = true;
   } catch (error) {
     if (!(error instanceof LoadError)) throw error;
     fatal('The game could not be loaded', error.message);
