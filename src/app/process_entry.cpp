@@ -137,7 +137,10 @@ Online startOnline(const zindle::CommandLine& line, const char* program) {
     namespace relay = zindle::relay;
     Online online;
     relay::RoomLink link;
-    if (line.host) {
+    if (line.host && !line.relay.empty()) {
+        // A relay elsewhere holds the room: the link names it, and it outlives this game.
+        link = *relay::parseRoomLink(line.relay); // checked before the window opened
+    } else if (line.host) {
         relay::EmbeddedRelaySettings settings;
         settings.webRoot = relay::findWebBuild(program);
         // A friend reaches the host's relay at the machine's address.
@@ -215,6 +218,14 @@ int main(int argc, char** argv) {
         break;
     }
     // A link that is no link is answered before any window opens.
+    if (!line.relay.empty()) {
+        const auto relay = zindle::relay::parseRoomLink(line.relay);
+        if (!relay || relay->code) {
+            std::cerr << "zindle: '" << zindle::quoteUntrusted(line.relay)
+                      << "' is not a relay's address (like http://HOST:PORT)\n";
+            return CommandLine::kRefused;
+        }
+    }
     if (!line.join.empty()) {
         const auto link = zindle::relay::parseRoomLink(line.join);
         if (!link || !link->code) {

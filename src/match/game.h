@@ -8,6 +8,7 @@
 // set the shake and the slow motion, add particles and count catches, falls and wins in tally.
 #include "app/board.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -62,6 +63,10 @@ public:
     // Player slots steered on another machine (seats of other peers in an online match), a bit
     // each: their panels leave out this keyboard's steering keys. Only the display reads it.
     std::uint8_t slotsSteeredElsewhere = 0;
+    // Whose steering keys each slot's panel shows: in an online match a guest's first keyboard
+    // player may sit in slot 3, and the arrows, not slot 3's keys, steer it. Only the display
+    // reads it.
+    std::array<std::int8_t, 4> keyCapsOfSlot = {0, 1, 2, 3};
 
     // What the heroes' rules have seen since this Game was made, counted where they act
     // (hero_score.cpp). The game never reads them; the tools and tests do. A winning catch

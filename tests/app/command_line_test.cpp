@@ -59,6 +59,7 @@ TEST(CommandLineTest, ReplayTakesTheNextArgumentAsItsFileAndNeedsOne) {
 TEST(CommandLineTest, OnlinePlayHostsOrJoinsButNeverBothNorWithAReplay) {
     EXPECT_TRUE(CommandLine::parse({"--host", "--windowed"}).host);
     EXPECT_EQ(CommandLine::parse({"--join", "http://h:1/#X"}).join, "http://h:1/#X");
+    EXPECT_EQ(CommandLine::parse({"--relay", "http://r:8080", "--host"}).relay, "http://r:8080");
     const struct {
         std::vector<std::string> args;
         std::string refusal;
@@ -70,6 +71,9 @@ TEST(CommandLineTest, OnlinePlayHostsOrJoinsButNeverBothNorWithAReplay) {
         {{"--replay", "f", "--host"},
          "--host, --join and --replay each start a different game: "
          "choose one"},
+        {{"--host", "--relay"}, "--relay needs a relay's address, like http://HOST:PORT"},
+        {{"--join", "x", "--relay", "http://r:1"},
+         "--relay names where --host opens its room: use them together"},
     };
     for (const auto& c : refused) {
         const auto line = CommandLine::parse(c.args);
@@ -125,7 +129,7 @@ TEST(CommandLineTest, HelpStartsWithTheUsageAndNamesEveryOption) {
     const std::string help = CommandLine::help();
     EXPECT_EQ(help.rfind(CommandLine::usage(), 0), 0u);
     for (const char* option : {"--windowed", "--mute", "--seed N", "--replay", "--host",
-                               "--join LINK", "--help", "--version"})
+                               "--relay URL", "--join LINK", "--help", "--version"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
