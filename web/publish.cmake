@@ -121,3 +121,11 @@ foreach(path IN LISTS published ITEMS service-worker.js)
         endif()
     endforeach()
 endforeach()
+
+# What a server of this folder may serve: these files and nothing else the folder holds (a
+# build tree's cache and compile commands sit beside them when the page is built in place).
+set(served "${published}")
+list(APPEND served service-worker.js)
+list(SORT served)
+list(JOIN served "\n" served_lines)
+file(WRITE ${OUT}/published-files.txt "${served_lines}\n")

@@ -56,10 +56,6 @@ ClipSaver::~ClipSaver() = default;
 void ClipSaver::press() {
     if (child_.running())
         return; // the line already says a clip is being saved
-    if (!afterWin()) {
-        say("F12 SAVES A CLIP AFTER A WIN");
-        return;
-    }
     std::error_code ec;
     if (options_.shot.empty() || ::access(options_.shot.c_str(), X_OK) != 0) {
         std::cout << "Clip: not saved: the clip renderer zindle-shot is not installed"
@@ -71,6 +67,7 @@ void ClipSaver::press() {
     Source source;
     std::string problem;
     if (!options_.source || !options_.source(source, problem)) {
+        std::cout << "Clip: not saved: " << problem << std::endl;
         say("CLIP NOT SAVED: " + problem);
         return;
     }
@@ -120,26 +117,6 @@ void ClipSaver::press() {
 void ClipSaver::poll() {
     if (const auto status = child_.ended())
         ended(*status);
-    const std::optional<Standing> now = options_.standing ? options_.standing() : std::nullopt;
-    if (!now) {
-        wins_ = 0;
-        winAt_.reset();
-        winnerAlone_ = false;
-        return;
-    }
-    if (now->wins > wins_)
-        winAt_ = options_.matchSeconds ? options_.matchSeconds() : 0;
-    else if (now->wins < wins_)
-        winAt_.reset(); // the game began again (a replay jumped back)
-    wins_ = now->wins;
-    winnerAlone_ = now->winnerAlone;
-}
-
-bool ClipSaver::afterWin() const {
-    if (winnerAlone_)
-        return true;
-    const double now = options_.matchSeconds ? options_.matchSeconds() : 0;
-    return winAt_ && now >= *winAt_ && now - *winAt_ <= kClipSeconds;
 }
 
 void ClipSaver::finish() {
@@ -154,6 +131,7 @@ void ClipSaver::ended(int status) {
     if (status == 0 && std::filesystem::is_regular_file(clip_, ec)) {
         std::cout << "Clip " << clip_.string() << ": saved" << std::endl;
         say("CLIP SAVED: " + clip_.filename().string());
+        pruneReplays(options_.folder, clip_, options_.keepFiles, options_.keepBytes, ".gif");
         return;
     }
     // Half a picture is no clip.

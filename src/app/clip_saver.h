@@ -1,8 +1,9 @@
 #pragma once
-// F12 after a win: the last ten seconds of the match as an animated GIF beside the replays.
+// F12 at any moment of a match: its last ten seconds as an animated GIF beside the replays.
 // zindle-shot renders it from a replay in a child process, so the game never waits, and one
 // line at the top of the screen says what is happening, then names the file or the problem.
 #include "app/child_process.h"
+#include "replay/replay_folder.h"
 
 #include <ctime>
 #include <filesystem>
@@ -22,23 +23,18 @@ public:
         bool scratch = false; // a copy made for the clip, removed once it is rendered
         double now = 0;       // seconds since the match's first join
     };
-    struct Standing {
-        std::int64_t wins = 0;
-        bool winnerAlone = false;
-    };
     struct Options {
         std::filesystem::path folder;   // where clips go: the replays' folder
         std::filesystem::path shot;     // the zindle-shot program
         std::filesystem::path dataRoot; // the folder that holds assets/
         // Fills source with the replay so far; false with a reason when there is none.
         std::function<bool(Source& source, std::string& problem)> source;
-        // The game's wins so far and whether the last winner's panel still stands (nobody has
-        // joined since); nothing without a game. Asked once a frame.
-        std::function<std::optional<Standing>()> standing;
-        std::function<double()> matchSeconds; // the match clock now
         std::function<std::time_t()> now = [] { return std::time(nullptr); };
         std::function<double()> clock; // seconds, for how long the line shows
         int scale = 2;
+        // Clips kept, apart from the replays and under the same limits.
+        std::size_t keepFiles = kReplaysKept;
+        std::uintmax_t keepBytes = kReplayBytesKept;
     };
     static constexpr double kClipSeconds = 10;
     static constexpr double kLineSeconds = 5;
@@ -49,11 +45,8 @@ public:
 
     // F12.
     void press();
-    // Once a frame: notices a win and a finished clip. Never waits.
+    // Once a frame: notices a finished clip. Never waits.
     void poll();
-    // A win's aftermath: up to ten seconds of match after it (the clip still holds it), and
-    // while nobody has joined since (computer players join again at once).
-    bool afterWin() const;
     // Waits for the clip being rendered (tests).
     void finish();
     // The line shown now; empty when none.
@@ -62,9 +55,11 @@ public:
     void draw(Graphics& graphics) const;
     // The file of the last clip asked for.
     const std::filesystem::path& lastClip() const { return clip_; }
+    // Shows text on the line for a few seconds (or until the next, when lasting): the line
+    // also tells the player what became of the match's recording.
+    void say(std::string text, bool lasting = false);
 
 private:
-    void say(std::string text, bool lasting = false);
     void ended(int status);
 
     Options options_;
@@ -75,9 +70,6 @@ private:
     double lineUntil_ = 0;
     bool lineLasts_ = false;
     int started_ = 0;
-    std::int64_t wins_ = 0;
-    std::optional<double> winAt_; // on the match clock
-    bool winnerAlone_ = false;
 };
 
 } // namespace zindle

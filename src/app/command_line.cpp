@@ -42,16 +42,23 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
         } else if (arg == "--replay") {
             if (i + 1 >= args.size())
                 return refuse("--replay needs a file");
+            // A second one would silently win over the first: which did the player mean?
+            if (!line.replay.empty())
+                return refuse("--replay is given twice: choose one file");
             line.replay = args[++i];
         } else if (arg == "--host") {
             line.host = true;
         } else if (arg == "--relay") {
             if (i + 1 >= args.size())
                 return refuse("--relay needs a relay's address, like http://HOST:PORT");
+            if (!line.relay.empty())
+                return refuse("--relay is given twice: choose one relay");
             line.relay = args[++i];
         } else if (arg == "--join") {
             if (i + 1 >= args.size())
                 return refuse("--join needs a room's link");
+            if (!line.join.empty())
+                return refuse("--join is given twice: choose one room");
             line.join = args[++i];
         } else if (arg == "--seed") {
             if (i + 1 == args.size())

@@ -17,6 +17,9 @@ public:
     virtual void stepped() = 0;
     // After the frame's steps, before its drawing.
     virtual void frameEnded(int steps) = 0;
+    // After the frame's drawing (which may draw random numbers): the game stands as the next
+    // frame will find it, before that frame's inputs.
+    virtual void frameDrawn() {}
 };
 
 class FrameFeed {

@@ -72,6 +72,7 @@ bool Main::startFullScreen = true;
 std::unique_ptr<MatchTap> Main::tap;
 std::unique_ptr<FrameFeed> Main::feed;
 std::unique_ptr<ClipSaver> Main::clips;
+std::function<void()> Main::afterFrame;
 
 Main::Main() {
     instance = this;
@@ -139,6 +140,11 @@ void Main::update(Event& /*e*/) {
         clips->poll();
         clips->draw(graphics());
     }
+    if (afterFrame) {
+        const auto run = std::move(afterFrame);
+        afterFrame = nullptr;
+        run();
+    }
 }
 
 void Main::runFrame() {
@@ -164,6 +170,8 @@ void Main::runFrame() {
         const DrawingRandom drawingRandom;
         board->draw(graphics());
     }
+    if (tap)
+        tap->frameDrawn();
 }
 
 void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
@@ -177,6 +185,8 @@ void Main::playFrame(std::span<const InputRecord> inputs, int steps) {
         const DrawingRandom drawingRandom;
         board->draw(graphics());
     }
+    if (tap)
+        tap->frameDrawn();
 }
 
 void Main::runStep() {
@@ -220,6 +230,10 @@ void Main::deliver(const InputRecord& record) {
 }
 
 void Main::onKeyDown(KeyboardEvent& e) {
+    // A clip copies the recording as it stands: F12 itself must not be in it yet, or the copy
+    // ends with an input that belongs to no frame.
+    if (e.keyCode == Keyboard::F12 && clips)
+        clips->press();
     if (feed) {
         feed->input(keyRecord(e, true));
     } else {
@@ -232,8 +246,6 @@ void Main::windowKeys(const KeyboardEvent& e) {
     // The window keys test the raw code, after the board has seen the key.
     if (e.keyCode == Keyboard::F4 && e.altKey)
         System::exit(0);
-    if (e.keyCode == Keyboard::F12 && clips)
-        clips->press();
     if (e.keyCode == Keyboard::ENTER && e.altKey) {
         fullscreen = !fullscreen;
         stage()->setDisplayState(fullscreen ? StageDisplayState::FULL_SCREEN
@@ -302,6 +314,7 @@ void Main::reset() {
     tap.reset();
     feed.reset();
     clips.reset();
+    afterFrame = nullptr;
 }
 
 } // namespace zindle

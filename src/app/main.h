@@ -9,6 +9,7 @@
 #include "match/rules.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -67,6 +68,9 @@ public:
     static std::unique_ptr<FrameFeed> feed;
     // F12's clips of a win, with their line on the screen; null: F12 does nothing.
     static std::unique_ptr<ClipSaver> clips;
+    // Run once at the end of the next frame, then forgotten: what must not happen inside the
+    // feed or the tap that asks for it (replacing them).
+    static std::function<void()> afterFrame;
 
     // The game's half of an input (Input and the board); the window keys are not in it. Every
     // input reaches the game this way: live, from a replay, or from an online match's seats.

@@ -7,6 +7,7 @@
 #include "app/game_settings.h"
 #include "app/main.h"
 #include "app/pacing_log.h"
+#include "app/replay_watching.h"
 #include "app/standard_streams.h"
 #include "framework/assets.h"
 #include "framework/lib.h"
@@ -64,8 +65,9 @@ std::filesystem::path helperProgram(const std::string& name) {
     return (exe.parent_path() / ZINDLE_HELPERS_FROM_EXE / name).lexically_normal();
 }
 
-// F12's clips: from a copy of the replay being recorded, or from the replay being watched.
-std::unique_ptr<zindle::ClipSaver> makeClipSaver(const std::string& watched) {
+// F12's clips: from the replay being watched (from the command line or the menu), or else from
+// a copy of the replay being recorded.
+std::unique_ptr<zindle::ClipSaver> makeClipSaver() {
     using zindle::ClipSaver;
     ClipSaver::Options options;
     options.folder = zindle::replayFolder();
@@ -75,51 +77,40 @@ std::unique_ptr<zindle::ClipSaver> makeClipSaver(const std::string& watched) {
     } catch (const std::exception&) {
         // The game stops on its first load and says why; a clip needs the same folder.
     }
-    options.standing = []() -> std::optional<ClipSaver::Standing> {
-        const auto* game = dynamic_cast<const zindle::Game*>(zindle::Main::board.get());
-        if (!game)
-            return std::nullopt;
-        return ClipSaver::Standing{game->tally.wins, game->lastWinner >= 0};
-    };
     options.clock = [] { return zindle::Timer::stamp(); };
-    if (watched.empty()) {
-        options.matchSeconds = [] {
-            const auto* recorder = dynamic_cast<zindle::ReplayRecorder*>(zindle::Main::tap.get());
-            return recorder ? recorder->matchSeconds() : 0.0;
-        };
-        options.source = [copies = 0](ClipSaver::Source& source, std::string& problem) mutable {
-            auto* recorder = dynamic_cast<zindle::ReplayRecorder*>(zindle::Main::tap.get());
-            if (!recorder) {
-                problem = "nothing is recorded";
-                return false;
-            }
-            std::error_code error;
-            source.replay = std::filesystem::temp_directory_path(error) /
-                            ("zindle-clip-" + std::to_string(::getpid()) + "-" +
-                             std::to_string(++copies) + ".replay");
-            source.scratch = true;
-            source.now = recorder->matchSeconds();
-            return recorder->saveCopy(source.replay, problem);
-        };
-    } else {
-        options.matchSeconds = [] {
-            const auto* viewer = dynamic_cast<zindle::ReplayViewer*>(zindle::Main::feed.get());
-            return viewer
-                       ? static_cast<double>(viewer->matchStep()) / zindle::rules::kStepsPerSecond
-                       : 0.0;
-        };
-        options.source = [watched](ClipSaver::Source& source, std::string& problem) {
-            auto* viewer = dynamic_cast<zindle::ReplayViewer*>(zindle::Main::feed.get());
-            if (!viewer) {
-                problem = "no replay is playing";
-                return false;
-            }
-            source.replay = std::filesystem::absolute(watched);
+    options.source = [copies = 0](ClipSaver::Source& source, std::string& problem) mutable {
+        if (auto* viewer = dynamic_cast<zindle::ReplayViewer*>(zindle::Main::feed.get())) {
+            source.replay = std::filesystem::absolute(viewer->name());
             source.now = static_cast<double>(viewer->matchStep()) / zindle::rules::kStepsPerSecond;
             return true;
-        };
-    }
+        }
+        auto* recorder = dynamic_cast<zindle::ReplayRecorder*>(zindle::Main::tap.get());
+        if (!recorder) {
+            problem = "nothing is recorded";
+            return false;
+        }
+        std::error_code error;
+        source.replay = std::filesystem::temp_directory_path(error) /
+                        ("zindle-clip-" + std::to_string(::getpid()) + "-" +
+                         std::to_string(++copies) + ".replay");
+        source.scratch = true;
+        source.now = recorder->matchSeconds();
+        return recorder->saveCopy(source.replay, problem);
+    };
     return std::make_unique<ClipSaver>(std::move(options));
+}
+
+// Every live game is recorded into the replays' folder, from the seed it started with.
+std::unique_ptr<zindle::MatchTap> makeRecorder(std::uint64_t seed) {
+    zindle::ReplayRecorder::Options recording;
+    recording.folder = zindle::replayFolder();
+    recording.seed = seed;
+    recording.game = [] { return dynamic_cast<const zindle::Game*>(zindle::Main::board.get()); };
+    recording.tell = [](const std::string& text) {
+        if (zindle::Main::clips)
+            zindle::Main::clips->say(text);
+    };
+    return std::make_unique<zindle::ReplayRecorder>(std::move(recording));
 }
 
 // Drawing in an online match has a stream of its own; any fixed seed does, as drawing never
@@ -253,13 +244,7 @@ int main(int argc, char** argv) {
             return CommandLine::kRefused;
         }
     } else {
-        zindle::ReplayRecorder::Options recording;
-        recording.folder = zindle::replayFolder();
-        recording.seed = zindle::randomSeed();
-        recording.game = [] {
-            return dynamic_cast<const zindle::Game*>(zindle::Main::board.get());
-        };
-        zindle::Main::tap = std::make_unique<zindle::ReplayRecorder>(std::move(recording));
+        zindle::Main::tap = makeRecorder(zindle::randomSeed());
     }
     try {
         auto& media = zindle::SdlMedia::install();
@@ -275,7 +260,8 @@ int main(int argc, char** argv) {
         std::cerr << e.what() << std::endl;
         return 1;
     }
-    zindle::Main::clips = makeClipSaver(line.replay);
+    zindle::Main::clips = makeClipSaver();
+    zindle::ReplayWatching::makeRecorder = &makeRecorder;
     Online online;
     if (line.host || !line.join.empty()) {
         online = startOnline(line, argv[0]);

@@ -6,6 +6,7 @@
 #include "app/application_main.h"
 #include "app/game_settings.h"
 #include "app/main.h"
+#include "app/replay_watching.h"
 #include "app/web_measurement.h"
 #include "app/web_replays.h"
 #include "framework/random.h"
@@ -207,15 +208,21 @@ bool watch(const std::string& path) {
     }
 }
 
-void record() {
+std::unique_ptr<zindle::MatchTap> makeRecorder(std::uint64_t seed) {
     zindle::ReplayRecorder::Options recording;
     recording.folder = zindle::web::kReplayFolder;
-    recording.seed = zindle::randomSeed();
+    recording.seed = seed;
     recording.game = [] { return dynamic_cast<const zindle::Game*>(zindle::Main::board.get()); };
     recording.keepFiles = zindle::web::kReplaysInMemory;
     auto installed = std::make_unique<zindle::ReplayRecorder>(std::move(recording));
     recorder = installed.get();
-    zindle::Main::tap = std::move(installed);
+    return installed;
+}
+
+void record() {
+    zindle::Main::tap = makeRecorder(zindle::randomSeed());
+    // Play after a replay watched from the menu is recorded the same way.
+    zindle::ReplayWatching::makeRecorder = &makeRecorder;
 }
 } // namespace
 

@@ -5,6 +5,7 @@
 // variant orders and the music. Counts are 32-bit.
 #include "match/match_state_codec.h"
 
+#include "match/match_state_bounds.h"
 #include "match/state_bytes.h"
 
 #include <array>
@@ -23,7 +24,7 @@ constexpr std::size_t kMaxDeparted = 256;
 constexpr std::size_t kMaxClouds = 256;
 constexpr std::size_t kMaxFlares = 16;
 constexpr std::size_t kMaxOwners = 4096;
-constexpr std::size_t kMaxParticles = std::size_t{1} << 21; // a win fountain makes ~14,000
+constexpr std::size_t kMaxParticles = kMaxMatchParticles;
 constexpr std::size_t kMaxPaddles = 16;
 constexpr std::size_t kMaxKeyStates = 1024;
 constexpr std::size_t kMaxEffectLists = 64;
@@ -200,6 +201,9 @@ MatchState readMatchState(std::span<const std::uint8_t> bytes) {
     s.music = static_cast<MusicChoice>(music);
     if (!r.atEnd())
         r.fail("bytes after the end");
+    // Well formed, but it must also be a state the game could be in.
+    if (const auto problem = matchStateOutOfBounds(s))
+        throw MatchStateError("match state: " + *problem);
     return s;
 }
 

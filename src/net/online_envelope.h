@@ -3,6 +3,7 @@
 // one peer (the relay hands every message to the whole room, so each names its reader), and the
 // start of a round of play with its seats and the whole match state, cut into pieces that fit a
 // relay message. Every message carries the round it belongs to; a peer drops other rounds'.
+#include "match/match_state_bounds.h"
 #include "net/relay_protocol.h"
 
 #include <array>
@@ -16,7 +17,7 @@ namespace zindle::net {
 
 inline constexpr std::uint8_t kEveryPeer = 0xFF;
 // A round's start carries a match state: the largest one a peer will put together.
-inline constexpr std::size_t kMaxRoundStartBytes = (8u << 20) + 64;
+inline constexpr std::size_t kMaxRoundStartBytes = kMaxMatchStateBytes + 64;
 
 struct Envelope {
     // A session message too large for one relay message (a match state) goes as pieces.

@@ -107,7 +107,12 @@ void OnlineFeed::startRecording() {
     header.build = ReplayRecorder::build();
     header.drawingSeed = setup_.drawingSeed;
     recorder_ = std::make_unique<OnlineReplayRecorder>(
-        header, [this](std::span<const std::uint8_t> bytes) { return writeReplay(bytes); });
+        header, [this](std::span<const std::uint8_t> bytes) { return writeReplay(bytes); },
+        [this](const std::string& why) {
+            std::cerr << "zindle: "
+                      << (replayPath_.empty() ? "the online match's replay" : replayPath_.string())
+                      << ": " << why << '\n';
+        });
     match_->recordInto(recorder_.get());
 }
 

@@ -55,7 +55,8 @@ bool RunningGame::restoreState(std::span<const std::uint8_t> bytes) {
     try {
         MatchSnapshot(readMatchState(bytes)).restore(game());
         return true;
-    } catch (const MatchStateError&) {
+    } catch (const MatchStateError& e) {
+        refusal_ = e.what();
         return false;
     }
 }

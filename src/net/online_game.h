@@ -4,6 +4,7 @@
 #include "net/online_match.h"
 
 #include <functional>
+#include <string>
 
 namespace zindle {
 class Game;
@@ -21,9 +22,12 @@ public:
     void takeOutSeats(std::uint8_t seatMask) override;
     std::vector<std::uint8_t> captureState() override;
     bool restoreState(std::span<const std::uint8_t> bytes) override;
+    std::string refusal() const override { return refusal_; }
 
 private:
     Game& game() const;
+
+    std::string refusal_;
 
     std::uint64_t drawingSeed_;
     std::function<Game*()> game_;

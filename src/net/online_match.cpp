@@ -415,7 +415,7 @@ void OnlineMatch::startRound(const RoundStart& start, bool adopt) {
     if (adopt) {
         world_.reset();
         if (!game_.restoreState(start.state)) {
-            log("the round's state is not a match state");
+            log("the round's state is refused: " + game_.refusal());
             relay_.send(relay::Leave{});
             end("Could not take over the host's match");
             return;

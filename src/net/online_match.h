@@ -47,6 +47,8 @@ public:
     // the game as it was, for bytes that are not a match.
     virtual std::vector<std::uint8_t> captureState() = 0;
     virtual bool restoreState(std::span<const std::uint8_t> bytes) = 0;
+    // Why the last restoreState refused its bytes, for the log.
+    virtual std::string refusal() const { return "not a match state"; }
 };
 
 class OnlineMatch {

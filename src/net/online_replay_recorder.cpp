@@ -11,14 +11,19 @@ namespace fmt = replay_format;
 static_assert(fmt::kStepsPerChecksum % kStepsPerTick == 0,
               "every second must end with a whole tick, whose end state is confirmed");
 
-OnlineReplayRecorder::OnlineReplayRecorder(const ReplayHeader& header, Write write)
-    : write_(std::move(write)), header_(encodeReplayHeader(header)) {}
+OnlineReplayRecorder::OnlineReplayRecorder(const ReplayHeader& header, Write write, Log log)
+    : write_(std::move(write)), log_(std::move(log)), header_(encodeReplayHeader(header)) {}
 
 void OnlineReplayRecorder::roundStarted(std::span<const std::uint8_t> state) {
     if (finished_)
         return;
     if (state.size() > fmt::kMaxStateBytes) {
-        // No reader would take such a file: the recording ends with the rounds before.
+        // No game is in such a state, and no reader would take the file: the recording ends
+        // with the rounds before, and says so.
+        if (log_)
+            log_("the recording stops: a round starts from a match state of " +
+                 std::to_string(state.size()) + " bytes, larger than any game makes (" +
+                 std::to_string(fmt::kMaxStateBytes) + ")");
         finish();
         return;
     }
@@ -45,6 +50,9 @@ void OnlineReplayRecorder::confirmedState(std::uint64_t tick, std::uint64_t chec
     if (done == waiting_.end())
         return;
     if (!pendingState_.empty()) {
+        // A fountain's state is large: it starts a block of its own rather than overfill one.
+        if (encoder_.size() + pendingState_.size() > fmt::kMaxBlockBytes / 2)
+            writeBlock();
         encoder_.state(pendingState_);
         pendingState_.clear();
         // Rounds in quick succession must not outgrow a block.

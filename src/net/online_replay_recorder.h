@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace zindle::net {
@@ -19,7 +20,9 @@ public:
     // write takes the file's bytes in order (the header with the first block, then a block a
     // second) and says whether it kept them; after a failure nothing more is written.
     using Write = std::function<bool(std::span<const std::uint8_t>)>;
-    OnlineReplayRecorder(const ReplayHeader& header, Write write);
+    // Says why the recording ends early, when it does.
+    using Log = std::function<void(const std::string&)>;
+    OnlineReplayRecorder(const ReplayHeader& header, Write write, Log log = {});
 
     // A round starts from state (the codec's bytes), with every seat's input released.
     void roundStarted(std::span<const std::uint8_t> state);
@@ -35,6 +38,7 @@ private:
     void writeBlock();
 
     Write write_;
+    Log log_;
     std::vector<std::uint8_t> header_; // until the first block is written
     std::vector<std::uint8_t> pendingState_;
     ReplayEncoder encoder_;

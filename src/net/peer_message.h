@@ -3,6 +3,7 @@
 // every input the receiver has not acknowledged, so a lost message costs nothing), the
 // acknowledgement, pings for the round trip, checksums of confirmed ticks and a whole match
 // state. The reader takes bytes from anybody: every count is checked before anything grows.
+#include "match/match_state_bounds.h"
 #include "net/rollback_input.h"
 
 #include <cstdint>
@@ -17,8 +18,8 @@ namespace zindle::net {
 // Ticks a message may carry inputs for: more than the deepest rollback plus the longest delay,
 // so that a peer catching up after a burst of loss gets everything in one message.
 inline constexpr std::size_t kMaxInputTicks = 64;
-// The largest match state a peer accepts: the win fountain's particles fit many times over.
-inline constexpr std::size_t kMaxStateBytes = 8u << 20;
+// The largest match state a peer accepts: the largest a game can be in.
+inline constexpr std::size_t kMaxStateBytes = kMaxMatchStateBytes;
 // Ticks beyond this are refused: at 60 a second it is over eighteen thousand years of play.
 inline constexpr std::uint64_t kMaxTick = std::uint64_t{1} << 45;
 

@@ -157,8 +157,9 @@ bool RollbackGameWorld::deserialise(std::size_t slot, std::span<const std::uint8
     try {
         slots_[slot] = MatchSnapshot(readMatchState(bytes));
         return true;
-    } catch (const MatchStateError&) {
+    } catch (const MatchStateError& e) {
         // The session logs the refusal; the slot keeps its own state.
+        refusal_ = e.what();
         return false;
     }
 }

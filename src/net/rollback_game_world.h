@@ -8,6 +8,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace zindle {
@@ -36,6 +37,7 @@ public:
     std::uint64_t checksum(std::size_t slot) const override;
     std::vector<std::uint8_t> serialise(std::size_t slot) const override;
     bool deserialise(std::size_t slot, std::span<const std::uint8_t> bytes) override;
+    std::string refusal() const override { return refusal_; }
 
     // Several worlds in one process (tests) take turns with the one game: enter puts this
     // world's match in it, leave takes it out again.
@@ -61,6 +63,7 @@ private:
     void fadeStep();
 
     std::array<MatchSnapshot, kSnapshotSlots> slots_;
+    std::string refusal_;   // why the last deserialise refused its bytes
     MatchSnapshot current_; // this world's match while another is in the game
     std::uint64_t tick_ = 0;
     bool replaying_ = false;

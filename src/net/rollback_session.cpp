@@ -228,7 +228,7 @@ void RollbackSession::adoptPendingState() {
         return;
     if (!world_.deserialise(slotOf(tick), pendingState_->state)) {
         ++stats_.droppedMessages;
-        log("dropped the host's state for tick " + std::to_string(tick) + ": not a match state");
+        log("dropped the host's state for tick " + std::to_string(tick) + ": " + world_.refusal());
         pendingState_.reset();
         return;
     }

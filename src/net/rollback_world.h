@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace zindle::net {
@@ -33,6 +34,8 @@ public:
     // changed) for bytes that are not a state.
     virtual std::vector<std::uint8_t> serialise(std::size_t slot) const = 0;
     virtual bool deserialise(std::size_t slot, std::span<const std::uint8_t> bytes) = 0;
+    // Why the last deserialise refused its bytes, for the log.
+    virtual std::string refusal() const { return "not a match state"; }
 };
 
 } // namespace zindle::net

@@ -28,6 +28,12 @@ constexpr std::size_t kMaxIncoming = 8192;
 constexpr std::size_t kMaxOutgoingBytes = 4 * 1024 * 1024;
 constexpr auto kConnectTimeout = std::chrono::seconds(5);
 constexpr auto kCloseTimeout = std::chrono::seconds(2);
+// How often the client looks for a stream that began to close on its own.
+constexpr auto kWatchEvery = std::chrono::milliseconds(100);
+
+std::string impossibleFrame(const std::string& detail) {
+    return "the relay sent an impossible frame (" + detail + ")";
+}
 
 } // namespace
 
@@ -83,13 +89,34 @@ struct RelayClient::Impl : std::enable_shared_from_this<RelayClient::Impl> {
                 self->status = Status::Open;
             }
             self->read();
+            self->watch();
             if (!self->outgoing.empty())
                 self->writeFront();
         });
     }
 
+    // A frame no WebSocket peer may send makes the stream close itself, and the pending read
+    // completes only when the relay ends the connection, which a hostile or broken one may
+    // never do. Seen closing without being asked, and without a close from the relay, the
+    // connection ends at once with the reason.
+    void watch() {
+        watchTimer.expires_after(kWatchEvery);
+        watchTimer.async_wait([self = shared_from_this()](beast::error_code error) {
+            if (error || self->statusNow() == Status::Closed)
+                return;
+            if (!self->ws.is_open() && !self->closing) {
+                if (self->ws.reason().code == websocket::close_code::none)
+                    return self->abort(impossibleFrame("the connection failed"));
+                return self->abort("the relay closed the connection");
+            }
+            self->watch();
+        });
+    }
+
     void read() {
         ws.async_read(buffer, [self = shared_from_this()](beast::error_code error, std::size_t) {
+            if (error == websocket::condition::protocol_violation)
+                return self->finish(impossibleFrame(error.message()));
             if (error)
                 return self->finish(error == websocket::error::closed
                                         ? "the relay closed the connection"
@@ -167,6 +194,7 @@ struct RelayClient::Impl : std::enable_shared_from_this<RelayClient::Impl> {
         beast::error_code ignored;
         resolver.cancel();
         closeTimer.cancel();
+        watchTimer.cancel();
         beast::get_lowest_layer(ws).socket().close(ignored);
         finish(why);
     }
@@ -191,6 +219,7 @@ struct RelayClient::Impl : std::enable_shared_from_this<RelayClient::Impl> {
     asio::io_context io{1};
     tcp::resolver resolver;
     asio::steady_timer closeTimer{io};
+    asio::steady_timer watchTimer{io};
     websocket::stream<beast::tcp_stream> ws;
     beast::flat_buffer buffer;
     std::deque<Bytes> outgoing;

@@ -7,10 +7,10 @@ namespace zindle::relay {
 namespace {
 
 constexpr std::array<std::string_view, kRefusalKinds> kRefusalNames{
-    "connection_cap", "address_cap",   "slow_reader",        "oversized_message",
-    "flood",          "malformed",     "room_not_found",     "room_full",
-    "seat_taken",     "seat_not_held", "not_in_room",        "already_in_room",
-    "too_many_rooms", "rate_limited",  "operator_forbidden",
+    "connection_cap",    "address_cap",    "network_cap",   "slow_reader",
+    "oversized_message", "flood",          "malformed",     "room_not_found",
+    "room_full",         "seat_taken",     "seat_not_held", "not_in_room",
+    "already_in_room",   "too_many_rooms", "rate_limited",  "operator_forbidden",
 };
 
 void family(std::string& out, std::string_view name, std::string_view type, std::string_view help) {

@@ -17,6 +17,7 @@ namespace zindle::relay {
 enum class Refusal : std::uint8_t {
     ConnectionCap,
     AddressCap,
+    NetworkCap,
     SlowReader,
     OversizedMessage,
     Flood,

@@ -3,6 +3,7 @@
 // size, message size, time to send a request) and every write queue has one too.
 #include "relay/relay_server.h"
 
+#include "net/log_throttle.h"
 #include "relay/operator_access.h"
 #include "relay/static_files.h"
 #include "relay/static_representation.h"
@@ -21,6 +22,10 @@
 #include <thread>
 #include <unordered_map>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace zindle::relay {
 namespace {
 
@@ -33,6 +38,53 @@ using tcp = asio::ip::tcp;
 constexpr std::size_t kMaxRequestHeaderBytes = 8 * 1024;
 constexpr auto kCloseHandshakeTimeout = std::chrono::seconds(5);
 constexpr auto kStopGrace = std::chrono::seconds(2);
+// What a queued message costs beyond its bytes: the shared buffer's control block and vector,
+// the queue's slot and the allocator's rounding (about 96 bytes for a 3-byte answer, measured).
+// Counting it keeps a flood of tiny answers within the same memory as one large message.
+constexpr std::size_t kQueuedMessageOverheadBytes = 128;
+// Freed queues worth handing back to the system at the next tick.
+constexpr std::size_t kTrimAfterBytes = 4 * 1024 * 1024;
+// Buffers kept between messages: one large message must not pin its size for good.
+constexpr std::size_t kKeptBufferBytes = 16 * 1024;
+// Out of descriptors, accepting waits this long before trying again.
+constexpr auto kAcceptPause = std::chrono::milliseconds(250);
+
+double secondsOf(TimePoint time) {
+    return std::chrono::duration<double>(time.time_since_epoch()).count();
+}
+
+// The part of a log line that names the peer's address, which lines are throttled by.
+std::string_view addressIn(std::string_view line) {
+    constexpr std::string_view kKey = "address=";
+    const std::size_t at = line.find(kKey);
+    if (at == std::string_view::npos)
+        return {};
+    const std::string_view rest = line.substr(at + kKey.size());
+    return rest.substr(0, rest.find(' '));
+}
+
+} // namespace
+
+std::string connectionNetwork(const std::string& address) {
+    beast::error_code error;
+    asio::ip::address parsed = asio::ip::make_address(address, error);
+    if (error || !parsed.is_v6())
+        return address;
+    asio::ip::address_v6 v6 = parsed.to_v6();
+    if (v6.is_v4_mapped())
+        return asio::ip::make_address_v4(asio::ip::v4_mapped, v6).to_string();
+    asio::ip::address_v6::bytes_type bytes = v6.to_bytes();
+    std::fill(bytes.begin() + 8, bytes.end(), 0);
+    return asio::ip::address_v6(bytes).to_string() + "/64";
+}
+
+namespace {
+
+bool outOfDescriptors(const beast::error_code& error) {
+    return error == asio::error::no_descriptors || error == asio::error::no_buffer_space ||
+           error == asio::error::no_memory ||
+           (error.category() == asio::error::get_system_category() && error.value() == ENFILE);
+}
 
 } // namespace
 
@@ -43,24 +95,42 @@ class HttpSession;
 // first among what they touch, and takes every pending handler and session with it.
 struct RelayServer::Impl final : Transport {
     explicit Impl(RelayOptions opts)
-        : options(std::move(opts)),
-          directory(options.rules, *this, options.log, systemRandomSource()), tickTimer(io),
-          stopTimer(io) {
-        if (options.webRoot)
+        : options(std::move(opts)), throttle(options.log),
+          directory(
+              options.rules, *this, [this](std::string_view line) { log(line); },
+              systemRandomSource()),
+          tickTimer(io), stopTimer(io), acceptPause(io) {
+        if (options.webRoot) {
             webRoot = std::filesystem::canonical(*options.webRoot);
+            std::string problem;
+            published = PublishedFiles::load(*webRoot, problem);
+            if (!published)
+                log(problem);
+        }
     }
 
     void send(ConnectionId connection, SharedBytes message) override;
     void close(ConnectionId connection) override;
 
     void accept(tcp::acceptor& acceptor);
+    void pauseAccepting(tcp::acceptor& acceptor);
     bool open(tcp::acceptor& acceptor, const tcp::endpoint& endpoint, bool v6Only,
               beast::error_code& error);
     void scheduleTick();
+    void tick();
+    void closeStalledWriters(TimePoint now);
+    // Lines about one address are held to a few per window, with a summary of the rest.
     void log(std::string_view line) {
-        if (options.log)
-            options.log(line);
+        const std::string_view address = addressIn(line);
+        if (address.empty()) {
+            if (options.log)
+                options.log(line);
+            return;
+        }
+        throttle.line(address, line, secondsOf(options.clock()));
     }
+    // Every session's queue together, for /metrics.
+    std::size_t queuedBytes() const;
     bool admit(const std::string& address) {
         if (liveConnections >= options.maxConnections) {
             log("connection cap reached address=" + address);
@@ -72,28 +142,43 @@ struct RelayServer::Impl final : Transport {
             directory.counters().refuse(Refusal::AddressCap);
             return false;
         }
+        const std::string network = connectionNetwork(address);
+        if (network != address &&
+            connectionsPerNetwork[network] >= options.maxConnectionsPerNetwork) {
+            log("connections per network capped network=" + network + " address=" + address);
+            directory.counters().refuse(Refusal::NetworkCap);
+            return false;
+        }
         ++liveConnections;
         ++connectionsPerAddress[address];
+        if (network != address)
+            ++connectionsPerNetwork[network];
         return true;
     }
     void release(const std::string& address) {
         --liveConnections;
         if (--connectionsPerAddress[address] == 0)
             connectionsPerAddress.erase(address);
+        const std::string network = connectionNetwork(address);
+        if (network != address && --connectionsPerNetwork[network] == 0)
+            connectionsPerNetwork.erase(network);
         // The last connection gone: a stopping relay need not wait out its grace.
         if (stopping && liveConnections == 0 && ioAlive)
             io.stop();
     }
 
     RelayOptions options;
+    net::LogThrottle throttle;
     std::optional<std::filesystem::path> webRoot;
+    std::optional<PublishedFiles> published;
     RoomDirectory directory;
     std::unordered_map<ConnectionId, std::weak_ptr<WebSocketSession>> sockets;
     ConnectionId nextConnection = 1;
     std::size_t liveConnections = 0;
-    // Every session's write queue together, for /metrics.
-    std::size_t queuedBytes = 0;
     std::unordered_map<std::string, std::size_t> connectionsPerAddress;
+    std::unordered_map<std::string, std::size_t> connectionsPerNetwork;
+    // Bytes of queues freed since memory was last handed back.
+    std::size_t freedQueueBytes = 0;
     bool stopping = false;
     bool ioAlive = true;
     std::thread thread;
@@ -102,6 +187,10 @@ struct RelayServer::Impl final : Transport {
     std::vector<tcp::acceptor> acceptors;
     asio::steady_timer tickTimer;
     asio::steady_timer stopTimer;
+    // Acceptors waiting out a shortage of descriptors, and whether it has been logged.
+    asio::steady_timer acceptPause;
+    std::vector<tcp::acceptor*> pausedAcceptors;
+    bool shortOfDescriptors = false;
 };
 
 // One WebSocket peer: reads messages into the directory, writes what the directory sends.
@@ -110,7 +199,7 @@ public:
     WebSocketSession(RelayServer::Impl* relay, tcp::socket socket, std::string address)
         : relay_(relay), ws_(std::move(socket)), address_(std::move(address)) {}
     ~WebSocketSession() {
-        relay_->queuedBytes -= queuedBytes_;
+        relay_->freedQueueBytes += queuedBytes_;
         relay_->release(address_);
     }
 
@@ -131,22 +220,28 @@ public:
     void send(SharedBytes message) {
         if (closing_)
             return;
-        if (queuedBytes_ + message->size() > relay_->options.maxQueuedBytesPerConnection) {
-            // Called from inside the directory: closing the socket ends the pending read, whose
-            // handler tells the directory later.
-            relay_->log("peer not reading, closed address=" + address_);
-            relay_->directory.counters().refuse(Refusal::SlowReader);
-            closing_ = true;
-            beast::error_code ignored;
-            beast::get_lowest_layer(ws_).socket().close(ignored);
+        const std::size_t cost = queuedCost(*message);
+        if (queuedBytes_ + cost > relay_->options.maxQueuedBytesPerConnection) {
+            closeUnread("peer not reading, closed address=" + address_);
             return;
         }
-        queuedBytes_ += message->size();
-        relay_->queuedBytes += message->size();
+        queuedBytes_ += cost;
         queue_.push_back(std::move(message));
         if (!writing_)
             writeNext();
     }
+
+    // A write out for longer than the limit: the peer reads nothing, and what is queued for it
+    // only grows. Closed, and its queue freed.
+    void closeIfStalled(TimePoint now) {
+        if (writing_ && !closing_ && now - writeStartedAt_ > relay_->options.writeStallLimit)
+            closeUnread("peer read nothing for " +
+                        std::to_string(relay_->options.writeStallLimit.count()) +
+                        " s, closed address=" + address_);
+    }
+
+    // What its queue and the write out cost now, for /metrics.
+    std::size_t queuedBytes() const { return queuedBytes_; }
 
     // Closes once what is queued has gone, so a last Error or RoomClosed still arrives.
     void closeNow() {
@@ -156,6 +251,23 @@ public:
     }
 
 private:
+    static std::size_t queuedCost(const Bytes& message) {
+        return message.size() + kQueuedMessageOverheadBytes;
+    }
+
+    // Called from inside the directory or a tick: closing the socket ends the pending read,
+    // whose handler tells the directory later.
+    void closeUnread(const std::string& line) {
+        relay_->log(line);
+        relay_->directory.counters().refuse(Refusal::SlowReader);
+        closing_ = true;
+        relay_->freedQueueBytes += queuedBytes_;
+        queuedBytes_ = 0;
+        queue_.clear();
+        beast::error_code ignored;
+        beast::get_lowest_layer(ws_).socket().close(ignored);
+    }
+
     void accepted(beast::error_code error) {
         if (error)
             return;
@@ -188,6 +300,8 @@ private:
                 relay_->options.clock());
         }
         buffer_.consume(buffer_.size());
+        if (buffer_.capacity() > kKeptBufferBytes)
+            buffer_.shrink_to_fit();
         read();
     }
 
@@ -195,6 +309,7 @@ private:
     // system call per connection and turn, not one per message.
     void writeNext() {
         writing_ = true;
+        writeStartedAt_ = relay_->options.clock();
         std::size_t batchBytes = kBatchHeaderBytes;
         while (!queue_.empty() && inFlight_.size() < kMaxBatchCount &&
                batchBytes + batchedSize(queue_.front()->size()) <= kMaxMessageBytes) {
@@ -222,11 +337,12 @@ private:
 
     void onWrite(beast::error_code error) {
         writing_ = false;
-        for (const SharedBytes& message : inFlight_) {
-            queuedBytes_ -= message->size();
-            relay_->queuedBytes -= message->size();
-        }
+        for (const SharedBytes& message : inFlight_)
+            queuedBytes_ -= std::min(queuedBytes_, queuedCost(*message));
         inFlight_.clear();
+        batch_.clear();
+        if (batch_.capacity() > kKeptBufferBytes)
+            batch_.shrink_to_fit();
         if (error) {
             queue_.clear();
             closing_ = true;
@@ -258,7 +374,8 @@ private:
     std::vector<SharedBytes> inFlight_;
     Bytes batch_;
     bool writing_ = false;
-    std::size_t queuedBytes_ = 0;
+    TimePoint writeStartedAt_{};
+    std::size_t queuedBytes_ = 0; // what the queue and the write out cost in memory
     bool closing_ = false;
     bool closeStarted_ = false;
 };
@@ -329,7 +446,7 @@ private:
             asked, endpoint, relay.options.operatorAccess, !relay.stopping, [&relay] {
                 return prometheusText(relay.directory.counters(),
                                       {relay.directory.roomCount(), relay.directory.peerCount(),
-                                       relay.directory.connectionCount(), relay.queuedBytes});
+                                       relay.directory.connectionCount(), relay.queuedBytes()});
             });
         if (answer.status == 403) {
             relay.directory.counters().refuse(Refusal::OperatorForbidden);
@@ -350,7 +467,7 @@ private:
             respondStatus(request, http::status::method_not_allowed);
             return;
         }
-        if (!relay_->webRoot) {
+        if (!relay_->webRoot || !relay_->published) {
             respondStatus(request, http::status::not_found);
             return;
         }
@@ -362,6 +479,10 @@ private:
             return;
         }
         const std::filesystem::path& file = std::get<std::filesystem::path>(resolved);
+        if (!relay_->published->contains(*relay_->webRoot, file)) {
+            respondStatus(request, http::status::not_found);
+            return;
+        }
         const auto sent = representationFor(*relay_->webRoot, file,
                                             headerOf(request, http::field::accept_encoding));
         if (!sent) {
@@ -431,16 +552,34 @@ private:
         write(response);
     }
 
+    // Piece by piece, each with the request timeout of its own: a large file on a slow link
+    // takes as long as it takes, while a reader that stops taking bytes is let go.
     template <class Response> void write(std::shared_ptr<Response> response) {
-        auto done = [self = shared_from_this(), response](beast::error_code error, std::size_t) {
-            if (error || !response->keep_alive()) {
-                beast::error_code ignored;
-                self->stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
-                return;
-            }
-            self->read();
-        };
-        http::async_write(stream_, *response, done);
+        auto serializer =
+            std::make_shared<http::response_serializer<typename Response::body_type>>(*response);
+        writeSome(response, serializer);
+    }
+
+    template <class Response, class Serializer>
+    void writeSome(std::shared_ptr<Response> response, std::shared_ptr<Serializer> serializer) {
+        stream_.expires_after(relay_->options.requestTimeout);
+        http::async_write_some(
+            stream_, *serializer,
+            [self = shared_from_this(), response, serializer](beast::error_code error,
+                                                              std::size_t) {
+                if (!error && !serializer->is_done())
+                    return self->writeSome(response, serializer);
+                if (error == beast::error::timeout)
+                    self->relay_->log("download made no progress for " +
+                                      std::to_string(self->relay_->options.requestTimeout.count()) +
+                                      " s, closed address=" + self->address_);
+                if (error || !response->keep_alive()) {
+                    beast::error_code ignored;
+                    self->stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
+                    return;
+                }
+                self->read();
+            });
     }
 
     RelayServer::Impl* relay_;
@@ -459,6 +598,14 @@ void RelayServer::Impl::send(ConnectionId connection, SharedBytes message) {
         session->send(std::move(message));
 }
 
+std::size_t RelayServer::Impl::queuedBytes() const {
+    std::size_t total = 0;
+    for (const auto& [id, weak] : sockets)
+        if (const auto session = weak.lock())
+            total += session->queuedBytes();
+    return total;
+}
+
 void RelayServer::Impl::close(ConnectionId connection) {
     auto found = sockets.find(connection);
     if (found == sockets.end())
@@ -472,10 +619,14 @@ void RelayServer::Impl::close(ConnectionId connection) {
 void RelayServer::Impl::accept(tcp::acceptor& acceptor) {
     acceptor.async_accept([self = this, &acceptor](beast::error_code error, tcp::socket socket) {
         if (error) {
-            if (!self->stopping && error != asio::error::operation_aborted)
-                self->accept(acceptor);
-            return;
+            if (self->stopping || error == asio::error::operation_aborted)
+                return;
+            // Trying again at once would fail at once, for as long as the shortage lasts.
+            if (outOfDescriptors(error))
+                return self->pauseAccepting(acceptor);
+            return self->accept(acceptor);
         }
+        self->shortOfDescriptors = false;
         beast::error_code ignored;
         const std::string address = socket.remote_endpoint(ignored).address().to_string();
         // Inputs are small and late ones are useless: no waiting to fill a segment.
@@ -483,6 +634,26 @@ void RelayServer::Impl::accept(tcp::acceptor& acceptor) {
         if (self->admit(address))
             std::make_shared<HttpSession>(self, std::move(socket), address)->read();
         self->accept(acceptor);
+    });
+}
+
+void RelayServer::Impl::pauseAccepting(tcp::acceptor& acceptor) {
+    if (!shortOfDescriptors) {
+        shortOfDescriptors = true;
+        log("out of file descriptors (" + std::to_string(liveConnections) +
+            " connections): new ones wait until some close");
+    }
+    pausedAcceptors.push_back(&acceptor);
+    if (pausedAcceptors.size() > 1)
+        return; // the timer is already set
+    acceptPause.expires_after(kAcceptPause);
+    acceptPause.async_wait([self = this](beast::error_code error) {
+        std::vector<tcp::acceptor*> paused = std::move(self->pausedAcceptors);
+        self->pausedAcceptors.clear();
+        if (error || self->stopping)
+            return;
+        for (tcp::acceptor* acceptor : paused)
+            self->accept(*acceptor);
     });
 }
 
@@ -509,9 +680,34 @@ void RelayServer::Impl::scheduleTick() {
     tickTimer.async_wait([self = this](beast::error_code error) {
         if (error || self->stopping)
             return;
-        self->directory.tick(self->options.clock());
+        self->tick();
         self->scheduleTick();
     });
+}
+
+void RelayServer::Impl::tick() {
+    const TimePoint now = options.clock();
+    directory.tick(now);
+    closeStalledWriters(now);
+    throttle.flush(secondsOf(now));
+#if defined(__GLIBC__)
+    // The allocator keeps what a flood of queued messages took; a relay that ran for days would
+    // otherwise hold its worst minute's memory for good.
+    if (freedQueueBytes >= kTrimAfterBytes)
+        malloc_trim(0);
+#endif
+    if (freedQueueBytes >= kTrimAfterBytes)
+        freedQueueBytes = 0;
+}
+
+void RelayServer::Impl::closeStalledWriters(TimePoint now) {
+    std::vector<std::shared_ptr<WebSocketSession>> live;
+    live.reserve(sockets.size());
+    for (const auto& [id, weak] : sockets)
+        if (auto session = weak.lock())
+            live.push_back(std::move(session));
+    for (const auto& session : live)
+        session->closeIfStalled(now);
 }
 
 RelayServer::RelayServer(RelayOptions options)
@@ -575,6 +771,15 @@ unsigned short RelayServer::listen() {
     return acceptors.front().local_endpoint().port();
 }
 
+void RelayServer::checkWebFolderReadable() {
+    if (!impl_->webRoot || !impl_->published)
+        return;
+    if (auto unreadable = unreadablePublishedFiles(*impl_->webRoot, *impl_->published))
+        impl_->log("web folder " + impl_->webRoot->string() + ": this process cannot read " +
+                   std::to_string(unreadable->count) + " of its files (first " + unreadable->first +
+                   "); they will be answered with 404");
+}
+
 bool RelayServer::listensOnIpv6() const {
     return impl_->acceptors.size() > 1 ||
            (!impl_->acceptors.empty() &&
@@ -598,6 +803,7 @@ void RelayServer::stop() {
         for (tcp::acceptor& acceptor : impl->acceptors)
             acceptor.close(ignored);
         impl->tickTimer.cancel();
+        impl->acceptPause.cancel();
         impl->directory.closeAll(CloseReason::RelayStopping);
         impl->log("stopping");
         if (impl->liveConnections == 0) {
@@ -613,7 +819,7 @@ void RelayServer::stop() {
 void RelayServer::tickNow() {
     std::promise<void> done;
     asio::post(impl_->io, [impl = impl_.get(), &done] {
-        impl->directory.tick(impl->options.clock());
+        impl->tick();
         done.set_value();
     });
     done.get_future().wait();

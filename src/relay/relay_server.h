@@ -22,9 +22,16 @@ struct RelayOptions {
     RoomRules rules;
     std::size_t maxConnections = 8192;
     std::size_t maxConnectionsPerAddress = 64;
+    // An IPv6 /64 is usually one household or one rented machine: its many addresses are one
+    // client as far as the cap is concerned.
+    std::size_t maxConnectionsPerNetwork = 128;
+    // Time to send a request, and time a download may go without progress.
     std::chrono::seconds requestTimeout{10};
-    // A peer that does not read what it is sent is closed rather than buffered without end.
-    std::size_t maxQueuedBytesPerConnection = 1024 * 1024;
+    // A peer that does not read what it is sent is closed rather than buffered without end:
+    // when its queue, each message counted at what it costs in memory, passes this, or when a
+    // write to it has made no progress for writeStallLimit.
+    std::size_t maxQueuedBytesPerConnection = 2 * 1024 * 1024;
+    std::chrono::seconds writeStallLimit{5};
     std::chrono::milliseconds tickInterval{250};
     // Who may read /metrics and /healthz.
     OperatorAccess operatorAccess = OperatorAccess::loopbackOnly();
@@ -32,6 +39,10 @@ struct RelayOptions {
     std::function<TimePoint()> clock = [] { return Clock::now(); };
     LogLine log;
 };
+
+// The key connections are capped by besides their address: an IPv6 address's /64 (an IPv4
+// address, or one mapped into IPv6, is its own network; text that is no address is itself).
+std::string connectionNetwork(const std::string& address);
 
 class RelayServer {
 public:
@@ -46,6 +57,9 @@ public:
     unsigned short listen();
     // Whether it listens on an IPv6 address too (after listen()).
     bool listensOnIpv6() const;
+    // After a change of user: one log line when the web folder's published files cannot be
+    // read by this process, which would otherwise answer every request with 404 unexplained.
+    void checkWebFolderReadable();
     // Serves until stop(), on the calling thread.
     void run();
     // Serves on a thread of its own, until stop() or destruction.

@@ -45,6 +45,7 @@ void RoomDirectory::connected(ConnectionId id, std::string address, TimePoint no
     Connection connection;
     connection.address = std::move(address);
     connection.lastHeard = now;
+    connection.outOfRoomSince = now;
     connection.byteTokens = rules_.byteBurst;
     connection.tokensAt = now;
     connections_[id] = std::move(connection);
@@ -218,6 +219,7 @@ void RoomDirectory::leaveRoom(Connection& connection, TimePoint now) {
     room.peers.erase(peer);
     connection.room.reset();
     connection.peer = kNoPeer;
+    connection.outOfRoomSince = now;
     bool seatsChanged = false;
     for (std::uint8_t& holder : room.seats.holders)
         if (holder == peer) {
@@ -232,6 +234,7 @@ void RoomDirectory::leaveRoom(Connection& connection, TimePoint now) {
             Connection& left = connections_.at(otherId);
             left.room.reset();
             left.peer = kNoPeer;
+            left.outOfRoomSince = now;
         }
         rooms_.erase(code);
         log("closed room", connection.address, &code);
@@ -266,11 +269,17 @@ void RoomDirectory::drop(ConnectionId id, std::string_view why, TimePoint now) {
 
 void RoomDirectory::tick(TimePoint now) {
     std::vector<ConnectionId> silent;
-    for (const auto& [id, connection] : connections_)
+    std::vector<ConnectionId> roomless;
+    for (const auto& [id, connection] : connections_) {
         if (now - connection.lastHeard > rules_.silenceLimit)
             silent.push_back(id);
+        else if (!connection.room && now - connection.outOfRoomSince > rules_.lobbyLimit)
+            roomless.push_back(id);
+    }
     for (ConnectionId id : silent)
         drop(id, "silent peer dropped", now);
+    for (ConnectionId id : roomless)
+        drop(id, "in no room for too long, closed", now);
 
     for (auto it = rooms_.begin(); it != rooms_.end();) {
         if (it->second.peers.empty() && now - it->second.emptySince >= rules_.emptyRoomLifetime) {

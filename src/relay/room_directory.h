@@ -29,6 +29,9 @@ struct RoomRules {
     std::size_t maxPeersPerRoom = 8;
     std::chrono::seconds emptyRoomLifetime{60};
     std::chrono::seconds silenceLimit{3};
+    // A connection in no room is closed after this long: holding a connection costs the relay
+    // a slot of its cap, which idle sockets must not be able to fill.
+    std::chrono::seconds lobbyLimit{10};
     // Join attempts per address: a burst, then one every joinRefill. Enough for a person retyping
     // a code; at this pace guessing a 60-bit code takes longer than the universe has.
     double joinBurst = 8;
@@ -36,8 +39,10 @@ struct RoomRules {
     std::size_t maxTrackedAddresses = 65536;
     // Bytes per second a connection may send, after a burst; each message counts at least
     // kMessageOverheadBytes so a flood of tiny messages is a flood too.
+    // The burst holds a host's largest legitimate sends back to back: a round's start with the
+    // whole match state at its biggest, and the state it owes a peer out of step.
     double bytesPerSecond = 256 * 1024;
-    double byteBurst = 1024 * 1024;
+    double byteBurst = 4 * 1024 * 1024;
     // A relay inside the host's game goes when the game does: the room closes with it.
     bool hostLeavingClosesRoom = false;
     int shard = 0;
@@ -86,6 +91,7 @@ private:
         TimePoint tokensAt;
         std::optional<RoomCodeText> room;
         std::uint8_t peer = kNoPeer;
+        TimePoint outOfRoomSince; // meaningful while room is empty
     };
     struct Room {
         ConnectionId host = 0;

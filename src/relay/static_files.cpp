@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <utility>
@@ -12,6 +13,9 @@ namespace zindle::relay {
 namespace {
 
 constexpr std::size_t kMaxTargetBytes = 1024;
+// A web build lists a few dozen files; a list far longer is not one.
+constexpr std::size_t kMaxPublishedFiles = 4096;
+constexpr std::size_t kMaxPublishedPathBytes = 512;
 
 std::optional<int> hexValue(char c) {
     if (c >= '0' && c <= '9')
@@ -83,6 +87,51 @@ resolveStaticFile(const std::filesystem::path& root, std::string_view target) {
     if (error || !isInside(root, real) || !std::filesystem::is_regular_file(real, error))
         return StaticRefusal::NotFound;
     return real;
+}
+
+std::optional<PublishedFiles> PublishedFiles::load(const std::filesystem::path& root,
+                                                   std::string& problem) {
+    const std::filesystem::path listPath = root / kListName;
+    std::ifstream list(listPath);
+    if (!list) {
+        problem = listPath.string() + " is missing: this folder is not a web build, and none of "
+                                      "its files are served";
+        return std::nullopt;
+    }
+    PublishedFiles published;
+    std::string line;
+    while (std::getline(list, line)) {
+        if (line.empty())
+            continue;
+        if (line.size() > kMaxPublishedPathBytes || published.paths_.size() >= kMaxPublishedFiles) {
+            problem = listPath.string() + " is not a list of a web build's files";
+            return std::nullopt;
+        }
+        published.paths_.insert(line);
+    }
+    return published;
+}
+
+bool PublishedFiles::contains(const std::filesystem::path& root,
+                              const std::filesystem::path& file) const {
+    return paths_.contains(file.lexically_relative(root).generic_string());
+}
+
+std::optional<UnreadableFiles> unreadablePublishedFiles(const std::filesystem::path& root,
+                                                        const PublishedFiles& published) {
+    UnreadableFiles unreadable;
+    for (const std::string& path : published.paths()) {
+        std::error_code error;
+        if (!std::filesystem::exists(root / path, error) && !error)
+            continue; // not built (yet): a 404 is the honest answer
+        if (std::ifstream(root / path))
+            continue;
+        if (unreadable.count++ == 0)
+            unreadable.first = path;
+    }
+    if (unreadable.count == 0)
+        return std::nullopt;
+    return unreadable;
 }
 
 std::string_view contentTypeFor(const std::filesystem::path& file) {

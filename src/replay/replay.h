@@ -4,6 +4,7 @@
 // once a second. The file format is in replay_format.h.
 #include "app/input_record.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -47,9 +48,16 @@ struct Replay {
     std::vector<std::uint64_t> checksums;
     std::vector<ReplayState> states; // by frame, at most one a frame
     bool finished = false;           // false: the recording stops early (the game ended mid-match)
-    std::uint64_t frames = 0;        // all frames, from the game's start
-    std::uint64_t steps = 0;         // all steps, from the game's start
-    std::uint64_t joinStep = 0;      // steps before the join frame
+    // The file ended inside a block (a full disk, a copy cut short): the whole blocks before it
+    // are read and the partial one is left out, as a recording killed there would be.
+    struct Cut {
+        std::size_t wholeBlocks = 0; // blocks read
+        std::size_t bytesLeft = 0;   // bytes of the partial block that were not read
+    };
+    std::optional<Cut> cut;
+    std::uint64_t frames = 0;   // all frames, from the game's start
+    std::uint64_t steps = 0;    // all steps, from the game's start
+    std::uint64_t joinStep = 0; // steps before the join frame
 };
 
 } // namespace zindle

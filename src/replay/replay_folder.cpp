@@ -9,7 +9,6 @@
 namespace zindle {
 namespace {
 constexpr const char* kAppFolder = "zindle-vs-pellorin";
-constexpr const char* kExtension = ".replay";
 constexpr const char* kPattern = "dddd-dd-dd_dd-dd-dd"; // d: a digit
 } // namespace
 
@@ -38,12 +37,11 @@ std::string replayFileName(std::time_t when, int attempt) {
         name += '-';
         name += std::to_string(attempt);
     }
-    return name + kExtension;
+    return name + std::string(kReplayExtension);
 }
 
-bool isReplayFileName(const std::string& name) {
+bool isReplayFileName(const std::string& name, std::string_view extension) {
     const std::string pattern = kPattern;
-    const std::string extension = kExtension;
     if (name.size() < pattern.size() + extension.size() || !name.ends_with(extension))
         return false;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
@@ -62,7 +60,7 @@ bool isReplayFileName(const std::string& name) {
 }
 
 void pruneReplays(const std::filesystem::path& folder, const std::filesystem::path& keep,
-                  std::size_t maxFiles, std::uintmax_t maxBytes) {
+                  std::size_t maxFiles, std::uintmax_t maxBytes, std::string_view extension) {
     struct Entry {
         std::filesystem::path path;
         std::filesystem::file_time_type time;
@@ -72,7 +70,8 @@ void pruneReplays(const std::filesystem::path& folder, const std::filesystem::pa
     std::error_code ec;
     for (const auto& item : std::filesystem::directory_iterator(folder, ec)) {
         std::error_code itemError;
-        if (!item.is_regular_file(itemError) || !isReplayFileName(item.path().filename()))
+        if (!item.is_regular_file(itemError) ||
+            !isReplayFileName(item.path().filename(), extension))
             continue;
         entries.push_back(
             {item.path(), item.last_write_time(itemError), item.file_size(itemError)});

@@ -8,6 +8,8 @@
 //   header  = seed(u64) date(i64) joinFrame(u32) gameVersion(u8 n, n bytes) build(u8 n, n bytes)
 //             [flags(u8) [drawingSeed(u64)]]          (format 3 on)
 //   block   = length(u32) crc(u32) token*          (little-endian; whole tokens only)
+#include "match/match_state_bounds.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -16,8 +18,11 @@ namespace zindle::replay_format {
 
 inline constexpr std::array<std::uint8_t, 8> kSignature{0x89, 'Z', 'V', 'P', 'R', 'P', 'L', '\n'};
 // 2 added the stick tokens that extrapolate a device's last three values; 3 the match states
-// that an online round starts from, and drawing's own random stream. 1 and 2 are still read.
-inline constexpr std::uint16_t kVersion = 3;
+// that an online round starts from, and drawing's own random stream; 4 begins a local match
+// with the whole match state at its first join (join frame 0) instead of every frame since the
+// game started, so that a match after hours of play is as quick to watch as any. The tokens
+// are those of 3; 1 to 3 are still read.
+inline constexpr std::uint16_t kVersion = 4;
 inline constexpr std::uint16_t kFirstStateVersion = 3;
 // Header flags: drawing took its numbers from a stream of its own, seeded by drawingSeed.
 inline constexpr std::uint8_t kDrawingOwnStream = 0x01;
@@ -61,10 +66,11 @@ inline constexpr double kAxisFullScale = 32767;
 
 // Bounds a reader holds any file to before it allocates or simulates.
 inline constexpr std::size_t kMaxFileBytes = 32u << 20;
-inline constexpr std::size_t kMaxBlockBytes = 1u << 20;
+// The largest state a game can be in, with a second of frames beside it in its block.
+inline constexpr std::size_t kMaxStateBytes = kMaxMatchStateBytes;
+inline constexpr std::size_t kMaxBlockBytes = kMaxStateBytes + (1u << 20);
 inline constexpr std::uint64_t kMaxSteps = 12ull * 3600 * 300;         // twelve hours of game time
 inline constexpr std::uint64_t kMaxFrames = kMaxSteps / kNominalSteps; // 60 a second
 inline constexpr std::size_t kMaxInputs = 4'000'000;
-inline constexpr std::size_t kMaxStateBytes = 512u << 10;
 
 } // namespace zindle::replay_format

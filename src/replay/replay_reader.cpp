@@ -20,6 +20,8 @@ namespace zindle {
 namespace fmt = replay_format;
 namespace {
 
+constexpr std::size_t kBlockHeadBytes = 8; // length and CRC
+
 class Bytes {
 public:
     Bytes(std::span<const std::uint8_t> data, const char* what) : data_(data), what_(what) {}
@@ -100,9 +102,11 @@ public:
 
     void finish() {
         if (r_.frames == 0)
-            throw ReplayError("corrupt: it holds no frames");
+            throw ReplayError(r_.cut ? "truncated: it ends inside its first block"
+                                     : "corrupt: it holds no frames");
         if (r_.header.joinFrame >= r_.frames)
-            throw ReplayError("corrupt: the match begins after the last frame");
+            throw ReplayError(r_.cut ? "truncated: it ends before the match begins"
+                                     : "corrupt: the match begins after the last frame");
         if (pendingInputs_ > 0)
             throw ReplayError("corrupt: inputs after the last frame");
         if (!r_.states.empty() && r_.states.back().frame == r_.frames)
@@ -322,11 +326,22 @@ Replay parseReplay(std::span<const std::uint8_t> bytes) {
     std::size_t blocks = 0;
     Bytes file(bytes.subspan(bytes.size() - in.left()), "a block");
     while (!file.done()) {
-        ++blocks;
+        // A block cut short is where the writing stopped (a full disk, a killed copy): what
+        // came before it still plays. A block that is whole but wrong is damage, refused below.
+        const std::size_t partial = file.left();
+        if (partial < kBlockHeadBytes) {
+            replay.cut = Replay::Cut{blocks, partial};
+            break;
+        }
         const auto length = file.little<std::uint32_t>();
         const auto check = file.little<std::uint32_t>();
         if (length > fmt::kMaxBlockBytes)
-            throw ReplayError("corrupt: block " + std::to_string(blocks) + " is too large");
+            throw ReplayError("corrupt: block " + std::to_string(blocks + 1) + " is too large");
+        if (file.left() < length) {
+            replay.cut = Replay::Cut{blocks, partial};
+            break;
+        }
+        ++blocks;
         const auto body = file.take(length);
         if (crc32(body) != check)
             throw ReplayError("corrupt: block " + std::to_string(blocks) + " fails its check");

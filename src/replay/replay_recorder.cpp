@@ -4,6 +4,7 @@
 
 #include "app/version.h"
 #include "match/game.h"
+#include "match/match_state_codec.h"
 #include "match/rules.h"
 #include "match/state_checksum.h"
 #include "replay/replay_folder.h"
@@ -61,54 +62,113 @@ ReplayRecorder::~ReplayRecorder() {
 }
 
 void ReplayRecorder::input(const InputRecord& record) {
-    if (!disabled_)
-        encoder_.input(record);
+    if (inMatch_) {
+        if (!disabled_)
+            encoder_.input(record);
+        return;
+    }
+    // The very first inputs come before any frame was drawn: the state before them is the
+    // game's start.
+    if (!frameStartValid_ && steps_ == 0 && pending_.empty())
+        captureFrameStart();
+    if (pending_.empty() || pending_.back().steps >= 0)
+        pending_.push_back({{}, -1}); // a frame under way
+    pending_.back().inputs.push_back(record);
 }
 
 void ReplayRecorder::stepped() {
     ++steps_;
-    if (disabled_ || steps_ % fmt::kStepsPerChecksum != 0)
+    if (!inMatch_ || disabled_)
+        return;
+    if (++matchSteps_ % fmt::kStepsPerChecksum != 0)
         return;
     const Game* game = options_.game ? options_.game() : nullptr;
     dueChecksums_.push_back(game ? stateChecksum(*game) : 0);
 }
 
 void ReplayRecorder::frameEnded(int steps) {
-    if (disabled_)
-        return;
-    encoder_.frame(steps);
-    ++frames_;
-    const bool checksummed = !dueChecksums_.empty();
-    for (std::uint64_t c : dueChecksums_)
-        encoder_.checksum(c);
-    dueChecksums_.clear();
-
-    if (steps_ > fmt::kMaxSteps || history_.size() > fmt::kMaxFileBytes / 2) {
-        // A replay holds the whole session; past what a reader accepts, none can.
-        std::cout << "Replays: this session is too long to record further matches" << std::endl;
-        stopRecording("the session is too long");
-        disabled_ = true;
-        history_ = {};
-        pieceEnds_ = {};
+    if (!inMatch_) {
+        if (!frameStartValid_ && steps_ == 0 && pending_.empty())
+            captureFrameStart();
+        if (pending_.empty() || pending_.back().steps >= 0)
+            pending_.push_back({{}, -1});
+        pending_.back().steps = steps;
+        const Game* game = options_.game ? options_.game() : nullptr;
+        if (game && !game->heroes.empty())
+            beginMatch(steps);
         return;
     }
-    if (checksummed || encoder_.size() > kMaxPieceBytes)
-        closePiece();
-
     const Game* game = options_.game ? options_.game() : nullptr;
-    if (!game)
-        return;
-    if (!inMatch_ && !game->heroes.empty()) {
-        inMatch_ = true;
-        matchStarted_ = true;
-        joinFrame_ = frames_ - 1;
-        joinStep_ = steps_ - static_cast<std::uint64_t>(steps);
-        startMatch();
-    } else if (inMatch_ && game->heroes.empty() && game->titleAlpha >= 1 &&
-               game->gameTimeout >= 1) {
-        inMatch_ = false;
-        finishMatch();
+    if (!disabled_) {
+        encoder_.frame(steps);
+        const bool checksummed = !dueChecksums_.empty();
+        for (std::uint64_t c : dueChecksums_)
+            encoder_.checksum(c);
+        dueChecksums_.clear();
+        if (matchSteps_ > fmt::kMaxSteps || history_.size() > fmt::kMaxFileBytes / 2) {
+            // Past what a reader accepts, no replay can hold more of this match.
+            stopRecording("the match is too long");
+            report("Replays", "this match is too long to record further",
+                   "THIS MATCH IS TOO LONG TO RECORD FURTHER");
+            disabled_ = true;
+            encoder_.take();
+            history_ = {};
+            pieceEnds_ = {};
+        } else if (checksummed || encoder_.size() > kMaxPieceBytes) {
+            closePiece();
+        }
     }
+    if (game && game->heroes.empty() && game->titleAlpha >= 1 && game->gameTimeout >= 1) {
+        inMatch_ = false;
+        if (!disabled_)
+            finishMatch();
+        disabled_ = false;
+    }
+}
+
+void ReplayRecorder::frameDrawn() {
+    constexpr std::size_t kMaxPendingFrames = 64;
+    if (inMatch_ || (!pending_.empty() && pending_.back().steps == 0 && frameStartValid_ &&
+                     pending_.size() < kMaxPendingFrames))
+        return;
+    captureFrameStart();
+}
+
+void ReplayRecorder::captureFrameStart() {
+    const Game* game = options_.game ? options_.game() : nullptr;
+    frameStartValid_ = game != nullptr;
+    if (game)
+        frameStart_.capture(*game);
+    pending_.clear();
+}
+
+void ReplayRecorder::beginMatch(int steps) {
+    inMatch_ = true;
+    matchStarted_ = true;
+    // Frames before the join frame that the file holds have no steps: the join frame's are all.
+    joinStep_ = steps_ - static_cast<std::uint64_t>(steps);
+    matchSteps_ = static_cast<std::uint64_t>(steps);
+    history_.clear();
+    pieceEnds_.clear();
+    dueChecksums_.clear();
+    encoder_ = ReplayEncoder();
+    disabled_ = !frameStartValid_;
+    if (disabled_) {
+        // Only a join in the game's very first frame, after steps no state was taken before.
+        report("Replays", "this match is not recorded: it began before the game could be seen",
+               "THIS MATCH IS NOT RECORDED");
+        return;
+    }
+    writeMatchState(frameStart_.state(), frameStartBytes_);
+    encoder_.state(frameStartBytes_);
+    for (const PendingFrame& frame : pending_) {
+        for (const InputRecord& record : frame.inputs)
+            encoder_.input(record);
+        encoder_.frame(frame.steps);
+    }
+    pending_.clear();
+    frameStartValid_ = false;
+    startMatch();
 }
 
 void ReplayRecorder::closePiece() {
@@ -130,15 +190,19 @@ void ReplayRecorder::startMatch() {
         path_ = options_.file;
         file_.reset(std::fopen(path_.c_str(), "wb"));
         if (!file_) {
-            std::cout << "Replay " << path_.string()
-                      << ": cannot be written: " << std::strerror(errno) << std::endl;
+            notWritten();
             return;
         }
         writeStart();
         return;
     }
-    if (options_.folder.empty())
+    if (options_.folder.empty()) {
+        if (!toldNoFolder_)
+            report("Replays", std::string("matches are not recorded: ") + kNoReplayFolder,
+                   "MATCHES ARE NOT RECORDED: NO FOLDER FOR REPLAYS");
+        toldNoFolder_ = true;
         return;
+    }
     std::error_code ec;
     std::filesystem::create_directories(options_.folder, ec);
     for (int attempt = 0; attempt < kMaxNameAttempts && !file_; ++attempt) {
@@ -149,8 +213,7 @@ void ReplayRecorder::startMatch() {
             break;
     }
     if (!file_) {
-        std::cout << "Replay " << path_.string() << ": cannot be written: " << std::strerror(errno)
-                  << std::endl;
+        notWritten();
         return;
     }
     if (writeStart())
@@ -166,7 +229,7 @@ bool ReplayRecorder::writeHistory(
     ReplayHeader header;
     header.seed = options_.seed;
     header.date = static_cast<std::int64_t>(startTime_);
-    header.joinFrame = static_cast<std::uint32_t>(joinFrame_);
+    header.joinFrame = 0; // the file begins with the join frame
     header.gameVersion = kVersion;
     header.build = build();
     if (!write(encodeReplayHeader(header)))
@@ -188,7 +251,7 @@ bool ReplayRecorder::writeHistory(
 
 bool ReplayRecorder::saveCopy(const std::filesystem::path& path, std::string& problem) {
     if (disabled_ || !matchStarted_) {
-        problem = disabled_ ? "the session is too long to record" : "no match has started";
+        problem = matchStarted_ ? "this match is not recorded" : "no match has started";
         return false;
     }
     closePiece();
@@ -238,10 +301,23 @@ bool ReplayRecorder::write(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
+void ReplayRecorder::notWritten() {
+    const std::string why = std::strerror(errno);
+    report("Replay " + path_.string(), "cannot be written: " + why, "MATCH NOT RECORDED: " + why);
+}
+
 void ReplayRecorder::stopRecording(const std::string& why) {
     if (file_)
-        std::cout << "Replay " << path_.string() << ": recording stopped: " << why << std::endl;
+        report("Replay " + path_.string(), "recording stopped: " + why,
+               "RECORDING STOPPED: " + why);
     file_.reset();
+}
+
+void ReplayRecorder::report(const std::string& subject, const std::string& problem,
+                            const std::string& shown) {
+    std::cout << subject << ": " << problem << std::endl;
+    if (options_.tell)
+        options_.tell(shown);
 }
 
 } // namespace zindle

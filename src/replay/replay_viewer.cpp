@@ -13,9 +13,11 @@
 #include "render/text_line.h"
 #include "render/tiler.h"
 #include "replay/replay_format.h"
+#include "replay/replay_notes.h"
 #include "sound/music.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <iostream>
 #include <memory>
@@ -201,13 +203,34 @@ void ReplayViewer::jumpNear(std::uint64_t target) {
 }
 
 void ReplayViewer::seek(Main& main, std::uint64_t matchStep) {
+    startSeek(matchStep);
+    advanceSeek(main, std::nullopt);
+}
+
+void ReplayViewer::startSeek(std::uint64_t matchStep) {
     const std::uint64_t target = std::min(replay_.joinStep + matchStep, replay_.steps);
+    RunningAhead ahead;
+    jumpNear(target);
+    seekTarget_ = target;
+}
+
+bool ReplayViewer::advanceSeek(Main& main, std::optional<double> sliceSeconds) {
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const std::uint64_t target = *seekTarget_;
     {
         RunningAhead ahead;
-        jumpNear(target);
-        while (!cursor_.atEnd() && cursor_.step() + cursor_.nextSteps() < target)
+        // The clock is read every few frames: a frame of a busy match takes well under a ms.
+        constexpr int kFramesBetweenClockReads = 16;
+        for (int played = 1; !cursor_.atEnd() && cursor_.step() + cursor_.nextSteps() < target;
+             ++played) {
             playNext(main);
+            if (sliceSeconds && played % kFramesBetweenClockReads == 0 &&
+                std::chrono::duration<double>(Clock::now() - start).count() >= *sliceSeconds)
+                return false;
+        }
     }
+    seekTarget_.reset();
     // The frame that reaches the target is drawn, so the picture shows where playback stands.
     if (!cursor_.atEnd() && cursor_.step() < target) {
         Sound::silenced = true;
@@ -217,6 +240,7 @@ void ReplayViewer::seek(Main& main, std::uint64_t matchStep) {
     // The track went by silently: it picks up where the match has got to in it.
     Music::resume();
     anchor();
+    return true;
 }
 
 void ReplayViewer::enterFrame(Main& main) {
@@ -227,17 +251,24 @@ void ReplayViewer::enterFrame(Main& main) {
                   << " s with SHIFT), UP and DOWN change the speed, '.' steps a frame while "
                      "paused, ESC ends"
                   << std::endl;
-        seek(main, 0);
+        if (const std::string stop = whereRecordingStops(replay_); !stop.empty())
+            std::cout << "Replay " << name_ << ": " << stop << std::endl;
+        startSeek(0);
     }
-    if (pendingSeek_) {
+    // A seek under way takes the frame's time first; the keys that asked for more wait for it.
+    if (pendingSeek_ && !seekTarget_) {
         const std::uint64_t target = *pendingSeek_;
         pendingSeek_.reset();
-        seek(main, target);
+        startSeek(target);
     }
-    if (pendingJump_ != 0) {
+    if (pendingJump_ != 0 && !seekTarget_) {
         const double target = static_cast<double>(matchStep()) + pendingJump_ * kStepsPerSecond;
         pendingJump_ = 0;
-        seek(main, static_cast<std::uint64_t>(std::max(0.0, target)));
+        startSeek(static_cast<std::uint64_t>(std::max(0.0, target)));
+    }
+    if (seekTarget_ && !advanceSeek(main, runAheadSliceSeconds)) {
+        drawOverlay(main);
+        return;
     }
     if (pendingFrameStep_) {
         pendingFrameStep_ = false;
@@ -327,7 +358,10 @@ void ReplayViewer::input(const InputRecord& record) {
         setSpeed(speed_ == 1 ? kFastSpeed : 1);
         break;
     case Keyboard::ESCAPE:
-        System::exit(0);
+        if (leave)
+            leave();
+        else
+            System::exit(0);
         break;
     default:
         break; // no other key reaches a replay

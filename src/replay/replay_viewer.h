@@ -16,6 +16,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +37,12 @@ public:
 
     void enterFrame(Main& main) override;
     void input(const InputRecord& record) override;
+
+    // Called by ESC instead of ending the program: watching chosen from the game's menu goes
+    // back to it. Called from inside the viewer: it must not destroy the viewer there and then.
+    std::function<void()> leave;
+    // The file being watched (as named when installed).
+    const std::string& name() const { return name_; }
 
     static constexpr double kJumpSeconds = 5;
     static constexpr double kLongJumpSeconds = 30;
@@ -65,6 +72,11 @@ public:
     // Runs to matchStep (clamped to the match) as fast as possible, silent and undrawn but for
     // its last frame. Backwards starts the game again from the seed.
     void seek(Main& main, std::uint64_t matchStep);
+    // While playback runs ahead to where it is to start (a long session before the match), the
+    // window still answers: each displayed frame runs ahead for about this long at most (its
+    // last few frames are not timed). Tests set 0: a fixed number of frames a slice.
+    static inline double runAheadSliceSeconds = 0.05;
+    bool preparing() const { return seekTarget_.has_value(); }
     std::size_t keyframes() const { return keyframes_.size(); }
 
 private:
@@ -75,6 +87,11 @@ private:
     };
 
     void anchor();
+    // Aims a seek at matchStep: from the nearest keyframe (or the seed) when that is nearer.
+    void startSeek(std::uint64_t matchStep);
+    // Works at the seek under way until its target is drawn (true) or, with a slice, until the
+    // slice's wall time is spent (false: more to do next frame).
+    bool advanceSeek(Main& main, std::optional<double> sliceSeconds);
     void changeSpeed(int by);
     void setSpeed(double speed);
     // The clock, the speed and the bar over the match, on a layer of their own that is redrawn
@@ -103,8 +120,9 @@ private:
     Main* overlayOwner_ = nullptr;
     double anchorTime_ = 0; // clock time at which playback stood at anchorStep_
     std::uint64_t anchorStep_ = 0;
-    std::vector<Keyframe> keyframes_; // by step, increasing
-    std::uint64_t keyframeSpacing_;   // steps
+    std::vector<Keyframe> keyframes_;         // by step, increasing
+    std::uint64_t keyframeSpacing_;           // steps
+    std::optional<std::uint64_t> seekTarget_; // the step a seek under way runs to
 };
 
 } // namespace zindle

@@ -74,6 +74,11 @@ TEST(CommandLineTest, OnlinePlayHostsOrJoinsButNeverBothNorWithAReplay) {
         {{"--host", "--relay"}, "--relay needs a relay's address, like http://HOST:PORT"},
         {{"--join", "x", "--relay", "http://r:1"},
          "--relay names where --host opens its room: use them together"},
+        {{"--join", "http://a:1/#X", "--join", "http://b:1/#Y"},
+         "--join is given twice: choose one room"},
+        {{"--replay", "a.zrp", "--replay", "b.zrp"}, "--replay is given twice: choose one file"},
+        {{"--host", "--relay", "http://a:1", "--relay", "http://b:1"},
+         "--relay is given twice: choose one relay"},
     };
     for (const auto& c : refused) {
         const auto line = CommandLine::parse(c.args);

@@ -120,5 +120,54 @@ TEST(RelayClientUnresolvableTest, AnUnknownHostClosesWithAReason) {
     EXPECT_FALSE(client.closeReason().empty());
 }
 
+// A "relay" that answers the handshake and then sends frames no WebSocket peer may send. The
+// connection stays open, so only the frame itself can tell the client what went wrong.
+TEST(RelayClientHostileTest, AnImpossibleFrameIsReportedAsSuchAndAtOnce) {
+    namespace asio = boost::asio;
+    const struct {
+        const char* name;
+        std::string frame;
+    } cases[] = {
+        {"reserved opcode", std::string("\x83\x01\x00", 3)},
+        {"masked by the server", std::string("\x82\x81\x01\x02\x03\x04\x05", 7)},
+        {"reserved bits", std::string("\xF2\x00", 2)},
+    };
+    for (const auto& c : cases) {
+        asio::io_context io;
+        asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
+        RoomLink link;
+        link.host = "127.0.0.1";
+        link.port = acceptor.local_endpoint().port();
+        std::thread fake([&] {
+            asio::ip::tcp::socket socket(io);
+            acceptor.accept(socket);
+            asio::streambuf request;
+            asio::read_until(socket, request, "\r\n\r\n");
+            std::istream lines(&request);
+            std::string line, key;
+            while (std::getline(lines, line))
+                if (line.rfind("Sec-WebSocket-Key: ", 0) == 0)
+                    key = line.substr(19, line.size() - 20);
+            boost::beast::websocket::detail::sec_ws_accept_type acceptKey;
+            boost::beast::websocket::detail::make_sec_ws_accept(acceptKey, key);
+            const std::string answer = "HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\n"
+                                       "Connection: Upgrade\r\nSec-WebSocket-Accept: " +
+                                       std::string(acceptKey.data(), acceptKey.size()) +
+                                       "\r\n\r\n" + c.frame;
+            asio::write(socket, asio::buffer(answer));
+            std::this_thread::sleep_for(4s); // open, saying nothing more
+        });
+        {
+            RelayClient client(link);
+            const auto started = std::chrono::steady_clock::now();
+            EXPECT_TRUE(awaitClosed(client)) << c.name;
+            EXPECT_LT(std::chrono::steady_clock::now() - started, 3s) << c.name;
+            EXPECT_NE(client.closeReason().find("impossible frame"), std::string::npos)
+                << c.name << ": " << client.closeReason();
+        }
+        fake.join();
+    }
+}
+
 } // namespace
 } // namespace zindle::relay

@@ -9,6 +9,8 @@
 
 #include <atomic>
 #include <fstream>
+#include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 
 namespace zindle::relay {
@@ -27,12 +29,16 @@ struct ManualClock {
 
 class RelayServerTest : public ::testing::Test {
 protected:
+    static constexpr std::size_t kBigFileBytes = 24 * 1024 * 1024;
     void SetUp() override {
         web = std::filesystem::temp_directory_path() /
               ("zindle-relay-web-" + std::to_string(getpid()));
         std::filesystem::create_directories(web);
         std::ofstream(web / "index.html") << "<title>zindle</title>";
         std::ofstream(web / "zindle.wasm") << "\0asm";
+        std::ofstream(web / "big.data") << std::string(kBigFileBytes, 'z');
+        std::ofstream(web / "CMakeCache.txt") << "CMAKE_HOME_DIRECTORY=/home/someone";
+        std::ofstream(web / "published-files.txt") << "index.html\nzindle.wasm\nbig.data\n";
     }
     void TearDown() override {
         server.reset();
@@ -191,6 +197,7 @@ TEST_F(RelayServerTest, ServesTheWebFolderOnTheSamePort) {
         {"GET /../etc/passwd HTTP/1.1\r\nHost: a\r\n\r\n", "400 Bad Request"},
         {"GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\nHost: a\r\n\r\n", "400 Bad Request"},
         {"GET /nothing HTTP/1.1\r\nHost: a\r\n\r\n", "404 Not Found"},
+        {"GET /CMakeCache.txt HTTP/1.1\r\nHost: a\r\n\r\n", "404 Not Found"},
         {"POST / HTTP/1.1\r\nHost: a\r\nContent-Length: 0\r\n\r\n", "405 Method Not Allowed"},
         {"GET /ws HTTP/1.1\r\nHost: a\r\nConnection: Upgrade\r\nUpgrade: websocket\r\n"
          "Sec-WebSocket-Version: 13\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n",
@@ -276,7 +283,9 @@ TEST_F(RelayServerTest, OversizedAndMalformedMessagesCloseOnlyTheirConnection) {
 }
 
 TEST_F(RelayServerTest, RoomExpiresOnTheRelaysClockAndSilentPeersAreDropped) {
-    start();
+    RelayOptions options;
+    options.rules.lobbyLimit = 3600s; // the host waits outside its room for the whole minute
+    start(options);
     // Each peer's Pong shows the relay has handled everything that peer sent before it.
     TestPeer host(port), quiet(port);
     host.send(OpenRoom{});
@@ -318,6 +327,151 @@ TEST_F(RelayServerTest, ConnectionsPerAddressAreCapped) {
     TestPeer first(port), second(port), third(port);
     EXPECT_TRUE(first.isOpen() && second.isOpen());
     EXPECT_FALSE(third.isOpen());
+}
+
+// The cap counts an IPv6 /64 as one client, however many addresses it sends from.
+TEST(ConnectionNetworkTest, AddressesAreCappedByTheirNetwork) {
+    const struct {
+        const char* address;
+        const char* network;
+    } cases[] = {
+        {"192.0.2.7", "192.0.2.7"},
+        {"2001:db8:1:2:aaaa:bbbb:cccc:dddd", "2001:db8:1:2::/64"},
+        {"2001:db8:1:2::1", "2001:db8:1:2::/64"},
+        {"::ffff:192.0.2.7", "192.0.2.7"},
+        {"::1", "::/64"},
+        {"not an address", "not an address"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(connectionNetwork(c.address), c.network) << c.address;
+}
+
+TEST_F(RelayServerTest, ConnectionsPerIpv6NetworkAreCapped) {
+    if (!testing::ipv6LoopbackWorks())
+        GTEST_SKIP() << "this machine has no IPv6 loopback";
+    RelayOptions options;
+    options.maxConnectionsPerAddress = 10;
+    options.maxConnectionsPerNetwork = 2;
+    start(options, "::1");
+    TestPeer first(port, "/ws", "::1"), second(port, "/ws", "::1"), third(port, "/ws", "::1");
+    EXPECT_TRUE(first.isOpen() && second.isOpen());
+    EXPECT_FALSE(third.isOpen());
+}
+
+// A peer that never reads: once a write to it has made no progress for the limit, it is closed
+// and its queue freed, while the room plays on.
+TEST_F(RelayServerTest, APeerThatReadsNothingIsClosedOnceWritesStall) {
+    RelayOptions options;
+    options.maxQueuedBytesPerConnection = 1024 * 1024 * 1024;
+    options.writeStallLimit = 2s;
+    options.rules.byteBurst = 1e9;
+    options.rules.silenceLimit = 60s; // the idle peer is silent too; that is not the point here
+    start(options);
+    TestPeer host(port), idle(port);
+    host.send(OpenRoom{});
+    const RoomCodeText code = host.receiveA<Welcome>()->code;
+    idle.send(JoinRoom{code});
+    host.send(ClaimSeat{0});
+    ASSERT_TRUE(host.receiveA<SeatMap>());
+    // Enough to fill the sockets' buffers: the relay's write to the idle peer stays out.
+    const Bytes big = encode(Data{1, Bytes(kMaxPayloadBytes, 7)});
+    for (int i = 0; i < 160; ++i)
+        host.sendBytes(big);
+    clock.advance(1s);
+    host.send(Ping{1});
+    ASSERT_TRUE(host.receiveA<Pong>());
+    server->tickNow();
+    EXPECT_EQ(logsContaining("read nothing"), 0u) << "not yet";
+    clock.advance(2s);
+    host.send(Ping{2});
+    ASSERT_TRUE(host.receiveA<Pong>());
+    server->tickNow();
+    EXPECT_EQ(logsContaining("read nothing for 2 s"), 1u);
+    host.send(Ping{3});
+    EXPECT_TRUE(host.receiveA<Pong>()) << "the room plays on";
+}
+
+// Out of descriptors, the relay waits instead of failing accept after accept, says so once,
+// and takes connections again when some have closed.
+TEST_F(RelayServerTest, OutOfDescriptorsTheRelayPausesAndSaysSoOnce) {
+    start();
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    std::size_t open = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        (void)entry, ++open;
+    rlimit tight = saved;
+    tight.rlim_cur = open + 16;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    {
+        namespace asio = boost::asio;
+        asio::io_context io;
+        std::vector<asio::ip::tcp::socket> clients;
+        for (int i = 0; i < 12; ++i) {
+            clients.emplace_back(io);
+            boost::system::error_code error;
+            clients.back().connect({asio::ip::make_address("127.0.0.1"), port}, error);
+        }
+        std::this_thread::sleep_for(1s);
+    }
+    setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(logsContaining("out of file descriptors"), 1u);
+    std::this_thread::sleep_for(500ms);
+    TestPeer later(port);
+    EXPECT_TRUE(later.isOpen()) << "accepting again once descriptors are free";
+}
+
+// One address saying the same wrong thing a thousand times writes a few lines and a summary.
+TEST_F(RelayServerTest, LogLinesAboutOneAddressAreThrottled) {
+    start();
+    TestPeer guesser(port);
+    for (int i = 0; i < 200; ++i)
+        guesser.send(JoinRoom{*parseRoomCode("2222222222222")});
+    guesser.send(Ping{1});
+    bool answered = false;
+    for (int i = 0; i < 16 && !answered; ++i)
+        answered = guesser.receiveA<Pong>().has_value();
+    ASSERT_TRUE(answered);
+    EXPECT_LE(logsContaining("address=127.0.0.1"), 20u);
+    clock.advance(11s);
+    server->tickNow();
+    EXPECT_EQ(logsContaining("more lines about 127.0.0.1"), 1u);
+}
+
+// A download is limited by its progress, not by its length: a steady slow reader gets the whole
+// file, one that stops reading is let go with a line.
+TEST_F(RelayServerTest, DownloadsTimeOutOnProgressNotOnLength) {
+    RelayOptions options;
+    options.requestTimeout = 2s;
+    start(options);
+    namespace asio = boost::asio;
+    for (const bool reads : {true, false}) {
+        asio::io_context io;
+        asio::ip::tcp::socket socket(io);
+        socket.open(asio::ip::tcp::v4());
+        socket.set_option(asio::socket_base::receive_buffer_size(64 * 1024));
+        socket.connect({asio::ip::make_address("127.0.0.1"), port});
+        asio::write(socket, asio::buffer(std::string("GET /big.data HTTP/1.1\r\nHost: a\r\n\r\n")));
+        std::size_t received = 0;
+        std::array<char, 64 * 1024> chunk{};
+        boost::system::error_code error;
+        const auto until = std::chrono::steady_clock::now() + (reads ? 20s : 4s);
+        while (std::chrono::steady_clock::now() < until && received < kBigFileBytes) {
+            if (!reads) {
+                std::this_thread::sleep_for(100ms);
+                continue;
+            }
+            // At most about 6 MB a second: the file takes four seconds, twice the timeout.
+            received += socket.read_some(asio::buffer(chunk), error);
+            if (error)
+                break;
+            std::this_thread::sleep_for(10ms);
+        }
+        if (reads)
+            EXPECT_GT(received, kBigFileBytes) << "the whole file and its header";
+        else
+            EXPECT_EQ(logsContaining("download made no progress"), 1u);
+    }
 }
 
 } // namespace

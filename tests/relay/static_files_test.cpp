@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <pwd.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace zindle::relay {
@@ -71,6 +73,58 @@ TEST_F(StaticFilesTest, TargetsResolveInsideTheFolderOrAreRefused) {
     }
     EXPECT_TRUE(std::holds_alternative<StaticRefusal>(
         resolveStaticFile(root, "/" + std::string(2000, 'a'))));
+}
+
+// A build folder holds the build system's files beside the page: only the listed ones count.
+TEST_F(StaticFilesTest, OnlyTheBuildsListOfFilesIsPublished) {
+    std::string problem;
+    EXPECT_FALSE(PublishedFiles::load(root, problem));
+    EXPECT_NE(problem.find("published-files.txt is missing"), std::string::npos) << problem;
+
+    std::ofstream(root / "CMakeCache.txt") << "CMAKE_HOME_DIRECTORY=/home/someone";
+    std::ofstream(root / PublishedFiles::kListName) << "index.html\nsub/index.html\n\n";
+    const auto published = PublishedFiles::load(root, problem);
+    ASSERT_TRUE(published);
+    const struct {
+        const char* file;
+        bool served;
+    } cases[] = {{"index.html", true},
+                 {"sub/index.html", true},
+                 {"CMakeCache.txt", false},
+                 {"zindle.wasm", false},
+                 {"published-files.txt", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(published->contains(root, root / c.file), c.served) << c.file;
+
+    std::ofstream(root / PublishedFiles::kListName) << std::string(600, 'a') << "\n";
+    EXPECT_FALSE(PublishedFiles::load(root, problem)) << "a path longer than any build makes";
+}
+
+// After the relay gives up root, files only root may read would all be 404s: the check, run as
+// the user the relay becomes, names them.
+TEST_F(StaticFilesTest, FilesTheServingUserCannotReadAreNamed) {
+    std::ofstream(root / PublishedFiles::kListName) << "index.html\nzindle.wasm\nnot-built.js\n";
+    std::string problem;
+    const auto published = PublishedFiles::load(root, problem);
+    ASSERT_TRUE(published);
+    EXPECT_FALSE(unreadablePublishedFiles(root, *published)) << "every file is readable";
+    fs::permissions(root / "zindle.wasm", fs::perms::none);
+    fs::permissions(base, fs::perms::all);
+    fs::permissions(root, fs::perms::all);
+    const passwd* nobody = getpwnam("nobody");
+    if (geteuid() == 0 && !nobody)
+        GTEST_SKIP() << "run as root with no user nobody to check as";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && setuid(nobody->pw_uid) != 0)
+            _exit(3);
+        const auto unreadable = unreadablePublishedFiles(root, *published);
+        _exit(unreadable && unreadable->count == 1 && unreadable->first == "zindle.wasm" ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 TEST(ContentTypeTest, TheBrowserGetsTheTypesItChecks) {

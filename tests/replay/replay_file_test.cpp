@@ -179,6 +179,23 @@ TEST(ReplayFile, AFileCutBetweenBlocksIsAnUnfinishedReplay) {
     EXPECT_EQ(r.checksums.size(), 1u);
 }
 
+// A disk that filled up, or a good file less its last byte: the whole blocks play, and the
+// reader says how much of the partial one it left.
+TEST(ReplayFile, AFileCutInsideABlockKeepsTheWholeBlocksBeforeIt) {
+    std::vector<std::size_t> ends;
+    const Bytes whole = sampleFile(true, &ends);
+    for (const std::size_t keep : {ends[0] + 1, ends[0] + 7, ends[0] + 8, whole.size() - 1}) {
+        const Bytes file(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(keep));
+        const Replay r = parseReplay(file);
+        EXPECT_FALSE(r.finished) << keep;
+        EXPECT_EQ(r.checksums.size(), 1u) << keep;
+        ASSERT_TRUE(r.cut) << keep;
+        EXPECT_EQ(r.cut->wholeBlocks, 1u) << keep;
+        EXPECT_EQ(r.cut->bytesLeft, keep - ends[0]) << keep;
+    }
+    EXPECT_FALSE(parseReplay(whole).cut);
+}
+
 struct Hostile {
     const char* name;
     std::function<void(Bytes&)> spoil;
@@ -206,7 +223,8 @@ TEST(ReplayFile, HostileFilesAreRefusedInOneLine) {
         {"version 0", [](Bytes& f) { f[8] = 0; }, "corrupt"},
         {"cut in the header", [](Bytes& f) { f.resize(20); }, "truncated"},
         {"header damaged", [](Bytes& f) { f[14] ^= 1; }, "header fails its check"},
-        {"cut inside a block", [](Bytes& f) { f.resize(f.size() - 3); }, "truncated"},
+        {"cut inside the first block", [=](Bytes& f) { f.resize(headerSize + 20); },
+         "inside its first block"},
         {"block damaged", [=](Bytes& f) { f[headerSize + 12] ^= 0x40; }, "fails its check"},
         {"block length huge", [=](Bytes& f) { f[headerSize + 3] = 0x7F; }, "too large"},
         {"only the header", [=](Bytes& f) { f.resize(headerSize); }, "no frames"},
@@ -258,8 +276,14 @@ TEST(ReplayFile, HostileFilesAreRefusedInOneLine) {
              append(f, encodeReplayBlock(stateThen({fmt::kRunOf5})));
          },
          "unknown"},
-        {"a match state beyond the bound",
-         secondBlock({fmt::kState, 0x81, 0x80, 0x20, fmt::kRunOf5}), "match state of"},
+        {"a match state beyond the bound", secondBlock([] {
+             Bytes token{fmt::kState};
+             for (std::uint64_t n = fmt::kMaxStateBytes + 1; n != 0; n >>= 7)
+                 token.push_back(static_cast<std::uint8_t>((n & 0x7F) | (n >= 0x80 ? 0x80 : 0)));
+             token.push_back(fmt::kRunOf5);
+             return token;
+         }()),
+         "match state of"},
         {"a match state cut short", secondBlock({fmt::kState, 9, 1, 2}), "truncated"},
         {"a match state that is not one", secondBlock({fmt::kState, 3, 1, 2, 3, fmt::kRunOf5}),
          "a round's match state"},

@@ -32,4 +32,7 @@ TEST(SimJsonTest, ObjectsKeepKeyOrderAndEscapeText) {
                     .str();
     EXPECT_EQ(text, R"({"steps":5,"closed":false,"file":"a\"b\\c\n\u0001","list":[1,2]})");
     EXPECT_EQ(JsonObject().str(), "{}");
+    // A seed past 2^63 stays positive.
+    EXPECT_EQ(JsonObject().unsignedInteger("seed", 0x8000000000000001ull).str(),
+              R"({"seed":9223372036854775809})");
 }

@@ -2,12 +2,14 @@
 // same, a replay with one input changed differs from its first checksum after the change, and
 // the game's recorder files its replays in the XDG folder of the HOME it is given.
 #include "app/main.h"
+#include "app/replay_watching.h"
 #include "framework/keyboard.h"
 #include "framework/stage.h"
 #include "match/game.h"
 #include "match/rules.h"
 #include "match/state_checksum.h"
 #include "replay/replay_folder.h"
+#include "replay/replay_format.h"
 #include "replay/replay_reader.h"
 #include "replay/replay_recorder.h"
 #include "replay/replay_viewer.h"
@@ -72,10 +74,14 @@ protected:
     void TearDown() override { std::filesystem::remove_all(dir); }
 
     // Records the scripted match with the given seed into file; returns its steps' traces.
-    std::vector<std::string> record(const std::filesystem::path& file, std::uint64_t seed) {
+    // joinAtOnce: a computer player is in from the first frame, so the match starts there.
+    std::vector<std::string> record(const std::filesystem::path& file, std::uint64_t seed,
+                                    bool joinAtOnce = false) {
         RunConfig config;
         config.seed = seed;
         config.script = match();
+        if (joinAtOnce)
+            config.aiPlayers = {2};
         config.makeTap = [file, seed](Simulation& sim) {
             ReplayRecorder::Options options;
             options.file = file;
@@ -98,8 +104,11 @@ TEST_F(ReplayRoundTrip, AScriptedMatchReplaysToEveryChecksumAndTheSameSteps) {
     const Replay replay = readReplayFile(file);
     EXPECT_TRUE(replay.finished);
     EXPECT_EQ(replay.header.seed, 7u);
-    EXPECT_EQ(replay.header.joinFrame, 60u); // SPACE at 1 s reaches the game before frame 60
-    EXPECT_GE(replay.checksums.size(), 21u);
+    // The file begins at the join (SPACE at 1 s), with the state the game stood in there.
+    EXPECT_EQ(replay.header.joinFrame, 0u);
+    ASSERT_FALSE(replay.states.empty());
+    EXPECT_EQ(replay.states[0].frame, 0u);
+    EXPECT_GE(replay.checksums.size(), 20u);
 
     ReplayRun run(replay, RunConfig{});
     std::vector<std::string> again;
@@ -108,8 +117,23 @@ TEST_F(ReplayRoundTrip, AScriptedMatchReplaysToEveryChecksumAndTheSameSteps) {
     EXPECT_EQ(run.checker().checked(), replay.checksums.size());
     EXPECT_FALSE(run.checker().firstMismatch().has_value());
     ASSERT_EQ(again.size(), replay.steps);
-    // The recording ends with the title; the original ran on past it.
-    EXPECT_TRUE(std::equal(again.begin(), again.end(), original.begin()));
+    // The recording ends with the title; the original began before the join and ran on past
+    // it. Step and frame numbers count from each run's start, so they are left out, and so is
+    // the music that the replay's state starts in its first step.
+    const auto game = [](std::vector<std::string> lines) {
+        for (std::string& line : lines)
+            line.erase(0, line.find("\"boardTime\""));
+        return lines;
+    };
+    auto originalGame = game(original), againGame = game(again);
+    const auto from = std::find_if(originalGame.begin(), originalGame.end(), [&](auto& line) {
+        return line.substr(0, line.find("\"sounds\"")) ==
+               againGame[0].substr(0, againGame[0].find("\"sounds\""));
+    });
+    ASSERT_LE(static_cast<std::size_t>(from - originalGame.begin()) + againGame.size(),
+              originalGame.size());
+    EXPECT_TRUE(std::equal(againGame.begin() + 1, againGame.end(), from + 1));
+    EXPECT_EQ(from - originalGame.begin(), 59 * 5 + 1) << "the join frame is the 60th";
 }
 
 // The replay's frames, inputs and checksums written again in an older format.
@@ -136,10 +160,11 @@ std::vector<std::uint8_t> inFormat(const Replay& replay, std::uint16_t version) 
 }
 
 TEST_F(ReplayRoundTrip, FilesOfTheOlderFormatsStillPlayToEveryChecksum) {
+    // Those formats begin with the game's start: a match that began there is the same in each.
     const auto file = dir / "match.replay";
-    record(file, 5);
+    record(file, 5, true);
     const Replay recorded = readReplayFile(file);
-    for (const std::uint16_t version : {1, 2}) {
+    for (const std::uint16_t version : {1, 2, 3}) {
         const Replay replay = parseReplay(inFormat(recorded, version));
         ASSERT_EQ(replay.formatVersion, version);
         ASSERT_EQ(replay.checksums, recorded.checksums);
@@ -181,8 +206,9 @@ TEST_F(ReplayRoundTrip, ACopyOfTheMatchSoFarIsAReplayOfItsOwn) {
     }
     const Replay part = readReplayFile(copy);
     EXPECT_FALSE(part.finished);
-    EXPECT_EQ(part.header.joinFrame, 60u);
-    EXPECT_EQ(part.checksums.size(), 12u);
+    EXPECT_EQ(part.header.joinFrame, 0u);
+    EXPECT_EQ(part.checksums.size(), 11u); // from the join, at 1 s
+
     EXPECT_NEAR(static_cast<double>(part.steps - part.joinStep) / 300, seconds, 1e-9);
     {
         ReplayRun again(part, RunConfig{});
@@ -210,9 +236,11 @@ TEST_F(ReplayRoundTrip, AChangedInputIsCaughtAtTheNextChecksum) {
     ReplayRun run(replay, RunConfig{});
     run.run();
     ASSERT_TRUE(run.checker().firstMismatch().has_value());
-    // Pressed before step 596 (frame 120): the held keys differ at once, so the checksum at
-    // 600 is the first to differ, and none before it does.
-    EXPECT_EQ(*run.checker().firstMismatch(), 600u);
+    // Pressed a second after the join, where the file begins: the held keys differ at once,
+    // so the checksum a second into the file is the first to differ, and none before it does.
+    EXPECT_EQ(*run.checker().firstMismatch(), 300u);
+    // And the run stops there: nothing is learnt from the rest.
+    EXPECT_LT(run.cursor().step(), 300u + replay_format::kMaxStepsPerFrame);
 }
 
 TEST_F(ReplayRoundTrip, JumpsFromKeyframesLandWhereStraightPlaybackDoes) {
@@ -317,10 +345,14 @@ TEST_F(ReplayRoundTrip, TheGamesRecorderFilesMatchesInItsHomeAndKeepsTheNewest) 
     ASSERT_EQ(names.size(), 2u);
     EXPECT_EQ(names[0], replayFileName(1'800'000'060, 0));
     EXPECT_EQ(names[1], replayFileName(1'800'000'120, 0));
-    // The third match's replay holds the two before it: it starts from the game's start.
+    // The third match's replay holds only its own match: it starts from the state at its join,
+    // a minute into the game, and plays from there alone.
     const Replay third = readReplayFile(folder / names[1]);
     EXPECT_TRUE(third.finished);
-    EXPECT_GT(third.header.joinFrame, 60u * 60);
+    EXPECT_EQ(third.header.joinFrame, 0u);
+    ASSERT_FALSE(third.states.empty());
+    EXPECT_EQ(third.states[0].frame, 0u);
+    EXPECT_LT(third.steps, 25u * 300);
     ReplayRun run(third, RunConfig{});
     run.run();
     EXPECT_EQ(run.checker().checked(), third.checksums.size());
@@ -337,6 +369,90 @@ TEST_F(ReplayRoundTrip, TheGamesRecorderFilesMatchesInItsHomeAndKeepsTheNewest) 
 
 namespace zindle::sim {
 namespace {
+
+// A match that cannot be recorded is said on the screen too, once, with the reason.
+TEST_F(ReplayRoundTrip, AMatchThatIsNotRecordedIsToldOnTheScreen) {
+    struct Case {
+        const char* name;
+        std::filesystem::path folder;
+        std::filesystem::path file;
+        const char* shown; // how the screen's line starts
+    };
+    std::ofstream(dir / "plain-file") << "not a folder";
+    const std::vector<Case> cases{
+        {"no HOME nor XDG_DATA_HOME", {}, {}, "MATCHES ARE NOT RECORDED: NO FOLDER"},
+        {"a folder that is a file", dir / "plain-file", {}, "MATCH NOT RECORDED: "},
+        {"a file in no folder", {}, dir / "missing" / "x.replay", "MATCH NOT RECORDED: "},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> told;
+        RunConfig config;
+        config.script = match();
+        config.makeTap = [&](Simulation& sim) {
+            ReplayRecorder::Options options;
+            options.folder = c.folder;
+            options.file = c.file;
+            options.game = [&sim] { return &sim.game(); };
+            options.tell = [&told](const std::string& text) { told.push_back(text); };
+            return std::make_unique<ReplayRecorder>(std::move(options));
+        };
+        Simulation sim(config);
+        sim.runFrames(3 * 60);
+        ASSERT_EQ(told.size(), 1u) << c.name;
+        EXPECT_EQ(told[0].rfind(c.shown, 0), 0u) << c.name << ": " << told[0];
+    }
+}
+
+} // namespace
+} // namespace zindle::sim
+
+namespace zindle::sim {
+namespace {
+
+// A long session before the match is run through a slice a displayed frame, so that the
+// window keeps answering (ESC); it lands where running it at once does.
+TEST_F(ReplayRoundTrip, ALongRunUpIsPreparedASliceAFrame) {
+    ReplayHeader header;
+    header.seed = 5;
+    header.joinFrame = 3000; // fifty seconds on the title
+    std::vector<std::uint8_t> file = encodeReplayHeader(header);
+    ReplayEncoder tokens;
+    for (std::uint64_t frame = 1; frame <= 3060; ++frame) {
+        tokens.frame(5);
+        if (frame % 60 == 0)
+            tokens.checksum(0); // unchecked here: a difference is only reported
+    }
+    tokens.end();
+    const std::vector<std::uint8_t> block = encodeReplayBlock(tokens.take());
+    file.insert(file.end(), block.begin(), block.end());
+    const Replay replay = parseReplay(file);
+
+    const auto landing = [&](bool sliced) {
+        RunConfig config;
+        config.seed = replay.header.seed;
+        Simulation sim(config);
+        ReplayViewer::install(replay, "test");
+        auto& v = static_cast<ReplayViewer&>(*Main::feed);
+        ReplayViewer::runAheadSliceSeconds = 0;
+        int frames = 0;
+        if (sliced) {
+            sim.runFrame();
+            EXPECT_TRUE(v.preparing());
+            for (; v.preparing() && frames < 1000; ++frames)
+                sim.runFrame();
+        } else {
+            v.seek(*Main::instance, 0);
+        }
+        ReplayViewer::runAheadSliceSeconds = 0.05;
+        EXPECT_FALSE(v.preparing());
+        EXPECT_EQ(v.matchStep(), 0u);
+        return std::pair(frames, stateChecksum(*Main::board->match()));
+    };
+    const auto [sliceFrames, sliced] = landing(true);
+    const auto [noFrames, atOnce] = landing(false);
+    EXPECT_GT(sliceFrames, 100) << "the run-up was not sliced";
+    EXPECT_EQ(sliced, atOnce);
+}
 
 InputRecord viewerKey(int code, std::uint8_t modifiers = 0) {
     InputRecord r;
@@ -439,6 +555,54 @@ TEST_F(ReplayRoundTrip, TheViewerIsDrivenByKeysAPadAndTaps) {
     v.tap(240, 200);
     EXPECT_FALSE(v.paused());
     EXPECT_FALSE(static_cast<const ReplayChecker&>(*Main::tap).firstMismatch().has_value());
+}
+
+} // namespace
+} // namespace zindle::sim
+
+namespace zindle::sim {
+namespace {
+
+// Stands in for the live game's recorder: counts what it sees.
+struct CountingTap : MatchTap {
+    void input(const InputRecord&) override {}
+    void stepped() override { ++steps; }
+    void frameEnded(int) override {}
+    std::uint64_t steps = 0;
+};
+
+TEST_F(ReplayRoundTrip, AReplayChosenInTheGameIsWatchedAndEscGoesBackToPlay) {
+    const auto file = dir / "match.replay";
+    record(file, 7);
+    std::ofstream(dir / "bad.replay") << "not a replay";
+    Simulation sim(RunConfig{});
+    sim.runFrames(30);
+    CountingTap* recorder = nullptr;
+    ReplayWatching::makeRecorder = [&recorder](std::uint64_t) {
+        auto tap = std::make_unique<CountingTap>();
+        recorder = tap.get();
+        return tap;
+    };
+    const MatchTap* live = Main::tap.get();
+    ASSERT_TRUE(ReplayWatching::watch(dir / "bad.replay").has_value());
+    EXPECT_EQ(Main::tap.get(), live) << "a file that is no replay stopped play";
+
+    ASSERT_FALSE(ReplayWatching::watch(file).has_value());
+    auto* viewer = dynamic_cast<ReplayViewer*>(Main::feed.get());
+    ASSERT_NE(viewer, nullptr);
+    sim.runFrames(sim.frame() + 5 * 60);
+    EXPECT_GT(viewer->matchStep(), 0u);
+    EXPECT_FALSE(static_cast<const ReplayChecker&>(*Main::tap).firstMismatch().has_value())
+        << "the game did not start again as the recorded one did";
+
+    viewer->input(viewerKey(Keyboard::ESCAPE));
+    EXPECT_EQ(Main::feed.get(), viewer) << "the viewer went while it was still running";
+    sim.runFrames(sim.frame() + 60);
+    EXPECT_EQ(Main::feed, nullptr);
+    ASSERT_NE(recorder, nullptr);
+    EXPECT_EQ(Main::tap.get(), recorder);
+    EXPECT_GT(recorder->steps, 0u) << "play did not go on after the replay";
+    ReplayWatching::makeRecorder = nullptr;
 }
 
 } // namespace

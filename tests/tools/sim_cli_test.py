@@ -8,9 +8,11 @@ import os
 import resource
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
+import zlib
 
 SIM, SHOT, DATA = sys.argv[1], sys.argv[2], sys.argv[3]
 MIXCHECK = sys.argv[4] if len(sys.argv) > 4 else None  # built only with SDL
@@ -184,6 +186,10 @@ def test_shot_output_is_tried_before_the_run(tmp):
                              timeout=5)
         check(run.returncode == 2 and out in run.stderr and not run.stdout,
               "--out %s: status %d, %r" % (out, run.returncode, run.stderr))
+    run = subprocess.run([SHOT, "--at", "600", "--out", os.path.join(tmp, "x.webp")],
+                         capture_output=True, text=True, timeout=5)
+    check(run.returncode == 2 and ".webp" in run.stderr and not os.path.exists(
+        os.path.join(tmp, "x.webp")), "--out x.webp: status %d, %r" % (run.returncode, run.stderr))
     run = subprocess.run([SHOT, "--at", "1,600", "--out", os.path.join(tmp, "no", "s.png")],
                          capture_output=True, text=True, timeout=5)
     check(run.returncode == 2 and "s-1.png" in run.stderr,
@@ -376,12 +382,13 @@ def test_clip_of_a_replay(tmp):
     garbage = os.path.join(tmp, "garbage.replay")
     with open(garbage, "wb") as f:
         f.write(b"not a replay at all")
-    late = os.path.join(tmp, "late.gif")
+    late, still_late = os.path.join(tmp, "late.gif"), os.path.join(tmp, "late.png")
     for args, problem in ((["--replay", replay, "--from", "13", "--to", "20", "--out", late],
                            "the recording ends at"),
-                          (["--replay", garbage, "--at", "1", "--out", late], "not a replay")):
+                          (["--replay", garbage, "--at", "1", "--out", still_late],
+                           "not a replay")):
         run = subprocess.run([SHOT] + args, capture_output=True, text=True, timeout=60)
-        check(run.returncode == 2 and problem in run.stderr and not os.path.exists(late),
+        check(run.returncode == 2 and problem in run.stderr and not os.path.exists(args[-1]),
               "%s: status %d, %r" % (args, run.returncode, run.stderr))
 
 
@@ -395,11 +402,49 @@ def test_computer_players_given_by_option_are_recorded(tmp):
           "a recorded --ai run does not replay: status %d, %r" % (again.returncode, again.stderr))
 
 
+def replay_with_version(data, version):
+    """The same replay with another game version in its header (and the header's CRC redone)."""
+    length = struct.unpack_from("<H", data, 10)[0]
+    body = data[12:12 + length]
+    old_length = body[20]
+    new_body = body[:20] + bytes([len(version)]) + version + body[21 + old_length:]
+    return (data[:10] + struct.pack("<H", len(new_body)) + new_body +
+            struct.pack("<I", zlib.crc32(new_body)) + data[16 + length:])
+
+
+def test_replays_cut_short_or_hostile(tmp):
+    # A seed past 2^63, a file cut inside its last block (a full disk), and a header whose
+    # version would steer the terminal: each replays, with its notes quoted on one line each.
+    good = os.path.join(tmp, "big-seed.replay")
+    seed = 2**63 + 5
+    run = sim("--seconds", 8, "--ai", "1,3", "--seed", seed, "--record", good)
+    check(run.returncode == 0, "recording failed: " + run.stderr)
+    data = open(good, "rb").read()
+    again = sim("--replay", good)
+    check(again.returncode == 0 and report(again)["replay"]["seed"] == seed,
+          "seed %d came back as %r" % (seed, again.stdout[-200:]))
+    cut, hostile = os.path.join(tmp, "cut.replay"), os.path.join(tmp, "hostile.replay")
+    with open(cut, "wb") as f:
+        f.write(data[:-1])
+    with open(hostile, "wb") as f:
+        f.write(replay_with_version(data, b"\x1b[31mRED\x1b]0;title\x07"))
+    for path, says in ((cut, "inside block"), (hostile, "recorded by version")):
+        for tool in ([SIM, "--replay", path],
+                     [SHOT, "--replay", path, "--at", "1", "--out", path + ".png"]):
+            run = subprocess.run(tool, capture_output=True, timeout=120)
+            name = "%s %s" % (os.path.basename(tool[0]), os.path.basename(path))
+            check(run.returncode == 0, "%s: status %d, %r" % (name, run.returncode, run.stderr))
+            check(says.encode() in run.stderr, "%s said %r" % (name, run.stderr))
+            check(not any(b < 0x20 and b != 0x0a for b in run.stderr),
+                  "%s: a control character reached the terminal: %r" % (name, run.stderr))
+
+
 def main():
     with tempfile.TemporaryDirectory() as tmp:
         test_clip_of_a_win(tmp)
         test_clip_of_a_replay(tmp)
         test_computer_players_given_by_option_are_recorded(tmp)
+        test_replays_cut_short_or_hostile(tmp)
         test_same_options_same_output(tmp)
         test_script_drives_the_players(tmp)
         test_escape_on_the_title_ends_the_run()

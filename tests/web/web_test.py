@@ -968,13 +968,50 @@ class ReplayWatchTest(unittest.TestCase):
         finally:
             page.close()
 
+    def test_an_address_of_another_origin_is_fetched_only_after_a_click(self):
+        # A link must not make the visitor's browser ask another site (or a device on their
+        # network) for anything until they say so.
+        import http.server
+        import threading
+        asked = []
+
+        class Counting(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                asked.append(self.path)
+                self.send_response(404)
+                self.end_headers()
+
+            def log_message(self, *args):
+                pass
+
+        other = http.server.HTTPServer(("127.0.0.1", 0), Counting)
+        threading.Thread(target=other.serve_forever, daemon=True).start()
+        address = f"http://127.0.0.1:{other.server_port}/x.replay"
+        page = Page(self.folder, script=KEEP_LOG, query="?replay=" + address)
+        try:
+            page.wait("!document.getElementById('panel-action').hidden", what="the offer")
+            message = page.js("return document.getElementById('message').textContent")
+            self.assertIn(address, message)
+            time.sleep(0.5)
+            self.assertEqual(asked, [], "fetched before the click")
+            page.js("document.getElementById('panel-action').click()")
+            page.wait("document.getElementById('message').textContent.includes('cannot be')",
+                      what="the fetch's outcome")
+            self.assertEqual(asked, ["/x.replay"])
+        finally:
+            page.close()
+            other.shutdown()
+            other.server_close()
+
     def test_a_file_that_is_no_replay_gets_a_line_and_a_key_plays(self):
         import base64
         with open(self.replay, "rb") as file:
             replay = file.read()
         cases = [
             ("notes.txt", b"shopping: eggs, flour\n", "not a replay"),
-            ("cut.replay", replay[:len(replay) // 2], "cut.replay: "),
+            # Cut inside its first block (a cut further on plays up to the cut).
+            ("cut.replay", replay[:12 + int.from_bytes(replay[10:12], "little") + 4 + 20],
+             "cut.replay: "),
         ]
         page = Page(self.folder, script=KEEP_LOG)
         try:

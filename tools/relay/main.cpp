@@ -1,7 +1,9 @@
 // zindle-relay: rooms for online matches and, with --web, the web build on the same port.
 // Started as root it gives up root for an ordinary user once the port is bound.
+#include "relay/descriptor_limit.h"
 #include "relay/relay_server.h"
 
+#include <algorithm>
 #include <charconv>
 #include <csignal>
 #include <cstring>
@@ -68,6 +70,8 @@ std::optional<Arguments> parseArguments(int argc, char** argv) {
             args.relay.rules.shard = static_cast<int>(number);
         } else if (name == "--per-address" && parseNumber(value, 1, 1'000'000, number)) {
             args.relay.maxConnectionsPerAddress = static_cast<std::size_t>(number);
+            args.relay.maxConnectionsPerNetwork =
+                std::max(args.relay.maxConnectionsPerNetwork, static_cast<std::size_t>(number));
             args.relay.rules.joinBurst = static_cast<double>(number);
         } else if (name == "--max-rooms" && parseNumber(value, 1, 1'000'000, number)) {
             args.relay.rules.maxRooms = static_cast<std::size_t>(number);
@@ -108,6 +112,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     args->relay.log = [](std::string_view line) { std::cerr << "zindle-relay: " << line << "\n"; };
+    if (const std::string problem = zindle::relay::raiseDescriptorLimit(); !problem.empty())
+        std::cerr << "zindle-relay: " << problem << "\n";
 
     // Signals wait for the main thread's sigwait, not for whichever thread they land on.
     sigset_t stopSignals;
@@ -122,6 +128,7 @@ int main(int argc, char** argv) {
         const unsigned short port = server.listen();
         if (!dropRoot(args->user))
             return 1;
+        server.checkWebFolderReadable();
         std::cerr << "zindle-relay: listening on " << args->relay.address << ":" << port
                   << (server.listensOnIpv6() ? " and on IPv6" : "") << "\n";
         server.runInBackground();

@@ -1,8 +1,8 @@
 // The two sources of zindle-shot's frames: a headless run and a re-simulated replay.
 #include "frame_source.h"
 
-#include "app/version.h"
 #include "match/rules.h"
+#include "replay/replay_notes.h"
 #include "replay/replay_playback.h"
 #include "replay/replay_reader.h"
 #include "replay_run.h"
@@ -52,17 +52,18 @@ public:
     ReplaySource(const sim::CommonOptions& options, std::string path)
         : path_(std::move(path)), replay_(readReplayFile(path_)), trace_(options.tracePath),
           run_(replay_, options.run) {
-        if (replay_.header.gameVersion != kVersion)
-            std::cerr << path_ << ": recorded by version " << replay_.header.gameVersion
-                      << " of the game; this is " << kVersion << "\n";
+        if (const std::string note = otherVersionNote(replay_); !note.empty())
+            std::cerr << path_ << ": " << note << "\n";
+        if (const std::string stop = whereRecordingStops(replay_); !stop.empty())
+            std::cerr << path_ << ": " << stop << "\n";
         trace_.attach(run_.simulation());
     }
     int ticksPerSecond() const override { return static_cast<int>(rules::kStepsPerSecond); }
     void checkReaches(std::int64_t tick, const std::string& label) const override {
         if (replay_.joinStep + static_cast<std::uint64_t>(tick) > replay_.steps)
             throw sim::UsageError(path_ + ": the recording ends at " +
-                                  matchClock(seconds(replay_.steps)) + " of the match, before " +
-                                  label + " s");
+                                  matchClock(matchSecondsAt(replay_, replay_.steps)) +
+                                  " of the match, before " + label + " s");
     }
     // As the viewer does: the first frame whose steps reach the moment.
     void advanceTo(std::int64_t tick, const std::string& what) override {
@@ -82,19 +83,14 @@ public:
         trace_.finish();
         if (const auto mismatch = run_.checker().firstMismatch()) {
             std::cerr << "zindle-shot: " << path_ << ": the game differs from the recording at "
-                      << matchClock(seconds(*mismatch)) << " of the match (step " << *mismatch
-                      << " since the game started)\n";
+                      << matchClock(matchSecondsAt(replay_, *mismatch)) << " of the match (step "
+                      << *mismatch << " since the game started)\n";
             return sim::kExitProgramError;
         }
         return sim::kExitOk;
     }
 
 private:
-    double seconds(std::uint64_t step) const {
-        return (static_cast<double>(step) - static_cast<double>(replay_.joinStep)) /
-               rules::kStepsPerSecond;
-    }
-
     std::string path_;
     Replay replay_; // before run_, which reads it
     TraceFile trace_;

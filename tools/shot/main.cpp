@@ -42,11 +42,12 @@ std::string outputPath(const std::string& out, const Moment& moment, bool severa
     return (path.parent_path() / name).string();
 }
 
-bool endsWithGif(const std::string& path) {
+// The file's extension in lower case (".gif"), or empty.
+std::string extensionOf(const std::string& path) {
     std::string extension = std::filesystem::path(path).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".gif";
+    return extension;
 }
 
 // Clip frame k's delay: 3, 3 and 4 hundredths of a second in turn, so that the clip keeps time.
@@ -156,7 +157,7 @@ int run(const std::vector<std::string>& args, std::ostream& result) {
             throw UsageError("--at and a clip (--from, --to) cannot be asked for together");
         if (*to <= *from)
             throw UsageError("--to must come after --from");
-        if (!endsWithGif(out))
+        if (extensionOf(out) != ".gif")
             throw UsageError("a clip is written as GIF: --out must end in .gif");
         auto source = shot::makeFrameSource(options, replayPath);
         return writeClip(*source, *from, *to, out, scale, result);
@@ -166,6 +167,10 @@ int run(const std::vector<std::string>& args, std::ostream& result) {
     std::stable_sort(moments.begin(), moments.end(),
                      [](const Moment& a, const Moment& b) { return a.seconds < b.seconds; });
 
+    // A viewer trusts the name: PNG bytes under another image type's name would not open.
+    if (const std::string extension = extensionOf(out); !extension.empty() && extension != ".png")
+        throw UsageError("pictures are written as PNG: --out must end in .png, not '" +
+                         zindle::quoteUntrusted(extension) + "'");
     // Every picture's file is tried before the run: a bad --out must not cost the simulation.
     for (const Moment& moment : moments)
         checkWritable("--out", outputPath(out, moment, moments.size() > 1));

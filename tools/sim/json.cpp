@@ -64,6 +64,12 @@ JsonObject& JsonObject::integer(std::string_view name, std::int64_t value) {
     return *this;
 }
 
+JsonObject& JsonObject::unsignedInteger(std::string_view name, std::uint64_t value) {
+    key(name);
+    text_ += std::to_string(value);
+    return *this;
+}
+
 JsonObject& JsonObject::boolean(std::string_view name, bool value) {
     key(name);
     text_ += value ? "true" : "false";

@@ -17,6 +17,8 @@ class JsonObject {
 public:
     JsonObject& number(std::string_view key, double value);
     JsonObject& integer(std::string_view key, std::int64_t value);
+    // Seeds and other values that use all 64 bits.
+    JsonObject& unsignedInteger(std::string_view key, std::uint64_t value);
     JsonObject& boolean(std::string_view key, bool value);
     JsonObject& string(std::string_view key, std::string_view value);
     // value must already be valid JSON (an array or a nested object).

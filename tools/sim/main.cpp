@@ -1,10 +1,9 @@
 // zindle-sim: plays the real program without a window, as fast as the machine allows, and
 // prints what happened as one JSON object. Same options, same output (apart from the wall
 // time and the memory figures).
-#include "app/version.h"
 #include "json.h"
-#include "match/rules.h"
 #include "options.h"
+#include "replay/replay_notes.h"
 #include "replay/replay_reader.h"
 #include "replay/replay_recorder.h"
 #include "replay_run.h"
@@ -23,7 +22,6 @@ using zindle::matchClock;
 using zindle::readReplayFile;
 using zindle::Replay;
 using zindle::ReplayChecker;
-constexpr double kStepsPerSecond = zindle::rules::kStepsPerSecond;
 
 namespace {
 
@@ -65,17 +63,12 @@ std::string report(const RunStats& stats, bool closed, double wallSeconds, Memor
         .str();
 }
 
-double matchSeconds(const Replay& replay, std::uint64_t step) {
-    return (static_cast<double>(step) - static_cast<double>(replay.joinStep)) / kStepsPerSecond;
-}
-
 // --replay: the recorded match again, every checksum compared. 0 when all agree, 1 at the
 // first that does not.
 int checkReplay(const std::string& path, const CommonOptions& options, std::ostream& out) {
     const Replay replay = readReplayFile(path);
-    if (replay.header.gameVersion != zindle::kVersion)
-        std::cerr << path << ": recorded by version " << replay.header.gameVersion
-                  << " of the game; this is " << zindle::kVersion << "\n";
+    if (const std::string note = zindle::otherVersionNote(replay); !note.empty())
+        std::cerr << path << ": " << note << "\n";
     TraceFile trace(options.tracePath);
     const auto start = std::chrono::steady_clock::now();
     ReplayRun run(replay, options.run);
@@ -91,8 +84,10 @@ int checkReplay(const std::string& path, const CommonOptions& options, std::ostr
         JsonObject()
             .integer("frames", static_cast<std::int64_t>(replay.frames))
             .integer("joinFrame", replay.header.joinFrame)
-            .integer("seed", static_cast<std::int64_t>(replay.header.seed))
+            .unsignedInteger("seed", replay.header.seed)
             .boolean("finished", replay.finished)
+            .raw("cutAfterBlocks",
+                 replay.cut ? std::to_string(replay.cut->wholeBlocks) : std::string("null"))
             .integer("checksums", static_cast<std::int64_t>(replay.checksums.size()))
             .integer("checked", static_cast<std::int64_t>(checker.checked()))
             .raw("firstMismatchStep", mismatch ? std::to_string(*mismatch) : std::string("null"))
@@ -101,7 +96,7 @@ int checkReplay(const std::string& path, const CommonOptions& options, std::ostr
         << std::endl;
     if (mismatch) {
         std::cerr << "zindle-sim: " << path << ": the game differs from the recording at "
-                  << matchClock(matchSeconds(replay, *mismatch)) << " of the match (step "
+                  << matchClock(zindle::matchSecondsAt(replay, *mismatch)) << " of the match (step "
                   << *mismatch << " since the game started)\n";
         return kExitProgramError;
     }
@@ -110,10 +105,8 @@ int checkReplay(const std::string& path, const CommonOptions& options, std::ostr
                   << ", before the recording ends\n";
         return kExitProgramError;
     }
-    if (!replay.finished)
-        std::cerr << path << ": the recording stops at "
-                  << matchClock(matchSeconds(replay, replay.steps))
-                  << " of the match (the game ended before the match did)\n";
+    if (const std::string stop = zindle::whereRecordingStops(replay); !stop.empty())
+        std::cerr << path << ": " << stop << "\n";
     return kExitOk;
 }
 

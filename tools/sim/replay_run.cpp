@@ -38,7 +38,9 @@ void ReplayRun::run() {
 }
 
 void ReplayRun::runFrames(std::uint64_t count) {
-    while (cursor_.frame() < count && !cursor_.atEnd() && !sim_->closed())
+    // Past the first difference nothing more is learnt: every later checksum differs too.
+    while (cursor_.frame() < count && !cursor_.atEnd() && !sim_->closed() &&
+           !checker_->firstMismatch())
         sim_->runFrame();
 }
 

@@ -15,9 +15,10 @@ public:
     // from the replay alone.
     ReplayRun(const Replay& replay, RunConfig base);
 
-    // Runs every recorded frame (or until the game closes its window).
+    // Runs every recorded frame, until the game closes its window or first differs from the
+    // recording.
     void run();
-    // Runs frames until count have been played.
+    // Runs frames until count have been played (with the same two stops).
     void runFrames(std::uint64_t count);
 
     Simulation& simulation() { return *sim_; }

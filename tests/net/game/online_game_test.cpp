@@ -68,6 +68,8 @@ TEST(OnlineGameTest, StateBytesCarryTheMatchAndGarbageChangesNothing) {
          {std::vector<std::uint8_t>{}, truncated, std::vector<std::uint8_t>(bytes.size(), 0xAB)}) {
         EXPECT_FALSE(running.restoreState(bad)) << bad.size();
         EXPECT_EQ(stateChecksum(other.game()), before);
+        // The log gets the codec's reason, not a bare refusal.
+        EXPECT_EQ(running.refusal().rfind("match state: ", 0), 0u) << running.refusal();
     }
     ASSERT_TRUE(running.restoreState(bytes));
     EXPECT_EQ(stateChecksum(other.game()), sum);

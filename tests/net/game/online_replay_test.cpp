@@ -2,6 +2,8 @@
 // emulated network, and the replay made from what they confirmed re-simulates headless to every
 // checksum, through rounds that start from match states.
 #include "match/game.h"
+#include "match/match_state_bounds.h"
+#include "match/match_state_codec.h"
 #include "net/online_game.h"
 #include "net/online_replay_recorder.h"
 #include "net/rollback_game_world.h"
@@ -148,6 +150,62 @@ TEST(OnlineReplayTest, NothingUnplayableIsWritten) {
         recorder.finish();
         EXPECT_EQ(writes, 0) << c.name;
     }
+}
+
+// The largest state a real match reaches: the peak of seed 11's first win fountain (42.5 s in),
+// looked for every tenth of a second through it.
+std::vector<std::uint8_t> fountainPeakState() {
+    sim::RunConfig config;
+    config.seed = 11;
+    config.aiPlayers = {1, 2, 3, 4};
+    sim::Simulation simulation(config);
+    Game& game = simulation.game();
+    RunningGame running(0, [&game] { return &game; });
+    while (game.tally.wins == 0 && simulation.frame() < 60 * 60)
+        simulation.runFrame();
+    std::vector<std::uint8_t> peak;
+    for (int frame = 0; frame < 4 * 60; ++frame) {
+        simulation.runFrame();
+        if (frame % 6 == 0) {
+            std::vector<std::uint8_t> bytes = running.captureState();
+            if (bytes.size() > peak.size())
+                peak = std::move(bytes);
+        }
+    }
+    return peak;
+}
+
+// A round that starts in the middle of a win fountain, twice in a row, is recorded and reads
+// back: the limits come from the largest state a game makes, which the real peak is well under.
+TEST(OnlineReplayTest, RoundsStartedAtAFountainsPeakAreRecorded) {
+    const std::vector<std::uint8_t> peak = fountainPeakState();
+    ASSERT_GT(peak.size(), 512u << 10) << "no fountain at its peak";
+    EXPECT_LE(peak.size() * 2, replay_format::kMaxStateBytes);
+    EXPECT_LE(readMatchState(peak).particles.trailKinds.size() * 2, kMaxMatchParticles);
+
+    std::vector<std::uint8_t> file;
+    std::vector<std::string> said;
+    OnlineReplayRecorder recorder(
+        {},
+        [&file](std::span<const std::uint8_t> bytes) {
+            file.insert(file.end(), bytes.begin(), bytes.end());
+            return true;
+        },
+        [&said](const std::string& why) { said.push_back(why); });
+    std::uint64_t tick = 0;
+    for (int round = 0; round < 2; ++round) {
+        recorder.roundStarted(peak);
+        for (int t = 0; t < 60; ++t, ++tick) {
+            recorder.confirmedInputs(tick, {});
+            recorder.confirmedState(tick, 5);
+        }
+    }
+    recorder.finish();
+    EXPECT_TRUE(said.empty()) << said.front();
+    const Replay replay = parseReplay(file);
+    EXPECT_TRUE(replay.finished);
+    ASSERT_EQ(replay.states.size(), 2u);
+    EXPECT_EQ(replay.states[1].bytes, peak);
 }
 
 } // namespace

@@ -115,6 +115,45 @@ function refuseReplay(problem) {
   showPanel('again', 'This replay cannot be played', `${problem}\nPress any key to play`, false);
 }
 
+// ?replay= fetches on its own only from the page's own origin. Any other address is shown and
+// fetched after a click: otherwise a link could make a visitor's browser send a request to
+// anywhere, the devices on their own network included, just by being opened.
+function isOwnOrigin(address) {
+  try {
+    return new URL(address, window.location.href).origin === window.location.origin;
+  } catch {
+    return false;
+  }
+}
+
+// The longest address the page shows; the rest is cut, as the game cuts untrusted text.
+const MAX_SHOWN_ADDRESS = 300;
+
+async function watchAddress(address) {
+  let replay;
+  try {
+    replay = await replayFromAddress(address);
+  } catch (error) {
+    refuseReplay(error.message);
+    return;
+  }
+  await startSession(replay);
+}
+
+function askBeforeFetching(address) {
+  const shown = address.length > MAX_SHOWN_ADDRESS
+    ? `${address.slice(0, MAX_SHOWN_ADDRESS)}...` : address;
+  showPanel('again', 'A replay from another site',
+    `${shown}\nThis page fetches it only if you ask.\nPress any key to play instead`, false, {
+      label: 'Fetch and watch it',
+      onClick: () => {
+        unlockAudio();
+        showPanel('', 'Zindle vs Pellorin', 'Fetching the replay', false);
+        watchAddress(address).catch((error) => fatal('Error', error.message));
+      },
+    });
+}
+
 async function replayFromAddress(address) {
   const name = replayFileName(decodeURIComponent(address.split(/[?#]/)[0].split('/').pop()));
   let response;
@@ -390,16 +429,10 @@ async function main() {
   showKeptReplays();
   setUpClips(document.getElementById('game'));
   const address = new URLSearchParams(window.location.search).get('replay');
-  if (address) {
-    let replay;
-    try {
-      replay = await replayFromAddress(address);
-    } catch (error) {
-      refuseReplay(error.message);
-      requestAnimationFrame(watchPadsWhileClosed);
-      return;
-    }
-    await startSession(replay);
+  if (address && isOwnOrigin(address)) {
+    await watchAddress(address);
+  } else if (address) {
+    askBeforeFetching(address);
   } else {
     await startSession();
   }
