@@ -2,7 +2,7 @@
 // layer, in three situations: the idle title, a four-player match between computer players,
 // and the middle of a win fountain. Each is also given as a share of its budget: a step has
 // 1/300 s, a frame's drawing 1/60 s.
-#include "app/main.h"
+#include "loop/main.h"
 #include "match/game.h"
 #include "scenes.h"
 

@@ -2,7 +2,7 @@
 // work, a checksum every 300 steps included), the checksum on its own (the frame that takes
 // one), and a jump back near the end of a ten-minute match, which starts the game again from
 // the seed and runs ahead to the moment asked for.
-#include "app/main.h"
+#include "loop/main.h"
 #include "match/game.h"
 #include "match/match_snapshot.h"
 #include "match/state_checksum.h"

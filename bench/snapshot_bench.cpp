@@ -1,7 +1,7 @@
 // Costs of match snapshots at the win fountain's peak, the largest state a match reaches:
 // capturing into a snapshot that has captured before (a ring's steady state), and restoring
 // into the game after it has run on a few steps (a rollback), each against a 0.3 ms target.
-#include "app/main.h"
+#include "loop/main.h"
 #include "match/game.h"
 #include "match/match_snapshot.h"
 #include "scenes.h"

@@ -2,8 +2,8 @@
 """The web build's figures, measured in headless Chromium (WebGL on its software rasteriser).
 
     python3 scripts/measure_web.py [build/web]
-        [--only size,startup,slowline,firstvisit,match,fountain]
-        [--seconds 60] [--line-kbps 200] [--latency-ms 100]
+        [--only size,startup,slowline,firstvisit,match,canvas,fountain]
+        [--seconds 60] [--line-kbps 200] [--latency-ms 100] [--canvas-seconds 20]
 
 Prints one JSON line per figure with its target and whether it was met:
   size      zindle.wasm and zindle.js together, gzip -9
@@ -17,6 +17,9 @@ Prints one JSON line per figure with its target and whether it was met:
             Chromium's GPU process (which rasterises and composites every frame in software
             here), each beside the same figure for an empty page that only clears a WebGL canvas
             of the same size at every refresh, measured in the same run
+  canvas    the GPU process's processor time for four computer players at 1280x720 and
+            1920x1080, each
+            beside an empty page clearing a WebGL canvas of the whole page, in the same run
   fountain  the worst main-thread time of a refresh (steps, drawing, WebGL submission) while a
             win's fountain is on the screen (four computer players, each a catch from winning)
 """
@@ -224,12 +227,12 @@ def watch_frames(browser, seconds, list_name, clear):
     return frames, gpu
 
 
-def measure_empty(seconds):
+def measure_empty(seconds, width=480, height=320):
     folder = tempfile.mkdtemp(prefix="zindle-empty-page-")
     with open(os.path.join(folder, "index.html"), "w") as file:
         file.write(EMPTY_PAGE)
     server = Server(folder)
-    browser = Browser()
+    browser = Browser(width, height)
     try:
         browser.driver.get(server.url + "index.html")
         wait(browser, "window.empty.frameTimes.length > 30", 30)
@@ -275,6 +278,30 @@ def measure_match(server, seconds):
         browser.close()
 
 
+def measure_canvas_cost(server, seconds):
+    """The GPU process's time for a match of four computer players at large page sizes, beside
+    an empty page that clears a canvas of the whole page, one after the other in the same run."""
+    for width, height in ((1280, 720), (1920, 1080)):
+        _, empty_gpu = measure_empty(seconds, width, height)
+        browser = Browser(width, height)
+        try:
+            browser.driver.get(server.url + "index.html?seed=1&ai=1,2,3,4")
+            wait(browser, "window.zindle.stats.frames > 30", 30)
+            _, gpu = watch_frames(browser, seconds, "window.zindle.stats.frameTimes",
+                                  "window.zindle.stats.frameTimes.length = 0;")
+            pixels = browser.script("const c = document.getElementById('game');"
+                                    "return [c.width, c.height]")
+        finally:
+            browser.close()
+        met = gpu is not None and empty_gpu is not None and gpu <= 1.3 * empty_gpu
+        report(f"GPU process at {width}x{height}",
+               None if gpu is None else f"{gpu:.1f} % of a core",
+               "<= 1.3 x the empty page's", met,
+               empty_page=None if empty_gpu is None else f"{empty_gpu:.1f} %",
+               ratio=None if not (gpu and empty_gpu) else round(gpu / empty_gpu, 2),
+               canvas_pixels=pixels, seconds=seconds)
+
+
 def measure_fountain(server):
     browser = Browser()
     try:
@@ -306,7 +333,9 @@ def measure_fountain(server):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("folder", nargs="?", default="build/web")
-    parser.add_argument("--only", default="size,startup,slowline,firstvisit,match,fountain")
+    parser.add_argument("--only",
+                        default="size,startup,slowline,firstvisit,match,canvas,fountain")
+    parser.add_argument("--canvas-seconds", type=float, default=20)
     parser.add_argument("--line-kbps", type=float, default=200,
                         help="KB/s (1000 bytes) of the slow line")
     parser.add_argument("--latency-ms", type=float, default=100,
@@ -326,6 +355,8 @@ def main():
             measure_first_visit(server, args.folder)
         if "match" in only:
             measure_match(server, args.seconds)
+        if "canvas" in only:
+            measure_canvas_cost(server, args.canvas_seconds)
         if "fountain" in only:
             measure_fountain(server)
     finally:

@@ -17,6 +17,10 @@ if command -v ccache >/dev/null; then
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 
+# No layer includes one above it: a quick check that fails before anything is built.
+phase "the include directions"
+python3 scripts/check_includes.py
+
 # Tests and benchmarks on, also in a build folder that the play command configured without them.
 phase "the Release build"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DZINDLE_TESTS=ON -DZINDLE_BENCH=ON \

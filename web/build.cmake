@@ -5,7 +5,7 @@
 file(GLOB_RECURSE ZINDLE_WEB_SOURCES CONFIGURE_DEPENDS
     src/framework/*.cpp src/media/common/*.cpp src/media/web/*.cpp
     src/input/*.cpp src/render/*.cpp src/sound/*.cpp
-    src/actors/*.cpp src/effects/*.cpp src/match/*.cpp src/app/*.cpp src/replay/*.cpp
+    src/actors/*.cpp src/effects/*.cpp src/match/*.cpp src/loop/*.cpp src/app/*.cpp src/replay/*.cpp
     src/settings/*.cpp src/net/*.cpp)
 # The desktop's process entry; the web build has its own. The emulated network is for tests.
 list(FILTER ZINDLE_WEB_SOURCES EXCLUDE REGEX
@@ -28,10 +28,14 @@ set_target_properties(zindle PROPERTIES OUTPUT_NAME zindle SUFFIX ".js"
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # The page and the data beside the program, once it is linked; files.json lists the code and the
-# data with their sizes, for the page's loader and its progress bar.
+# data with their sizes, for the page's loader and its progress bar. The page's modules come from
+# two folders: the media backend's (src/media/web/page) and the game's features on the page
+# (web/page: online play, kept replays, clips), published side by side.
 set(ZINDLE_PAGE_DIR ${CMAKE_SOURCE_DIR}/src/media/web/page)
+set(ZINDLE_PAGE_FEATURES_DIR ${CMAKE_CURRENT_LIST_DIR}/page)
 add_custom_target(zindle_web_page ALL
     COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR} -DPAGE=${ZINDLE_PAGE_DIR}
+            -DFEATURES=${ZINDLE_PAGE_FEATURES_DIR}
             -DOUT=${CMAKE_BINARY_DIR} -P ${CMAKE_CURRENT_LIST_DIR}/publish.cmake
     COMMENT "Page and data for build/web")
 add_dependencies(zindle_web_page zindle)

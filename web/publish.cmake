@@ -1,14 +1,15 @@
 # Copies the page and the game's data into the web build and lists what the page loads in
 # files.json: the program's code and the data, with their sizes, for the loader's order and its
-# progress bar. Run by the web build (cmake -P) with SOURCE, PAGE and OUT set, after the program
-# is linked.
+# progress bar. Run by the web build (cmake -P) with SOURCE, PAGE, FEATURES and OUT set, after the
+# program is linked.
 file(COPY ${PAGE}/manifest.webmanifest DESTINATION ${OUT})
 # The app's icons: the desktop's, from the data.
 file(GLOB icons ${SOURCE}/assets/icons/*.png)
 file(REMOVE_RECURSE ${OUT}/icons)
 file(COPY ${icons} DESTINATION ${OUT}/icons)
-# The page's script is a set of modules that the browser loads as they are, from page/.
-file(GLOB modules ${PAGE}/*.js)
+# The page's script is a set of modules that the browser loads as they are, from page/: the media
+# backend's and the game's features, which import each other as neighbours there.
+file(GLOB modules ${PAGE}/*.js ${FEATURES}/*.js)
 file(REMOVE_RECURSE ${OUT}/page)
 file(COPY ${modules} DESTINATION ${OUT}/page)
 

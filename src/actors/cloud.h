@@ -1,7 +1,7 @@
 #pragma once
 // A cloud platform: rests on a grid point, and when hit flies to a new random place in one
 // second on a sagging path, looking smaller while it travels.
-#include "actors/entity.h"
+#include "effects/entity.h"
 
 #include <string_view>
 

@@ -4,13 +4,13 @@
 #include "actors/hero.h"
 
 #include "actors/cloud.h"
+#include "base/rules.h"
 #include "effects/mac_guffin.h"
 #include "effects/particles.h"
 #include "framework/portable_math.h"
 #include "framework/random.h"
 #include "input/input.h"
 #include "match/game.h"
-#include "match/rules.h"
 #include "sound/beeper.h"
 #include "sound/sfxr_category.h"
 

@@ -3,7 +3,7 @@
 // right by its paddle or the computer, bounces off clouds and heroes, catches the MacGuffin.
 // Movement and contacts live in hero.cpp, score and lives in hero_score.cpp, computer control
 // in hero_ai.cpp and drawing in hero_draw.cpp.
-#include "actors/entity.h"
+#include "effects/entity.h"
 
 #include <memory>
 

@@ -3,11 +3,11 @@
 // since drawing runs every frame.
 #include "actors/hero.h"
 
+#include "base/rules.h"
 #include "framework/portable_math.h"
 #include "framework/random.h"
 #include "input/input.h"
 #include "match/game.h"
-#include "match/rules.h"
 #include "render/drawing_options.h"
 #include "render/text_line.h"
 #include "render/tiler.h"

@@ -3,13 +3,13 @@
 // costs a life, and the sixth catch that wins and takes the hero out in a burst of rainbows.
 #include "actors/hero.h"
 
+#include "base/rules.h"
 #include "effects/mac_guffin.h"
 #include "effects/particles.h"
 #include "framework/portable_math.h"
 #include "framework/random.h"
 #include "input/input.h"
 #include "match/game.h"
-#include "match/rules.h"
 #include "sound/beeper.h"
 #include "sound/sfxr_category.h"
 
@@ -142,7 +142,7 @@ void Hero::stampRainbow(double dt, Game& game) {
     }
     rainbowCooldown = kRainbowStampEvery;
     // hueDir turns the bands over as the hero turns.
-    layRainbowRibbon(game, x, y, dx, dy, hueDir, kRainbowLifeBase);
+    layRainbowRibbon(game.trails, x, y, dx, dy, hueDir, kRainbowLifeBase);
 }
 
 void Hero::emitSparkles(double dt, Game& game) {

@@ -2,11 +2,11 @@
 // guard that turns an escaping error into a message and a failure status.
 #include "app/application_main.h"
 
-#include "app/main.h"
-#include "app/version.h"
+#include "base/version.h"
 #include "framework/assets.h"
 #include "framework/lib.h"
 #include "framework/media.h"
+#include "loop/main.h"
 
 #include <cstdint>
 #include <exception>

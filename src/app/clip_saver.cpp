@@ -2,6 +2,8 @@
 // removes the replay copy whatever happens to the game), and the line that tells the player.
 #include "app/clip_saver.h"
 
+#include "framework/keyboard.h"
+#include "input/pad_layout.h"
 #include "match/game.h"
 #include "render/text_line.h"
 #include "render/tiler.h"
@@ -52,6 +54,21 @@ std::string lastLine(const std::filesystem::path& file) {
 ClipSaver::ClipSaver(Options options) : options_(std::move(options)) {}
 
 ClipSaver::~ClipSaver() = default;
+
+void ClipSaver::frameDrawn(Graphics& graphics) {
+    poll();
+    draw(graphics);
+}
+
+void ClipSaver::windowKey(int keyCode, bool /*alt*/) {
+    if (keyCode == Keyboard::F12)
+        press();
+}
+
+void ClipSaver::padButton(int button) {
+    if (button == pad_layout::kClipButton)
+        press();
+}
 
 void ClipSaver::press() {
     if (child_.running())

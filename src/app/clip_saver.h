@@ -3,6 +3,7 @@
 // zindle-shot renders it from a replay in a child process, so the game never waits, and one
 // line at the top of the screen says what is happening, then names the file or the problem.
 #include "app/child_process.h"
+#include "loop/frame_hooks.h"
 #include "replay/replay_folder.h"
 
 #include <ctime>
@@ -13,9 +14,7 @@
 
 namespace zindle {
 
-class Graphics;
-
-class ClipSaver {
+class ClipSaver : public FrameOverlay {
 public:
     // What a clip is rendered from: a replay that reaches now on its match clock.
     struct Source {
@@ -41,7 +40,14 @@ public:
 
     explicit ClipSaver(Options options);
     // A clip still being rendered goes on by itself.
-    ~ClipSaver();
+    ~ClipSaver() override;
+
+    // Once a frame: poll, then draw.
+    void frameDrawn(Graphics& graphics) override;
+    // F12 presses.
+    void windowKey(int keyCode, bool alt) override;
+    // The pad's clip button presses.
+    void padButton(int button) override;
 
     // F12.
     void press();

@@ -1,7 +1,7 @@
 // The game's command line: a handful of options, answered the way desktop programs answer.
 #include "app/command_line.h"
 
-#include "app/version.h"
+#include "base/version.h"
 #include "framework/untrusted_text.h"
 
 #include <charconv>

@@ -2,10 +2,10 @@
 // drawing, the chosen keys on the key remap, full screen on the window.
 #include "app/game_settings.h"
 
-#include "app/main.h"
 #include "framework/sound_channel.h"
 #include "framework/stage.h"
 #include "input/key_remap.h"
+#include "loop/main.h"
 #include "render/drawing_options.h"
 #include "settings/settings_file.h"
 

@@ -1,9 +1,9 @@
 // The pacing log's file and its one line per present; nothing is opened unless asked for.
 #include "app/pacing_log.h"
 
-#include "app/main.h"
 #include "framework/lib.h"
 #include "framework/stage.h"
+#include "loop/main.h"
 
 #include <chrono>
 #include <cstdlib>

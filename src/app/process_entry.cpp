@@ -5,20 +5,20 @@
 #include "app/clip_saver.h"
 #include "app/command_line.h"
 #include "app/game_settings.h"
-#include "app/main.h"
 #include "app/pacing_log.h"
 #include "app/replay_watching.h"
 #include "app/standard_streams.h"
+#include "base/rules.h"
 #include "framework/assets.h"
 #include "framework/lib.h"
 #include "framework/random.h"
 #include "framework/untrusted_text.h"
+#include "loop/main.h"
 #include "match/game.h"
-#include "match/rules.h"
 #include "media/sdl/sdl_environment.h"
 #include "media/sdl/sdl_media.h"
 #include "net/online_feed.h"
-#include "net/relay_link.h"
+#include "net/room_link.h"
 #include "relay/embedded_relay.h"
 #include "relay/online_host.h"
 #include "relay/relay_client_connection.h"
@@ -107,15 +107,11 @@ std::unique_ptr<zindle::MatchTap> makeRecorder(std::uint64_t seed) {
     recording.seed = seed;
     recording.game = [] { return dynamic_cast<const zindle::Game*>(zindle::Main::board.get()); };
     recording.tell = [](const std::string& text) {
-        if (zindle::Main::clips)
-            zindle::Main::clips->say(text);
+        if (auto* clips = dynamic_cast<zindle::ClipSaver*>(zindle::Main::overlay.get()))
+            clips->say(text);
     };
     return std::make_unique<zindle::ReplayRecorder>(std::move(recording));
 }
-
-// Drawing in an online match has a stream of its own; any fixed seed does, as drawing never
-// changes the match.
-constexpr std::uint64_t kOnlineDrawingSeed = 0x5EEDD2A7;
 
 // Online play: the room's relay (the host's own, inside this game) and the feed that plays the
 // match through it. Empty for local play.
@@ -155,7 +151,7 @@ Online startOnline(const zindle::CommandLine& line, const char* program) {
     // A joiner shares the link it came by.
     setup.relayHost = online.relay ? online.relay->link.host : link.host;
     setup.relayPort = link.port;
-    setup.drawingSeed = kOnlineDrawingSeed;
+    setup.drawingSeed = zindle::net::kOnlineDrawingSeed;
     setup.replayFolder = zindle::replayFolder();
     setup.seed = zindle::randomSeed();
     setup.roomOpened = [](const std::string& roomLink) {
@@ -260,7 +256,7 @@ int main(int argc, char** argv) {
         std::cerr << e.what() << std::endl;
         return 1;
     }
-    zindle::Main::clips = makeClipSaver();
+    zindle::Main::overlay = makeClipSaver();
     zindle::ReplayWatching::makeRecorder = &makeRecorder;
     Online online;
     if (line.host || !line.join.empty()) {

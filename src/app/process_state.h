@@ -4,7 +4,7 @@
 // process. Tools that run the game more than once, and every test fixture, call it between runs.
 //
 // What lives for the whole process, in the order the reset takes it apart:
-//   Main::instance, Main::board, Main's frame clock, tap and feed (app/main.h)
+//   Main::instance, Main::board, Main's frame clock, tap and feed (loop/main.h)
 //   Lib: the stage with the display tree, the root clip, the package strings (framework/lib.h)
 //   Game::tiler, Game::titleTiler, Game::gameMusic, Game::menuMusic (match/game.h)
 //   Music: the playing track and its channel (sound/music.h)

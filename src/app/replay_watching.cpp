@@ -3,9 +3,9 @@
 // end of the frame.
 #include "app/replay_watching.h"
 
-#include "app/main.h"
 #include "framework/lib.h"
 #include "framework/random.h"
+#include "loop/main.h"
 #include "replay/replay_reader.h"
 #include "replay/replay_viewer.h"
 

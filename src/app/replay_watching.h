@@ -2,7 +2,7 @@
 // Watching a replay chosen in the menu in place of play, and play again after it: the live
 // recording ends, the game starts again from the replay's seed under the viewer, and ESC in the
 // viewer brings a new game, recorded as before.
-#include "app/frame_hooks.h"
+#include "loop/frame_hooks.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -5,13 +5,15 @@
 #include "actors/hero.h"
 #include "app/application_main.h"
 #include "app/game_settings.h"
-#include "app/main.h"
 #include "app/replay_watching.h"
 #include "app/web_measurement.h"
 #include "app/web_replays.h"
+#include "base/rules.h"
 #include "framework/random.h"
 #include "input/input.h"
+#include "loop/main.h"
 #include "match/game.h"
+#include "match/panel_strip.h"
 #include "media/common/sound_format.h"
 #include "media/web/web_media.h"
 #include "replay/replay_reader.h"
@@ -134,6 +136,18 @@ EMSCRIPTEN_KEEPALIVE const char* zindle_state() {
     return text.c_str();
 }
 
+// Where the players' panels are drawn in the picture, for the page's hit-test of a tap:
+// "left,top,panel width,panels", in picture pixels.
+EMSCRIPTEN_KEEPALIVE const char* zindle_panel_strip() {
+    static const std::string text = [] {
+        std::ostringstream out;
+        out << zindle::panel_strip::kLeft << ',' << zindle::panel_strip::kTop << ','
+            << zindle::panel_strip::kPanelWidth << ',' << zindle::rules::kPlayers;
+        return out.str();
+    }();
+    return text.c_str();
+}
+
 // 1 while the game runs; 0 once it has closed or failed.
 // Effects that reach the page after the program started are held to the same rule as the rest
 // when their bytes are in: the page copies them into this buffer and asks for the problem, if
@@ -226,10 +240,12 @@ void record() {
 }
 } // namespace
 
+// JavaScript, which the C++ formatter would split (=== into == =).
+// clang-format off
 EM_JS(void, jsPlaceSettings, (const char* path), {
     try {
         const text = localStorage.getItem('zindle.settings');
-        if (text == = null)
+        if (text === null)
             return;
         FS.mkdirTree('/settings');
         FS.writeFile(UTF8ToString(path), text);
@@ -246,9 +262,10 @@ EM_JS(int, jsKeepSettings, (const char* text), {
     }
 });
 EM_JS(int, jsPrefersReducedMotion, (), {
-    return typeof matchMedia ==
-           = 'function' && matchMedia('(prefers-reduced-motion: reduce)').matches ? 1 : 0;
+    return typeof matchMedia === 'function' &&
+        matchMedia('(prefers-reduced-motion: reduce)').matches ? 1 : 0;
 });
+// clang-format on
 
 namespace {
 void loadSettings() {

@@ -1,9 +1,9 @@
 // Online play in the page: the entry points its WebSocket calls with bytes from the relay and
 // takes bytes for the relay from, and the room as the page shows it. The page only carries
 // bytes; the online match (the same code as the desktop's) reads every message and decides.
-#include "app/main.h"
 #include "app/web_replays.h"
 #include "framework/random.h"
+#include "loop/main.h"
 #include "net/online_feed.h"
 #include "net/queued_relay_connection.h"
 #include "net/relay_room_code.h"
@@ -21,9 +21,6 @@ namespace {
 
 using namespace zindle;
 
-// Drawing in an online match has a stream of its own; any fixed seed does, as drawing never
-// changes the match.
-constexpr std::uint64_t kOnlineDrawingSeed = 0x5EEDD2A7;
 // Confirmed seconds kept for the page's tests to compare with other peers'.
 constexpr std::size_t kChecksumsKept = 600;
 
@@ -95,7 +92,7 @@ EMSCRIPTEN_KEEPALIVE int zindle_net_join() {
     setup.options.room = *room;
     setup.relayHost = host;
     setup.relayPort = static_cast<unsigned short>(port > 0 && port < 65536 ? port : 80);
-    setup.drawingSeed = kOnlineDrawingSeed;
+    setup.drawingSeed = net::kOnlineDrawingSeed;
     // Recorded from its confirmed inputs, as on the desktop, beside the local matches.
     setup.replayFolder = web::kReplayFolder;
     setup.replaysKept = web::kReplaysInMemory;

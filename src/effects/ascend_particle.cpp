@@ -1,8 +1,8 @@
 // The winner's picture rising from the MacGuffin: straight up, fast, for exactly one second.
 #include "effects/particles.h"
 
+#include "base/rules.h"
 #include "effects/pixel.h"
-#include "match/rules.h"
 #include "render/tiler.h"
 
 #include <utility>
@@ -17,9 +17,9 @@ constexpr double kRiseSpeed = 20.0; // px per nominal step, upwards
 AscendParticle::AscendParticle(double x, double y, std::string frame)
     : TrailParticle(floorToPixel(x), floorToPixel(y), kLife), frame(std::move(frame)) {}
 
-bool AscendParticle::update(double dt, Game& game) {
+bool AscendParticle::update(double dt, ParticleLists lists) {
     y -= kRiseSpeed * rules::kStepsPerSecond * dt;
-    return TrailParticle::update(dt, game);
+    return TrailParticle::update(dt, lists);
 }
 
 void AscendParticle::draw(Tiler& tiler) const {

@@ -37,13 +37,13 @@ HeroSparkle::HeroSparkle(std::shared_ptr<const Entity> owner)
     life = initialLife = kMinLife + kLifeSpread * l;
 }
 
-bool HeroSparkle::update(double dt, Game& game) {
+bool HeroSparkle::update(double dt, ParticleLists lists) {
     if (owner) {
         const double k = 1 - lifeAlpha();
         x += (owner->x - x) * k * kPull;
         y += (owner->y - y) * k * kPull;
     }
-    return TrailParticle::update(dt, game);
+    return TrailParticle::update(dt, lists);
 }
 
 void HeroSparkle::draw(Tiler& tiler) const {

@@ -1,7 +1,7 @@
 #pragma once
 // The collectible: enters with crossing beams, idles with twinkling flares, leaves when hit and
 // shows up again elsewhere.
-#include "actors/entity.h"
+#include "effects/entity.h"
 #include "effects/mac_guffin_flare.h"
 
 #include <memory>

@@ -2,9 +2,9 @@
 // out, shown on a share of frames equal to the life it has left.
 #include "effects/particles.h"
 
+#include "base/rules.h"
 #include "effects/pixel.h"
 #include "framework/random.h"
-#include "match/rules.h"
 #include "render/drawing_options.h"
 #include "render/tiler.h"
 
@@ -20,12 +20,12 @@ MacGuffinDropParticle::MacGuffinDropParticle(double x, double y, double dx, doub
     : TrailParticle(floorToPixel(x), floorToPixel(y), kMinLife + kLifeSpread * random()), dy(dy),
       dx(dx) {}
 
-bool MacGuffinDropParticle::update(double dt, Game& game) {
+bool MacGuffinDropParticle::update(double dt, ParticleLists lists) {
     const double s = rules::kStepsPerSecond * dt;
     x += dx * s;
     y += dy * s;
     dy += rules::kGravityPerStep * s;
-    return TrailParticle::update(dt, game);
+    return TrailParticle::update(dt, lists);
 }
 
 void MacGuffinDropParticle::draw(Tiler& tiler) const {

@@ -2,7 +2,7 @@
 // update calls rather than time, so slow motion does not slow the twinkle.
 #include "effects/mac_guffin_flare.h"
 
-#include "actors/entity.h"
+#include "effects/entity.h"
 #include "effects/tile_names.h"
 #include "framework/random.h"
 #include "render/tiler.h"

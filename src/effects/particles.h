@@ -12,7 +12,7 @@ public:
     ParticleKind kind() const override { return ParticleKind::Rain; }
     explicit RainParticle(BlankParticle b) : TrailParticle(b), dy(0), dx(0) {}
     RainParticle(double x, double y, double dx, double dy);
-    bool update(double dt, Game& game) override;
+    bool update(double dt, ParticleLists lists) override;
     void draw(Tiler& tiler) const override;
     double dy;
     double dx;
@@ -28,11 +28,11 @@ public:
     std::string frame;
 };
 
-// Appends one slice of rainbow ribbon to game.trails: the five bands centred on (x, y), 3 px
+// Appends one slice of rainbow ribbon to trails: the five bands centred on (x, y), 3 px
 // apart at right angles to the path (dx, dy). turn, from -1 to 1, says which way up the bands
 // lie (and squeezes them together near 0). A mover that stands still lays nothing. Both the
 // last catcher's rainbow and the win fountain lay their ribbons with this.
-void layRainbowRibbon(Game& game, double x, double y, double dx, double dy, double turn,
+void layRainbowRibbon(ParticleList& trails, double x, double y, double dx, double dy, double turn,
                       double lifeBase);
 
 class AscendParticle : public TrailParticle {
@@ -40,7 +40,7 @@ public:
     ParticleKind kind() const override { return ParticleKind::Ascend; }
     explicit AscendParticle(BlankParticle b) : TrailParticle(b) {}
     AscendParticle(double x, double y, std::string frame);
-    bool update(double dt, Game& game) override;
+    bool update(double dt, ParticleLists lists) override;
     void draw(Tiler& tiler) const override;
     std::string frame;
 };
@@ -50,7 +50,7 @@ public:
     ParticleKind kind() const override { return ParticleKind::Win; }
     explicit WinParticle(BlankParticle b) : TrailParticle(b), dy(0), dx(0) {}
     WinParticle(double x, double y, double dx, double dy);
-    bool update(double dt, Game& game) override;
+    bool update(double dt, ParticleLists lists) override;
     double dy;
     double dx;
     double rainbowCooldown = 0;
@@ -62,7 +62,7 @@ public:
     ParticleKind kind() const override { return ParticleKind::MacGuffinDrop; }
     explicit MacGuffinDropParticle(BlankParticle b) : TrailParticle(b), dy(0), dx(0) {}
     MacGuffinDropParticle(double x, double y, double dx, double dy);
-    bool update(double dt, Game& game) override;
+    bool update(double dt, ParticleLists lists) override;
     // [draws random] Fades by flickering: each drawing takes a number from the game's one
     // random stream, so how often frames are drawn changes the match.
     void draw(Tiler& tiler) const override;
@@ -77,7 +77,7 @@ public:
     explicit HeroSparkle(BlankParticle b) : TrailParticle(b) {}
     // Shares ownership of its owner, which may leave the game while the sparkle still lives.
     explicit HeroSparkle(std::shared_ptr<const Entity> owner);
-    bool update(double dt, Game& game) override;
+    bool update(double dt, ParticleLists lists) override;
     void draw(Tiler& tiler) const override;
     std::shared_ptr<const Entity> owner;
 };
@@ -87,7 +87,7 @@ public:
     ParticleKind kind() const override { return ParticleKind::SimpleSparkle; }
     explicit SimpleSparkle(BlankParticle b) : TrailParticle(b), dx(0), dy(0) {}
     SimpleSparkle(double x, double y, double dx, double dy);
-    bool update(double dt, Game& game) override;
+    bool update(double dt, ParticleLists lists) override;
     void draw(Tiler& tiler) const override;
     double dx;
     double dy;

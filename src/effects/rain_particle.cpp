@@ -1,9 +1,9 @@
 // Rain shaken from a cloud by a hero's bounce: a short streak that falls under light gravity.
 #include "effects/particles.h"
 
+#include "base/rules.h"
 #include "effects/pixel.h"
 #include "framework/random.h"
-#include "match/rules.h"
 #include "render/tiler.h"
 
 namespace zindle {
@@ -22,12 +22,12 @@ RainParticle::RainParticle(double x, double y, double dx, double dy)
     : TrailParticle(floorToPixel(x), floorToPixel(y), kMinLife + kLifeSpread * random()), dy(dy),
       dx(dx) {}
 
-bool RainParticle::update(double dt, Game& game) {
+bool RainParticle::update(double dt, ParticleLists lists) {
     const double s = rules::kStepsPerSecond * dt;
     dy += kGravity * s;
     y += dy * s;
     x += dx * s;
-    return TrailParticle::update(dt, game);
+    return TrailParticle::update(dt, lists);
 }
 
 void RainParticle::draw(Tiler& tiler) const {

@@ -3,7 +3,6 @@
 
 #include "effects/pixel.h"
 #include "framework/random.h"
-#include "match/game.h"
 #include "render/tiler.h"
 
 #include <array>
@@ -31,16 +30,16 @@ std::string_view bandTile(int index) {
 RainbowParticle::RainbowParticle(int index, int x, int y, double lifeBase)
     : TrailParticle(x, y, lifeBase + kLifeSpread * random()), frame(bandTile(index)) {}
 
-void layRainbowRibbon(Game& game, double x, double y, double dx, double dy, double turn,
+void layRainbowRibbon(ParticleList& trails, double x, double y, double dx, double dy, double turn,
                       double lifeBase) {
     if (dx == 0 && dy == 0)
         return;
     const double length = std::sqrt(dx * dx + dy * dy);
     const double across = dy * kBandPx / length * turn;
     const double down = dx * -kBandPx / length * turn;
-    // game.trails may reallocate as it grows; nothing here refers into it across an append.
+    // trails may reallocate as it grows; nothing here refers into it across an append.
     for (int band = -kOuterBand; band <= kOuterBand; ++band)
-        game.trails.push_back(std::make_unique<RainbowParticle>(
+        trails.push_back(std::make_unique<RainbowParticle>(
             band, floorToPixel(x - band * across), floorToPixel(y - band * down), lifeBase));
 }
 

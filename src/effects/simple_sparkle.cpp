@@ -2,10 +2,10 @@
 // as it plays the seven sparkle frames once.
 #include "effects/particles.h"
 
+#include "base/rules.h"
 #include "effects/pixel.h"
 #include "effects/tile_names.h"
 #include "framework/random.h"
-#include "match/rules.h"
 #include "render/tiler.h"
 
 namespace zindle {
@@ -19,12 +19,12 @@ SimpleSparkle::SimpleSparkle(double x, double y, double dx, double dy)
     : TrailParticle(floorToPixel(x), floorToPixel(y), kMinLife + kLifeSpread * random()), dx(dx),
       dy(dy) {}
 
-bool SimpleSparkle::update(double dt, Game& game) {
+bool SimpleSparkle::update(double dt, ParticleLists lists) {
     const double k = 1 - lifeAlpha(); // slows down linearly to rest at the end of its life
     const double s = rules::kStepsPerSecond * dt;
     x += dx * k * s;
     y += dy * k * s;
-    return TrailParticle::update(dt, game);
+    return TrailParticle::update(dt, lists);
 }
 
 void SimpleSparkle::draw(Tiler& tiler) const {

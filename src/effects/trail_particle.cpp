@@ -10,7 +10,7 @@ TrailParticle::TrailParticle(int x, int y, double life) : life(life), initialLif
     this->y = y;
 }
 
-bool TrailParticle::update(double dt, Game& /*game*/) {
+bool TrailParticle::update(double dt, ParticleLists /*lists*/) {
     life -= dt;
     return life > 0;
 }

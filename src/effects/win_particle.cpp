@@ -3,10 +3,9 @@
 // game's, so the fountain bursts out even while the world is in slow motion.
 #include "effects/particles.h"
 
+#include "base/rules.h"
 #include "effects/pixel.h"
 #include "framework/random.h"
-#include "match/game.h"
-#include "match/rules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,7 +26,7 @@ WinParticle::WinParticle(double x, double y, double dx, double dy)
     : TrailParticle(floorToPixel(x), floorToPixel(y), kMinLife + kLifeSpread * random()), dy(dy),
       dx(dx) {}
 
-bool WinParticle::update(double dt, Game& game) {
+bool WinParticle::update(double dt, ParticleLists lists) {
     const double t = kClockRate * dt;
     const double u = rules::kStepsPerSecond * t;
     x += dx * u;
@@ -40,17 +39,18 @@ bool WinParticle::update(double dt, Game& game) {
         // The side is picked by the direction of travel so that pink ends up on top whether
         // the spark flies left or right.
         const double side = dx > 0 ? -1 : 1;
-        layRainbowRibbon(game, x, y, dx, dy, side, std::min(initialLife - life, kMaxBandAge));
+        layRainbowRibbon(lists.trails, x, y, dx, dy, side,
+                         std::min(initialLife - life, kMaxBandAge));
     }
 
     if (sparkleCooldown > 0)
         sparkleCooldown -= t;
     if (sparkleCooldown <= 0) {
-        game.sparkles.push_back(std::make_unique<SimpleSparkle>(x, y, dx, dy));
+        lists.sparkles.push_back(std::make_unique<SimpleSparkle>(x, y, dx, dy));
         sparkleCooldown = kSparkleInterval;
     }
 
-    return TrailParticle::update(t, game);
+    return TrailParticle::update(t, lists);
 }
 
 } // namespace zindle

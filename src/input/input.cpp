@@ -2,8 +2,8 @@
 // drives it) deals only in player keys and paddle values.
 #include "input/input.h"
 
+#include "base/rules.h"
 #include "framework/keyboard.h"
-#include "match/rules.h"
 
 #include <array>
 

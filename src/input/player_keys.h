@@ -1,8 +1,8 @@
 #pragma once
 // The three keys of each player (steer left, steer right, join) as raw key codes, and the set
 // the game ships with. Players may choose others; the recorded and delivered codes stay these.
+#include "base/rules.h"
 #include "framework/keyboard.h"
-#include "match/rules.h"
 
 #include <array>
 #include <string_view>

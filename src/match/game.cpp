@@ -4,6 +4,7 @@
 
 #include "actors/cloud.h"
 #include "actors/hero.h"
+#include "base/rules.h"
 #include "effects/mac_guffin.h"
 #include "effects/trail_particle.h"
 #include "framework/assets.h"
@@ -11,7 +12,6 @@
 #include "framework/random.h"
 #include "framework/sound.h"
 #include "input/input.h"
-#include "match/rules.h"
 #include "render/tiler.h"
 
 #include <cmath>

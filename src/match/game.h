@@ -6,7 +6,8 @@
 // update (actors/hero.cpp) bounces other heroes, hits clouds and catches the MacGuffin; its
 // score rules (actors/hero_score.cpp) keep the score, the crown, the rainbow, falls and the win,
 // set the shake and the slow motion, add particles and count catches, falls and wins in tally.
-#include "app/board.h"
+#include "effects/trail_particle.h"
+#include "match/board.h"
 
 #include <array>
 #include <cstdint>
@@ -20,7 +21,6 @@ class Hero;
 class MacGuffin;
 class Sound;
 class Tiler;
-class TrailParticle;
 
 class Game : public Board {
 public:
@@ -49,8 +49,10 @@ public:
     std::vector<std::shared_ptr<Hero>> heroes;
     std::vector<std::unique_ptr<Cloud>> clouds;
     std::unique_ptr<MacGuffin> macGuffin;
-    std::vector<std::unique_ptr<TrailParticle>> trails;
-    std::vector<std::unique_ptr<TrailParticle>> sparkles;
+    ParticleList trails;
+    ParticleList sparkles;
+    // What a particle may add to while it updates.
+    ParticleLists particleLists() { return {trails, sparkles}; }
     double boardTime = 0;
     std::vector<bool> aiFlags;
     double shake = 0;

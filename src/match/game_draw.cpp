@@ -4,11 +4,12 @@
 
 #include "actors/cloud.h"
 #include "actors/hero.h"
+#include "base/rules.h"
 #include "effects/mac_guffin.h"
 #include "effects/trail_particle.h"
 #include "framework/graphics.h"
 #include "framework/random.h"
-#include "match/rules.h"
+#include "match/panel_strip.h"
 #include "render/drawing_options.h"
 #include "render/tiler.h"
 
@@ -23,9 +24,9 @@ namespace {
 
 constexpr double kShakeAmplitudePx = 10; // at shake 1; the jolt fades with shake squared
 
-constexpr double kStripX = 0; // the display strip along the bottom edge
-constexpr double kStripY = 275;
-constexpr double kPanelWidthPx = 120; // one panel per player slot
+constexpr double kStripX = panel_strip::kLeft; // the display strip along the bottom edge
+constexpr double kStripY = panel_strip::kTop;
+constexpr double kPanelWidthPx = panel_strip::kPanelWidth; // one panel per player slot
 constexpr double kPanelNumberDx = 12; // the player number, from the panel's left edge
 constexpr double kPanelNumberY = 284;
 constexpr double kPanelCrownDx = 19;

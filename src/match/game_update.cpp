@@ -4,9 +4,9 @@
 
 #include "actors/cloud.h"
 #include "actors/hero.h"
+#include "base/rules.h"
 #include "effects/mac_guffin.h"
 #include "effects/trail_particle.h"
-#include "match/rules.h"
 #include "sound/music.h"
 
 #include <algorithm>
@@ -27,10 +27,10 @@ constexpr double kTimeoutRisePerSecond = 0.2; // gameTimeout 0 -> 1 in five seco
 // same pass. The living slide down over the dead as the pass goes, rather than each removal
 // shifting the whole tail: a win leaves over ten thousand particles, and erasing them one by one
 // cost more than a whole step's budget. No particle looks at the list during its update.
-void updateParticles(std::vector<std::unique_ptr<TrailParticle>>& list, double dt, Game& game) {
+void updateParticles(ParticleList& list, double dt, ParticleLists lists) {
     std::size_t kept = 0;
     for (std::size_t k = 0; k < list.size(); ++k) {
-        if (list[k]->update(dt, game)) {
+        if (list[k]->update(dt, lists)) {
             if (kept != k) {
                 list[kept] = std::move(list[k]);
             }
@@ -96,8 +96,8 @@ void Game::update(double dt) {
     if (macGuffin) {
         macGuffin->update(c);
     }
-    updateParticles(trails, c, *this);
-    updateParticles(sparkles, c, *this);
+    updateParticles(trails, c, particleLists());
+    updateParticles(sparkles, c, particleLists());
 }
 
 } // namespace zindle

@@ -2,7 +2,7 @@
 // fractions. The codec has already refused numbers that are not finite.
 #include "match/match_state_bounds.h"
 
-#include "match/rules.h"
+#include "base/rules.h"
 #include "match/state_fields.h"
 
 #include <cmath>

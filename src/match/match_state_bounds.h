@@ -12,7 +12,7 @@
 
 namespace zindle {
 
-// Particles of both lists together. The real peak is a win fountain's (about 15,000: ten sparks
+// Particles of both lists together. The real peak is a win fountain's (about 14,000: ten sparks
 // each laying a five-band ribbon every step); twice that covers two fountains at once.
 inline constexpr std::size_t kMaxMatchParticles = 32'768;
 // The longest life any particle starts with, in seconds of its own clock (a win spark's).

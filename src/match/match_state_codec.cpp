@@ -5,6 +5,9 @@
 // variant orders and the music. Counts are 32-bit.
 #include "match/match_state_codec.h"
 
+#include "base/rules.h"
+#include "effects/mac_guffin_flare.h"
+#include "framework/bits_as.h"
 #include "match/match_state_bounds.h"
 #include "match/state_bytes.h"
 

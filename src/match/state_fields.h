@@ -14,11 +14,11 @@
 //   v(Base<S>, objects...)              the fields of base record S, at this point of the list
 //   v(const Link&, T&... values)        an index into another list of the state (the game holds
 //                                       a pointer there); each walk resolves links its own way
+#include "base/rules.h"
 #include "effects/mac_guffin.h"
 #include "effects/mac_guffin_flare.h"
 #include "effects/particles.h"
 #include "match/match_state.h"
-#include "match/rules.h"
 
 #include <climits>
 #include <cstdint>

@@ -4,10 +4,11 @@
 // each remote player's panel and, on F3, the network's figures. Once this peer has left the room
 // the game plays on locally here, with the reason shown on the title. Free of any platform: the
 // desktop and the web page each hand it their own relay connection.
-#include "app/frame_hooks.h"
+#include "loop/frame_hooks.h"
 #include "net/online_match.h"
 #include "replay/replay_folder.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -20,6 +21,10 @@ class MatchTap;
 }
 
 namespace zindle::net {
+
+// Drawing in an online match has a stream of its own, so that how often a peer draws never
+// changes the match; any fixed seed does, as long as every peer uses the same one.
+inline constexpr std::uint64_t kOnlineDrawingSeed = 0x5EEDD2A7;
 
 class OnlineReplayRecorder;
 class RunningGame;

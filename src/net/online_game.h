@@ -1,36 +1,28 @@
 #pragma once
-// The running game as an online match sees it: a rollback world over Main's board, and seats
-// taken out the way a peer's leaving needs (heroes gone without effects, computer flags off).
-#include "net/online_match.h"
+#include "net/rollback_world.h"
 
-#include <functional>
+#include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
-
-namespace zindle {
-class Game;
-}
+#include <vector>
 
 namespace zindle::net {
 
-class RunningGame : public OnlineGame {
+// What the online match needs of the game it plays.
+class OnlineGame {
 public:
-    // drawingSeed: the drawing stream every world of this match uses, so that how often a peer
-    // draws never changes the match. game finds the game being played (by default Main's
-    // board), which need not exist yet when the match is set up.
-    explicit RunningGame(std::uint64_t drawingSeed, std::function<Game*()> game = {});
-    std::unique_ptr<RollbackWorld> newWorld() override;
-    void takeOutSeats(std::uint8_t seatMask) override;
-    std::vector<std::uint8_t> captureState() override;
-    bool restoreState(std::span<const std::uint8_t> bytes) override;
-    std::string refusal() const override { return refusal_; }
-
-private:
-    Game& game() const;
-
-    std::string refusal_;
-
-    std::uint64_t drawingSeed_;
-    std::function<Game*()> game_;
+    virtual ~OnlineGame() = default;
+    // A rollback world over the game as it stands now.
+    virtual std::unique_ptr<RollbackWorld> newWorld() = 0;
+    // The seats' heroes vanish without effects and their computer flags go off.
+    virtual void takeOutSeats(std::uint8_t seatMask) = 0;
+    // The whole match as bytes, and such bytes (from anybody) back into the game: false, with
+    // the game as it was, for bytes that are not a match.
+    virtual std::vector<std::uint8_t> captureState() = 0;
+    virtual bool restoreState(std::span<const std::uint8_t> bytes) = 0;
+    // Why the last restoreState refused its bytes, for the log.
+    virtual std::string refusal() const { return "not a match state"; }
 };
 
 } // namespace zindle::net

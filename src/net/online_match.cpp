@@ -83,9 +83,32 @@ OnlineMatch::~OnlineMatch() {
     world_.reset();
 }
 
+namespace {
+
+// The peer a line is about ("peer 3 ..."), or nothing.
+std::string_view peerNamedIn(std::string_view line) {
+    constexpr std::string_view kPeer = "peer ";
+    for (std::size_t at = line.find(kPeer); at != std::string_view::npos;
+         at = line.find(kPeer, at + 1)) {
+        const std::size_t digits = line.find_first_not_of("0123456789", at + kPeer.size());
+        const std::size_t end = digits == std::string_view::npos ? line.size() : digits;
+        if (end > at + kPeer.size())
+            return line.substr(at, end - at);
+    }
+    return {};
+}
+
+} // namespace
+
 void OnlineMatch::log(const std::string& line) const {
-    if (log_)
+    if (!log_)
+        return;
+    // A peer that sends nonsense sixty times a second costs a few lines and a summary.
+    const std::string_view peer = peerNamedIn(line);
+    if (peer.empty())
         log_(line);
+    else
+        peerLines_.line(peer, line, nowMs_ / 1000);
 }
 
 bool OnlineMatch::leads() const {
@@ -201,6 +224,7 @@ void OnlineMatch::end(const std::string& why) {
 
 int OnlineMatch::frame(int dueSteps, double nowMs) {
     nowMs_ = nowMs;
+    peerLines_.flush(nowMs / 1000);
     if (phase_ == Phase::Left)
         return 0;
     if (relayHeardAtMs_ < 0)
@@ -226,7 +250,14 @@ int OnlineMatch::frame(int dueSteps, double nowMs) {
     if (!session_)
         return 0;
     feedLocalInputs();
-    return session_->advanceFrame(dueSteps, nowMs);
+    const int steps = session_->advanceFrame(dueSteps, nowMs);
+    // Its own game is at fault: it leaves rather than cost the host a state every second.
+    if (session_->outOfStep()) {
+        relay_.send(relay::Leave{});
+        end("Left the room: this game keeps disagreeing with the host's");
+        return 0;
+    }
+    return steps;
 }
 
 void OnlineMatch::checkSilence(double nowMs) {

@@ -5,8 +5,11 @@
 // takes only its own seats out, and a peer whose host has gone returns to its title.
 // The lowest-numbered peer in the room leads: whenever who sits where changes, it starts a new
 // round of play from its own match state, which every other peer takes over.
-#include "app/input_record.h"
+#include "input/input_record.h"
+#include "net/log_throttle.h"
 #include "net/online_envelope.h"
+#include "net/online_game.h"
+#include "net/relay_connection.h"
 #include "net/relay_protocol.h"
 #include "net/rollback_session.h"
 
@@ -21,35 +24,6 @@
 namespace zindle::net {
 
 class OnlineReplayRecorder;
-
-// Messages to and from a relay; the desktop's WebSocket, a page's, or a test's stand-in.
-class RelayConnection {
-public:
-    virtual ~RelayConnection() = default;
-    virtual void send(const relay::Message& message) = 0;
-    virtual std::optional<relay::Message> poll() = 0;
-    // How long the message poll() last returned had waited since it came off the network; 0
-    // where the carrier cannot tell. A peer's round trip leaves this wait out.
-    virtual double lastPolledWaitMs() const { return 0; }
-    // Empty while the connection lives; why it ended, one line, once it has.
-    virtual std::string closedReason() const = 0;
-};
-
-// What the online match needs of the game it plays.
-class OnlineGame {
-public:
-    virtual ~OnlineGame() = default;
-    // A rollback world over the game as it stands now.
-    virtual std::unique_ptr<RollbackWorld> newWorld() = 0;
-    // The seats' heroes vanish without effects and their computer flags go off.
-    virtual void takeOutSeats(std::uint8_t seatMask) = 0;
-    // The whole match as bytes, and such bytes (from anybody) back into the game: false, with
-    // the game as it was, for bytes that are not a match.
-    virtual std::vector<std::uint8_t> captureState() = 0;
-    virtual bool restoreState(std::span<const std::uint8_t> bytes) = 0;
-    // Why the last restoreState refused its bytes, for the log.
-    virtual std::string refusal() const { return "not a match state"; }
-};
 
 class OnlineMatch {
 public:
@@ -161,6 +135,8 @@ private:
 
     std::function<void(std::uint32_t, std::uint64_t, std::uint64_t)> confirmedState_;
     std::function<void(const std::string&)> log_;
+    // Lines about one peer, held to a few per window.
+    mutable LogThrottle peerLines_{[this](std::string_view line) { log_(std::string(line)); }};
     OnlineReplayRecorder* recorder_ = nullptr; // not owned
 };
 

@@ -2,10 +2,10 @@
 // bookkeeping keeps what a re-simulation hears again and fades what it does not.
 #include "net/rollback_game_world.h"
 
-#include "app/main.h"
 #include "framework/random.h"
 #include "framework/sound.h"
 #include "framework/sound_channel.h"
+#include "loop/main.h"
 #include "match/game.h"
 #include "match/match_state_codec.h"
 #include "match/state_checksum.h"

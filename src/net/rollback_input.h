@@ -2,7 +2,7 @@
 // A seat's input at one tick of an online match, as plain comparable data: what a peer sends,
 // predicts and compares. Local players' InputRecords become seat inputs here, and a seat's
 // change from one tick to the next becomes the InputRecords the game receives.
-#include "app/input_record.h"
+#include "input/input_record.h"
 
 #include <array>
 #include <cstdint>

@@ -27,6 +27,10 @@ constexpr double kAheadSmoothing = 0.1; // share of a frame's new estimate
 // hard stop at the window's end is rarely met.
 constexpr double kWindowPressure = 2.0 / 3.0;
 constexpr std::uint64_t kChecksumsKept = 16 * kChecksumEveryTicks; // ticks of history
+// A state costs the host tens of kilobytes and more: one peer's claims of disagreement get at
+// most one every two seconds, and after this many that did not bring agreement, none.
+constexpr double kStateEveryMs = 2000;
+constexpr int kStatesWithoutAgreement = 3;
 
 std::uint64_t minTick(std::uint64_t a, std::uint64_t b) {
     return a < b ? a : b;
@@ -193,15 +197,45 @@ void RollbackSession::handleChecksum(int peer, const ChecksumMessage& m) {
         ++stats_.droppedMessages;
         return;
     }
-    theirChecksums_[{peer, m.tick}] = m.checksum;
-    const auto own = ownChecksums_.find(m.tick);
-    if (own == ownChecksums_.end() || own->second == m.checksum)
+    // The first claim for a tick stands: saying it again, or otherwise, changes nothing.
+    if (!theirChecksums_.try_emplace({peer, m.tick}, m.checksum).second)
         return;
+    const auto own = ownChecksums_.find(m.tick);
+    if (own != ownChecksums_.end())
+        compareChecksum(peer, m.tick, own->second, m.checksum);
+}
+
+void RollbackSession::compareChecksum(int peer, std::uint64_t tick, std::uint64_t ours,
+                                      std::uint64_t theirs) {
+    RemotePeer& remote = peers_[peer];
+    const bool fromHost = peer == config_.host;
+    // Only what was confirmed after the host's last state tells whether taking it helped.
+    const bool afterAdopting = !lastAdopted_ || tick > *lastAdopted_;
+    if (ours == theirs) {
+        remote.statesSinceAgreement = 0;
+        if (fromHost && afterAdopting)
+            adoptedSinceAgreement_ = 0;
+        return;
+    }
     ++stats_.desyncs;
-    log("desync at tick " + std::to_string(m.tick) + ": ours " + std::to_string(own->second) +
-        ", peer " + std::to_string(peer) + "'s " + std::to_string(m.checksum));
-    if (config_.self == config_.host)
-        peers_[peer].stateWanted = true;
+    log("desync at tick " + std::to_string(tick) + ": ours " + std::to_string(ours) + ", peer " +
+        std::to_string(peer) + "'s " + std::to_string(theirs));
+    if (fromHost && afterAdopting && adoptedSinceAgreement_ >= kStatesWithoutAgreement &&
+        !outOfStep_) {
+        outOfStep_ = true;
+        log("still disagreeing with the host after " + std::to_string(adoptedSinceAgreement_) +
+            " of its states");
+    }
+    if (config_.self != config_.host || remote.givenUp)
+        return;
+    if (remote.statesSinceAgreement >= kStatesWithoutAgreement) {
+        remote.givenUp = true;
+        remote.stateWanted = false;
+        log("peer " + std::to_string(peer) + " keeps disagreeing after " +
+            std::to_string(kStatesWithoutAgreement) + " states: it gets no more");
+        return;
+    }
+    remote.stateWanted = true;
 }
 
 void RollbackSession::handleState(int peer, StateMessage m) {
@@ -233,6 +267,8 @@ void RollbackSession::adoptPendingState() {
         return;
     }
     ++stats_.statesAdopted;
+    ++adoptedSinceAgreement_;
+    lastAdopted_ = tick;
     log("adopted the host's state at tick " + std::to_string(tick));
     forcedFrom_ = tick;
     confirmedReported_ = std::min(confirmedReported_, tick);
@@ -328,15 +364,10 @@ void RollbackSession::noteConfirmed() {
             continue;
         ownChecksums_[tick] = sum;
         checksumsToSend_.push_back({tick, sum});
-        for (auto& [peer, remote] : peers_) {
+        for (const auto& [peer, remote] : peers_) {
             const auto theirs = theirChecksums_.find({peer, tick});
-            if (theirs != theirChecksums_.end() && theirs->second != sum) {
-                ++stats_.desyncs;
-                log("desync at tick " + std::to_string(tick) + ": ours " + std::to_string(sum) +
-                    ", peer " + std::to_string(peer) + "'s " + std::to_string(theirs->second));
-                if (config_.self == config_.host)
-                    remote.stateWanted = true;
-            }
+            if (theirs != theirChecksums_.end())
+                compareChecksum(peer, tick, sum, theirs->second);
         }
         // Old sums go: only recent ones can still be compared.
         if (tick >= kChecksumsKept) {
@@ -358,7 +389,11 @@ int RollbackSession::pacedSteps(int dueSteps, double nowMs) {
         static_cast<double>(tick_) + static_cast<double>(stepInTick_ + dueSteps) / kStepsPerTick;
     double ahead = 0;
     for (auto& [peer, remote] : peers_) {
-        if (!remote.heard)
+        // A peer without a seat steers nothing: where it is does not matter to anyone's
+        // inputs, and one that reports itself far behind must not slow the match.
+        const bool holdsSeat = std::find(config_.seatOwners.begin(), config_.seatOwners.end(),
+                                         peer) != config_.seatOwners.end();
+        if (!remote.heard || !holdsSeat)
             continue;
         // Where the other peer is now: its report, plus the time since, plus half the way
         // the report travelled. Jitter makes single estimates swing by a tick or so; the
@@ -453,7 +488,8 @@ void RollbackSession::sendAll(double nowMs) {
                 remote.unanswered.pop_front();
             transport_.send(peer, encodePeerMessage(PingMessage{nextPingId_, false, 0}));
         }
-        if (remote.stateWanted && appliedEnd() > 0) {
+        if (remote.stateWanted && appliedEnd() > 0 &&
+            nowMs - remote.stateSentAtMs >= kStateEveryMs) {
             // The newest state every peer must agree on: all inputs before it are settled.
             const std::uint64_t tick = minTick(scanFrom_, appliedEnd() - 1);
             StateMessage state{tick, world_.serialise(slotOf(tick))};
@@ -461,6 +497,9 @@ void RollbackSession::sendAll(double nowMs) {
                 std::to_string(tick));
             transport_.send(peer, encodePeerMessage(state));
             remote.stateWanted = false;
+            remote.stateSentAtMs = nowMs;
+            ++remote.statesSinceAgreement;
+            ++stats_.statesSent;
         }
     }
     checksumsToSend_.clear();

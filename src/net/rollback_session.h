@@ -47,6 +47,7 @@ struct RollbackStats {
     std::int64_t pacedSteps = 0;       // steps withheld to let slower peers catch up
     std::int64_t desyncs = 0;          // checksum mismatches seen
     std::int64_t statesAdopted = 0;    // states taken from the host
+    std::int64_t statesSent = 0;       // states sent, as the host, to peers out of step
     std::int64_t droppedMessages = 0;  // refused as malformed or not fitting
     // Seconds the last frame spent simulating again, by the measuring clock.
     double lastFrameResimulationSeconds = 0;
@@ -104,6 +105,9 @@ public:
         confirmedInputs_ = std::move(f);
     }
     void onLog(std::function<void(const std::string&)> f) { log_ = std::move(f); }
+    // This peer still disagrees with the host after taking the host's state again and again:
+    // its own game is at fault, and it is the one that should leave.
+    bool outOfStep() const { return outOfStep_; }
 
 private:
     struct SentPing {
@@ -121,6 +125,10 @@ private:
         std::deque<SentPing> unanswered;
         double aheadTicks = 0;    // how far this peer runs ahead of that one, smoothed
         bool stateWanted = false; // the host owes this peer its state
+        double stateSentAtMs = -1e9;
+        // States sent since its checksums last agreed; past a few it gets no more.
+        int statesSinceAgreement = 0;
+        bool givenUp = false;
     };
 
     bool localSeat(int seat) const { return config_.seatOwners[seat] == config_.self; }
@@ -138,6 +146,7 @@ private:
     void handleInputs(int peer, const InputsMessage& m, double arrivedMs);
     void handlePing(int peer, const PingMessage& m, double nowMs, double arrivedMs);
     void handleChecksum(int peer, const ChecksumMessage& m);
+    void compareChecksum(int peer, std::uint64_t tick, std::uint64_t ours, std::uint64_t theirs);
     void handleState(int peer, StateMessage m);
     void adoptPendingState();
     void fillLocalInputs();
@@ -167,7 +176,10 @@ private:
     std::uint64_t scanFrom_ = 0;  // ticks before this were simulated with their true inputs
     std::optional<StateMessage> pendingState_; // the host's, until it can be adopted
     std::optional<std::uint64_t> forcedFrom_;  // an adopted state's tick
-    std::uint64_t confirmedReported_ = 0;      // ticks whose state has been reported
+    std::optional<std::uint64_t> lastAdopted_; // the tick of the host's state last taken
+    int adoptedSinceAgreement_ = 0;
+    bool outOfStep_ = false;
+    std::uint64_t confirmedReported_ = 0; // ticks whose state has been reported
     std::uint64_t inputsReported_ = 0;
     std::map<int, RemotePeer> peers_;
     std::map<std::uint64_t, std::uint64_t> ownChecksums_;

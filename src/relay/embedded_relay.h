@@ -1,7 +1,7 @@
 #pragma once
 // The relay a host's game runs inside itself (`zindle --host`): on a free port, serving the web
 // build when it has one, and closing its room when the host leaves, since it goes with the game.
-#include "net/relay_link.h"
+#include "net/room_link.h"
 #include "relay/relay_server.h"
 
 #include <filesystem>

@@ -2,8 +2,8 @@
 // The game's connection to a relay: WebSocket I/O on a thread of its own, so a slow network never
 // holds up a frame. The game thread sends and polls through queues; both are bounded, and a
 // connection that overflows one is closed with a reason rather than allowed to grow.
-#include "net/relay_link.h"
 #include "net/relay_protocol.h"
+#include "net/room_link.h"
 
 #include <memory>
 #include <optional>

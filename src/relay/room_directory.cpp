@@ -46,6 +46,7 @@ void RoomDirectory::connected(ConnectionId id, std::string address, TimePoint no
     connection.address = std::move(address);
     connection.lastHeard = now;
     connection.outOfRoomSince = now;
+    connection.activeAt = now;
     connection.byteTokens = rules_.byteBurst;
     connection.tokensAt = now;
     connections_[id] = std::move(connection);
@@ -80,7 +81,7 @@ void RoomDirectory::handle(ConnectionId id, Connection& connection, Message mess
     } else if (auto* join = std::get_if<JoinRoom>(&message)) {
         joinRoom(id, connection, join->code, now);
     } else if (auto* claim = std::get_if<ClaimSeat>(&message)) {
-        claimSeat(id, connection, claim->seat);
+        claimSeat(id, connection, claim->seat, now);
     } else if (auto* release = std::get_if<ReleaseSeat>(&message)) {
         releaseSeat(id, connection, release->seat);
     } else if (std::holds_alternative<Leave>(message)) {
@@ -89,7 +90,7 @@ void RoomDirectory::handle(ConnectionId id, Connection& connection, Message mess
         else
             leaveRoom(connection, now);
     } else if (auto* data = std::get_if<Data>(&message)) {
-        forwardData(id, connection, std::move(*data));
+        forwardData(id, connection, std::move(*data), now);
     } else if (auto* ping = std::get_if<Ping>(&message)) {
         send(id, Pong{ping->nonce});
     }
@@ -164,7 +165,8 @@ void RoomDirectory::joinRoom(ConnectionId id, Connection& connection, const Room
     log("joined room", connection.address, &code);
 }
 
-void RoomDirectory::claimSeat(ConnectionId id, Connection& connection, std::uint8_t seat) {
+void RoomDirectory::claimSeat(ConnectionId id, Connection& connection, std::uint8_t seat,
+                              TimePoint now) {
     if (!connection.room) {
         send(id, Error{ErrorCode::NotInRoom});
         return;
@@ -180,6 +182,7 @@ void RoomDirectory::claimSeat(ConnectionId id, Connection& connection, std::uint
         return;
     }
     holder = connection.peer;
+    connection.activeAt = now;
     broadcast(room, room.seats);
 }
 
@@ -197,7 +200,7 @@ void RoomDirectory::releaseSeat(ConnectionId id, Connection& connection, std::ui
     broadcast(room, room.seats);
 }
 
-void RoomDirectory::forwardData(ConnectionId id, Connection& connection, Data data) {
+void RoomDirectory::forwardData(ConnectionId id, Connection& connection, Data data, TimePoint now) {
     if (!connection.room) {
         send(id, Error{ErrorCode::NotInRoom});
         return;
@@ -208,6 +211,7 @@ void RoomDirectory::forwardData(ConnectionId id, Connection& connection, Data da
         send(id, Error{ErrorCode::SeatNotHeld});
         return;
     }
+    connection.activeAt = now;
     broadcast(room, Forward{connection.peer, data.seats, std::move(data.payload)}, id);
 }
 
@@ -249,6 +253,27 @@ void RoomDirectory::leaveRoom(Connection& connection, TimePoint now) {
         room.emptySince = now;
 }
 
+void RoomDirectory::releaseIdleSeats(Room& room, const RoomCodeText& code, TimePoint now) {
+    const auto active = [&](ConnectionId id) {
+        return now - connections_.at(id).activeAt <= rules_.seatIdleLimit;
+    };
+    // Alone, or with nobody playing, a holder has nobody to send to: that is no sign.
+    if (std::none_of(room.peers.begin(), room.peers.end(),
+                     [&](const auto& entry) { return active(entry.second); }))
+        return;
+    bool changed = false;
+    for (std::uint8_t& holder : room.seats.holders) {
+        if (holder == kNoPeer || !room.peers.contains(holder) || active(room.peers.at(holder)))
+            continue;
+        log("seats of a peer that sends nothing released",
+            connections_.at(room.peers.at(holder)).address, &code);
+        holder = kNoPeer;
+        changed = true;
+    }
+    if (changed)
+        broadcast(room, room.seats);
+}
+
 void RoomDirectory::disconnected(ConnectionId id, TimePoint now) {
     auto found = connections_.find(id);
     if (found == connections_.end())
@@ -281,6 +306,8 @@ void RoomDirectory::tick(TimePoint now) {
     for (ConnectionId id : roomless)
         drop(id, "in no room for too long, closed", now);
 
+    for (auto& [code, room] : rooms_)
+        releaseIdleSeats(room, code, now);
     for (auto it = rooms_.begin(); it != rooms_.end();) {
         if (it->second.peers.empty() && now - it->second.emptySince >= rules_.emptyRoomLifetime) {
             log("room expired", "-", &it->first);

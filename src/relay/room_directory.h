@@ -32,6 +32,9 @@ struct RoomRules {
     // A connection in no room is closed after this long: holding a connection costs the relay
     // a slot of its cap, which idle sockets must not be able to fill.
     std::chrono::seconds lobbyLimit{10};
+    // A seat holder that sends no data for this long while others of its room do is not
+    // playing: its seats are released, so it cannot hold a match still or keep players out.
+    std::chrono::seconds seatIdleLimit{10};
     // Join attempts per address: a burst, then one every joinRefill. Enough for a person retyping
     // a code; at this pace guessing a 60-bit code takes longer than the universe has.
     double joinBurst = 8;
@@ -92,6 +95,7 @@ private:
         std::optional<RoomCodeText> room;
         std::uint8_t peer = kNoPeer;
         TimePoint outOfRoomSince; // meaningful while room is empty
+        TimePoint activeAt;       // its last data, or its last seat claimed
     };
     struct Room {
         ConnectionId host = 0;
@@ -107,10 +111,11 @@ private:
     void handle(ConnectionId id, Connection& connection, Message message, TimePoint now);
     void openRoom(ConnectionId id, Connection& connection, TimePoint now);
     void joinRoom(ConnectionId id, Connection& connection, const RoomCodeText& code, TimePoint now);
-    void claimSeat(ConnectionId id, Connection& connection, std::uint8_t seat);
+    void claimSeat(ConnectionId id, Connection& connection, std::uint8_t seat, TimePoint now);
     void releaseSeat(ConnectionId id, Connection& connection, std::uint8_t seat);
-    void forwardData(ConnectionId id, Connection& connection, Data data);
+    void forwardData(ConnectionId id, Connection& connection, Data data, TimePoint now);
     void leaveRoom(Connection& connection, TimePoint now);
+    void releaseIdleSeats(Room& room, const RoomCodeText& code, TimePoint now);
     bool takeJoinToken(const std::string& address, TimePoint now);
     bool takeByteTokens(Connection& connection, std::size_t size, TimePoint now);
     void drop(ConnectionId id, std::string_view why, TimePoint now);

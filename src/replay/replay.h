@@ -2,7 +2,7 @@
 // A recorded match as the program holds it: who made it, the seed, and every frame since the
 // game started (its inputs and its number of steps), with a checksum of the whole match state
 // once a second. The file format is in replay_format.h.
-#include "app/input_record.h"
+#include "input/input_record.h"
 
 #include <cstddef>
 #include <cstdint>

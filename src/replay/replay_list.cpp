@@ -3,11 +3,11 @@
 // keys whatever keys the player chose).
 #include "replay/replay_list.h"
 
+#include "base/rules.h"
 #include "input/pad_layout.h"
 #include "input/player_keys.h"
-#include "match/rules.h"
+#include "replay/replay_cursor.h"
 #include "replay/replay_folder.h"
-#include "replay/replay_playback.h"
 #include "replay/replay_reader.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 // The notes about a replay that the game, the simulator and the frame tool share.
 #include "replay/replay_notes.h"
 
-#include "app/version.h"
+#include "base/rules.h"
+#include "base/version.h"
 #include "framework/untrusted_text.h"
-#include "match/rules.h"
-#include "replay/replay_playback.h"
+#include "replay/replay_cursor.h"
 
 namespace zindle {
 

@@ -2,10 +2,10 @@
 // written and flushed once a second, the end token when the title is back.
 #include "replay/replay_recorder.h"
 
-#include "app/version.h"
+#include "base/rules.h"
+#include "base/version.h"
 #include "match/game.h"
 #include "match/match_state_codec.h"
-#include "match/rules.h"
 #include "match/state_checksum.h"
 #include "replay/replay_folder.h"
 #include "replay/replay_format.h"

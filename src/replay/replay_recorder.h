@@ -4,8 +4,9 @@
 // state, then writes the match as it goes, a block about every second, until the title is
 // fully shown again. However long the game ran before, the replay holds only its match.
 // Recording only reads the game: it draws no random numbers.
-#include "app/frame_hooks.h"
+#include "loop/frame_hooks.h"
 #include "match/match_snapshot.h"
+#include "replay/replay_folder.h"
 #include "replay/replay_writer.h"
 
 #include <cstdint>
@@ -29,8 +30,8 @@ public:
         std::uint64_t seed = 0;       // the seed the random source started from
         std::function<const Game*()> game; // the running game, or null
         std::function<std::time_t()> now = [] { return std::time(nullptr); };
-        std::size_t keepFiles = 100;
-        std::uintmax_t keepBytes = 100u * 1000 * 1000;
+        std::size_t keepFiles = kReplaysKept;
+        std::uintmax_t keepBytes = kReplayBytesKept;
         // Shows a line where the player looks (the screen): a match that is not recorded, or
         // whose recording stopped, is said there as well as on standard output.
         std::function<void(const std::string&)> tell;

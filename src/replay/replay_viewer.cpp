@@ -1,15 +1,15 @@
 // The replay viewer: pacing recorded frames by the clock, the viewer's keys, and jumps.
 #include "replay/replay_viewer.h"
 
-#include "app/main.h"
+#include "base/rules.h"
 #include "framework/display_object.h"
 #include "framework/graphics.h"
 #include "framework/keyboard.h"
 #include "framework/lib.h"
 #include "framework/sound.h"
 #include "input/pad_layout.h"
+#include "loop/main.h"
 #include "match/game.h"
-#include "match/rules.h"
 #include "render/text_line.h"
 #include "render/tiler.h"
 #include "replay/replay_format.h"

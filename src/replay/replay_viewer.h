@@ -8,10 +8,11 @@
 // (the match saved every few seconds as playback passed) or, before the first, starts the game
 // again from the recorded seed; from there it runs ahead, silent and undrawn. No live key
 // reaches the game.
-#include "app/frame_hooks.h"
+#include "loop/frame_hooks.h"
 #include "match/match_snapshot.h"
 #include "replay/replay.h"
-#include "replay/replay_playback.h"
+#include "replay/replay_checker.h"
+#include "replay/replay_cursor.h"
 
 #include <array>
 #include <cstddef>

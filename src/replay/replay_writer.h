@@ -1,7 +1,7 @@
 #pragma once
 // Turning a match into the bytes of a replay file: the header, and the tokens of frames,
 // inputs and checksums, merged into runs as they come, cut into checked blocks.
-#include "app/input_record.h"
+#include "input/input_record.h"
 #include "replay/axis_history.h"
 #include "replay/replay.h"
 #include "replay/replay_format.h"

@@ -1,8 +1,8 @@
 // Score, crown, rainbow, sparkles, the fall and the win.
 #include "support/game_fixture.h"
 
+#include "base/rules.h"
 #include "effects/particles.h"
-#include "match/rules.h"
 
 namespace zindle::test {
 namespace {

@@ -1,8 +1,8 @@
 #include "app/application_main.h"
 #include "app/process_state.h"
 
-#include "app/main.h"
 #include "framework/lib.h"
+#include "loop/main.h"
 #include "match/game.h"
 #include "media/headless/headless_media.h"
 #include "support/asset_folder.h"

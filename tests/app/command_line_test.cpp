@@ -1,5 +1,5 @@
 #include "app/command_line.h"
-#include "app/version.h"
+#include "base/version.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "app/pacing_log.h"
 
-#include "app/main.h"
+#include "loop/main.h"
 
 #include <gtest/gtest.h>
 

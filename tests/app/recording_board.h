@@ -1,6 +1,6 @@
 #pragma once
 // A screen that records what Main does to it.
-#include "app/board.h"
+#include "match/board.h"
 
 #include <functional>
 #include <vector>

@@ -278,8 +278,10 @@ def closed_folder(executable, assets):
             shutil.copytree(os.path.realpath(assets), folder)
             os.chmod(folder, mode)
             env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+            # Settings of its own: nobody cannot read root's, and would say so.
             env.update(SDL_VIDEODRIVER="dummy", SDL_AUDIODRIVER="dummy",
-                       ASAN_OPTIONS="detect_leaks=0")
+                       ASAN_OPTIONS="detect_leaks=0",
+                       XDG_CONFIG_HOME=os.path.join(work, "config"))
             started = time.time()
             run = subprocess.run(["setpriv", "--reuid=nobody", "--regid=nogroup",
                                   "--clear-groups", game], cwd="/", env=env,

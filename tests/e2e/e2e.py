@@ -164,8 +164,10 @@ class Game:
         env = display.env()
         env["SDL_AUDIODRIVER"] = "disk"
         env["SDL_DISKAUDIOFILE"] = self.audio
-        # The game records every match: into this run's folder, not the tester's home.
+        # The game records every match and keeps its settings: in this run's folder, not the
+        # tester's home.
         env.setdefault("XDG_DATA_HOME", self.dir)
+        env.setdefault("XDG_CONFIG_HOME", self.dir)
         env.update(extra_env or {})
         self.log = open(os.path.join(self.dir, "output.txt"), "w+b")
         self.proc = subprocess.Popen([executable] + list(args), env=env, cwd=cwd,

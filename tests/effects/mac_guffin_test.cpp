@@ -2,8 +2,8 @@
 // beams out, and a power-up sound where it shows up next.
 #include "effects/mac_guffin.h"
 
+#include "base/rules.h"
 #include "effects/effects_fixture.h"
-#include "match/rules.h"
 
 #include <array>
 #include <set>

@@ -1,9 +1,9 @@
 // Particles: how long they live, how they move and what they draw.
 #include "effects/particles.h"
 
+#include "base/rules.h"
 #include "effects/effects_fixture.h"
 #include "match/game.h"
-#include "match/rules.h"
 
 namespace zindle::test {
 namespace {
@@ -27,18 +27,18 @@ protected:
 
 TEST_F(ParticlesTest, LifeRunningOutExactlyEndsTheParticle) {
     AscendParticle ascend(10, 300, "PLAYER_1_UP_LEFT");
-    EXPECT_TRUE(ascend.update(0.5, *game));
-    EXPECT_FALSE(ascend.update(0.5, *game));
+    EXPECT_TRUE(ascend.update(0.5, game->particleLists()));
+    EXPECT_FALSE(ascend.update(0.5, game->particleLists()));
 
     ScriptedRandom random;
     random.push({0, 0});
     RainParticle rain(10, 10, 0, 0); // 0.25 s
-    EXPECT_TRUE(rain.update(0.125, *game));
-    EXPECT_FALSE(rain.update(0.125, *game));
+    EXPECT_TRUE(rain.update(0.125, game->particleLists()));
+    EXPECT_FALSE(rain.update(0.125, game->particleLists()));
 
     RainbowParticle lifeless(0, 10, 10, 0); // born with no life at all
     EXPECT_EQ(lifeless.lifeAlpha(), 1);
-    EXPECT_FALSE(lifeless.update(0, *game));
+    EXPECT_FALSE(lifeless.update(0, game->particleLists()));
 }
 
 TEST_F(ParticlesTest, ZeroTimeMovesNothingButAHeroSparkle) {
@@ -47,7 +47,7 @@ TEST_F(ParticlesTest, ZeroTimeMovesNothingButAHeroSparkle) {
     RainParticle rain(10.7, 20.2, 1, -2);
     EXPECT_EQ(rain.x, 10);
     EXPECT_EQ(rain.y, 20);
-    EXPECT_TRUE(rain.update(0, *game));
+    EXPECT_TRUE(rain.update(0, game->particleLists()));
     EXPECT_EQ(rain.x, 10);
     EXPECT_EQ(rain.y, 20);
 
@@ -58,7 +58,7 @@ TEST_F(ParticlesTest, ZeroTimeMovesNothingButAHeroSparkle) {
     EXPECT_EQ(sparkle.x, 100);
     EXPECT_EQ(sparkle.y, 106);
     EXPECT_EQ(sparkle.life, 0.5);
-    EXPECT_TRUE(sparkle.update(0, *game));
+    EXPECT_TRUE(sparkle.update(0, game->particleLists()));
     EXPECT_EQ(sparkle.x, 100);
     EXPECT_DOUBLE_EQ(sparkle.y, 106 - 0.06);
 }
@@ -87,7 +87,7 @@ TEST_F(ParticlesTest, WinFountainLaysPinkAboveAndBlueBelowItsPathEitherWay) {
         game->trails.clear();
         game->sparkles.clear();
         WinParticle fountain(100, 100, dx, 0);
-        fountain.update(0, *game);
+        fountain.update(0, game->particleLists());
         ASSERT_EQ(game->trails.size(), 5u);
         for (const auto& band : game->trails)
             band->draw(*tiler);
@@ -105,12 +105,12 @@ TEST_F(ParticlesTest, WinFountainLaysPinkAboveAndBlueBelowItsPathEitherWay) {
 
 TEST_F(ParticlesTest, WinFountainAtRestLaysNoRibbonButSparklesEveryTwentiethOfItsSecond) {
     WinParticle fountain(100, 100, 0, 0);
-    fountain.update(0, *game);
+    fountain.update(0, game->particleLists());
     EXPECT_TRUE(game->trails.empty());
     // Any time at all lets gravity set it moving; the sparkles keep their own beat.
     std::vector<std::size_t> sparkles{game->sparkles.size()};
     for (int i = 0; i < 7; ++i) {
-        fountain.update(1.0 / 1280, *game); // 1/128 s of the fountain's own clock
+        fountain.update(1.0 / 1280, game->particleLists()); // 1/128 s of the fountain's own clock
         sparkles.push_back(game->sparkles.size());
     }
     EXPECT_EQ(sparkles, (std::vector<std::size_t>{1, 1, 1, 1, 1, 1, 1, 2}));
@@ -123,7 +123,7 @@ TEST_F(ParticlesTest, WinFountainUpdatedFromTheTrailsItGrows) {
         game->trails.push_back(std::make_unique<WinParticle>(240, 160, i - 5, -2));
     for (int step = 0; step < 30; ++step) {
         for (std::size_t k = 0; k < game->trails.size();) {
-            if (game->trails[k]->update(1.0 / rules::kStepsPerSecond, *game))
+            if (game->trails[k]->update(1.0 / rules::kStepsPerSecond, game->particleLists()))
                 ++k;
             else
                 game->trails.erase(game->trails.begin() + static_cast<std::ptrdiff_t>(k));
@@ -155,7 +155,7 @@ TEST_F(ParticlesTest, SparkleKeepsItsHeroAliveAfterTheHeroLeaves) {
     EXPECT_FALSE(watch.expired());
     auto& sparkle = *game->sparkles[0];
     for (int i = 0; i < 10; ++i) {
-        EXPECT_TRUE(sparkle.update(1.0 / rules::kStepsPerSecond, *game));
+        EXPECT_TRUE(sparkle.update(1.0 / rules::kStepsPerSecond, game->particleLists()));
         sparkle.draw(*tiler);
     }
     EXPECT_EQ(drawn().size(), 10u);

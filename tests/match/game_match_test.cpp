@@ -2,10 +2,10 @@
 // of them wins, checking the rules hold on every step.
 #include "support/game_fixture.h"
 
+#include "base/rules.h"
 #include "effects/particles.h"
 #include "framework/random.h"
 #include "input/input.h"
-#include "match/rules.h"
 
 #include <set>
 

@@ -15,12 +15,12 @@ using GameUpdateTest = GameFixture;
 class BreedingParticle : public TrailParticle {
 public:
     explicit BreedingParticle(bool breeds) : TrailParticle(0, 0, 1), breeds_(breeds) {}
-    bool update(double dt, Game& game) override {
+    bool update(double dt, ParticleLists lists) override {
         if (breeds_) {
             breeds_ = false;
-            game.trails.push_back(std::make_unique<BreedingParticle>(false));
+            lists.trails.push_back(std::make_unique<BreedingParticle>(false));
         }
-        return TrailParticle::update(dt, game);
+        return TrailParticle::update(dt, lists);
     }
 
 private:

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <deque>
 #include <set>
@@ -395,6 +397,26 @@ TEST_F(OnlineMatchTest, HostileMessagesAreDroppedAndPlayGoesOn) {
     EXPECT_TRUE(b.logged("does not lead the room"));
     EXPECT_EQ(a.match.phase(), OnlineMatch::Phase::InRoom);
     EXPECT_GT(agreeingTicks(a, b), 30);
+}
+
+// A peer sending nonsense every frame for ten seconds costs a few lines and a summary.
+TEST_F(OnlineMatchTest, LinesAboutABadPeerAreThrottled) {
+    Peer& a = host();
+    LoopConnection rogue(relay, ++nextId);
+    rogue.send(relay::JoinRoom{*a.match.room()});
+    frames(5);
+    for (int i = 0; i < 600; ++i) {
+        rogue.send(relay::Data{0, {9, 0xFF, 0, 0, 0, 0}});
+        frames(1);
+    }
+    frames(60); // the window ends: its summary
+    const auto about = [&a](std::string_view text) {
+        return std::count_if(a.logLines.begin(), a.logLines.end(), [text](const std::string& l) {
+            return l.find(text) != std::string::npos;
+        });
+    };
+    EXPECT_LE(about("dropped a message from peer 1"), 40);
+    EXPECT_GE(about("more lines about peer 1"), 1);
 }
 
 } // namespace

@@ -253,6 +253,71 @@ TEST(RollbackSessionTest, DesyncIsCuredByTheHostsState) {
     EXPECT_NE(lines.front().find("desync at tick"), std::string::npos) << lines.front();
 }
 
+// A peer whose own game keeps going wrong: the host sends it a few states, a couple of seconds
+// apart, then no more, and the peer finds itself out of step and is the one to leave.
+TEST(RollbackSessionTest, APeerThatKeepsDisagreeingGetsAFewStatesThenLeaves) {
+    Room room(2, {20, 5, 0, 0, 0}, 13);
+    room.worlds[1]->corruptEverySteps = kStepsPerTick * kTicksPerSecond / 2;
+    room.lab.run(30 * kSecondMs);
+    EXPECT_EQ(room.lab.session(0).stats().statesSent, 3);
+    EXPECT_EQ(room.lab.session(1).stats().statesAdopted, 3);
+    EXPECT_TRUE(room.lab.session(1).outOfStep());
+    EXPECT_FALSE(room.lab.session(0).outOfStep());
+}
+
+// Claims of disagreement, however many and however fast, cost the host a bounded number of
+// states: the first claim for a tick stands, states go two seconds apart, and a peer they do
+// not bring into agreement gets no more.
+TEST(RollbackSessionTest, WrongChecksumClaimsCostTheHostABoundedNumberOfStates) {
+    struct Outbox : PeerTransport {
+        void send(int, std::vector<std::uint8_t> bytes) override {
+            std::string error;
+            const auto m = decodePeerMessage(bytes, error);
+            states += m && std::holds_alternative<StateMessage>(*m);
+        }
+        int states = 0;
+    } outbox;
+    ToyWorld world;
+    RollbackSession::Config config;
+    config.seatOwners = {0, -1, -1, -1};
+    config.watchers = {1};
+    RollbackSession host(config, world, outbox);
+    std::vector<int> statesAt;
+    for (int frame = 0; frame < 20 * kTicksPerSecond; ++frame) {
+        const double nowMs = frame * 1000.0 / kTicksPerSecond;
+        // Sixty claims a second, each for a tick the host has confirmed, each wrong.
+        const std::uint64_t tick = host.confirmedTick() / kChecksumEveryTicks * kChecksumEveryTicks;
+        host.receive(1, encodePeerMessage(ChecksumMessage{tick, 0xBAD + std::uint64_t(frame)}),
+                     nowMs);
+        host.advanceFrame(kStepsPerTick, nowMs);
+        if (frame % kTicksPerSecond == kTicksPerSecond - 1)
+            statesAt.push_back(outbox.states);
+    }
+    EXPECT_EQ(outbox.states, 3);
+    EXPECT_LE(statesAt[1], 1) << "two seconds apart at most";
+}
+
+// A watcher that says it is still at tick 0 does not hold the match back: only seat holders
+// count for the pace.
+TEST(RollbackSessionTest, OnlySeatHoldersCountForThePace) {
+    struct NullTransport : PeerTransport {
+        void send(int, std::vector<std::uint8_t>) override {}
+    } transport;
+    ToyWorld world;
+    RollbackSession::Config config;
+    config.seatOwners = {0, -1, -1, -1};
+    config.watchers = {1};
+    RollbackSession host(config, world, transport);
+    InputsMessage stuck; // no seats, present tick 0, for ever
+    for (int frame = 0; frame < 5 * kTicksPerSecond; ++frame) {
+        const double nowMs = frame * 1000.0 / kTicksPerSecond;
+        host.receive(1, encodePeerMessage(stuck), nowMs);
+        host.advanceFrame(kStepsPerTick, nowMs);
+    }
+    EXPECT_EQ(host.stats().pacedSteps, 0);
+    EXPECT_EQ(host.tick(), 5u * kTicksPerSecond);
+}
+
 // A peer that holds no seat sends only acknowledgements, and follows the match all the same.
 TEST(RollbackSessionTest, PeerWithoutSeatsFollowsTheMatch) {
     RollbackLab lab({25, 5, 0.02, 0, 0}, 4);

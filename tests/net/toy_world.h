@@ -36,6 +36,8 @@ public:
         ++state.steps;
         if (corruptAtStep && state.steps == corruptAtStep)
             state.hash ^= 1; // a fault that only this peer has
+        if (corruptEverySteps && state.steps % corruptEverySteps == 0)
+            state.hash ^= 2; // a fault that comes back whatever state it starts from
     }
     void save(std::size_t slot) override { slots[slot] = state; }
     void load(std::size_t slot, std::uint64_t) override { state = slots[slot]; }
@@ -57,6 +59,7 @@ public:
     State state;
     std::array<State, kSnapshotSlots> slots{};
     std::uint64_t corruptAtStep = 0;
+    std::uint64_t corruptEverySteps = 0;
     std::int64_t liveSteps = 0;
     std::int64_t replayedSteps = 0;
 };

@@ -274,6 +274,38 @@ TEST_F(RoomDirectoryTest, AConnectionInNoRoomIsClosedAfterTenSeconds) {
     }
 }
 
+// Seats held by a peer that sends nothing while the others play are released; a holder with
+// nobody to play with keeps its seat however quiet it is.
+TEST_F(RoomDirectoryTest, SeatsOfAHolderThatSendsNothingAreReleased) {
+    roomWith(2);
+    say(1, ClaimSeat{0});
+    for (std::uint8_t seat : {1, 2, 3})
+        say(2, ClaimSeat{seat});
+    take(1);
+    for (int second = 1; second <= 11; ++second) {
+        now += 1s;
+        say(1, Data{0b0001, {1}});
+        say(2, Ping{0});
+        directory.tick(now);
+    }
+    const auto maps = taken<SeatMap>(1);
+    ASSERT_FALSE(maps.empty());
+    EXPECT_EQ(maps.back().holders,
+              (std::array<std::uint8_t, kSeatCount>{0, kNoPeer, kNoPeer, kNoPeer}));
+
+    // Alone in a room of its own, a holder has nobody to send to.
+    connect(9);
+    say(9, OpenRoom{});
+    say(9, ClaimSeat{0});
+    for (int second = 1; second <= 30; ++second) {
+        now += 1s;
+        say(1, Data{0b0001, {1}});
+        say(9, Ping{0});
+        directory.tick(now);
+    }
+    EXPECT_EQ(taken<SeatMap>(9).back().holders[0], 0);
+}
+
 TEST_F(RoomDirectoryTest, GuessingCodesIsRateLimitedPerAddress) {
     connect(1, "10.0.0.1");
     connect(2, "10.0.0.2");

@@ -1,8 +1,8 @@
 #include "sound/music.h"
 
 #include "app/process_state.h"
+#include "base/rules.h"
 #include "framework/sound.h"
-#include "match/rules.h"
 #include "media/headless/headless_media.h"
 #include "support/asset_folder.h"
 #include "support/hostile_sounds.h"

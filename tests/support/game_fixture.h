@@ -4,11 +4,11 @@
 // tiles and sounds a test asserts on.
 #include "actors/cloud.h"
 #include "actors/hero.h"
+#include "base/rules.h"
 #include "effects/mac_guffin.h"
 #include "effects/trail_particle.h"
 #include "framework/display_object.h"
 #include "match/game.h"
-#include "match/rules.h"
 #include "media/headless/headless_media.h"
 #include "support/drawn_tiles.h"
 #include "support/scripted_random.h"

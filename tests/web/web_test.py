@@ -369,6 +369,89 @@ class TouchTest(unittest.TestCase):
         self.touch(page, "touchEnd")
         page.wait(f"{keys} === ''", what="every key let go")
 
+    def panel_point(self, page, player):
+        """The middle of a player's panel as the picture draws it: 120 pixels a panel along
+        the picture's bottom strip (rows 275 to 320 of 320)."""
+        left, top, width, height = page.js(
+            "const r = document.getElementById('game').getBoundingClientRect();"
+            "return [r.left, r.top, r.width, r.height]")
+        return (left + width * (player * 120 + 60) / 480, top + height * 297 / 320)
+
+    def synthetic_touch(self, page, kind, changed, down):
+        """A touch event the page gets without its partner events (a rotation swallows them):
+        changed and down are lists of (id, x, y)."""
+        page.js("""
+            const [kind, changed, down] = arguments;
+            const touch = ([id, x, y]) => new Touch({ identifier: id, target: document.body,
+                                                      clientX: x, clientY: y });
+            document.body.dispatchEvent(new TouchEvent(kind, {
+              bubbles: true, cancelable: true, changedTouches: changed.map(touch),
+              touches: down.map(touch) }));""", kind, changed, down)
+
+    def copy_point(self, page, player):
+        """The middle of a player's panel in the enlarged copy below an upright picture."""
+        left, top, width, height = page.js(
+            "const r = document.getElementById('panels').getBoundingClientRect();"
+            "return [r.left, r.top, r.width, r.height]")
+        return (left + width * (player % 2 * 2 + 1) / 4, top + height * (player // 2 * 2 + 1) / 4)
+
+    def test_a_tap_on_each_drawn_panel_joins_its_player_upright_and_wide(self):
+        players = "window.zindle.state().heroes.map(h => h.player).sort().join()"
+        for width, height, where in ((390, 844, self.panel_point), (844, 390, self.panel_point),
+                                     (390, 844, self.copy_point)):
+            page = self.open(width, height)
+            try:
+                for player in range(4):
+                    self.tap(page, *where(page, player))
+                    page.wait(f"{players} === {','.join(map(str, range(player + 1)))!r}",
+                              what=f"player {player + 1} from its panel at {width} by {height}")
+                self.assertEqual(page.severe_console(), [])
+            finally:
+                page.close()
+
+    def test_fingers_whose_touchend_never_came_are_let_go(self):
+        page = self.open(480, 320)
+        try:
+            keys = "window.zindle.state().keys.join()"
+            self.tap(page, 240, 200)
+            page.wait("window.zindle.state().heroes.length === 1", what="a hero from a tap")
+            # Held, then the screen turns: no touchend reaches the page.
+            self.synthetic_touch(page, "touchstart", [(7, 60, 200)], [(7, 60, 200)])
+            page.wait(f"{keys} === '0'", what="LEFT held")
+            page.browser.set_page_size(320, 480)
+            page.wait(f"{keys} === ''", what="LEFT let go at the rotation")
+            page.browser.set_page_size(480, 320)
+            # Held, then another finger comes down while the first is no longer down.
+            self.synthetic_touch(page, "touchstart", [(8, 60, 200)], [(8, 60, 200)])
+            page.wait(f"{keys} === '0'", what="LEFT held again")
+            self.synthetic_touch(page, "touchstart", [(9, 420, 200)], [(9, 420, 200)])
+            page.wait(f"{keys} === '1'", what="only the finger still down holds its key")
+            self.synthetic_touch(page, "touchend", [(9, 420, 200)], [])
+            page.wait(f"{keys} === ''", what="every key let go")
+        finally:
+            page.close()
+
+    def test_wide_the_picture_keeps_its_shape_between_bars_and_the_zones_are_labelled(self):
+        page = self.open(844, 390)
+        try:
+            self.tap(page, 422, 150)
+            page.wait("window.zindle.state().heroes.length === 1", what="a hero from a tap")
+            left, top, width, height, pixels_w, pixels_h = page.js(
+                "const c = document.getElementById('game'), r = c.getBoundingClientRect();"
+                "return [r.left, r.top, r.width, r.height, c.width, c.height]")
+            self.assertAlmostEqual(width / height, 1.5, places=3)
+            self.assertEqual((top, height), (0, 390))
+            self.assertAlmostEqual(left, (844 - width) / 2, places=3)
+            self.assertEqual((pixels_w, pixels_h), (480, 320))
+            labels = page.js("return [...document.querySelectorAll('#touch .zone')]"
+                             ".filter(z => z.getBoundingClientRect().width > 0)"
+                             ".map(z => z.textContent.trim())")
+            self.assertEqual(labels, ["◀ P1", "P1 ▶"])
+            # The bars steer too: a thumb beside the picture holds LEFT.
+            self.hold(page, [0], (40, 200))
+        finally:
+            page.close()
+
     def test_a_tap_joins_and_each_player_steers_with_a_pair_of_zones(self):
         page = self.open(480, 320)
         try:
@@ -380,8 +463,9 @@ class TouchTest(unittest.TestCase):
             page.wait("window.zindle.state().title === 0", what="the title to open")
             self.hold(page, [0], (60, 200))   # player 1's left
             self.hold(page, [1], (420, 200))  # player 1's right
-            # A tap on player 2's panel brings a second player: the screen is now two pairs.
-            self.tap(page, 180, 10)
+            # A tap on player 2's panel, where it is drawn, brings a second player: the screen
+            # is now two pairs.
+            self.tap(page, *self.panel_point(page, 1))
             page.wait(f"{players} === '0,1'", what="player 2 from a tap on its panel")
             self.hold(page, [0, 4], (60, 200), (420, 200))  # P1 left and P2 right at once
             self.hold(page, [1, 3], (180, 200), (300, 200))  # P1 right and P2 left
@@ -389,17 +473,27 @@ class TouchTest(unittest.TestCase):
         finally:
             page.close()
 
-    def test_a_tap_on_the_corner_presses_its_button_and_joins_nobody(self):
-        page = self.open(480, 320)
-        try:
-            box = page.js("const r = document.getElementById('save-clip').getBoundingClientRect();"
-                          "return [r.left + r.width / 2, r.top + r.height / 2];")
-            self.tap(page, *box)
-            page.wait("document.getElementById('save-clip').disabled", what="the button's press")
-            page.wait_frames(10)
-            self.assertEqual(page.state()["heroes"], [], "a tap on the corner joins nobody")
-        finally:
-            page.close()
+    def test_a_tap_on_the_corner_presses_its_button_and_never_steers_or_joins(self):
+        for width, height in ((480, 320), (390, 844)):
+            page = self.open(width, height)
+            try:
+                box = page.js("const r = document.getElementById('save-clip')"
+                              ".getBoundingClientRect();"
+                              "return [r.left + r.width / 2, r.top + r.height / 2];")
+                self.tap(page, *box)
+                page.wait("document.getElementById('save-clip').disabled",
+                          what="the button's press")
+                page.wait_frames(10)
+                self.assertEqual(page.state()["heroes"], [], "a tap on the corner joins nobody")
+                # With a player steering by touch, a finger on the button holds no key.
+                self.tap(page, width / 2, height * 0.8)
+                page.wait("window.zindle.state().heroes.length === 1", what="a hero")
+                self.touch(page, "touchStart", box)
+                page.wait_frames(10)
+                self.assertEqual(page.state()["keys"], [], f"the button steers at {width}")
+                self.touch(page, "touchEnd")
+            finally:
+                page.close()
 
     def test_upright_the_picture_keeps_its_shape_above_the_zones(self):
         page = self.open(360, 640)
@@ -411,7 +505,25 @@ class TouchTest(unittest.TestCase):
             self.assertEqual(canvas, [0, 0, 360, 240])
             band = page.js("const r = document.getElementById('touch').getBoundingClientRect();"
                            "return [r.top, r.height]")
-            self.assertEqual(band, [240, 400])
+            self.assertEqual(band, [375, 265])
+            # Between them the panels again, two by two, large enough to read (the panels' words
+            # are 7 picture pixels tall: at least 9 CSS pixels), the same pixels as the picture's.
+            scale, differing = page.js("""
+                const copy = document.getElementById('panels');
+                const p = window.zindle.readPicture();
+                const rows = copy.getContext('2d').getImageData(0, 0, 240, 90).data;
+                let differing = 0;
+                for (let y = 0; y < 90; ++y)
+                  for (let x = 0; x < 240; ++x) {
+                    const panel = Math.floor(y / 45) * 2 + Math.floor(x / 120);
+                    const px = panel * 120 + x % 120, py = 275 + y % 45;
+                    for (let k = 0; k < 3; ++k)
+                      if (rows[(y * 240 + x) * 4 + k] !== p.rgba[(py * 480 + px) * 4 + k])
+                        differing += 1;
+                  }
+                return [copy.getBoundingClientRect().width / copy.width, differing];""")
+            self.assertGreaterEqual(scale * 7, 9)
+            self.assertEqual(differing, 0)
             self.hold(page, [0], (60, 500))
             self.hold(page, [1], (300, 600))
             # The picture is drawn at its own shape: the canvas is 3 by 2.
@@ -445,6 +557,39 @@ class FocusTest(unittest.TestCase):
             page.close()
 
 
+# A kept replay, so that the page offers its list: the signature is all the page checks.
+KEEP_A_REPLAY = """localStorage.setItem('zindle.replays', JSON.stringify([
+  { name: '2026-01-02_03-04-05.replay', data: btoa('\\x89ZVPRPL\\n' + '\\0'.repeat(8)) }]));"""
+
+
+class KeyboardAccessTest(unittest.TestCase):
+    def test_tab_reaches_every_control_and_enter_and_space_are_the_controls(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.keys import Keys
+        page = Page(ARGS.web, script=KEEP_A_REPLAY)
+        try:
+            page.wait("window.zindle && window.zindle.stats.frames > 10", what="the first frames")
+            focused = ("const e = document.activeElement;"
+                       "return e.id || e.tagName.toLowerCase();")
+            reached = [page.js(focused)]
+            for key in (Keys.TAB, Keys.TAB, Keys.SPACE, Keys.TAB):
+                ActionChains(page.browser.driver).send_keys(key).perform()
+                reached.append(page.js(focused))
+            # SPACE on the replays' summary opened the list, and its link is next.
+            self.assertEqual(reached, ["game", "save-clip", "summary", "summary", "a"])
+            ActionChains(page.browser.driver).key_down(Keys.SHIFT).send_keys(Keys.TAB) \
+                .send_keys(Keys.TAB).key_up(Keys.SHIFT).perform()
+            self.assertEqual(page.js(focused), "save-clip")
+            self.assertNotEqual(page.js("return getComputedStyle(document.activeElement)"
+                                        ".outlineStyle"), "none", "the focus shows")
+            ActionChains(page.browser.driver).send_keys(Keys.ENTER).perform()
+            page.wait("document.getElementById('save-clip').disabled", what="ENTER to record")
+            page.wait_frames(10)
+            self.assertEqual(page.state()["heroes"], [], "the controls' keys are not the game's")
+        finally:
+            page.close()
+
+
 class SoundUnlockTest(unittest.TestCase):
     def test_a_modifier_first_does_not_keep_the_sound_off(self):
         from selenium.webdriver.common.action_chains import ActionChains
@@ -455,11 +600,16 @@ class SoundUnlockTest(unittest.TestCase):
             page.wait(f"window.zindle.stats.soundStarts[{MENU_MUSIC!r}] === 1",
                       what="the title music, waiting")
             self.assertEqual(page.js("return window.zindle.audioState()"), "suspended")
+            # While the sound waits for a gesture, the page says how to give it.
+            prompt = "const p = document.getElementById('sound-prompt');" \
+                     "return p.hidden ? null : p.textContent"
+            self.assertEqual(page.js(prompt), "Tap or press a key for sound")
             # SHIFT alone is no gesture that allows sound; the key after it is.
             ActionChains(page.browser.driver).key_down(Keys.SHIFT).key_up(Keys.SHIFT).perform()
             page.wait_frames(10)
             page.keys("a")
             page.wait("window.zindle.audioState() === 'running'", what="the sound to start")
+            page.wait("document.getElementById('sound-prompt').hidden", what="the prompt to go")
         finally:
             page.close()
 
@@ -751,9 +901,9 @@ class MusicLoopTest(unittest.TestCase):
             page.close()
 
 
-# The canvas against the picture enlarged in two steps, computed here: a whole multiple with
-# nearest sampling, then smoothly to the canvas. Returns how many colour values differ, and by
-# how much at most (filtering may round a last bit differently).
+# The canvas against the picture enlarged to it with nearest sampling, computed here (and then
+# smoothly, where the canvas is no whole multiple). Returns how many colour values differ, and
+# by how much at most (filtering may round a last bit differently).
 COMPARE_STRETCH = """
 const p = window.zindle.readPicture();
 const c = window.zindle.readCanvas();
@@ -781,21 +931,24 @@ return [c.width, c.height, differing, worst];
 
 
 class StretchTest(unittest.TestCase):
-    def test_the_canvas_shows_the_picture_sharply_stretched(self):
-        # The picture's size, whole multiples, and fractions (each direction its own).
-        for width, height, exact in ((480, 320, True), (1440, 960, True), (1200, 800, False),
-                                     (1920, 1080, False)):
+    def test_the_canvas_holds_the_picture_exactly_placed_at_its_shape(self):
+        # The picture's size, whole multiples, and fractions (each direction its own): the game
+        # draws the picture's pixels and the compositor enlarges them onto a 3 by 2 box.
+        for width, height in ((480, 320), (1440, 960), (1920, 1080), (1280, 720)):
             page = Page(ARGS.web, width, height)
             try:
                 page.wait("window.zindle && window.zindle.stats.frames > 5", what="frames")
-                got_w, got_h, differing, worst = page.js(COMPARE_STRETCH)
-                self.assertEqual((got_w, got_h), (width, height))
-                if exact:
-                    self.assertEqual(differing, 0, f"{width} by {height}")
-                else:
-                    # The filter's weights are rounded (a few percent of the values differ by
-                    # one); a soft or misplaced stretch differs by tens at every block's edge.
-                    self.assertLessEqual(worst, 1.5, f"{width} by {height}")
+                got_w, got_h, differing, _ = page.js(COMPARE_STRETCH)
+                self.assertEqual((got_w, got_h, differing), (480, 320, 0))
+                left, top, box_w, box_h, rendering = page.js(
+                    "const c = document.getElementById('game'), r = c.getBoundingClientRect();"
+                    "return [r.left, r.top, r.width, r.height, getComputedStyle(c).imageRendering]")
+                scale = min(width / 480, height / 320)
+                for got, expected in ((box_w, 480 * scale), (box_h, 320 * scale),
+                                      (left, (width - 480 * scale) / 2),
+                                      (top, (height - 320 * scale) / 2)):
+                    self.assertAlmostEqual(got, expected, delta=0.01, msg=f"{width} by {height}")
+                self.assertEqual(rendering, "pixelated")
             finally:
                 page.close()
 

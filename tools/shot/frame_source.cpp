@@ -1,9 +1,10 @@
 // The two sources of zindle-shot's frames: a headless run and a re-simulated replay.
 #include "frame_source.h"
 
-#include "match/rules.h"
+#include "base/rules.h"
+#include "base/version.h"
+#include "replay/replay_cursor.h"
 #include "replay/replay_notes.h"
-#include "replay/replay_playback.h"
 #include "replay/replay_reader.h"
 #include "replay_run.h"
 #include "tool_main.h"

@@ -2,6 +2,7 @@
 #include "input_files.h"
 
 #include "decimal.h"
+#include "framework/stage.h"
 #include "framework/untrusted_text.h"
 #include "media/common/asset_file.h"
 
@@ -79,9 +80,9 @@ ScriptEvent parseScriptLine(const std::vector<std::string>& words, const std::st
         record.value = record.code;
         for (std::size_t i = 3; i < words.size(); ++i) {
             if (words[i] == "ctrl")
-                record.flags |= 0x0004; // Stage::efCtrlDown
+                record.flags |= Stage::efCtrlDown;
             else if (words[i] == "alt")
-                record.flags |= 0x0008; // Stage::efAltDown
+                record.flags |= Stage::efAltDown;
             else
                 fail(name, line,
                      "unknown modifier '" + quoteUntrusted(words[i]) + "' (use ctrl or alt)");

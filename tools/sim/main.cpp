@@ -1,6 +1,8 @@
 // zindle-sim: plays the real program without a window, as fast as the machine allows, and
 // prints what happened as one JSON object. Same options, same output (apart from the wall
 // time and the memory figures).
+#include "base/rules.h"
+#include "base/version.h"
 #include "json.h"
 #include "options.h"
 #include "replay/replay_notes.h"

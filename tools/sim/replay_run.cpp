@@ -1,7 +1,7 @@
 // Re-simulating a replay: one recorded frame for every frame the simulation delivers.
 #include "replay_run.h"
 
-#include "app/main.h"
+#include "loop/main.h"
 
 namespace zindle::sim {
 

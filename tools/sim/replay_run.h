@@ -2,7 +2,8 @@
 // A replay re-simulated headless: the recorded seed, every recorded frame in place of the
 // clock and the scripted input, and every recorded checksum compared as the steps run.
 #include "replay/replay.h"
-#include "replay/replay_playback.h"
+#include "replay/replay_checker.h"
+#include "replay/replay_cursor.h"
 #include "simulation.h"
 
 #include <memory>

@@ -3,11 +3,11 @@
 #include "simulation.h"
 
 #include "app/application_main.h"
-#include "app/board.h"
-#include "app/main.h"
 #include "app/process_state.h"
 #include "framework/assets.h"
 #include "framework/random.h"
+#include "loop/main.h"
+#include "match/board.h"
 #include "match/game.h"
 #include "media/common/mix_policy.h"
 #include "sound/music.h"

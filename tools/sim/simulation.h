@@ -2,8 +2,8 @@
 // A headless run of the real program: ApplicationMain on the in-memory media layer, with the
 // clock at exactly k/60 s when frame k is delivered, scripted input, and a seeded or scripted
 // random source. zindle-sim, zindle-shot and the benchmarks all drive the game through it.
-#include "app/frame_hooks.h"
 #include "input_files.h"
+#include "loop/frame_hooks.h"
 #include "media/headless/headless_media.h"
 
 #include <cstdint>

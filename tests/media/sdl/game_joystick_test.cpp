@@ -5,13 +5,13 @@
 
 #include "actors/hero.h"
 #include "app/application_main.h"
-#include "app/main.h"
 #include "app/process_state.h"
 #include "framework/assets.h"
 #include "framework/event.h"
 #include "framework/lib.h"
 #include "framework/random.h"
 #include "input/input.h"
+#include "loop/main.h"
 #include "match/game.h"
 
 #include <SDL.h>

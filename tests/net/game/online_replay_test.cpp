@@ -8,12 +8,15 @@
 #include "net/online_replay_recorder.h"
 #include "net/rollback_game_world.h"
 #include "net/rollback_lab.h"
+#include "net/running_game.h"
 #include "replay/replay_format.h"
 #include "replay/replay_reader.h"
 #include "replay_run.h"
 #include "simulation.h"
 
 #include <gtest/gtest.h>
+
+#include <iostream>
 
 namespace zindle::net {
 namespace {
@@ -180,8 +183,14 @@ std::vector<std::uint8_t> fountainPeakState() {
 TEST(OnlineReplayTest, RoundsStartedAtAFountainsPeakAreRecorded) {
     const std::vector<std::uint8_t> peak = fountainPeakState();
     ASSERT_GT(peak.size(), 512u << 10) << "no fountain at its peak";
+    const MatchState state = readMatchState(peak);
+    const std::size_t particles =
+        state.particles.trailKinds.size() + state.particles.sparkleKinds.size();
+    std::cout << "a win fountain's peak: " << peak.size() << " bytes, " << particles
+              << " particles (bounds: " << replay_format::kMaxStateBytes << " bytes, "
+              << kMaxMatchParticles << " particles)\n";
     EXPECT_LE(peak.size() * 2, replay_format::kMaxStateBytes);
-    EXPECT_LE(readMatchState(peak).particles.trailKinds.size() * 2, kMaxMatchParticles);
+    EXPECT_LE(particles * 2, kMaxMatchParticles);
 
     std::vector<std::uint8_t> file;
     std::vector<std::string> said;

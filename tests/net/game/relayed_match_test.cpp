@@ -2,12 +2,12 @@
 // network emulator as a proxy in front of it. Two headless peers in one process, each with a
 // keyboard player and a computer player, take turns with the one game by snapshot; every peer
 // must confirm the very same states, and the network must have made them roll back.
-#include "app/main.h"
 #include "framework/keyboard.h"
+#include "loop/main.h"
 #include "match/game.h"
 #include "match/match_snapshot.h"
-#include "net/online_game.h"
 #include "net/rollback_game_world.h"
+#include "net/running_game.h"
 #include "relay/emulating_proxy.h"
 #include "relay/relay_client_connection.h"
 #include "relay/relay_server.h"

@@ -53,11 +53,17 @@ export function keyFlags(event) {
 }
 
 // Shortcuts that stay the browser's: closing or reloading the tab, its menus, developer
-// tools. Every other key is the game's, so that arrows and SPACE do not scroll and TAB does
-// not move the focus away.
+// tools, and TAB, which moves the focus between the game and the page's own controls. Every
+// other key is the game's, so that arrows and SPACE do not scroll.
 export function browserKeeps(event) {
-  if (event.metaKey) return true;
+  if (event.metaKey || event.code === 'Tab') return true;
   if (event.ctrlKey && !/^Digit[0-9]$/.test(event.code)) return true;
   if (event.altKey && event.code !== 'Enter' && event.code !== 'NumpadEnter') return true;
   return /^F[0-9]+$/.test(event.code);
+}
+
+// A page control has the focus (a button, a link, the replays' list): ENTER and SPACE are its.
+export function onPageControl(event) {
+  return event.target instanceof Element &&
+    event.target.closest('button, a[href], summary, input, select, textarea') !== null;
 }

@@ -5,12 +5,14 @@
 // its window the page offers to play again, and a fatal error is shown on the page.
 import { setUpClips } from './clips.js';
 import { makeHost } from './host.js';
-import { browserKeeps, keyCharacter, keyCode, keyFlags } from './keys.js';
+import { browserKeeps, keyCharacter, keyCode, keyFlags, onPageControl } from './keys.js';
 import { LoadError, load } from './loading.js';
 import { joinRoom, roomFromAddress } from './net.js';
 import { keepForOffline } from './offline.js';
 import { IGNORE, JOY_AXIS, padsForNewRun, pollGamepads, releasePads } from './pads.js';
 import { hidePanel, offersPlayAgain, showPanel, showProgress } from './panel.js';
+import { picture } from './layout.js';
+import { copyPanels } from './panel_copy.js';
 import { renderer } from './picture.js';
 import { keepReplayInProgress, showKeptReplays, takeFinishedReplay } from './replays.js';
 import { audio, decode, gaplessInfo, stopChannel, unlockAudio } from './sound.js';
@@ -35,6 +37,7 @@ function fatal(caption, text) {
 }
 
 function stopSession() {
+  keepScreenOn(false);
   if (!session) return;
   session.running = false;
   if (session.room) session.room.close();
@@ -83,9 +86,14 @@ function refresh(time) {
   // Unattended, the pads are left alone: their input goes to whatever has the player's attention.
   if (attended && pollGamepads(padsOf(run))) unlockAudio();
   run.module._zindle_frame(interval);
+  if (run.presented && run.running) copyPanels(panelStrip(), picture.height);
   if (run.room) run.room.pump();
   if (run.running) takeFinishedReplay(run.module);
   if (run.presented) keep(stats.workTimes, performance.now() - started);
+  if (stats.frames % 60 === 0 && run.running) {
+    const state = window.zindle.state();
+    keepScreenOn(Boolean(state && state.heroes.length));
+  }
 }
 
 // Options for measurements only, from the address: ?seed=N&ai=1,2,3,4&skip=S&score=N (see
@@ -232,8 +240,34 @@ async function startSession(replay = null) {
   const room = replay ? null : roomFromAddress(window.location);
   if (room !== null) run.room = joinRoom(module, room, showRoomLine);
   hidePanel();
+  showSoundPrompt();
   lastRefresh = 0;
   frameRequest = requestAnimationFrame(refresh);
+}
+
+// A browser starts sound only after a tap or a key, never after a pad's button: while the
+// sound waits, the page says how to start it.
+function showSoundPrompt() {
+  const prompt = document.getElementById('sound-prompt');
+  const waiting = audio.context && audio.context.state !== 'running';
+  prompt.hidden = !(waiting && session && session.running);
+  prompt.textContent = touch.touchMode() ? 'Tap for sound' : 'Tap or press a key for sound';
+}
+
+// A phone's screen stays on while a match runs; the browser lets the lock go when the page is
+// hidden, so it is asked for again while a match runs.
+let wakeLock = null;
+function keepScreenOn(playing) {
+  if (!('wakeLock' in navigator)) return;
+  if (playing && !wakeLock && !document.hidden) {
+    wakeLock = navigator.wakeLock.request('screen');
+    wakeLock.then((lock) => lock.addEventListener('release', () => { wakeLock = null; }))
+      .catch(() => { wakeLock = null; });
+  } else if (!playing && wakeLock) {
+    const held = wakeLock;
+    wakeLock = null;
+    held.then((lock) => lock.release()).catch(() => {});
+  }
 }
 
 function showRoomLine(text) {
@@ -245,6 +279,8 @@ function showRoomLine(text) {
 // ---- The page's events ----------------------------------------------------------------------
 window.addEventListener('keydown', (event) => {
   unlockAudio();
+  // TAB moves the focus to the page's controls; it is no key of the game's.
+  if (onPageControl(event) || event.code === 'Tab') return;
   const keeps = browserKeeps(event);
   if ((!session || !session.running) && offersPlayAgain()) {
     if (keeps || event.repeat) return;
@@ -274,11 +310,25 @@ window.addEventListener('keyup', (event) => {
     return;
   }
   if (!session || !session.running || !session.module) return;
+  // A key let go on a page control was pressed there, unless the game holds it.
+  if (onPageControl(event) && !heldKeys.has(event.code)) return;
   const code = keyCode(event);
   if (code && !browserKeeps(event)) event.preventDefault();
   heldKeys.delete(event.code);
   session.module._zindle_key(0, code, keyCharacter(event), keyFlags(event));
 }, true);
+
+// Where the running program draws the players' panels; without one, nowhere.
+function panelStrip() {
+  const module = session && session.running && session.module;
+  if (!module) return { left: 0, top: Infinity, panelWidth: 1, panels: 0 };
+  if (!session.panelStrip) {
+    const [left, top, panelWidth, panels] =
+      module.UTF8ToString(module._zindle_panel_strip()).split(',').map(Number);
+    session.panelStrip = { left, top, panelWidth, panels };
+  }
+  return session.panelStrip;
+}
 
 // Touches become the keys of the players who joined by touch.
 const touch = setUpTouch({
@@ -298,8 +348,10 @@ const touch = setUpTouch({
     startSession().catch((error) => fatal('Error', error.message));
     return true;
   },
+  panelStrip,
   modeChanged(touching) {
     if (session && session.running && session.module) session.module._zindle_touch(touching ? 1 : 0);
+    showSoundPrompt();
     if (renderer) renderer.present();
   },
 });
@@ -363,6 +415,16 @@ window.addEventListener('drop', (event) => {
 });
 
 window.addEventListener('resize', () => renderer && renderer.present());
+
+// A link to another room opened in this tab (only its #CODE differs, so the page stays): the
+// game starts again and joins that room.
+let roomInAddress = roomFromAddress(window.location);
+window.addEventListener('hashchange', () => {
+  const room = roomFromAddress(window.location);
+  if (room === roomInAddress) return;
+  roomInAddress = room;
+  if (code && session) startSession().catch((error) => fatal('Error', error.message));
+});
 
 // The play-again screen also answers a gamepad button. While a run plays, its refreshes read
 // the pads.
@@ -428,6 +490,7 @@ async function main() {
   }
   showKeptReplays();
   setUpClips(document.getElementById('game'));
+  if (audio.context) audio.context.addEventListener('statechange', showSoundPrompt);
   const address = new URLSearchParams(window.location.search).get('replay');
   if (address && isOwnOrigin(address)) {
     await watchAddress(address);

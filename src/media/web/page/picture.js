@@ -1,14 +1,14 @@
 // The picture: tiles are drawn unscaled into a picture of the stage's size, each pixel fetched
-// from its atlas texel (nearest, exactly), blended with straight alpha as the desktop blends;
-// the picture is then placed on the canvas sharply: each picture pixel becomes a block of a
-// whole number of canvas pixels (nearest), and only the remaining fraction is blended at the
-// blocks' edges. null where WebGL 2 is missing.
+// from its atlas texel (nearest, exactly), blended with straight alpha as the desktop blends,
+// straight onto a canvas of the picture's size, which the compositor enlarges (layout.js). null
+// where WebGL 2 is missing.
 //
 // Without a graphics card WebGL runs on Chromium's software rasteriser, which pays a set-up for
 // every instance of an instanced draw and for every pass. So tiles are plain triangles (one call
-// a run of tiles of one atlas), tiles wholly outside the picture are never sent, a canvas of the
-// picture's size gets the tiles directly, a whole multiple is a blit, and any other size is one
-// pass that needs no intermediate picture.
+// a run of tiles of one atlas), tiles wholly outside the picture are never sent, and the canvas
+// gets the tiles directly; a canvas of another size would get the picture by a blit.
+import { placeCanvas } from './layout.js';
+
 export const TILE_WORDS = 6; // per tile: left, top, width, height, atlas x, atlas y
 const canvas = document.getElementById('game');
 
@@ -52,39 +52,12 @@ export const renderer = (() => {
       ivec2 pixel = ivec2(int(gl_FragCoord.x), int(pictureHeight - gl_FragCoord.y));
       colour = texelFetch(atlas, texelOrigin + pixel, 0);
     }`);
-  // The picture sampled smoothly, at a point moved so that inside a block of `scale` canvas
-  // pixels (the whole multiple) it is the texel's centre, and only within the last canvas pixel
-  // before a block's edge does it slide to the next texel: the same as enlarging by the whole
-  // multiple with nearest sampling and then smoothly to the canvas, without the enlarged picture.
-  const copyProgram = compile(`#version 300 es
-    uniform vec4 place; // x, y, width, height in clip space
-    out vec2 uv;
-    void main() {
-      vec2 corner = vec2(gl_VertexID & 1, gl_VertexID >> 1);
-      uv = corner;
-      gl_Position = vec4(place.xy + corner * place.zw, 0.0, 1.0);
-    }`, `#version 300 es
-    precision highp float;
-    uniform sampler2D image;
-    uniform vec2 size; // texels of the picture
-    uniform vec2 scale; // the whole multiple, at least 1
-    in vec2 uv;
-    out vec4 colour;
-    void main() {
-      vec2 texel = uv * size;
-      vec2 fromCentre = fract(texel) - 0.5;
-      vec2 plateau = 0.5 - 0.5 / scale;
-      vec2 moved = floor(texel) + 0.5 + (fromCentre - clamp(fromCentre, -plateau, plateau)) * scale;
-      colour = texture(image, moved / size);
-    }`);
-
   // Four corners a tile, each (x, y, origin x, origin y) in 16-bit integers; two triangles a
   // tile from a fixed list of indices, which grows with the busiest frame so far.
   const VERTEX_WORDS = 4;
   const tileBuffer = gl.createBuffer();
   const indexBuffer = gl.createBuffer();
   const tileArray = gl.createVertexArray();
-  const emptyArray = gl.createVertexArray();
   gl.bindVertexArray(tileArray);
   gl.bindBuffer(gl.ARRAY_BUFFER, tileBuffer);
   gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, indexBuffer);
@@ -183,10 +156,6 @@ export const renderer = (() => {
     picture: gl.getUniformLocation(tileProgram, 'picture'),
     pictureHeight: gl.getUniformLocation(tileProgram, 'pictureHeight'),
     atlas: gl.getUniformLocation(tileProgram, 'atlas'),
-    place: gl.getUniformLocation(copyProgram, 'place'),
-    image: gl.getUniformLocation(copyProgram, 'image'),
-    size: gl.getUniformLocation(copyProgram, 'size'),
-    scale: gl.getUniformLocation(copyProgram, 'scale'),
   };
 
   // Where the picture goes on a canvas of the given size, by the stage's scale mode:
@@ -204,29 +173,8 @@ export const renderer = (() => {
     return { x: Math.floor((width - w) / 2), y: Math.floor((height - h) / 2), w, h };
   }
 
-  function copy(x, y, w, h, targetWidth, targetHeight) {
-    gl.useProgram(copyProgram);
-    gl.bindVertexArray(emptyArray);
-    gl.activeTexture(gl.TEXTURE0);
-    gl.bindTexture(gl.TEXTURE_2D, picture.texture);
-    gl.uniform1i(uniforms.image, 0);
-    gl.uniform2f(uniforms.size, picture.width, picture.height);
-    gl.uniform2f(uniforms.scale, Math.max(1, Math.floor(w / picture.width)),
-                 Math.max(1, Math.floor(h / picture.height)));
-    // The picture's rows are stored bottom-up, as GL draws them: v = 0 is its bottom.
-    gl.uniform4f(uniforms.place, (x / targetWidth) * 2 - 1, 1 - ((y + h) / targetHeight) * 2,
-                 (w / targetWidth) * 2, (h / targetHeight) * 2);
-    gl.drawArrays(gl.TRIANGLE_STRIP, 0, 4);
-  }
-
   function fitCanvas() {
-    const ratio = window.devicePixelRatio || 1;
-    const width = Math.max(1, Math.round(canvas.clientWidth * ratio));
-    const height = Math.max(1, Math.round(canvas.clientHeight * ratio));
-    if (canvas.width !== width || canvas.height !== height) {
-      canvas.width = width;
-      canvas.height = height;
-    }
+    placeCanvas(picture.width, picture.height);
   }
 
   // The last frame (its background and the tiles in the buffer) into a framebuffer of the
@@ -291,23 +239,19 @@ export const renderer = (() => {
       gl.clearColor(0, 0, 0, 1);
       gl.clear(gl.COLOR_BUFFER_BIT);
     }
-    if (place.w % picture.width === 0 && place.h % picture.height === 0) {
-      // A whole multiple (the picture's own size included) needs no filtering: a blit, which
-      // the software rasteriser does as a plain copy rather than a shaded pass.
-      gl.bindFramebuffer(gl.READ_FRAMEBUFFER, picture.framebuffer);
-      const bottom = canvas.height - place.y - place.h; // GL counts rows from the bottom
-      gl.blitFramebuffer(0, 0, picture.width, picture.height, place.x, bottom, place.x + place.w,
-                         bottom + place.h, gl.COLOR_BUFFER_BIT, gl.NEAREST);
-      gl.bindFramebuffer(gl.READ_FRAMEBUFFER, null);
-      return;
-    }
-    copy(place.x, place.y, place.w, place.h, canvas.width, canvas.height);
+    // A whole multiple: a blit with no filtering, which the software rasteriser does as a
+    // plain copy rather than a shaded pass.
+    gl.bindFramebuffer(gl.READ_FRAMEBUFFER, picture.framebuffer);
+    const bottom = canvas.height - place.y - place.h; // GL counts rows from the bottom
+    gl.blitFramebuffer(0, 0, picture.width, picture.height, place.x, bottom, place.x + place.w,
+                       bottom + place.h, gl.COLOR_BUFFER_BIT, gl.NEAREST);
+    gl.bindFramebuffer(gl.READ_FRAMEBUFFER, null);
   }
 
   return {
     createWindow(width, height) {
       drop(picture);
-      picture = target(width, height, gl.LINEAR);
+      picture = target(width, height, gl.NEAREST);
       pictureCurrent = true;
       background = 0;
       visibleRuns.length = 0;

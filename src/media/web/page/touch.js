@@ -1,21 +1,27 @@
 // Touch play: a tap joins, and holding the left or right part of the screen steers. Every player
 // who joined by touch has a pair of zones of their own, side by side across the screen, so that
-// several fingers on a tablet steer several players; a tap on an empty player's panel at the top
-// of the picture joins that player. On a screen taller than wide the picture keeps its shape at
-// the top and the zones are drawn below it. Touches become the keys of those players.
+// several fingers on a tablet steer several players; a tap on an empty player's panel, where the
+// program draws the panels, joins that player. On a screen taller than wide the picture keeps its
+// shape at the top and the zones are drawn below it; on a wide screen the zones are the whole
+// screen, bars included, labelled over the picture. Touches become the keys of those players.
+//
+// A finger can leave without a word: a rotation or a hidden page may swallow its touchend. So
+// every touch event checks the fingers held against those still down (TouchEvent.touches), and a
+// rotation, a resize or a hidden page lets go of every key the fingers held.
+import { inPicture, picture } from './layout.js';
+import { panelInCopy } from './panel_copy.js';
+
 const KEYS = [[37, 39, 32], [81, 87, 69], [79, 80, 73], [90, 88, 67]]; // left, right, join
-const PLAYERS = 4;
-const PANEL_ROWS = 40 / 320; // the share of the picture's height the players' panels take
 // A touch that ends near where it began is a tap, however long it lasted: taps join only where
 // touches do not steer (on the panels, or while nobody plays by touch), so a press held there is
 // a tap too.
 const TAP_TRAVEL = 24; // px
 
-const canvas = document.getElementById('game');
 const band = document.getElementById('touch');
 
 // game: { send(down, code), inPlay() -> players in play, playAgain() -> true if it started a run,
-//         modeChanged(touch) }
+//         modeChanged(touch), panelStrip() -> { left, top, panelWidth, panels } in picture
+//         pixels, where the program draws the players' panels }
 export function setUpTouch(game) {
   let touchMode = window.matchMedia('(pointer: coarse)').matches;
   let players = []; // who joined by touch, in the order of their zones
@@ -45,7 +51,8 @@ export function setUpTouch(game) {
 
   function drawZones(portrait) {
     band.replaceChildren();
-    if (!portrait) return;
+    band.classList.toggle('over', !portrait);
+    if (!portrait && !players.length) return;
     const list = players.length ? players : [null];
     for (const player of list) {
       const column = document.createElement('div');
@@ -60,10 +67,23 @@ export function setUpTouch(game) {
     }
   }
 
-  // Where the zones are: the band below the picture when upright, else the picture itself.
+  // The player whose panel is drawn under a page point (in the picture or its copy), or null.
+  function panelAt(x, y) {
+    const strip = game.panelStrip();
+    const copied = panelInCopy(x, y, strip.panels);
+    if (copied !== null) return copied;
+    const at = inPicture(x, y);
+    const share = (at.x - strip.left) / strip.panelWidth;
+    if (at.y < strip.top || at.y >= picture.height || share < 0 || share >= strip.panels)
+      return null;
+    return Math.floor(share);
+  }
+
+  // Where the zones are: the band below the picture when upright, else the whole screen.
   function zoneArea() {
-    const upright = document.body.classList.contains('portrait');
-    return (upright ? band : canvas).getBoundingClientRect();
+    if (document.body.classList.contains('portrait')) return band.getBoundingClientRect();
+    return { left: 0, top: 0, right: window.innerWidth, bottom: window.innerHeight,
+             width: window.innerWidth };
   }
 
   function keyAt(x, y) {
@@ -71,9 +91,8 @@ export function setUpTouch(game) {
     if (!list.length) return null;
     const area = zoneArea();
     if (x < area.left || x >= area.right || y < area.top || y >= area.bottom) return null;
-    // Over the picture, its players' panels are for joining, not for steering.
-    const upright = document.body.classList.contains('portrait');
-    if (!upright && y < area.top + area.height * PANEL_ROWS) return null;
+    // The players' panels are for joining, not for steering.
+    if (panelAt(x, y) !== null) return null;
     const share = (x - area.left) / area.width * list.length;
     const column = Math.min(list.length - 1, Math.floor(share));
     return KEYS[list[column]][share - column < 0.5 ? 0 : 1];
@@ -87,7 +106,15 @@ export function setUpTouch(game) {
     if (!down && count === 0) game.send(false, key);
   }
 
+  // A phone plays on the whole screen: the tap that brings a player in asks for it.
+  function fillPhoneScreen() {
+    const phone = Math.min(window.screen.width, window.screen.height) < 600;
+    if (phone && document.fullscreenEnabled && !document.fullscreenElement)
+      document.documentElement.requestFullscreen().catch(() => {});
+  }
+
   function join(player) {
+    fillPhoneScreen();
     game.send(true, KEYS[player][2]);
     game.send(false, KEYS[player][2]);
     if (!players.includes(player)) players.push(player);
@@ -99,16 +126,13 @@ export function setUpTouch(game) {
   function tap(x, y) {
     if (game.playAgain()) return;
     const inPlay = new Set(game.inPlay());
-    const picture = canvas.getBoundingClientRect();
-    const onPanels = x >= picture.left && x < picture.right && y >= picture.top &&
-                     y < picture.top + picture.height * PANEL_ROWS;
-    if (onPanels) {
-      const player = Math.min(PLAYERS - 1, Math.floor((x - picture.left) / picture.width * PLAYERS));
-      if (!inPlay.has(player)) join(player);
+    const panel = panelAt(x, y);
+    if (panel !== null) {
+      if (!inPlay.has(panel)) join(panel);
       return;
     }
     if (current().length) return;
-    for (let player = 0; player < PLAYERS; ++player) {
+    for (let player = 0; player < KEYS.length; ++player) {
       if (!inPlay.has(player)) {
         join(player);
         return;
@@ -116,10 +140,31 @@ export function setUpTouch(game) {
     }
   }
 
+  // Fingers held that are no longer down: their touchend never came.
+  function reconcile(event) {
+    const down = new Set(Array.from(event.touches, (t) => t.identifier));
+    for (const [identifier, touch] of touches) {
+      if (down.has(identifier)) continue;
+      touches.delete(identifier);
+      hold(touch.key, false);
+    }
+  }
+
+  // The screen changed under the fingers (a rotation, a resize, a hidden page): every key they
+  // held is let go; a finger still down steers again from where it next moves, and is no tap.
+  function letGoOfFingers() {
+    for (const touch of touches.values()) {
+      hold(touch.key, false);
+      touch.key = null;
+      touch.moved = true;
+    }
+  }
+
   // The page's own corner (replays, clips) answers taps as a page does; they never steer.
   const corner = (event) => event.target instanceof Element && event.target.closest('#corner');
 
   function start(event) {
+    reconcile(event);
     if (corner(event)) return;
     event.preventDefault();
     setMode(true);
@@ -131,6 +176,7 @@ export function setUpTouch(game) {
   }
 
   function move(event) {
+    reconcile(event);
     event.preventDefault();
     for (const t of event.changedTouches) {
       const touch = touches.get(t.identifier);
@@ -145,7 +191,10 @@ export function setUpTouch(game) {
   }
 
   function end(event, cancelled) {
-    if (corner(event)) return;
+    if (corner(event)) {
+      reconcile(event);
+      return;
+    }
     event.preventDefault();
     for (const t of event.changedTouches) {
       const touch = touches.get(t.identifier);
@@ -155,6 +204,7 @@ export function setUpTouch(game) {
       const travel = Math.hypot(t.clientX - touch.x, t.clientY - touch.y);
       if (!cancelled && !touch.moved && travel < TAP_TRAVEL) tap(t.clientX, t.clientY);
     }
+    reconcile(event);
   }
 
   const options = { passive: false };
@@ -164,7 +214,12 @@ export function setUpTouch(game) {
   document.addEventListener('touchcancel', (event) => end(event, true), options);
   // Keys again: the title asks for keys.
   window.addEventListener('keydown', () => setMode(false), true);
-  window.addEventListener('resize', layout);
+  window.addEventListener('resize', () => {
+    letGoOfFingers();
+    layout();
+  });
+  window.addEventListener('orientationchange', letGoOfFingers);
+  document.addEventListener('visibilitychange', letGoOfFingers);
   layout();
 
   return {

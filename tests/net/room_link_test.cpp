@@ -1,6 +1,6 @@
 // Room links: what a host prints, a friend pastes and the browser opens.
-#include "net/relay_link.h"
 #include "net/relay_room_code.h"
+#include "net/room_link.h"
 
 #include <gtest/gtest.h>
 

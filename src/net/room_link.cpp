@@ -1,5 +1,5 @@
 // Writing and reading room links.
-#include "net/relay_link.h"
+#include "net/room_link.h"
 
 #include "net/relay_room_code.h"
 

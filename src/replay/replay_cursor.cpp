@@ -1,12 +1,11 @@
 // The cursor through a replay's frame runs, and the checksum comparison after each second.
-#include "replay/replay_playback.h"
+#include "replay/replay_cursor.h"
 
-#include "app/board.h"
-#include "app/main.h"
 #include "framework/random.h"
+#include "loop/main.h"
+#include "match/board.h"
 #include "match/match_snapshot.h"
 #include "match/match_state_codec.h"
-#include "match/state_checksum.h"
 #include "replay/replay_format.h"
 
 #include <cmath>
@@ -42,20 +41,6 @@ void ReplayCursor::playNext(Main& main) {
     ++frame_;
     step_ += static_cast<std::uint64_t>(steps);
     main.playFrame(inputs, steps);
-}
-
-void ReplayChecker::stepped() {
-    ++steps_;
-    if (steps_ % replay_format::kStepsPerChecksum != 0)
-        return;
-    const std::size_t k = static_cast<std::size_t>(steps_ / replay_format::kStepsPerChecksum) - 1;
-    if (k >= replay_.checksums.size() || k < checked_)
-        return;
-    const Game* game = game_ ? game_() : nullptr;
-    const std::uint64_t actual = game ? stateChecksum(*game) : 0;
-    checked_ = k + 1;
-    if (actual != replay_.checksums[k] && !firstMismatch_)
-        firstMismatch_ = steps_;
 }
 
 std::string matchClock(double seconds) {

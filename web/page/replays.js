@@ -80,7 +80,6 @@ function show(kept) {
     link.href = url;
     link.download = replay.name;
     link.textContent = replay.name.replace(/\.replay$/, '').replace('_', ' ');
-    link.tabIndex = -1; // the game's keys stay the game's
     const item = document.createElement('li');
     item.append(link);
     links.append(item);

@@ -4,7 +4,7 @@
 #include "actors/hero.h"
 #include "match/game.h"
 #include "match/state_checksum.h"
-#include "net/online_game.h"
+#include "net/running_game.h"
 #include "simulation.h"
 
 #include <gtest/gtest.h>

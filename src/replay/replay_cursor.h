@@ -1,17 +1,13 @@
 #pragma once
-// Playing a replay back into Main: a cursor that runs the recorded frames one by one, and a
-// tap that holds the game's state against the recorded checksums as the steps run.
-#include "app/frame_hooks.h"
+// Playing a replay back into Main: a cursor that runs the recorded frames one by one.
 #include "replay/replay.h"
 
 #include <cstdint>
-#include <functional>
-#include <optional>
 #include <string>
 
 namespace zindle {
 
-class Game;
+class Main;
 
 class ReplayCursor {
 public:
@@ -51,31 +47,6 @@ private:
     std::uint64_t frame_ = 0;
     std::uint64_t step_ = 0;
     std::size_t state_ = 0;
-};
-
-// Checks every step that ends a second against the recording. Only reads the game.
-class ReplayChecker : public MatchTap {
-public:
-    ReplayChecker(const Replay& replay, std::function<const Game*()> game)
-        : replay_(replay), game_(std::move(game)) {}
-
-    void input(const InputRecord&) override {}
-    void stepped() override;
-    void frameEnded(int) override {}
-    // Back to the game's start (a replay that re-simulates from the beginning), or to a step
-    // whose state was saved. Seconds already checked are not checked again.
-    void rewind(std::uint64_t toStep = 0) { steps_ = toStep; }
-
-    std::size_t checked() const { return checked_; }
-    // The step after which the game first differed from the recording, if it has.
-    std::optional<std::uint64_t> firstMismatch() const { return firstMismatch_; }
-
-private:
-    const Replay& replay_;
-    std::function<const Game*()> game_;
-    std::uint64_t steps_ = 0;
-    std::size_t checked_ = 0;
-    std::optional<std::uint64_t> firstMismatch_;
 };
 
 // "1:05.3": a time of the match in minutes and seconds.

@@ -1,10 +1,9 @@
 // Main: the one display object on the stage. The game advances in fixed steps of 1/300 s of
 // real time, however fast frames come, and is drawn once per frame; keys and joysticks are
 // turned into Input state and board input between frames.
-#include "app/main.h"
+#include "loop/main.h"
 
-#include "app/clip_saver.h"
-
+#include "base/rules.h"
 #include "framework/event.h"
 #include "framework/joystick_event.h"
 #include "framework/keyboard.h"
@@ -16,7 +15,6 @@
 #include "input/key_remap.h"
 #include "input/pad_layout.h"
 #include "match/game.h"
-#include "match/rules.h"
 #include "sound/beeper.h"
 #include "sound/music.h"
 
@@ -71,7 +69,7 @@ bool Main::fullscreen = false;
 bool Main::startFullScreen = true;
 std::unique_ptr<MatchTap> Main::tap;
 std::unique_ptr<FrameFeed> Main::feed;
-std::unique_ptr<ClipSaver> Main::clips;
+std::unique_ptr<FrameOverlay> Main::overlay;
 std::function<void()> Main::afterFrame;
 
 Main::Main() {
@@ -136,10 +134,8 @@ void Main::update(Event& /*e*/) {
         feed->enterFrame(*this);
     else
         runFrame();
-    if (clips) {
-        clips->poll();
-        clips->draw(graphics());
-    }
+    if (overlay)
+        overlay->frameDrawn(graphics());
     if (afterFrame) {
         const auto run = std::move(afterFrame);
         afterFrame = nullptr;
@@ -232,8 +228,8 @@ void Main::deliver(const InputRecord& record) {
 void Main::onKeyDown(KeyboardEvent& e) {
     // A clip copies the recording as it stands: F12 itself must not be in it yet, or the copy
     // ends with an input that belongs to no frame.
-    if (e.keyCode == Keyboard::F12 && clips)
-        clips->press();
+    if (overlay)
+        overlay->windowKey(e.keyCode, e.altKey);
     if (feed) {
         feed->input(keyRecord(e, true));
     } else {
@@ -270,8 +266,8 @@ void Main::onAxisMove(JoystickEvent& e) {
 
 // Other buttons do nothing in the game, so they are not even recorded.
 void Main::onButtonDown(JoystickEvent& e) {
-    if (e.id == pad_layout::kClipButton && clips)
-        clips->press();
+    if (overlay)
+        overlay->padButton(e.id);
     if (!pad_layout::joins(e.id))
         return;
     if (feed)
@@ -313,7 +309,7 @@ void Main::reset() {
     startFullScreen = true;
     tap.reset();
     feed.reset();
-    clips.reset();
+    overlay.reset();
     afterFrame = nullptr;
 }
 

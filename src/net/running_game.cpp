@@ -1,9 +1,9 @@
 // Seats taken out of the running game: the hero leaves the list at once, as ESC clears the
 // whole list, so nothing of it is drawn, heard or scored afterwards.
-#include "net/online_game.h"
+#include "net/running_game.h"
 
 #include "actors/hero.h"
-#include "app/main.h"
+#include "loop/main.h"
 #include "match/game.h"
 #include "match/match_snapshot.h"
 #include "match/match_state_codec.h"

@@ -1,12 +1,12 @@
 #pragma once
 // Main: the one display object on the stage. Drives the board with fixed steps from the frame
 // event, draws it once per frame, and routes keys and joysticks to Input and the board.
-#include "app/board.h"
-#include "app/frame_hooks.h"
-#include "app/input_record.h"
+#include "base/rules.h"
 #include "framework/display_object.h"
 #include "framework/event_dispatcher.h"
-#include "match/rules.h"
+#include "input/input_record.h"
+#include "loop/frame_hooks.h"
+#include "match/board.h"
 
 #include <cstdint>
 #include <functional>
@@ -15,7 +15,6 @@
 
 namespace zindle {
 
-class ClipSaver;
 class Event;
 class KeyboardEvent;
 class JoystickEvent;
@@ -66,8 +65,8 @@ public:
     // When set, frames come from it instead of the clock, and live input goes to it instead
     // of the game.
     static std::unique_ptr<FrameFeed> feed;
-    // F12's clips of a win, with their line on the screen; null: F12 does nothing.
-    static std::unique_ptr<ClipSaver> clips;
+    // Laid over every frame and told of the window's keys (F12's clips); null: none.
+    static std::unique_ptr<FrameOverlay> overlay;
     // Run once at the end of the next frame, then forgotten: what must not happen inside the
     // feed or the tap that asks for it (replacing them).
     static std::function<void()> afterFrame;

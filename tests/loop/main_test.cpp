@@ -1,5 +1,5 @@
-#include "app/main.h"
 #include "app/process_state.h"
+#include "loop/main.h"
 
 #include "app/recording_board.h"
 #include "framework/event.h"

@@ -1,7 +1,7 @@
 // Clips of play: "Save clip" records the canvas, as the player sees it, with the browser's own
 // MediaRecorder as WebM for the ten seconds from the press (a recorder's pieces cannot be cut
 // at an arbitrary earlier moment), then offers the clip as a download beside the replays for
-// the rest of the visit. The button takes no keys: they stay the game's.
+// the rest of the visit.
 const CLIP_SECONDS = 10;
 const CLIPS_OFFERED = 3;
 const TYPES = ['video/webm;codecs=vp9', 'video/webm;codecs=vp8', 'video/webm'];
@@ -21,7 +21,6 @@ function offer(blob, name) {
   link.href = URL.createObjectURL(blob);
   link.download = name;
   link.textContent = name;
-  link.tabIndex = -1;
   const item = document.createElement('li');
   item.append(link);
   links.prepend(item);
