@@ -12,6 +12,7 @@ LAYERS = [
     ["framework"],  # the display tree, events, random numbers, the media primitives
     ["input", "sound", "render"],
     ["settings"],  # the settings file and what it holds
+    ["menu", "qr"],  # the menu's pages, walked and drawn; a link's QR code for them
     ["media"],  # the backends: headless, SDL, the browser
     ["effects"],  # particles and the MacGuffin, their list types
     ["actors", "match"],  # heroes and clouds, the game and its state

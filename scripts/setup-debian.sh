@@ -1,12 +1,13 @@
 #!/bin/bash
 # Installs what a fresh Debian 12 machine lacks for the purposes named, each a set of packages:
 #   play     the compiler, CMake and the libraries the game links (SDL2, libpng, Xlib, giflib, zlib,
-#            Boost's header-only Asio and Beast for the relay)
+#            Boost's header-only Asio and Beast for the relay, libqrencode for a room's QR code)
 #   web      the browser build: Emscripten and the image decoder it compiles in
 #   test     the test and benchmark frameworks, clang's libFuzzer, the virtual display and the
 #            tools the end-to-end tests drive, Chromium with its driver for the page's tests, and
-#            HAProxy for the test of relays side by side, systemd-analyze for the relay's unit, and
-#            ccache, so that running the suite again recompiles only what changed
+#            HAProxy for the test of relays side by side, zbar-tools and xclip to read back a room's
+#            QR code and copied link, systemd-analyze for the relay's unit, and ccache, so that
+#            running the suite again recompiles only what changed
 #   package  what a whole build, installing and packaging need besides play: the asset generator's
 #            MP3 encoder, and the tools that build and check the package (the suite's -L desktop)
 #   measure  what scripts/measure.sh runs besides the game: the benchmarks, a virtual display,
@@ -19,12 +20,12 @@ set -euo pipefail
 declare -A SETS=(
     [play]="build-essential cmake pkg-config
             libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libpng-dev libx11-dev
-            libgif-dev zlib1g-dev libboost-dev"
+            libgif-dev zlib1g-dev libboost-dev libqrencode-dev"
     [web]="cmake make emscripten libstb-dev nodejs python3 brotli"
     [test]="libgtest-dev libgmock-dev libbenchmark-dev libmp3lame-dev
             clang libclang-rt-14-dev
             xvfb xauth xdotool x11-utils openbox imagemagick sox python3
-            chromium chromium-driver python3-selenium haproxy ccache systemd"
+            chromium chromium-driver python3-selenium haproxy zbar-tools xclip ccache systemd"
     [package]="libmp3lame-dev desktop-file-utils appstream dpkg-dev lintian"
     [measure]="libbenchmark-dev xvfb xauth openbox python3 procps heaptrack"
 )

@@ -6,7 +6,7 @@ file(GLOB_RECURSE ZINDLE_WEB_SOURCES CONFIGURE_DEPENDS
     src/framework/*.cpp src/media/common/*.cpp src/media/web/*.cpp
     src/input/*.cpp src/render/*.cpp src/sound/*.cpp
     src/actors/*.cpp src/effects/*.cpp src/match/*.cpp src/loop/*.cpp src/app/*.cpp src/replay/*.cpp
-    src/settings/*.cpp src/net/*.cpp)
+    src/settings/*.cpp src/menu/*.cpp src/net/*.cpp)
 # The desktop's process entry; the web build has its own. The emulated network is for tests.
 list(FILTER ZINDLE_WEB_SOURCES EXCLUDE REGEX
     ".*/src/app/process_entry\\.cpp$|.*/src/net/(peer_link_emulator|rollback_lab)\\.cpp$")

@@ -174,22 +174,15 @@ std::string ClipSaver::line() const {
 }
 
 void ClipSaver::draw(Graphics& graphics) const {
-    std::string text = line();
-    if (text.empty() || !Game::tiler)
+    const std::string whole = line();
+    if (whole.empty() || !Game::tiler)
         return;
     Tiler& tiler = *Game::tiler;
     // Too long for the screen (a long reason): cut, and say so.
-    const double room = kScreenWidthPx - 2 * kLineMarginPx;
-    const std::string whole = text;
-    for (std::size_t keep = whole.size(); keep > 0 && text_line::width(tiler, text) > room;)
-        text = whole.substr(0, --keep) + "...";
-    const double scrollX = tiler.scrollX, scrollY = tiler.scrollY;
-    tiler.scrollX = tiler.scrollY = 0;
-    tiler.beginDraw();
-    text_line::drawCentred(tiler, text, kScreenWidthPx / 2, kLineMarginPx);
-    tiler.endDraw(graphics);
-    tiler.scrollX = scrollX;
-    tiler.scrollY = scrollY;
+    const std::string text = text_line::fitted(tiler, whole, kScreenWidthPx - 2 * kLineMarginPx);
+    tiler.drawOnScreen(graphics, [&text](Tiler& on) {
+        text_line::drawCentred(on, text, kScreenWidthPx / 2, kLineMarginPx);
+    });
 }
 
 } // namespace zindle

@@ -67,6 +67,10 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             if (!line.seed)
                 return refuse("--seed needs a whole number from 0 to 18446744073709551615, not '" +
                               quoteUntrusted(args[i]) + "'");
+        } else if ((arg.starts_with("http://") || arg.starts_with("https://")) &&
+                   line.join.empty()) {
+            // A room's link opened from a chat or a browser starts the game with it.
+            line.join = arg;
         } else {
             return refuse((arg.starts_with("-") ? "unknown option '" : "unexpected argument '") +
                           quoteUntrusted(arg) + "'");
@@ -84,6 +88,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
 std::string CommandLine::usage() {
     return "Usage: zindle [--windowed] [--mute] [--seed N]\n"
            "              [--replay FILE | --host [--relay URL] | --join LINK]\n"
+           "       zindle [--windowed] [--mute] LINK\n"
            "       zindle --help | --version\n";
 }
 
@@ -107,7 +112,8 @@ std::string CommandLine::help() {
            "              standard output; a browser opening the link joins too\n"
            "  --relay URL with --host: open the room on the zindle-relay at URL (like\n"
            "              http://HOST:PORT) instead, for friends outside this network\n"
-           "  --join LINK join the room of a link like http://HOST:PORT/#CODE\n"
+           "  --join LINK join the room of a link like http://HOST:PORT/#CODE (the link\n"
+           "              alone does the same)\n"
            "  -h, --help  show this help and exit\n"
            "  --version   show the version and exit\n"
            "\n"

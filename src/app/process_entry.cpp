@@ -5,6 +5,7 @@
 #include "app/clip_saver.h"
 #include "app/command_line.h"
 #include "app/game_settings.h"
+#include "app/main_menu.h"
 #include "app/pacing_log.h"
 #include "app/replay_watching.h"
 #include "app/standard_streams.h"
@@ -18,7 +19,9 @@
 #include "media/sdl/sdl_environment.h"
 #include "media/sdl/sdl_media.h"
 #include "net/online_feed.h"
+#include "net/relay_room_code.h"
 #include "net/room_link.h"
+#include "qr/qr_picture.h"
 #include "relay/embedded_relay.h"
 #include "relay/online_host.h"
 #include "relay/relay_client_connection.h"
@@ -120,14 +123,28 @@ struct Online {
     std::string failure; // one line when it could not start
 };
 
-Online startOnline(const zindle::CommandLine& line, const char* program) {
+// A room to host (join empty) or the room of a link to join. A host opens its room on the relay
+// from the settings when there is one, else on a relay of its own inside the game.
+// hostOn: where to host, given on the command line; empty: the settings' choice.
+Online startOnline(const std::string& join, const char* program, const std::string& hostOn = {}) {
     namespace relay = zindle::relay;
     Online online;
     relay::RoomLink link;
-    if (line.host && !line.relay.empty()) {
-        // A relay elsewhere holds the room: the link names it, and it outlives this game.
-        link = *relay::parseRoomLink(line.relay); // checked before the window opened
-    } else if (line.host) {
+    // A relay elsewhere holds the room: the link names it, and it outlives this game.
+    const std::string& chosenRelay =
+        hostOn.empty() ? zindle::GameSettings::relayForHosting() : hostOn;
+    if (!join.empty()) {
+        link = *relay::parseRoomLink(join); // checked by the caller
+    } else if (!chosenRelay.empty()) {
+        const auto given = relay::parseRoomLink(chosenRelay);
+        if (!given) {
+            online.failure = "the relay in the settings, '" + zindle::quoteUntrusted(chosenRelay) +
+                             "', is no address like http://HOST:PORT/";
+            return online;
+        }
+        link = *given;
+        link.code.reset();
+    } else {
         relay::EmbeddedRelaySettings settings;
         settings.webRoot = relay::findWebBuild(program);
         // A friend reaches the host's relay at the machine's address.
@@ -142,8 +159,6 @@ Online startOnline(const zindle::CommandLine& line, const char* program) {
         }
         link.host = "127.0.0.1";
         link.port = online.relay->link.port;
-    } else {
-        link = *relay::parseRoomLink(line.join); // checked before the window opened
     }
     zindle::net::OnlineFeed::Setup setup;
     setup.relay = std::make_unique<relay::RelayClientConnection>(link);
@@ -185,6 +200,60 @@ Online startOnline(const zindle::CommandLine& line, const char* program) {
     }
     zindle::Main::feed = std::move(feed);
     return online;
+}
+
+// Whether text is a room's link with a code; the reason when not, for the player.
+std::string notARoomLink(const std::string& text) {
+    const auto link = zindle::relay::parseRoomLink(text);
+    if (link && link->code)
+        return "";
+    return "'" + zindle::quoteUntrusted(text) +
+           "' is not a room's link (like http://HOST:PORT/#CODE)";
+}
+
+// The menu's online entries: rooms opened and joined while the game runs, as --host and --join
+// open them at start.
+zindle::MainMenuServices menuServices(Online& online, const char* program) {
+    zindle::MainMenuServices services;
+    auto start = [&online, program](const std::string& join) -> std::string {
+        if (zindle::Main::feed)
+            return dynamic_cast<zindle::net::OnlineFeed*>(zindle::Main::feed.get())
+                       ? "ALREADY IN A ROOM"
+                       : "NOT WHILE A REPLAY PLAYS";
+        online = startOnline(join, program);
+        if (online.failure.empty())
+            return "";
+        std::cerr << "zindle: " << online.failure << '\n';
+        return online.failure;
+    };
+    services.hostRoom = [start] { return start(""); };
+    services.roomLink = [] {
+        const auto* feed = dynamic_cast<zindle::net::OnlineFeed*>(zindle::Main::feed.get());
+        return feed ? feed->link() : std::string();
+    };
+    services.joinLink = [start](const std::string& text) {
+        const std::string problem = notARoomLink(text);
+        if (!problem.empty()) {
+            std::cerr << "zindle: the clipboard: " << problem << '\n';
+            return problem;
+        }
+        return start(text);
+    };
+    services.joinCode = [start](const std::string& code) -> std::string {
+        const std::string& relay = zindle::GameSettings::relayForHosting();
+        if (relay.empty())
+            return "CHOOSE A RELAY IN THE SETTINGS FIRST";
+        auto link = zindle::relay::parseRoomLink(relay);
+        if (!link)
+            return "THE RELAY IN THE SETTINGS IS NO ADDRESS";
+        link->code = zindle::relay::parseRoomCode(code);
+        if (!link->code)
+            return "NO ROOM HAS THAT CODE";
+        return start(zindle::relay::formatRoomLink(*link));
+    };
+    services.qrCode = zindle::qrPicture;
+    services.replayFolder = zindle::replayFolder();
+    return services;
 }
 } // namespace
 
@@ -259,8 +328,9 @@ int main(int argc, char** argv) {
     zindle::Main::overlay = makeClipSaver();
     zindle::ReplayWatching::makeRecorder = &makeRecorder;
     Online online;
+    zindle::Main::menu = zindle::makeMainMenu(menuServices(online, argv[0]));
     if (line.host || !line.join.empty()) {
-        online = startOnline(line, argv[0]);
+        online = startOnline(line.join, argv[0], line.relay);
         if (!online.failure.empty()) {
             std::cerr << "zindle: " << online.failure << '\n';
             return CommandLine::kRefused;

@@ -119,6 +119,8 @@ public:
     virtual void media_display_object_set_bg(ObjectHandle object, std::uint32_t rgb) = 0;
     virtual void media_close() = 0;
     virtual void media_show_error(const std::string& caption, const std::string& text) = 0;
+    virtual void media_set_clipboard_text(const std::string& text) = 0;
+    virtual std::optional<std::string> media_get_clipboard_text() = 0;
 
     virtual BitmapHandle media_bitmap_data_load(const std::string& path, int flags) = 0;
     virtual int media_bitmap_data_width(BitmapHandle bitmap) = 0;
@@ -210,6 +212,16 @@ inline void media_close() {
 // the process entry, before it exits with a failure status.
 inline void media_show_error(const std::string& caption, const std::string& text) {
     media_backend().media_show_error(caption, text);
+}
+
+// Puts text on the system's clipboard. Called when the player copies a room's link.
+inline void media_set_clipboard_text(const std::string& text) {
+    media_backend().media_set_clipboard_text(text);
+}
+// The clipboard's text; nullopt when it holds none or cannot be read. Called when the player
+// joins a room from a link on the clipboard. The text is untrusted.
+inline std::optional<std::string> media_get_clipboard_text() {
+    return media_backend().media_get_clipboard_text();
 }
 
 // --- Files and images -------------------------------------------------------------------------

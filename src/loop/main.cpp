@@ -15,6 +15,8 @@
 #include "input/key_remap.h"
 #include "input/pad_layout.h"
 #include "match/game.h"
+#include "menu/menu.h"
+#include "render/tiler.h"
 #include "sound/beeper.h"
 #include "sound/music.h"
 
@@ -70,6 +72,7 @@ bool Main::startFullScreen = true;
 std::unique_ptr<MatchTap> Main::tap;
 std::unique_ptr<FrameFeed> Main::feed;
 std::unique_ptr<FrameOverlay> Main::overlay;
+std::unique_ptr<Menu> Main::menu;
 std::function<void()> Main::afterFrame;
 
 Main::Main() {
@@ -134,6 +137,7 @@ void Main::update(Event& /*e*/) {
         feed->enterFrame(*this);
     else
         runFrame();
+    drawMenu();
     if (overlay)
         overlay->frameDrawn(graphics());
     if (afterFrame) {
@@ -141,6 +145,14 @@ void Main::update(Event& /*e*/) {
         afterFrame = nullptr;
         run();
     }
+}
+
+void Main::drawMenu() {
+    if (!menu || !menu->isOpen() || !Game::tiler)
+        return;
+    menu->refresh();
+    if (menu->isOpen())
+        Game::tiler->drawOnScreen(graphics(), [](Tiler& tiler) { menu->draw(tiler); });
 }
 
 void Main::runFrame() {
@@ -225,17 +237,42 @@ void Main::deliver(const InputRecord& record) {
     }
 }
 
+void Main::input(const InputRecord& record) {
+    if (feed)
+        feed->input(record);
+    else
+        deliver(record);
+}
+
 void Main::onKeyDown(KeyboardEvent& e) {
     // A clip copies the recording as it stands: F12 itself must not be in it yet, or the copy
     // ends with an input that belongs to no frame.
     if (overlay)
         overlay->windowKey(e.keyCode, e.altKey);
-    if (feed) {
-        feed->input(keyRecord(e, true));
-    } else {
-        deliver(keyRecord(e, true));
-    }
+    if (!menuTakesKey(e))
+        input(keyRecord(e, true));
     windowKeys(e);
+}
+
+bool Main::menuTakesKey(const KeyboardEvent& e) {
+    // ALT's chords stay the window's, and CTRL's the game's, open menu or not.
+    if (!menu || e.altKey || e.ctrlKey)
+        return false;
+    if (!menu->isOpen()) {
+        if (!menu_input::togglesMenu(e.keyCode))
+            return false;
+        menu->open();
+    } else if (menu->takeKey(e.keyCode)) {
+        // A page waiting for a key (a player's new one) took it, whatever key it was.
+    } else if (menu_input::togglesMenu(e.keyCode)) {
+        menu->close();
+    } else if (const auto c = menu_input::typedCharacter(e.keyCode); !c || !menu->type(*c)) {
+        if (const auto command = menu_input::keyCommand(e.keyCode))
+            menu->command(*command);
+    }
+    // Every other key is swallowed too: the game behind an open menu is not played.
+    keysTakenByMenu_.insert(e.keyCode);
+    return true;
 }
 
 void Main::windowKeys(const KeyboardEvent& e) {
@@ -250,39 +287,52 @@ void Main::windowKeys(const KeyboardEvent& e) {
 }
 
 void Main::onKeyUp(KeyboardEvent& e) {
-    if (feed) {
-        feed->input(keyRecord(e, false));
-    } else {
-        deliver(keyRecord(e, false));
-    }
+    if (keysTakenByMenu_.erase(e.keyCode) == 0)
+        input(keyRecord(e, false));
 }
 
 void Main::onAxisMove(JoystickEvent& e) {
-    if (feed)
-        feed->input(joystickRecord(e, InputRecord::Kind::Axis));
-    else
-        deliver(joystickRecord(e, InputRecord::Kind::Axis));
+    if (menu && menu->isOpen()) {
+        if (const auto command = menuSides_.moved(e.device, static_cast<int>(e.x)))
+            menu->command(*command);
+        return;
+    }
+    input(joystickRecord(e, InputRecord::Kind::Axis));
+}
+
+bool Main::menuTakesButton(const JoystickEvent& e, bool down) {
+    const std::pair<int, int> button{e.device, e.id};
+    if (!down)
+        return buttonsTakenByMenu_.erase(button) > 0;
+    if (!menu)
+        return false;
+    if (menu_input::buttonTogglesMenu(e.id)) {
+        if (menu->isOpen())
+            menu->close();
+        else
+            menu->open();
+    } else if (!menu->isOpen()) {
+        return false;
+    } else if (const auto command = menu_input::buttonCommand(e.id)) {
+        menu->command(*command);
+    }
+    buttonsTakenByMenu_.insert(button);
+    return true;
 }
 
 // Other buttons do nothing in the game, so they are not even recorded.
 void Main::onButtonDown(JoystickEvent& e) {
     if (overlay)
         overlay->padButton(e.id);
-    if (!pad_layout::joins(e.id))
+    if (menuTakesButton(e, true) || !pad_layout::joins(e.id))
         return;
-    if (feed)
-        feed->input(joystickRecord(e, InputRecord::Kind::ButtonDown));
-    else
-        deliver(joystickRecord(e, InputRecord::Kind::ButtonDown));
+    input(joystickRecord(e, InputRecord::Kind::ButtonDown));
 }
 
 void Main::onButtonUp(JoystickEvent& e) {
-    if (!pad_layout::joins(e.id))
+    if (menuTakesButton(e, false) || !pad_layout::joins(e.id))
         return;
-    if (feed)
-        feed->input(joystickRecord(e, InputRecord::Kind::ButtonUp));
-    else
-        deliver(joystickRecord(e, InputRecord::Kind::ButtonUp));
+    input(joystickRecord(e, InputRecord::Kind::ButtonUp));
 }
 
 void Main::main() {
@@ -310,6 +360,7 @@ void Main::reset() {
     tap.reset();
     feed.reset();
     overlay.reset();
+    menu.reset();
     afterFrame = nullptr;
 }
 

@@ -7,15 +7,18 @@
 #include "input/input_record.h"
 #include "loop/frame_hooks.h"
 #include "match/board.h"
+#include "menu/menu_input.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <span>
 
 namespace zindle {
 
 class Event;
+class Menu;
 class KeyboardEvent;
 class JoystickEvent;
 
@@ -67,6 +70,8 @@ public:
     static std::unique_ptr<FrameFeed> feed;
     // Laid over every frame and told of the window's keys (F12's clips); null: none.
     static std::unique_ptr<FrameOverlay> overlay;
+    // The menu over the title; null: TAB, Back and the rest reach the game as any key does.
+    static std::unique_ptr<Menu> menu;
     // Run once at the end of the next frame, then forgotten: what must not happen inside the
     // feed or the tap that asks for it (replacing them).
     static std::function<void()> afterFrame;
@@ -74,6 +79,9 @@ public:
     // The game's half of an input (Input and the board); the window keys are not in it. Every
     // input reaches the game this way: live, from a replay, or from an online match's seats.
     void deliver(const InputRecord& record);
+    // Input as a key or button would give it: to the feed while one runs, else to the game.
+    // The menu hands the game its choices this way, so replays and peers see them.
+    void input(const InputRecord& record);
     // One fixed step of the game (online play runs steps itself, several times after a
     // rollback).
     void runStep();
@@ -82,6 +90,15 @@ private:
     // The clock's frame: the steps that are due, then the drawing.
     void runFrame();
     void windowKeys(const KeyboardEvent& e);
+    // Whether the menu takes this key or button (opening, moving, closing); what it takes, and
+    // the release of what it took, never reaches the game.
+    bool menuTakesKey(const KeyboardEvent& e);
+    bool menuTakesButton(const JoystickEvent& e, bool down);
+    void drawMenu();
+
+    std::set<int> keysTakenByMenu_;
+    std::set<std::pair<int, int>> buttonsTakenByMenu_; // device, button
+    menu_input::SteeringSides menuSides_;
 
     ListenerId addedToStageListener_ = 0;
 };

@@ -51,6 +51,13 @@ void draw(Tiler& tiler, std::string_view text, double x, double y) {
     }
 }
 
+std::string fitted(const Tiler& tiler, const std::string& text, double room) {
+    std::string cut = text;
+    for (std::size_t keep = text.size(); keep > 0 && width(tiler, cut) > room;)
+        cut = text.substr(0, --keep) + "...";
+    return cut;
+}
+
 void drawCentred(Tiler& tiler, std::string_view text, double centreX, double y) {
     draw(tiler, text, std::floor(centreX - width(tiler, text) / 2), y);
 }

@@ -24,6 +24,8 @@ std::string glyphTile(const Tiler& tiler, char c);
 double width(const Tiler& tiler, std::string_view text);
 // (x, y): the top-left corner of the line's outline.
 void draw(Tiler& tiler, std::string_view text, double x, double y);
+// text, or as much of it as fits in width px followed by "...".
+std::string fitted(const Tiler& tiler, const std::string& text, double width);
 // The line centred on centreX, its top at y.
 void drawCentred(Tiler& tiler, std::string_view text, double centreX, double y);
 

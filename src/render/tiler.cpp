@@ -75,4 +75,14 @@ void Tiler::endDraw(Graphics& graphics) {
     tilesheet->drawTiles(graphics, tileBuffer, false, 0);
 }
 
+void Tiler::drawOnScreen(Graphics& graphics, const std::function<void(Tiler&)>& draw) {
+    const double x = scrollX, y = scrollY;
+    scrollX = scrollY = 0;
+    beginDraw();
+    draw(*this);
+    endDraw(graphics);
+    scrollX = x;
+    scrollY = y;
+}
+
 } // namespace zindle

@@ -41,6 +41,10 @@ public:
     // (drawing takes random numbers) but has no picture to show for it.
     static bool collecting;
 
+    // One batch drawn by draw in screen pixels, whatever the scroll (the screen shake), over
+    // what the frame has drawn so far: lines and menus over the game.
+    void drawOnScreen(Graphics& graphics, const std::function<void(Tiler&)>& draw);
+
     std::unique_ptr<Tilesheet> tilesheet;
     std::vector<double> tileBuffer;
     std::unordered_map<std::string, int, TileNameHash, std::equal_to<>> frames;

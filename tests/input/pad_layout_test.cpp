@@ -37,6 +37,19 @@ TEST(PadLayoutTest, JoinsWithSouthAndStartAndSteersWithStickAndDpad) {
         {"right let go: the stick", false, Part::DpadRight, 0, T::JOY_AXIS, 0, 20000},
         {"stick beyond its range", true, Part::LeftStickX, -40000, T::JOY_AXIS, 0, kFullLeft},
         {"stick centred", true, Part::LeftStickX, 0, T::JOY_AXIS, 0, 0},
+        // The menu's parts: buttons that never steer, the stick's y as the D-pad's up and down.
+        {"B", false, Part::East, 1, T::JOY_BUTTON_DOWN, kEastButton, 0},
+        {"Back", false, Part::Back, 1, T::JOY_BUTTON_DOWN, kBackButton, 0},
+        {"D-pad up", false, Part::DpadUp, 1, T::JOY_BUTTON_DOWN, kMenuUpButton, 0},
+        {"D-pad down let go", false, Part::DpadDown, 0, T::JOY_BUTTON_UP, kMenuDownButton, 0},
+        {"stick a little up", true, Part::LeftStickY, -10000, 0, 0, 0},
+        {"stick well up", true, Part::LeftStickY, -20000, T::JOY_BUTTON_DOWN, kMenuUpButton, 0},
+        {"held up", true, Part::LeftStickY, -32768, 0, 0, 0},
+        {"eased between the lines", true, Part::LeftStickY, -12000, 0, 0, 0},
+        {"straight over to down", true, Part::LeftStickY, 20000, T::JOY_BUTTON_DOWN,
+         kMenuDownButton, 0},
+        {"back near the middle", true, Part::LeftStickY, 4000, T::JOY_BUTTON_UP, kMenuDownButton,
+         0},
     };
     StandardPad pad;
     for (const Step& step : steps) {

@@ -100,6 +100,10 @@ public:
     void media_display_object_set_bg(ObjectHandle object, std::uint32_t rgb) override;
     void media_close() override { closed_ = true; }
     void media_show_error(const std::string& caption, const std::string& text) override;
+    // The clipboard is a string held here, which tests may also set.
+    void media_set_clipboard_text(const std::string& text) override { clipboard_ = text; }
+    std::optional<std::string> media_get_clipboard_text() override { return clipboard_; }
+    std::optional<std::string> clipboard_;
     BitmapHandle media_bitmap_data_load(const std::string& path, int flags) override;
     int media_bitmap_data_width(BitmapHandle bitmap) override;
     int media_bitmap_data_height(BitmapHandle bitmap) override;

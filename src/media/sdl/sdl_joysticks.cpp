@@ -13,8 +13,16 @@ pad_layout::Part buttonPart(Uint8 button) {
     switch (button) {
     case SDL_CONTROLLER_BUTTON_A:
         return pad_layout::Part::South;
+    case SDL_CONTROLLER_BUTTON_B:
+        return pad_layout::Part::East;
     case SDL_CONTROLLER_BUTTON_START:
         return pad_layout::Part::Start;
+    case SDL_CONTROLLER_BUTTON_BACK:
+        return pad_layout::Part::Back;
+    case SDL_CONTROLLER_BUTTON_DPAD_UP:
+        return pad_layout::Part::DpadUp;
+    case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
+        return pad_layout::Part::DpadDown;
     case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER:
         return pad_layout::Part::RightShoulder;
     case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
@@ -27,6 +35,8 @@ pad_layout::Part buttonPart(Uint8 button) {
 }
 
 pad_layout::Part axisPart(Uint8 axis) {
+    if (axis == SDL_CONTROLLER_AXIS_LEFTY)
+        return pad_layout::Part::LeftStickY;
     return axis == SDL_CONTROLLER_AXIS_LEFTX ? pad_layout::Part::LeftStickX
                                              : pad_layout::Part::Other;
 }

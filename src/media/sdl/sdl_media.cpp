@@ -83,6 +83,21 @@ void SdlMedia::media_show_error(const std::string& caption, const std::string& t
         showErrorBox(caption, text);
 }
 
+void SdlMedia::media_set_clipboard_text(const std::string& text) {
+    SDL_SetClipboardText(text.c_str());
+}
+
+std::optional<std::string> SdlMedia::media_get_clipboard_text() {
+    if (!SDL_HasClipboardText())
+        return std::nullopt;
+    char* text = SDL_GetClipboardText();
+    if (!text)
+        return std::nullopt;
+    std::string copy = text;
+    SDL_free(text);
+    return copy;
+}
+
 // --- Images --------------------------------------------------------------------------------------
 
 int SdlMedia::media_bitmap_data_width(BitmapHandle bitmap) {

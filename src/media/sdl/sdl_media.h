@@ -109,6 +109,8 @@ public:
     void media_display_object_set_bg(ObjectHandle object, std::uint32_t rgb) override;
     void media_close() override;
     void media_show_error(const std::string& caption, const std::string& text) override;
+    void media_set_clipboard_text(const std::string& text) override;
+    std::optional<std::string> media_get_clipboard_text() override;
 
     BitmapHandle media_bitmap_data_load(const std::string& path, int flags) override;
     int media_bitmap_data_width(BitmapHandle bitmap) override;

@@ -28,6 +28,11 @@ EM_JS(void, jsClosed, (), { Module.host.closed(); });
 EM_JS(void, jsShowError, (const char* caption, const char* text), {
     Module.host.showError(UTF8ToString(caption), UTF8ToString(text));
 });
+EM_JS(void, jsCopyText, (const char* text), {
+    const value = UTF8ToString(text);
+    if (navigator.clipboard)
+        navigator.clipboard.writeText(value).catch((e) => console.warn('zindle: copy:', e));
+});
 EM_JS(int, jsLoadSound, (int handle, const char* path, int music), {
     return Module.host.loadSound(handle >>> 0, UTF8ToString(path), !!music) ? 1 : 0;
 });
@@ -80,6 +85,9 @@ void closed() {
 }
 void showError(const char* caption, const char* text) {
     jsShowError(caption, text);
+}
+void copyText(const char* text) {
+    jsCopyText(text);
 }
 bool loadSound(std::uint32_t handle, const char* path, bool music) {
     return jsLoadSound(asInt(handle), path, music ? 1 : 0) != 0;

@@ -20,6 +20,8 @@ void showCursor(bool show);
 // The program has ended (where the desktop closes its window).
 void closed();
 void showError(const char* caption, const char* text);
+// Asks the browser to put text on the clipboard; a browser that refuses says so on its console.
+void copyText(const char* text);
 
 // False when the page has no such file or cannot use it as a sound.
 bool loadSound(std::uint32_t handle, const char* path, bool music);

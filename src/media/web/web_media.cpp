@@ -84,15 +84,24 @@ void WebMedia::joystick(int type, int device, int code, int value) {
 }
 
 namespace {
-// The browser's standard gamepad mapping: buttons 0 (south), 5 (the right shoulder), 9 (Start),
-// 14 and 15 (the D-pad's left and right); axis 0 is the left stick's x.
+// The browser's standard gamepad mapping: buttons 0 (south), 1 (east), 5 (the right shoulder),
+// 8 (Back), 9 (Start), 12 to 15 (the D-pad's up, down, left and right); axes 0 and 1 are the
+// left stick's x and y.
 pad_layout::Part standardPart(bool isAxis, int index) {
     using pad_layout::Part;
     if (isAxis)
-        return index == 0 ? Part::LeftStickX : Part::Other;
+        return index == 0 ? Part::LeftStickX : index == 1 ? Part::LeftStickY : Part::Other;
     switch (index) {
     case 0:
         return Part::South;
+    case 1:
+        return Part::East;
+    case 8:
+        return Part::Back;
+    case 12:
+        return Part::DpadUp;
+    case 13:
+        return Part::DpadDown;
     case 5:
         return Part::RightShoulder;
     case 9:
@@ -219,6 +228,10 @@ void WebMedia::media_close() {
 void WebMedia::media_show_error(const std::string& caption, const std::string& text) {
     failed_ = true;
     web_host::showError(caption.c_str(), text.c_str());
+}
+
+void WebMedia::media_set_clipboard_text(const std::string& text) {
+    web_host::copyText(text.c_str());
 }
 
 // --- Drawing ---------------------------------------------------------------------------------

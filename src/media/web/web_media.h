@@ -76,6 +76,9 @@ public:
     void media_display_object_set_bg(ObjectHandle object, std::uint32_t rgb) override;
     void media_close() override;
     void media_show_error(const std::string& caption, const std::string& text) override;
+    void media_set_clipboard_text(const std::string& text) override;
+    // A page may read the clipboard only inside a paste the player makes: none here.
+    std::optional<std::string> media_get_clipboard_text() override { return std::nullopt; }
 
     BitmapHandle media_bitmap_data_load(const std::string& path, int flags) override;
     int media_bitmap_data_width(BitmapHandle bitmap) override;
