@@ -1,6 +1,8 @@
 # What `cmake --install` puts where, and the Debian package `cpack -G DEB` makes of it: the
 # program, its data under share/zindle-vs-pellorin, a launcher, icons, AppStream metadata and a
-# manual page. Included from the top-level CMakeLists.txt once the zindle target exists.
+# manual page; and the relay for operators, with its manual page and a systemd unit that stays
+# disabled until enabled. Included from the top-level CMakeLists.txt once the zindle and
+# zindle-relay targets exist.
 
 set(ZINDLE_APP_ID org.zindle.game)
 set(ZINDLE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${ZINDLE_DATA_NAME})
@@ -11,6 +13,8 @@ set(ZINDLE_ICON_SIZES 16 24 32 48 64 128 256)
 # for an installation under /usr, the usual one.
 set(ZINDLE_MAN_DATA_DIR /usr/${ZINDLE_INSTALL_DATA_DIR})
 configure_file(${CMAKE_CURRENT_LIST_DIR}/zindle.6.in ${CMAKE_BINARY_DIR}/desktop/zindle.6 @ONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/zindle-relay.8.in ${CMAKE_BINARY_DIR}/desktop/zindle-relay.8
+    @ONLY)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/${ZINDLE_APP_ID}.metainfo.xml.in
     ${CMAKE_BINARY_DIR}/desktop/${ZINDLE_APP_ID}.metainfo.xml @ONLY)
 # Manual pages and changelogs are shipped compressed; -n keeps the bytes the same every build.
@@ -21,8 +25,13 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/desktop/zindle.6.gz
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/desktop/changelog.gz
     COMMAND ${GZIP} -9nc ${CMAKE_CURRENT_LIST_DIR}/changelog > ${CMAKE_BINARY_DIR}/desktop/changelog.gz
     DEPENDS ${CMAKE_CURRENT_LIST_DIR}/changelog)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/desktop/zindle-relay.8.gz
+    COMMAND ${GZIP} -9nc ${CMAKE_BINARY_DIR}/desktop/zindle-relay.8
+            > ${CMAKE_BINARY_DIR}/desktop/zindle-relay.8.gz
+    DEPENDS ${CMAKE_BINARY_DIR}/desktop/zindle-relay.8)
 add_custom_target(zindle_desktop_files ALL
-    DEPENDS ${CMAKE_BINARY_DIR}/desktop/zindle.6.gz ${CMAKE_BINARY_DIR}/desktop/changelog.gz)
+    DEPENDS ${CMAKE_BINARY_DIR}/desktop/zindle.6.gz ${CMAKE_BINARY_DIR}/desktop/changelog.gz
+            ${CMAKE_BINARY_DIR}/desktop/zindle-relay.8.gz)
 
 install(TARGETS zindle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The icons are the launcher's, not the game's data.
@@ -38,6 +47,18 @@ foreach(size IN LISTS ZINDLE_ICON_SIZES)
         RENAME ${ZINDLE_APP_ID}.png)
 endforeach()
 install(FILES ${CMAKE_BINARY_DIR}/desktop/zindle.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+
+# The relay stays in bin/ in the package too: a server, not a game (see games_dir.cmake). Its
+# unit names the program by the prefix it is installed under, known only when installing.
+install(TARGETS zindle-relay RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_BINARY_DIR}/desktop/zindle-relay.8.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
+install(CODE "
+    set(ZINDLE_RELAY_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zindle-relay\")
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/zindle-relay.service.in
+        ${CMAKE_BINARY_DIR}/desktop/zindle-relay.service @ONLY)
+    file(INSTALL ${CMAKE_BINARY_DIR}/desktop/zindle-relay.service
+        DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\")
+")
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${CMAKE_BINARY_DIR}/desktop/changelog.gz
     DESTINATION ${ZINDLE_DOC_DIR})
 

@@ -6,8 +6,8 @@
 #   test     the test and benchmark frameworks, clang's libFuzzer, the virtual display and the
 #            tools the end-to-end tests drive, Chromium with its driver for the page's tests, and
 #            HAProxy for the test of relays side by side, zbar-tools and xclip to read back a room's
-#            QR code and copied link, and ccache, so that running the
-#            suite again recompiles only what changed
+#            QR code and copied link, systemd-analyze for the relay's unit, and ccache, so that
+#            running the suite again recompiles only what changed
 #   package  what a whole build, installing and packaging need besides play: the asset generator's
 #            MP3 encoder, and the tools that build and check the package (the suite's -L desktop)
 #   measure  what scripts/measure.sh runs besides the game: the benchmarks, a virtual display,
@@ -25,7 +25,7 @@ declare -A SETS=(
     [test]="libgtest-dev libgmock-dev libbenchmark-dev libmp3lame-dev
             clang libclang-rt-14-dev
             xvfb xauth xdotool x11-utils openbox imagemagick sox python3
-            chromium chromium-driver python3-selenium haproxy zbar-tools xclip ccache"
+            chromium chromium-driver python3-selenium haproxy zbar-tools xclip ccache systemd"
     [package]="libmp3lame-dev desktop-file-utils appstream dpkg-dev lintian"
     [measure]="libbenchmark-dev xvfb xauth openbox python3 procps heaptrack"
 )

@@ -48,6 +48,12 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             line.replay = args[++i];
         } else if (arg == "--host") {
             line.host = true;
+        } else if (arg == "--relay") {
+            if (i + 1 >= args.size())
+                return refuse("--relay needs a relay's address, like http://HOST:PORT");
+            if (!line.relay.empty())
+                return refuse("--relay is given twice: choose one relay");
+            line.relay = args[++i];
         } else if (arg == "--join") {
             if (i + 1 >= args.size())
                 return refuse("--join needs a room's link");
@@ -74,11 +80,14 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
         (line.host ? 1 : 0) + (line.join.empty() ? 0 : 1) + (line.replay.empty() ? 0 : 1);
     if (line.action == Action::Play && modes > 1)
         return refuse("--host, --join and --replay each start a different game: choose one");
+    if (line.action == Action::Play && !line.relay.empty() && !line.host)
+        return refuse("--relay names where --host opens its room: use them together");
     return line;
 }
 
 std::string CommandLine::usage() {
-    return "Usage: zindle [--windowed] [--mute] [--seed N] [--replay FILE | --host | --join LINK]\n"
+    return "Usage: zindle [--windowed] [--mute] [--seed N]\n"
+           "              [--replay FILE | --host [--relay URL] | --join LINK]\n"
            "       zindle [--windowed] [--mute] LINK\n"
            "       zindle --help | --version\n";
 }
@@ -101,6 +110,8 @@ std::string CommandLine::help() {
            "  --host      open a room for friends to join online: the game starts a relay\n"
            "              on a free port and shows the room's link on the title and on\n"
            "              standard output; a browser opening the link joins too\n"
+           "  --relay URL with --host: open the room on the zindle-relay at URL (like\n"
+           "              http://HOST:PORT) instead, for friends outside this network\n"
            "  --join LINK join the room of a link like http://HOST:PORT/#CODE (the link\n"
            "              alone does the same)\n"
            "  -h, --help  show this help and exit\n"

@@ -16,6 +16,7 @@ struct CommandLine {
     bool mute = false;     // no sound effects and no music
     std::string replay;    // a replay file to watch instead of playing
     bool host = false;     // open a room online, on a relay inside the game
+    std::string relay;     // with host: the address of a relay elsewhere to open the room on
     std::string join;      // the link of a room to join online (read by the online side)
     // The random source's seed; without it the run takes one from the operating system.
     std::optional<std::uint64_t> seed;

@@ -125,11 +125,14 @@ struct Online {
 
 // A room to host (join empty) or the room of a link to join. A host opens its room on the relay
 // from the settings when there is one, else on a relay of its own inside the game.
-Online startOnline(const std::string& join, const char* program) {
+// hostOn: where to host, given on the command line; empty: the settings' choice.
+Online startOnline(const std::string& join, const char* program, const std::string& hostOn = {}) {
     namespace relay = zindle::relay;
     Online online;
     relay::RoomLink link;
-    const std::string& chosenRelay = zindle::GameSettings::relayForHosting();
+    // A relay elsewhere holds the room: the link names it, and it outlives this game.
+    const std::string& chosenRelay =
+        hostOn.empty() ? zindle::GameSettings::relayForHosting() : hostOn;
     if (!join.empty()) {
         link = *relay::parseRoomLink(join); // checked by the caller
     } else if (!chosenRelay.empty()) {
@@ -271,6 +274,14 @@ int main(int argc, char** argv) {
         break;
     }
     // A link that is no link is answered before any window opens.
+    if (!line.relay.empty()) {
+        const auto relay = zindle::relay::parseRoomLink(line.relay);
+        if (!relay || relay->code) {
+            std::cerr << "zindle: '" << zindle::quoteUntrusted(line.relay)
+                      << "' is not a relay's address (like http://HOST:PORT)\n";
+            return CommandLine::kRefused;
+        }
+    }
     if (!line.join.empty()) {
         const auto link = zindle::relay::parseRoomLink(line.join);
         if (!link || !link->code) {
@@ -320,7 +331,7 @@ int main(int argc, char** argv) {
     Online online;
     zindle::Main::menu = zindle::makeMainMenu(menuServices(online, argv[0]));
     if (line.host || !line.join.empty()) {
-        online = startOnline(line.join, argv[0]);
+        online = startOnline(line.join, argv[0], line.relay);
         if (!online.failure.empty()) {
             std::cerr << "zindle: " << online.failure << '\n';
             return CommandLine::kRefused;

@@ -9,6 +9,7 @@
 #include "effects/trail_particle.h"
 #include "match/board.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -64,6 +65,10 @@ public:
     // Player slots steered on another machine (seats of other peers in an online match), a bit
     // each: their panels leave out this keyboard's steering keys. Only the display reads it.
     std::uint8_t slotsSteeredElsewhere = 0;
+    // Whose steering keys each slot's panel shows: in an online match a guest's first keyboard
+    // player may sit in slot 3, and the arrows, not slot 3's keys, steer it. Only the display
+    // reads it.
+    std::array<std::int8_t, 4> keyCapsOfSlot = {0, 1, 2, 3};
 
     // What the heroes' rules have seen since this Game was made, counted where they act
     // (hero_score.cpp). The game never reads them; the tools and tests do. A winning catch

@@ -153,8 +153,10 @@ void Game::draw(Graphics& graphics) {
         }
         t.drawTile("UI", kStripX, kStripY);
         for (int slot = 0; slot < static_cast<int>(kPlayerNumberTiles.size()); ++slot) {
-            if (!(slotsSteeredElsewhere & (1u << slot)))
-                t.drawTile(kKeyCapsTiles[static_cast<std::size_t>(slot)], kPanelWidthPx * slot,
+            const bool elsewhere = (slotsSteeredElsewhere & (1u << slot)) != 0;
+            const int keys = keyCapsOfSlot[static_cast<std::size_t>(slot)];
+            if (!elsewhere && keys >= 0 && keys < static_cast<int>(kKeyCapsTiles.size()))
+                t.drawTile(kKeyCapsTiles[static_cast<std::size_t>(keys)], kPanelWidthPx * slot,
                            kStripY);
             bool joined = false;
             for (std::size_t i = 0; i < heroes.size(); ++i) {
@@ -165,7 +167,8 @@ void Game::draw(Graphics& graphics) {
             }
             if (!joined && heroes.empty() && slot == lastWinner) {
                 drawWinnerPanel(t, slot);
-            } else if (!joined) {
+            } else if (!joined && !elsewhere) {
+                // A seat another machine holds is nobody's here to join.
                 const bool light = frac(boardTime * kJoinBlinksPerSecond) < 0.5;
                 const auto& names = light ? kJoinLightTiles : kJoinDarkTiles;
                 t.drawTile(names[static_cast<std::size_t>(slot)],

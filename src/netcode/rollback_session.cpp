@@ -187,6 +187,11 @@ void RollbackSession::handlePing(int peer, const PingMessage& m, double nowMs, d
         remote.rttMs < 0 ? sample : remote.rttMs + kRttSmoothing * (sample - remote.rttMs);
 }
 
+double RollbackSession::roundTripMsTo(int peer) const {
+    const auto found = peers_.find(peer);
+    return found == peers_.end() ? -1 : found->second.rttMs;
+}
+
 void RollbackSession::handleChecksum(int peer, const ChecksumMessage& m) {
     if (m.tick % kChecksumEveryTicks != 0 || m.tick > confirmedTick() + kInputHistory) {
         ++stats_.droppedMessages;

@@ -93,6 +93,8 @@ public:
     std::uint64_t confirmedTick() const;
     int inputDelay() const { return delay_; }
     double roundTripMs() const { return rttMs_; }
+    // That peer's own smoothed round trip; -1 before one is measured or for no such peer.
+    double roundTripMsTo(int peer) const;
     const RollbackStats& stats() const { return stats_; }
     // The checksum at the start of every confirmed tick, in order: the same on every peer.
     void onConfirmedState(std::function<void(std::uint64_t tick, std::uint64_t checksum)> f) {

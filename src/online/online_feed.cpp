@@ -35,6 +35,8 @@ constexpr double kLinkY = 3;    // above the title's name, which starts some 15 
 constexpr double kStatusY = 18; // the second line, for when the two do not fit on one
 constexpr double kLineGapPx = 16;
 constexpr double kLineHeightPx = 11;
+constexpr double kWatchingY = 40; // below the title's link lines, above the field's action
+constexpr std::uint8_t kAllSeats = 0x0F;
 
 // Three grades of round trip: a mark of three, two or one rings.
 const char* connectionMark(double roundTripMs) {
@@ -70,10 +72,18 @@ std::string whoIsConnected(const OnlineMatch& match) {
     return line;
 }
 
-// Panels of seats held by other peers leave out this keyboard's steering keys.
-void showKeysOfLocalSeatsOnly(Main& main, std::uint8_t seatsHeldElsewhere) {
-    if (Game* game = main.game())
-        game->slotsSteeredElsewhere = seatsHeldElsewhere;
+// Panels of seats held by other peers leave out this keyboard's steering keys; a seat held here
+// shows the keys of the local player who sits in it. Out of the room (no match), every panel
+// shows its own keys again.
+void showKeysThatSteer(Main& main, const OnlineMatch* match) {
+    Game* game = main.game();
+    if (!game)
+        return;
+    game->slotsSteeredElsewhere = match ? match->seatsHeldElsewhere() : 0;
+    for (int seat = 0; seat < kSeats; ++seat) {
+        const int keys = match ? match->localPlayerOf(seat).value_or(seat) : seat;
+        game->keyCapsOfSlot[static_cast<std::size_t>(seat)] = static_cast<std::int8_t>(keys);
+    }
 }
 
 } // namespace
@@ -195,7 +205,7 @@ void OnlineFeed::enterFrame(Main& main, int due) {
             if (Stage* stage = main.stage())
                 stage->pauseWhenDeactivated = true;
         }
-        showKeysOfLocalSeatsOnly(main, match_->seatsHeldElsewhere());
+        showKeysThatSteer(main, match_.get());
         main.playFrame({}, 0);
     } else {
         // ESC leaves the room between frames, and the match ends with it: the recording, the
@@ -205,7 +215,7 @@ void OnlineFeed::enterFrame(Main& main, int due) {
             if (Stage* stage = main.stage())
                 stage->pauseWhenDeactivated = true;
         }
-        showKeysOfLocalSeatsOnly(main, 0);
+        showKeysThatSteer(main, nullptr);
         std::vector<InputRecord> inputs;
         inputs.swap(localInputs_);
         main.playFrame(inputs, due);
@@ -267,6 +277,9 @@ void OnlineFeed::draw(Main& main) {
     } else if (!inRoom && title && !match_->leftBecause().empty()) {
         text_line::drawCentred(tiler, match_->leftBecause(), kScreenWidthPx / 2, kLinkY);
     }
+    // Every seat taken by other games: this one can only watch until one frees.
+    if (inRoom && match_->seatsHeldElsewhere() == kAllSeats)
+        text_line::drawCentred(tiler, "WATCHING", kScreenWidthPx / 2, kWatchingY);
     if (inRoom)
         for (const auto& seat : match_->remoteSeats())
             text_line::draw(tiler, connectionMark(seat.roundTripMs),

@@ -142,7 +142,7 @@ std::vector<OnlineMatch::RemoteSeat> OnlineMatch::remoteSeats() const {
     for (int seat = 0; seat < relay::kSeatCount; ++seat) {
         const std::uint8_t holder = roundSeats_.holders[static_cast<std::size_t>(seat)];
         if (holder != relay::kNoPeer && holder != self_)
-            out.push_back({seat, session_->roundTripMs()});
+            out.push_back({seat, session_->roundTripMsTo(holder)});
     }
     return out;
 }

@@ -41,14 +41,21 @@ std::string impossibleFrame(const std::string& detail) {
 
 struct RelayClient::Impl : std::enable_shared_from_this<RelayClient::Impl> {
     explicit Impl(const RoomLink& link)
-        : link(link), target(webSocketTarget(link)), resolver(io), ws(io) {}
+        : link(link), target(webSocketTarget(link)), where(relayAddress(link)), resolver(io),
+          ws(io) {}
+
+    // How a player names the relay in a reason: a stale link says which relay is gone.
+    static std::string relayAddress(const RoomLink& link) {
+        const bool ipv6 = link.host.find(':') != std::string::npos;
+        return (ipv6 ? "[" + link.host + "]" : link.host) + ":" + std::to_string(link.port);
+    }
 
     void start() {
         resolver.async_resolve(link.host, std::to_string(link.port),
                                [self = shared_from_this()](beast::error_code error,
                                                            tcp::resolver::results_type found) {
                                    if (error)
-                                       return self->finish("cannot resolve " + self->link.host);
+                                       return self->finish("cannot find the relay " + self->where);
                                    self->connect(found);
                                });
     }
@@ -58,7 +65,8 @@ struct RelayClient::Impl : std::enable_shared_from_this<RelayClient::Impl> {
         beast::get_lowest_layer(ws).async_connect(
             found, [self = shared_from_this()](beast::error_code error, const tcp::endpoint&) {
                 if (error)
-                    return self->finish("cannot connect: " + error.message());
+                    return self->finish("cannot reach the relay at " + self->where + ": " +
+                                        error.message());
                 beast::error_code ignored;
                 beast::get_lowest_layer(self->ws).socket().set_option(tcp::no_delay(true), ignored);
                 self->handshake();
@@ -67,30 +75,26 @@ struct RelayClient::Impl : std::enable_shared_from_this<RelayClient::Impl> {
 
     void handshake() {
         // The Host header names the port, and brackets an IPv6 address as a URL does.
-        const bool ipv6 = link.host.find(':') != std::string::npos;
-        const std::string hostHeader =
-            (ipv6 ? "[" + link.host + "]" : link.host) + ":" + std::to_string(link.port);
-        ws.async_handshake(hostHeader, target,
-                           [self = shared_from_this()](beast::error_code error) {
-                               if (error)
-                                   return self->finish("no relay answered: " + error.message());
-                               beast::get_lowest_layer(self->ws).expires_never();
-                               websocket::stream_base::timeout timeout{};
-                               timeout.handshake_timeout = kCloseTimeout;
-                               timeout.idle_timeout = websocket::stream_base::none();
-                               timeout.keep_alive_pings = false;
-                               self->ws.set_option(timeout);
-                               self->ws.binary(true);
-                               self->ws.read_message_max(kMaxMessageBytes);
-                               {
-                                   std::lock_guard lock(self->mutex);
-                                   self->status = Status::Open;
-                               }
-                               self->read();
-                               self->watch();
-                               if (!self->outgoing.empty())
-                                   self->writeFront();
-                           });
+        ws.async_handshake(where, target, [self = shared_from_this()](beast::error_code error) {
+            if (error)
+                return self->finish("no relay answered at " + self->where + ": " + error.message());
+            beast::get_lowest_layer(self->ws).expires_never();
+            websocket::stream_base::timeout timeout{};
+            timeout.handshake_timeout = kCloseTimeout;
+            timeout.idle_timeout = websocket::stream_base::none();
+            timeout.keep_alive_pings = false;
+            self->ws.set_option(timeout);
+            self->ws.binary(true);
+            self->ws.read_message_max(kMaxMessageBytes);
+            {
+                std::lock_guard lock(self->mutex);
+                self->status = Status::Open;
+            }
+            self->read();
+            self->watch();
+            if (!self->outgoing.empty())
+                self->writeFront();
+        });
     }
 
     // A frame no WebSocket peer may send makes the stream close itself, and the pending read
@@ -208,6 +212,7 @@ struct RelayClient::Impl : std::enable_shared_from_this<RelayClient::Impl> {
 
     const RoomLink link;
     const std::string target;
+    const std::string where;
     asio::io_context io{1};
     tcp::resolver resolver;
     asio::steady_timer closeTimer{io};

@@ -4,6 +4,7 @@
 #include "relay/relay_server.h"
 
 #include "netcode/log_throttle.h"
+#include "relay/operator_access.h"
 #include "relay/static_files.h"
 #include "relay/static_representation.h"
 
@@ -128,19 +129,24 @@ struct RelayServer::Impl final : Transport {
         }
         throttle.line(address, line, secondsOf(options.clock()));
     }
+    // Every session's queue together, for /metrics.
+    std::size_t queuedBytes() const;
     bool admit(const std::string& address) {
         if (liveConnections >= options.maxConnections) {
             log("connection cap reached address=" + address);
+            directory.counters().refuse(Refusal::ConnectionCap);
             return false;
         }
         if (connectionsPerAddress[address] >= options.maxConnectionsPerAddress) {
             log("connections per address capped address=" + address);
+            directory.counters().refuse(Refusal::AddressCap);
             return false;
         }
         const std::string network = connectionNetwork(address);
         if (network != address &&
             connectionsPerNetwork[network] >= options.maxConnectionsPerNetwork) {
             log("connections per network capped network=" + network + " address=" + address);
+            directory.counters().refuse(Refusal::NetworkCap);
             return false;
         }
         ++liveConnections;
@@ -234,6 +240,9 @@ public:
                         " s, closed address=" + address_);
     }
 
+    // What its queue and the write out cost now, for /metrics.
+    std::size_t queuedBytes() const { return queuedBytes_; }
+
     // Closes once what is queued has gone, so a last Error or RoomClosed still arrives.
     void closeNow() {
         closing_ = true;
@@ -250,6 +259,7 @@ private:
     // whose handler tells the directory later.
     void closeUnread(const std::string& line) {
         relay_->log(line);
+        relay_->directory.counters().refuse(Refusal::SlowReader);
         closing_ = true;
         relay_->freedQueueBytes += queuedBytes_;
         queuedBytes_ = 0;
@@ -275,8 +285,10 @@ private:
 
     void onRead(beast::error_code error) {
         if (error) {
-            if (error == websocket::error::message_too_big)
+            if (error == websocket::error::message_too_big) {
                 relay_->log("oversized message, closed address=" + address_);
+                relay_->directory.counters().refuse(Refusal::OversizedMessage);
+            }
             relay_->directory.disconnected(id_, relay_->options.clock());
             relay_->sockets.erase(id_);
             return;
@@ -414,7 +426,40 @@ private:
                 ->start(std::move(request));
             return;
         }
+        const std::string_view target(request.target().data(), request.target().size());
+        if (const auto endpoint = operatorEndpointFor(target)) {
+            answerOperator(request, *endpoint);
+            return;
+        }
         serveFile(request);
+    }
+
+    void answerOperator(const http::request<http::empty_body>& request, OperatorEndpoint endpoint) {
+        const auto forwarded = request.find("X-Forwarded-For");
+        const auto method = request.method_string();
+        OperatorRequest asked{{method.data(), method.size()}, address_, std::nullopt};
+        if (forwarded != request.end())
+            asked.forwardedFor =
+                std::string_view(forwarded->value().data(), forwarded->value().size());
+        RelayServer::Impl& relay = *relay_;
+        OperatorAnswer answer = answerOperatorRequest(
+            asked, endpoint, relay.options.operatorAccess, !relay.stopping, [&relay] {
+                return prometheusText(relay.directory.counters(),
+                                      {relay.directory.roomCount(), relay.directory.peerCount(),
+                                       relay.directory.connectionCount(), relay.queuedBytes()});
+            });
+        if (answer.status == 403) {
+            relay.directory.counters().refuse(Refusal::OperatorForbidden);
+            relay.log("operator endpoint refused address=" + address_);
+        }
+        auto response = std::make_shared<http::response<http::string_body>>(
+            static_cast<http::status>(answer.status), request.version());
+        response->set(http::field::content_type, std::string(answer.contentType));
+        response->set(http::field::cache_control, "no-store");
+        response->body() = std::move(answer.body);
+        response->keep_alive(request.keep_alive());
+        response->prepare_payload();
+        write(response);
     }
 
     void serveFile(const http::request<http::empty_body>& request) {
@@ -551,6 +596,14 @@ void RelayServer::Impl::send(ConnectionId connection, SharedBytes message) {
         return;
     if (auto session = found->second.lock())
         session->send(std::move(message));
+}
+
+std::size_t RelayServer::Impl::queuedBytes() const {
+    std::size_t total = 0;
+    for (const auto& [id, weak] : sockets)
+        if (const auto session = weak.lock())
+            total += session->queuedBytes();
+    return total;
 }
 
 void RelayServer::Impl::close(ConnectionId connection) {

@@ -1,7 +1,9 @@
 #pragma once
 // The relay on the network: one port for plain HTTP (the web build, when a folder is given) and
 // for WebSocket rooms under /ws. One I/O thread owns every room, so rooms need no locks. Used by
-// the zindle-relay program and, inside the game, by a host's own relay.
+// the zindle-relay program and, inside the game, by a host's own relay. /metrics and /healthz
+// answer the operator and the load balancer.
+#include "relay/operator_access.h"
 #include "relay/room_directory.h"
 
 #include <chrono>
@@ -31,6 +33,8 @@ struct RelayOptions {
     std::size_t maxQueuedBytesPerConnection = 2 * 1024 * 1024;
     std::chrono::seconds writeStallLimit{5};
     std::chrono::milliseconds tickInterval{250};
+    // Who may read /metrics and /healthz.
+    OperatorAccess operatorAccess = OperatorAccess::loopbackOnly();
     // The rooms' clock; tests give one they move themselves.
     std::function<TimePoint()> clock = [] { return Clock::now(); };
     LogLine log;

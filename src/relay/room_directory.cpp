@@ -58,7 +58,10 @@ void RoomDirectory::received(ConnectionId id, std::span<const std::uint8_t> byte
         return;
     Connection& connection = found->second;
     connection.lastHeard = now;
+    ++counters_.messagesIn;
+    counters_.bytesIn += bytes.size();
     if (!takeByteTokens(connection, bytes.size(), now)) {
+        counters_.refuse(Refusal::Flood);
         drop(id, "flood", now);
         return;
     }
@@ -361,16 +364,31 @@ bool RoomDirectory::takeByteTokens(Connection& connection, std::size_t size, Tim
     return connection.byteTokens >= 0;
 }
 
+std::size_t RoomDirectory::peerCount() const {
+    std::size_t peers = 0;
+    for (const auto& [code, room] : rooms_)
+        peers += room.peers.size();
+    return peers;
+}
+
 void RoomDirectory::send(ConnectionId id, const Message& message) {
-    transport_.send(id, std::make_shared<const Bytes>(encode(message)));
+    if (const auto* error = std::get_if<Error>(&message))
+        counters_.refuse(refusalFor(error->code));
+    auto bytes = std::make_shared<const Bytes>(encode(message));
+    ++counters_.messagesOut;
+    counters_.bytesOut += bytes->size();
+    transport_.send(id, std::move(bytes));
 }
 
 void RoomDirectory::broadcast(const Room& room, const Message& message, ConnectionId except) {
     // Encoded once and shared: a room's forwarding costs one copy of the payload, not three.
     const SharedBytes bytes = std::make_shared<const Bytes>(encode(message));
     for (const auto& [peer, id] : room.peers)
-        if (id != except)
+        if (id != except) {
+            ++counters_.messagesOut;
+            counters_.bytesOut += bytes->size();
             transport_.send(id, bytes);
+        }
 }
 
 void RoomDirectory::log(std::string_view event, const std::string& address,

@@ -4,6 +4,7 @@
 // so expiry and silence are tested by moving a number, not by waiting.
 #include "netcode/relay_protocol.h"
 #include "netcode/relay_room_code.h"
+#include "relay/relay_metrics.h"
 
 #include <chrono>
 #include <cstdint>
@@ -80,6 +81,10 @@ public:
     std::size_t roomCount() const { return rooms_.size(); }
     std::size_t connectionCount() const { return connections_.size(); }
     bool hasRoom(const RoomCodeText& code) const { return rooms_.contains(code); }
+    // Connections inside a room.
+    std::size_t peerCount() const;
+    // What the rooms have done; the sockets add their own refusals.
+    RelayCounters& counters() { return counters_; }
 
 private:
     struct Connection {
@@ -126,6 +131,7 @@ private:
     std::unordered_map<ConnectionId, Connection> connections_;
     std::map<RoomCodeText, Room> rooms_;
     std::unordered_map<std::string, JoinBucket> joinBuckets_;
+    RelayCounters counters_;
 };
 
 } // namespace zindle::relay

@@ -59,6 +59,7 @@ TEST(CommandLineTest, ReplayTakesTheNextArgumentAsItsFileAndNeedsOne) {
 TEST(CommandLineTest, OnlinePlayHostsOrJoinsButNeverBothNorWithAReplay) {
     EXPECT_TRUE(CommandLine::parse({"--host", "--windowed"}).host);
     EXPECT_EQ(CommandLine::parse({"--join", "http://h:1/#X"}).join, "http://h:1/#X");
+    EXPECT_EQ(CommandLine::parse({"--relay", "http://r:8080", "--host"}).relay, "http://r:8080");
     // A link alone, as a desktop opens one from a chat, joins too.
     EXPECT_EQ(CommandLine::parse({"--windowed", "https://h/#X"}).join, "https://h/#X");
     const struct {
@@ -72,12 +73,17 @@ TEST(CommandLineTest, OnlinePlayHostsOrJoinsButNeverBothNorWithAReplay) {
         {{"--replay", "f", "--host"},
          "--host, --join and --replay each start a different game: "
          "choose one"},
+        {{"--host", "--relay"}, "--relay needs a relay's address, like http://HOST:PORT"},
+        {{"--join", "x", "--relay", "http://r:1"},
+         "--relay names where --host opens its room: use them together"},
         {{"http://h:1/#X", "--host"},
          "--host, --join and --replay each start a different game: choose one"},
         {{"http://h:1/#X", "http://h:2/#Y"}, "unexpected argument 'http://h:2/#Y'"},
         {{"--join", "http://a:1/#X", "--join", "http://b:1/#Y"},
          "--join is given twice: choose one room"},
         {{"--replay", "a.zrp", "--replay", "b.zrp"}, "--replay is given twice: choose one file"},
+        {{"--host", "--relay", "http://a:1", "--relay", "http://b:1"},
+         "--relay is given twice: choose one relay"},
     };
     for (const auto& c : refused) {
         const auto line = CommandLine::parse(c.args);
@@ -133,7 +139,7 @@ TEST(CommandLineTest, HelpStartsWithTheUsageAndNamesEveryOption) {
     const std::string help = CommandLine::help();
     EXPECT_EQ(help.rfind(CommandLine::usage(), 0), 0u);
     for (const char* option : {"--windowed", "--mute", "--seed N", "--replay", "--host",
-                               "--join LINK", "--help", "--version"})
+                               "--relay URL", "--join LINK", "--help", "--version"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

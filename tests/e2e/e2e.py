@@ -280,6 +280,19 @@ def run(test, executable, screen=SCREEN):
     return 0
 
 
+def main_with_own_displays(test):
+    """For a test that opens its own displays (several games at once): test(executable)."""
+    if len(sys.argv) != 2:
+        print("usage: %s PATH/TO/zindle" % sys.argv[0])
+        sys.exit(2)
+    try:
+        test(sys.argv[1])
+    except Failure as failure:
+        log("FAIL: %s" % failure)
+        sys.exit(1)
+    log("PASS")
+
+
 def main(test, screen=SCREEN):
     if len(sys.argv) != 2:
         print("usage: %s PATH/TO/zindle" % sys.argv[0])

@@ -41,8 +41,11 @@ def png_size(path):
 
 
 def check_tree(prefix, program="bin/zindle"):
-    """Every installed piece in its place; launcher and metadata valid."""
-    for path in (program, DATA + "/assets/gametiles.png", DATA + "/assets/title.txt",
+    """Every installed piece in its place; launcher and metadata valid; the relay's unit names
+    the relay where it was installed."""
+    unit = os.path.join(prefix, "lib/systemd/system/zindle-relay.service")
+    for path in (program, "bin/zindle-relay", "share/man/man8/zindle-relay.8.gz", unit,
+                 DATA + "/assets/gametiles.png", DATA + "/assets/title.txt",
                  DATA + "/assets/gamecontrollerdb.txt", "share/man/man6/zindle.6.gz",
                  "share/applications/%s.desktop" % APP_ID,
                  "share/metainfo/%s.metainfo.xml" % APP_ID):
@@ -55,6 +58,10 @@ def check_tree(prefix, program="bin/zindle"):
     for size in ICON_SIZES:
         icon = os.path.join(prefix, "share/icons/hicolor/%dx%d/apps/%s.png" % (size, size, APP_ID))
         check(os.path.isfile(icon) and png_size(icon) == (size, size), "icon %d" % size)
+    with open(unit) as f:
+        exec_start = [line for line in f if line.startswith("ExecStart=")]
+    check(exec_start and exec_start[0].split()[0].endswith("/bin/zindle-relay"),
+          "the unit starts %s" % exec_start)
     command(["desktop-file-validate",
              os.path.join(prefix, "share/applications/%s.desktop" % APP_ID)])
     command(["appstreamcli", "validate", "--no-net",

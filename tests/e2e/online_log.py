@@ -3,6 +3,8 @@ log (ZINDLE_CHECKSUM_LOG), one "round tick checksum" line per confirmed second, 
 figures log (ZINDLE_NET_FIGURES_LOG), one line a second."""
 import re
 
+from e2e import Failure
+
 LINK = re.compile(r"zindle: room (http://[^:/]+:(\d+)/#([A-Z0-9]+))")
 
 
@@ -18,6 +20,15 @@ def checksums(path):
     except OSError:
         pass
     return sums
+
+
+def agreeing(host_sums, joiner_sums):
+    """How many confirmed seconds two games logged alike; any that differ fail the test."""
+    common = set(host_sums) & set(joiner_sums)
+    differing = [k for k in common if host_sums[k] != joiner_sums[k]]
+    if differing:
+        raise Failure("the games disagree at (round, tick) %s" % sorted(differing)[:5])
+    return len(common)
 
 
 def figures(path):

@@ -10,12 +10,11 @@ import re
 import shutil
 import socket
 import subprocess
-import sys
 import tempfile
 import time
 
-from e2e import Display, Failure, Game, check, log, wait_for
-from online_log import LINK, checksums
+from e2e import Display, Game, check, log, main_with_own_displays, wait_for
+from online_log import LINK, agreeing, checksums
 
 PATIENCE = 20  # s to wait for what should come within a couple of seconds
 RECORDING = re.compile(r"Replay (.+): recording the online match")
@@ -41,13 +40,6 @@ def listening(port):
     with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
         s.settimeout(1)
         return s.connect_ex(("127.0.0.1", port)) == 0
-
-
-def agreeing(host_sums, joiner_sums):
-    common = set(host_sums) & set(joiner_sums)
-    differing = [k for k in common if host_sums[k] != joiner_sums[k]]
-    check(not differing, "the games disagree at (round, tick) %s" % sorted(differing)[:5])
-    return len(common)
 
 
 def bad_links(executable, display):
@@ -144,17 +136,5 @@ def online(executable):
         shutil.rmtree(folder, ignore_errors=True)
 
 
-def main():
-    if len(sys.argv) != 2:
-        print("usage: %s PATH/TO/zindle" % sys.argv[0])
-        sys.exit(2)
-    try:
-        online(sys.argv[1])
-    except Failure as failure:
-        log("FAIL: %s" % failure)
-        sys.exit(1)
-    log("PASS")
-
-
 if __name__ == "__main__":
-    main()
+    main_with_own_displays(online)

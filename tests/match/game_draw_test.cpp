@@ -71,6 +71,25 @@ TEST_F(GameDrawTest, KeyCapsShowOnPanelsSteeredHereOnly) {
     }
 }
 
+// Online, a panel shows the keys that steer its seat, and a seat another machine holds invites
+// nobody here to join it.
+TEST_F(GameDrawTest, PanelsShowTheKeysThatSteerAndNoInviteToSeatsHeldElsewhere) {
+    addHero(1);
+    game->keyCapsOfSlot = {-1, 0, 3, 2}; // slot 2 steered by the arrows, slot 1 unknown
+    game->slotsSteeredElsewhere = 0b1000;
+    drawFrame();
+    const auto tiles = gameTiles();
+    std::vector<std::pair<std::string, double>> caps;
+    for (const auto& tile : tiles)
+        if (tile.name.starts_with("KEY_CAPS_") && tile.y == 275)
+            caps.emplace_back(tile.name, tile.x);
+    const std::vector<std::pair<std::string, double>> expected = {{"KEY_CAPS_1", 120},
+                                                                  {"KEY_CAPS_4", 240}};
+    EXPECT_EQ(caps, expected);
+    EXPECT_EQ(tilesNamed(tiles, "PLAYER_JOIN_LIGHT_1").size(), 1u);
+    EXPECT_TRUE(tilesNamed(tiles, "PLAYER_JOIN_LIGHT_4").empty());
+}
+
 TEST_F(GameDrawTest, PanelCrownRisesIntoPlaceAsItForms) {
     Hero& hero = addHero(0);
     hero.crowniness = 0.5;

@@ -126,6 +126,9 @@ TEST(RollbackSessionTest, InputDelayFollowsTheRoundTrip) {
             EXPECT_EQ(room.lab.session(p).inputDelay(), c.delay) << c.rtt << " ms, peer " << p;
             EXPECT_NEAR(room.lab.session(p).roundTripMs(), c.rtt, 0.5)
                 << c.rtt << " ms, peer " << p;
+            // Each panel shows its own peer's figure; a peer not in the session has none.
+            EXPECT_NEAR(room.lab.session(p).roundTripMsTo(1 - p), c.rtt, 0.5);
+            EXPECT_EQ(room.lab.session(p).roundTripMsTo(5), -1);
         }
     }
 }

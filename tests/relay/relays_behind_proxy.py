@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Two relays behind HAProxy on loopback: rooms open on either relay, guests reach their room
-through the letter its code starts with, and every message of a short exchange arrives. Started
+through the letter its code starts with, and every message of a short exchange arrives. Each
+relay's /metrics counted its share and its /healthz answers, while the proxy refuses both. Started
 as root, each relay must run as an ordinary user; on SIGTERM each must end cleanly.
 
 usage: relays_behind_proxy.py RELAY LOAD CONFIG_TEMPLATE
 """
+import http.client
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -34,6 +37,17 @@ def wait_for_port(port, process, what):
         except OSError:
             time.sleep(0.05)
     sys.exit(f"{what} did not listen on port {port}")
+
+
+def http_get(port, path):
+    """The status and body of a GET on loopback."""
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=5)
+    try:
+        connection.request("GET", path)
+        response = connection.getresponse()
+        return response.status, response.read().decode("utf-8", "replace")
+    finally:
+        connection.close()
 
 
 def user_id(pid):
@@ -84,6 +98,17 @@ def main():
              "--rate", "30", "--seconds", "2", "--check"], timeout=TIMEOUT_S)
         if result.returncode != 0:
             sys.exit("the exchange through the proxy lost messages")
+        # Each relay counted its share and answers its health check; the proxy hides both.
+        for key in ("RELAY_A_PORT", "RELAY_B_PORT"):
+            status, body = http_get(ports[key], "/metrics")
+            received = re.search(r"^zindle_relay_messages_received_total (\d+)$", body, re.M)
+            if status != 200 or not received or int(received.group(1)) == 0:
+                sys.exit(f"relay on {key}: /metrics answered {status}:\n{body[:500]}")
+            if http_get(ports[key], "/healthz")[0] != 200:
+                sys.exit(f"relay on {key}: /healthz is not 200")
+        for path in ("/metrics", "/healthz"):
+            if http_get(ports["PROXY_PORT"], path)[0] != 403:
+                sys.exit(f"the proxy passes {path} on to a relay")
         relays, proxy_process = processes[:2], processes[2]
         proxy_process.terminate()
         proxy_process.wait(timeout=10)

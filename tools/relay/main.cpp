@@ -18,9 +18,11 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: zindle-relay [--web DIR] [--port N] [--address ADDR] [--shard N] [--max-rooms N]\n"
-    "                    [--user NAME] [--per-address N]\n"
+    "                    [--user NAME] [--per-address N] [--metrics-from LIST]\n"
     "  --per-address N: connections and join attempts allowed from one address (default 64\n"
-    "                   connections, 8 joins at once); raise it only for a load test.\n";
+    "                   connections, 8 joins at once); raise it only for a load test.\n"
+    "  --metrics-from LIST: addresses and blocks (a.b.c.d/n, comma-separated) that may read\n"
+    "                   /metrics and /healthz (default 127.0.0.0/8,::1).\n";
 
 struct Arguments {
     zindle::relay::RelayOptions relay;
@@ -51,6 +53,14 @@ std::optional<Arguments> parseArguments(int argc, char** argv) {
             args.relay.webRoot = std::filesystem::path(value);
         } else if (name == "--address") {
             args.relay.address = value;
+        } else if (name == "--metrics-from") {
+            std::string problem;
+            auto access = zindle::relay::OperatorAccess::parse(value, problem);
+            if (!access) {
+                std::cerr << "zindle-relay: --metrics-from: " << problem << "\n";
+                return std::nullopt;
+            }
+            args.relay.operatorAccess = std::move(*access);
         } else if (name == "--user") {
             args.user = value;
         } else if (name == "--port" && parseNumber(value, 0, 65535, number)) {
