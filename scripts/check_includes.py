@@ -13,7 +13,7 @@ LAYERS = [
     ["relay"],  # passes the netcode's messages between peers; links no game code
     ["framework"],  # the display tree, events, random numbers, the media primitives
     ["input", "sound", "render"],
-    ["settings", "menu", "qr"],  # the settings file, the menu, the link picture
+    ["settings"],  # the settings file, read as untrusted text
     ["menu", "qr"],  # the menu's pages, walked and drawn; a link's QR code for them
     ["media"],  # the backends: headless, SDL, the browser
     ["effects"],  # particles and the MacGuffin, their list types

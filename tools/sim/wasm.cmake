@@ -7,7 +7,7 @@ file(GLOB_RECURSE ZINDLE_WASM_SIM_SOURCES CONFIGURE_DEPENDS
     src/framework/*.cpp src/media/headless/*.cpp src/media/common/*.cpp
     src/input/*.cpp src/render/*.cpp src/sound/*.cpp
     src/actors/*.cpp src/effects/*.cpp src/match/*.cpp src/loop/*.cpp src/app/*.cpp src/replay/*.cpp
-    src/settings/*.cpp)
+    src/settings/*.cpp src/menu/*.cpp)
 list(FILTER ZINDLE_WASM_SIM_SOURCES EXCLUDE REGEX ".*/src/app/process_entry\\.cpp$")
 # The page's entry has its own main (the tool's is tools/sim/main.cpp), and its online calls
 # need the page's relay connection, which the tool has no use for.
