@@ -61,6 +61,9 @@ install(CODE "
 ")
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${CMAKE_BINARY_DIR}/desktop/changelog.gz
     DESTINATION ${ZINDLE_DOC_DIR})
+# Lintian expects a games package to keep every program in /usr/games; the relay is the exception.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${ZINDLE_DATA_NAME})
 
 # The Debian package. Its dependencies are computed from the program by dpkg-shlibdeps.
 set(CPACK_GENERATOR DEB)

@@ -188,20 +188,21 @@ TEST_F(SdlJoystickTest, AMappedPadReadsInTheStandardLayoutWhateverItsRawNumbers)
         EXPECT_TRUE(
             isRecord(changed([&] { SDL_JoystickSetVirtualButton(raw, test::OddPad::kSouth, 1); }),
                      T::JOY_BUTTON_DOWN, 0, 0));
-        // Raw button 7 is not Start on this pad, and the other buttons mean nothing.
-        EXPECT_TRUE(changed([&] {
-                        SDL_JoystickSetVirtualButton(raw, 7, 1);
-                        SDL_JoystickSetVirtualButton(raw, 2, 1);
-                        SDL_JoystickSetVirtualButton(raw, 8, 1);
-                    }).empty());
+        // Raw button 7 is not Start on this pad, and means nothing; its B and Back (raw 2 and
+        // 8) are the menu's buttons 1 and 6.
+        EXPECT_TRUE(changed([&] { SDL_JoystickSetVirtualButton(raw, 7, 1); }).empty());
+        EXPECT_TRUE(isRecord(changed([&] { SDL_JoystickSetVirtualButton(raw, 2, 1); }),
+                             T::JOY_BUTTON_DOWN, 1, 0));
+        EXPECT_TRUE(isRecord(changed([&] { SDL_JoystickSetVirtualButton(raw, 8, 1); }),
+                             T::JOY_BUTTON_DOWN, 6, 0));
 
-        // The stick, on raw axis 2, is axis 0; raw axis 0 and the vertical axis are not.
+        // The stick, on raw axis 2, is axis 0; raw axis 0 is not, and the vertical axis pushed
+        // down is the menu's down button (12), never a steering record.
         EXPECT_TRUE(isRecord(changed([&] { SDL_JoystickSetVirtualAxis(raw, kOddStick, -20000); }),
                              T::JOY_AXIS, 0, -20000));
-        EXPECT_TRUE(changed([&] {
-                        SDL_JoystickSetVirtualAxis(raw, 0, 30000);
-                        SDL_JoystickSetVirtualAxis(raw, 1, 30000);
-                    }).empty());
+        EXPECT_TRUE(changed([&] { SDL_JoystickSetVirtualAxis(raw, 0, 30000); }).empty());
+        EXPECT_TRUE(isRecord(changed([&] { SDL_JoystickSetVirtualAxis(raw, 1, 30000); }),
+                             T::JOY_BUTTON_DOWN, 12, 0));
 
         // A D-pad side is a full push, and letting go gives the stick back.
         EXPECT_TRUE(isRecord(changed([&] { SDL_JoystickSetVirtualHat(raw, 0, SDL_HAT_RIGHT); }),
