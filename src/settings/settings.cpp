@@ -28,7 +28,8 @@ std::string_view trim(std::string_view s) {
     return s.substr(first, last - first + 1);
 }
 
-// A comment may follow a value after a space: "music = 10  # loud".
+// A comment may follow a value after a space: "music = 10  # loud". The value comes trimmed, so
+// that its first character is never taken for a comment: "relay = ;x" keeps ";x", as written.
 std::string_view withoutComment(std::string_view value) {
     for (std::size_t i = 1; i < value.size(); ++i)
         if ((value[i] == '#' || value[i] == ';') && (value[i - 1] == ' ' || value[i - 1] == '\t'))
@@ -257,7 +258,7 @@ SettingsRead parseSettings(std::string_view text, std::string_view source) {
             continue;
         }
         const std::string name = lower(trim(line.substr(0, equals)));
-        const std::string_view value = trim(withoutComment(line.substr(equals + 1)));
+        const std::string_view value = trim(withoutComment(trim(line.substr(equals + 1))));
         const std::string full = section + "." + name;
         const auto it = std::find_if(known.begin(), known.end(),
                                      [&full](const Known& k) { return k.name == full; });

@@ -33,7 +33,10 @@ Settings chosenSettings() {
 }
 
 TEST(Settings, SurviveTheirOwnFile) {
-    for (const Settings& s : {Settings{}, chosenSettings()}) {
+    // A relay that begins with a comment's character is still the relay once written.
+    Settings oddRelay = chosenSettings();
+    oddRelay.relay = ";x]#y";
+    for (const Settings& s : {Settings{}, chosenSettings(), oddRelay}) {
         const SettingsRead read = parseSettings(formatSettings(s), "settings.ini");
         EXPECT_TRUE(read.problems.empty()) << read.problems.front();
         EXPECT_EQ(read.settings, s) << formatSettings(s);
