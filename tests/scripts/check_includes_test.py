@@ -5,9 +5,9 @@ import sys
 import tempfile
 
 SCRIPT = pathlib.Path(__file__).resolve().parents[2] / "scripts" / "check_includes.py"
-spec = importlib.util.spec_from_file_location("check_includes", SCRIPT)
-check_includes = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(check_includes)
+found = importlib.util.spec_from_file_location("check_includes", SCRIPT)
+check_includes = importlib.util.module_from_spec(found)
+found.loader.exec_module(check_includes)
 
 # (files as path -> text, allowed entries, the (file, header) pairs expected to be reported)
 CASES = [
